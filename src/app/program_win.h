@@ -1,0 +1,8 @@
+// The program entry's work: single instance, application object, main window, message loop.
+#pragma once
+
+namespace parlix {
+
+int RunProgram(int show_command);
+
+}  // namespace parlix

@@ -1,0 +1,81 @@
+#include "widgets/window_win.h"
+
+#include <exception>
+#include <mutex>
+#include <set>
+
+#include "app/application_win.h"
+
+namespace parlix {
+
+TWindow::~TWindow() {
+  if (hwnd_ != nullptr) {
+    HWND h = hwnd_;
+    SetWindowLongPtrA(h, GWLP_USERDATA, 0);
+    hwnd_ = nullptr;
+    DestroyWindow(h);
+  }
+}
+
+void TWindow::RegisterWindowClass(const char* class_name, UINT style, HBRUSH background, HICON icon) {
+  static std::mutex lock;
+  static std::set<std::string> registered;
+  std::lock_guard<std::mutex> guard(lock);
+  if (!registered.insert(class_name).second) return;
+  WNDCLASSEXA wc{};
+  wc.cbSize = sizeof(wc);
+  wc.style = style;
+  wc.lpfnWndProc = StaticWndProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+  wc.hbrBackground = background;
+  wc.hIcon = icon;
+  wc.lpszClassName = class_name;
+  RegisterClassExA(&wc);
+}
+
+HWND TWindow::CreateHandle(const char* class_name, const char* caption, DWORD style, DWORD ex_style, int x, int y,
+                           int width, int height, HWND parent) {
+  return CreateWindowExA(ex_style, class_name, caption, style, x, y, width, height, parent, nullptr,
+                         GetModuleHandleA(nullptr), this);
+}
+
+LRESULT TWindow::WndProc(UINT msg, WPARAM wparam, LPARAM lparam) {
+  return DefWindowProcA(hwnd_, msg, wparam, lparam);
+}
+
+LRESULT CALLBACK TWindow::StaticWndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+  if (msg == WM_NCCREATE) {
+    auto* create = reinterpret_cast<CREATESTRUCTA*>(lparam);
+    auto* self = static_cast<TWindow*>(create->lpCreateParams);
+    SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    self->hwnd_ = hwnd;
+  }
+  auto* self = reinterpret_cast<TWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+  if (self == nullptr) return DefWindowProcA(hwnd, msg, wparam, lparam);
+  if (msg == WM_NCDESTROY) {
+    SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+    self->hwnd_ = nullptr;
+    DefWindowProcA(hwnd, msg, wparam, lparam);
+    self->HandleDestroyed();
+    return 0;
+  }
+  // An exception must not unwind through the system's window procedure code:
+  // it is reported the way the application reports any unexpected error.
+  try {
+    return self->WndProc(msg, wparam, lparam);
+  } catch (const std::exception& e) {
+    TApplication::Instance().ShowException(e);
+    return 0;
+  }
+}
+
+std::string GetWindowString(HWND hwnd) {
+  const int length = GetWindowTextLengthA(hwnd);
+  std::string text(static_cast<size_t>(length) + 1, '\0');
+  const int copied = GetWindowTextA(hwnd, text.data(), length + 1);
+  text.resize(static_cast<size_t>(copied > 0 ? copied : 0));
+  return text;
+}
+
+}  // namespace parlix

@@ -1,0 +1,298 @@
+#include "support/driver_win.h"
+
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace parlix::test {
+
+namespace {
+
+void PumpMessages() {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+}
+
+struct EnumState {
+  DWORD pid;
+  std::string class_name;
+  std::optional<std::string> caption;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectTopWindow(HWND hwnd, LPARAM lparam) {
+  auto* state = reinterpret_cast<EnumState*>(lparam);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  if (pid != state->pid) return TRUE;
+  if (!state->class_name.empty() && ClassName(hwnd) != state->class_name) return TRUE;
+  if (state->caption && WindowText(hwnd) != *state->caption) return TRUE;
+  state->found.push_back(hwnd);
+  return TRUE;
+}
+
+struct ChildState {
+  std::string class_name;
+  std::optional<std::string> text;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectChild(HWND hwnd, LPARAM lparam) {
+  auto* state = reinterpret_cast<ChildState*>(lparam);
+  if (!state->class_name.empty() && ClassName(hwnd) != state->class_name) return TRUE;
+  if (state->text && WindowText(hwnd) != *state->text) return TRUE;
+  state->found.push_back(hwnd);
+  return TRUE;
+}
+
+}  // namespace
+
+bool WaitUntil(const std::function<bool()>& pred, std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    if (pred()) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    PumpMessages();
+    Sleep(20);
+  }
+}
+
+std::string TProgram::PARLIX_EXE_PATH() {
+#ifdef PARLIX_EXE
+  // The build gives a Unix path; Wine maps it through the Z: drive.
+  std::string path = PARLIX_EXE;
+  if (!path.empty() && path[0] == '/') {
+    for (char& c : path)
+      if (c == '/') c = '\\';
+    path = "Z:" + path;
+  }
+  return path;
+#else
+  return "parlix.exe";
+#endif
+}
+
+TProgram::TProgram(const std::string& arguments, const std::string& exe) {
+  std::string command = "\"" + exe + "\"";
+  if (!arguments.empty()) command += " " + arguments;
+  STARTUPINFOA si{};
+  si.cb = sizeof(si);
+  PROCESS_INFORMATION pi{};
+  std::string mutable_command = command;
+  if (!CreateProcessA(nullptr, mutable_command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    return;
+  CloseHandle(pi.hThread);
+  process_ = pi.hProcess;
+  pid_ = pi.dwProcessId;
+  WaitForInputIdle(process_, 10000);
+}
+
+TProgram::~TProgram() {
+  if (process_ == nullptr) return;
+  if (Running()) Kill();
+  CloseHandle(process_);
+}
+
+std::vector<HWND> TProgram::TopWindows(const std::string& class_name) const {
+  EnumState state{pid_, class_name, std::nullopt, {}};
+  EnumWindows(CollectTopWindow, reinterpret_cast<LPARAM>(&state));
+  return state.found;
+}
+
+HWND TProgram::FindTopWindow(const std::string& class_name, const std::optional<std::string>& caption) const {
+  EnumState state{pid_, class_name, caption, {}};
+  EnumWindows(CollectTopWindow, reinterpret_cast<LPARAM>(&state));
+  return state.found.empty() ? nullptr : state.found.front();
+}
+
+HWND TProgram::WaitForTopWindow(const std::string& class_name, const std::optional<std::string>& caption,
+                                std::chrono::milliseconds timeout) const {
+  HWND found = nullptr;
+  WaitUntil([&] { return (found = FindTopWindow(class_name, caption)) != nullptr; }, timeout);
+  return found;
+}
+
+HWND TProgram::FindMessageBox() const {
+  for (HWND hwnd : TopWindows("#32770"))
+    if (IsWindowVisible(hwnd)) return hwnd;
+  return nullptr;
+}
+
+HWND TProgram::WaitForMessageBox(std::chrono::milliseconds timeout) const {
+  HWND found = nullptr;
+  WaitUntil([&] { return (found = FindMessageBox()) != nullptr; }, timeout);
+  return found;
+}
+
+bool TProgram::WaitForExit(std::chrono::milliseconds timeout) const {
+  return WaitUntil([&] { return !Running(); }, timeout);
+}
+
+bool TProgram::Running() const {
+  return process_ != nullptr && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
+}
+
+DWORD TProgram::ExitCode() const {
+  DWORD code = STILL_ACTIVE;
+  if (process_ != nullptr) GetExitCodeProcess(process_, &code);
+  return code;
+}
+
+void TProgram::Kill() {
+  if (process_ == nullptr) return;
+  TerminateProcess(process_, 255);
+  WaitForSingleObject(process_, 10000);
+}
+
+std::string WindowText(HWND hwnd) {
+  // WM_GETTEXT works across processes; GetWindowText would not read another process's controls.
+  const LRESULT length = SendMessageA(hwnd, WM_GETTEXTLENGTH, 0, 0);
+  std::string text(static_cast<size_t>(length) + 1, '\0');
+  const LRESULT copied = SendMessageA(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+  text.resize(static_cast<size_t>(copied));
+  return text;
+}
+
+std::string ClassName(HWND hwnd) {
+  char name[256] = {};
+  GetClassNameA(hwnd, name, sizeof(name));
+  return name;
+}
+
+std::vector<HWND> Children(HWND parent, const std::string& class_name) {
+  ChildState state{class_name, std::nullopt, {}};
+  EnumChildWindows(parent, CollectChild, reinterpret_cast<LPARAM>(&state));
+  return state.found;
+}
+
+HWND FindChild(HWND parent, const std::string& class_name, const std::optional<std::string>& text) {
+  ChildState state{class_name, text, {}};
+  EnumChildWindows(parent, CollectChild, reinterpret_cast<LPARAM>(&state));
+  return state.found.empty() ? nullptr : state.found.front();
+}
+
+std::string MessageBoxText(HWND box) {
+  // The message of a message box is the static control with identifier 0xFFFF.
+  HWND text = GetDlgItem(box, 0xFFFF);
+  if (text != nullptr) return WindowText(text);
+  for (HWND child : Children(box, "Static")) {
+    const std::string t = WindowText(child);
+    if (!t.empty()) return t;
+  }
+  return "";
+}
+
+void PressButton(HWND box, int id) {
+  HWND button = GetDlgItem(box, id);
+  if (button != nullptr)
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+  else
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+}
+
+bool SetClipboardText(const std::string& text) {
+  bool opened = false;
+  WaitUntil([&] { return (opened = OpenClipboard(nullptr) != FALSE); }, 5s);
+  if (!opened) return false;
+  EmptyClipboard();
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
+  bool ok = false;
+  if (memory != nullptr) {
+    if (void* data = GlobalLock(memory)) {
+      memcpy(data, text.c_str(), text.size() + 1);
+      GlobalUnlock(memory);
+      ok = SetClipboardData(CF_TEXT, memory) != nullptr;
+    }
+    if (!ok) GlobalFree(memory);
+  }
+  CloseClipboard();
+  return ok;
+}
+
+std::optional<std::string> ClipboardText() {
+  bool opened = false;
+  WaitUntil([&] { return (opened = OpenClipboard(nullptr) != FALSE); }, 5s);
+  if (!opened) return std::nullopt;
+  std::optional<std::string> result;
+  if (HANDLE data = GetClipboardData(CF_TEXT)) {
+    if (const char* text = static_cast<const char*>(GlobalLock(data))) {
+      result = std::string(text);
+      GlobalUnlock(data);
+    }
+  }
+  CloseClipboard();
+  return result;
+}
+
+void EmptyClipboardNow() {
+  bool opened = false;
+  WaitUntil([&] { return (opened = OpenClipboard(nullptr) != FALSE); }, 5s);
+  if (!opened) return;
+  EmptyClipboard();
+  CloseClipboard();
+}
+
+void PostKey(HWND target, UINT vk, bool ctrl) {
+  // Keyboard state is per thread; the program reads Ctrl through GetKeyState, so the
+  // test sets it for the target's thread by attaching to its input.
+  const DWORD target_thread = GetWindowThreadProcessId(target, nullptr);
+  const DWORD self = GetCurrentThreadId();
+  AttachThreadInput(self, target_thread, TRUE);
+  BYTE state[256] = {};
+  GetKeyboardState(state);
+  const BYTE saved = state[VK_CONTROL];
+  if (ctrl) state[VK_CONTROL] = 0x80;
+  SetKeyboardState(state);
+  const UINT scan = MapVirtualKeyA(vk, 0);
+  PostMessageA(target, WM_KEYDOWN, vk, 1 | (scan << 16));
+  if (vk == VK_RETURN) PostMessageA(target, WM_CHAR, ctrl ? 0x0A : 0x0D, 1 | (scan << 16));
+  if (vk == VK_ESCAPE) PostMessageA(target, WM_CHAR, 0x1B, 1 | (scan << 16));
+  PostMessageA(target, WM_KEYUP, vk, 1 | (scan << 16) | (1u << 30) | (1u << 31));
+  Sleep(100);
+  state[VK_CONTROL] = saved;
+  SetKeyboardState(state);
+  AttachThreadInput(self, target_thread, FALSE);
+}
+
+std::string AppDataFolder() {
+  HKEY key = nullptr;
+  std::string folder;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", 0,
+                    KEY_READ, &key) == ERROR_SUCCESS) {
+    char value[MAX_PATH] = {};
+    DWORD size = sizeof(value);
+    DWORD type = 0;
+    if (RegQueryValueExA(key, "AppData", nullptr, &type, reinterpret_cast<BYTE*>(value), &size) == ERROR_SUCCESS)
+      folder = value;
+    RegCloseKey(key);
+  }
+  if (!folder.empty() && folder.back() != '\\') folder += '\\';
+  return folder;
+}
+
+std::string SettingsFilePath() { return AppDataFolder() + "ParlixSoft\\Parlix\\parlix.ini"; }
+
+void DeleteSettingsFile() { DeleteFileA(SettingsFilePath().c_str()); }
+
+std::string ReadFileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+bool WriteFileBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+  return static_cast<bool>(out);
+}
+
+bool FileExists(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace parlix::test

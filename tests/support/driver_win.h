@@ -1,0 +1,82 @@
+// End-to-end driver: starts parlix.exe in the test prefix and works its windows from outside,
+// the way a user (or a second program) would.
+#pragma once
+
+#include <windows.h>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace parlix::test {
+
+using namespace std::chrono_literals;
+
+// Polls pred every 20 ms, pumping this thread's messages, until it holds or the time is up.
+bool WaitUntil(const std::function<bool()>& pred, std::chrono::milliseconds timeout = 10s);
+
+class TProgram {
+ public:
+  // Starts the program with the given command-line arguments (appended after the quoted exe path).
+  explicit TProgram(const std::string& arguments = "", const std::string& exe = PARLIX_EXE_PATH());
+  TProgram(const TProgram&) = delete;
+  TProgram& operator=(const TProgram&) = delete;
+  // Ends the process if it is still running.
+  ~TProgram();
+
+  static std::string PARLIX_EXE_PATH();
+
+  bool Started() const { return process_ != nullptr; }
+  DWORD ProcessId() const { return pid_; }
+
+  // The first visible-or-not top-level window of this process with the class (and caption, if given).
+  HWND FindTopWindow(const std::string& class_name, const std::optional<std::string>& caption = {}) const;
+  HWND WaitForTopWindow(const std::string& class_name, const std::optional<std::string>& caption = {},
+                        std::chrono::milliseconds timeout = 20s) const;
+  std::vector<HWND> TopWindows(const std::string& class_name = "") const;
+
+  // A message box ("#32770" dialog) of this process, or null.
+  HWND FindMessageBox() const;
+  HWND WaitForMessageBox(std::chrono::milliseconds timeout = 20s) const;
+
+  bool WaitForExit(std::chrono::milliseconds timeout = 20s) const;
+  bool Running() const;
+  DWORD ExitCode() const;
+  void Kill();
+
+ private:
+  HANDLE process_ = nullptr;
+  DWORD pid_ = 0;
+};
+
+std::string WindowText(HWND hwnd);
+std::string ClassName(HWND hwnd);
+// The child with the given class (and text), searched in depth.
+HWND FindChild(HWND parent, const std::string& class_name, const std::optional<std::string>& text = {});
+std::vector<HWND> Children(HWND parent, const std::string& class_name = "");
+
+// The message text of a message box (its static text control).
+std::string MessageBoxText(HWND box);
+// Presses a message box button by its identifier (IDOK, IDYES, ...).
+void PressButton(HWND box, int id = IDOK);
+
+bool SetClipboardText(const std::string& text);
+// nullopt when the clipboard holds no text.
+std::optional<std::string> ClipboardText();
+void EmptyClipboardNow();
+
+// Typing and keys, posted to a window of the program (focus-independent).
+void PostKey(HWND target, UINT vk, bool ctrl = false);
+
+// The program's settings file in the current prefix, from the AppData shell folder.
+std::string AppDataFolder();
+std::string SettingsFilePath();
+void DeleteSettingsFile();
+
+std::string ReadFileBytes(const std::string& path);
+bool WriteFileBytes(const std::string& path, const std::string& bytes);
+bool FileExists(const std::string& path);
+
+}  // namespace parlix::test
