@@ -1,26 +1,47 @@
-// The pure half of system proxy detection: the switch and the server text.
+// The pure half of reading the system's proxy settings: the on/off switch from the value's
+// type and bytes, and host and port for one protocol from the server text.
 #pragma once
 
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace parlix {
 
-// The "ProxyEnable" value as the registry gave it.
-struct TProxyEnableValue {
-  enum class Kind { kDword, kBinary, kOther };
-  bool present = false;
-  Kind kind = Kind::kOther;
-  std::vector<unsigned char> bytes;
+// How the "ProxyEnable" value is stored, as far as the switch cares.
+enum class ProxyEnableKind {
+  kMissing,  // no such value, or it could not be read
+  kDword,    // REG_DWORD
+  kBinary,   // REG_BINARY
+  kOther,    // any other type
 };
 
-// REG_DWORD: on only when it equals 1. REG_BINARY: on when any byte is non-zero. Else off.
-bool ProxySwitchIsOn(const TProxyEnableValue& value);
+// REG_DWORD: on only when it is exactly 1 (a DWORD of any size but four bytes is unreadable,
+// so off). REG_BINARY: on when any of its bytes is not zero, whatever its length.
+bool ProxySwitchOn(ProxyEnableKind kind, std::string_view bytes);
 
-// Finds "<protocol>=" in the lower-cased server text and takes host and port from the
-// entry after it ("http=gate:3128;ftp=gate:21" gives gate and 3128). A plain host:port
-// that applies to all protocols gives nothing.
-void ParseProxyServer(std::string_view server, std::string_view protocol, std::string& host, std::string& port);
+struct ProxyHostPort {
+  std::string host;
+  std::string port;
+};
+
+// Host and port of the first "protocol=host:port" entry in the server text, lower-cased and
+// not trimmed. Only the per-protocol form is understood: "gate:3128" alone yields nothing.
+// `protocol` is given in lower case ("http").
+ProxyHostPort ParseProxyServer(std::string_view server_text, std::string_view protocol);
+
+struct SystemProxy {
+  bool enabled = false;  // the system's switch
+  std::string host;
+  std::string port;
+
+  // What the callers put into ProxySettings.Enabled: the switch, and both parts present.
+  bool UseProxy() const { return enabled && !host.empty() && !port.empty(); }
+};
+
+// The whole answer from the three registry values; missing string values are passed empty.
+// The server text is "ProxyServer", or "ProxyOverride" when that one is empty.
+SystemProxy ParseSystemProxy(ProxyEnableKind enable_kind, std::string_view enable_bytes,
+                             std::string_view proxy_server, std::string_view proxy_override,
+                             std::string_view protocol);
 
 }  // namespace parlix

@@ -40,22 +40,21 @@ bool DetectSystemProxy(const std::string& protocol, std::string& host, std::stri
   if (RegOpenKeyExA(HKEY_CURRENT_USER, kInternetSettingsKey, 0, KEY_READ, &raw) != ERROR_SUCCESS) return false;
   UniqueRegKey key(raw);
 
-  TProxyEnableValue enable;
+  ProxyEnableKind kind = ProxyEnableKind::kMissing;
   DWORD type = 0;
   std::vector<unsigned char> data;
-  if (QueryValue(key.Get(), "ProxyEnable", type, data)) {
-    enable.present = true;
-    enable.kind = type == REG_DWORD ? TProxyEnableValue::Kind::kDword
-                  : type == REG_BINARY ? TProxyEnableValue::Kind::kBinary
-                                       : TProxyEnableValue::Kind::kOther;
-    enable.bytes.assign(data.begin(), data.end());
-  }
-  std::string server = QueryString(key.Get(), "ProxyServer");
-  if (server.empty()) server = QueryString(key.Get(), "ProxyOverride");
+  if (QueryValue(key.Get(), "ProxyEnable", type, data))
+    kind = type == REG_DWORD ? ProxyEnableKind::kDword : type == REG_BINARY ? ProxyEnableKind::kBinary
+                                                                            : ProxyEnableKind::kOther;
+  const std::string enable_bytes(data.begin(), data.end());
+  const std::string server = QueryString(key.Get(), "ProxyServer");
+  const std::string override_text = QueryString(key.Get(), "ProxyOverride");
   key.Reset();
 
-  ParseProxyServer(server, protocol, host, port);
-  return ProxySwitchIsOn(enable);
+  const SystemProxy answer = ParseSystemProxy(kind, enable_bytes, server, override_text, protocol);
+  host = answer.host;
+  port = answer.port;
+  return answer.enabled;
 }
 
 }  // namespace parlix
