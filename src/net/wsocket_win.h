@@ -237,14 +237,15 @@ class TWSocket {
   void DoWriteEvent(uint16_t error);
   void DoCloseEvent(uint16_t error);
   void ReceiveLoop(uint16_t error, bool single_round);
-  void TryToSend();
+  bool HasBytesWaiting();
+  // Drains the send queue; from_loop says whether OnSendData may be raised now.
+  TrySendResult TryToSend(bool from_loop);
+  void PostWriteNotification();
+  void QueueSocketError(const std::string& func, int code);
+  void PostDeferredError();
   void InternalClose(bool shutdown_first, uint16_t error);
   void ResetConnectionValues();
   void AbortQuietly();
-  bool HasBytesWaiting();
-  void PostWriteNotification();
-  void DeliverLookupResult(uint16_t error);
-
   bool ResolveEverything(uint32_t& address, uint16_t& port, int& protocol,
                          uint32_t& local_address, uint16_t& local_port);
   bool SetOptions();
@@ -296,11 +297,17 @@ class TWSocket {
   uint16_t resolved_local_port_ = 0;  // network order
   bool receive_failed_ = false;  // a Receive of the current round failed
 
-  // Errors a Send met, delivered from the loop (never from inside Send).
+  const char* last_option_ = "";  // the socket option that failed at connect
+  int64_t unreported_sent_ = 0;   // bytes Send pushed out, for OnSendData from the loop
+
+  // Errors met inside Send or DnsLookup, delivered from the loop.
   bool deferred_error_posted_ = false;
+  int deferred_lookup_error_ = 0;
   int deferred_close_error_ = 0;
+  uintptr_t deferred_close_socket_ = 0;
   int deferred_socket_error_ = 0;
   std::string deferred_socket_error_func_;
+  uintptr_t deferred_socket_error_socket_ = 0;
 
   // The pending asynchronous lookup. Its buffer is abandoned, not freed, when the
   // lookup is cancelled: the resolver may still write into it afterwards.
