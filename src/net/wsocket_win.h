@@ -98,10 +98,12 @@ WSocketLibraryStatus WSocketGetLibraryStatus();
 class TWSocket {
  public:
   // Creates the hidden window in the calling thread. Makes no Winsock call yet.
-  // Throws ESocketException "Cannot create a hidden window for TWSocket".
+  // Throws ESocketException (the socket error "Cannot create a hidden window for
+  // TWSocket") when the window cannot be made.
   TWSocket();
-  // Cancels a pending lookup, closes without raising OnSessionClosed, unloads
-  // Winsock when this was the last socket, destroys the window.
+  // Cancels a pending lookup, closes without raising any event, unloads Winsock when
+  // this was the last socket, destroys the window. Call it on the creating thread,
+  // and not from inside one of this socket's own events (use Release there).
   ~TWSocket();
   TWSocket(const TWSocket&) = delete;
   TWSocket& operator=(const TWSocket&) = delete;
@@ -133,7 +135,9 @@ class TWSocket {
   // Frees the socket later, from the message loop. Only for a socket created with
   // new that nothing else owns.
   void Release();
-  // Pumps the calling thread's queue until it is empty (or a quit message is seen).
+  // Pumps the calling thread's queue until it is empty. A quit message stops the pump,
+  // sets Terminated and is posted again, so the thread's own loop still sees it.
+  // There is no application object here, so MultiThreaded does not change the pump.
   void ProcessMessages();
   // Only for the background-exception test: posts 0x406.
   void ThrowTestException();
