@@ -1,4 +1,5 @@
 // The main window's components, painting, text area and menu commands.
+#include <windows.h>
 #include <commctrl.h>
 
 #include "app/application_win.h"
@@ -106,7 +107,8 @@ void TMainForm::CreateComponents() {
   bevel1_->SetColor(kFormColor);
   bevel1_->SetBevel(TBevel::kLowered);
 
-  languages_bt_ = std::make_unique<TControl>(TControlKind::kImageButton, center, 11, 122, 25, 20);
+  // Image buttons carry their hint as window text: not painted, but read by accessibility tools.
+  languages_bt_ = std::make_unique<TControl>(TControlKind::kImageButton, center, 11, 122, 25, 20, "Select language");
   languages_bt_->SetColor(kFormColor);
   languages_bt_->SetHandCursor(true);
   languages_bt_->SetImages(LoadButtonImages(TButtonImage::kLanguages), 2);
@@ -117,14 +119,15 @@ void TMainForm::CreateComponents() {
   lang_paint_->SetFont("Tahoma", 11);
   lang_paint_->OnPaint = [this](HDC dc, const RECT& rect) { LangPaintPaint(dc, rect); };
 
-  translate_bt_ = std::make_unique<TControl>(TControlKind::kImageButton, center, 182, 122, 25, 20);
+  translate_bt_ = std::make_unique<TControl>(TControlKind::kImageButton, center, 182, 122, 25, 20, "Translate");
   translate_bt_->SetColor(kFormColor);
   translate_bt_->SetHandCursor(true);
   translate_bt_->SetImages(LoadButtonImages(TButtonImage::kTranslate), 2);
   translate_bt_->SetEnabled(false);
   translate_bt_->OnClick = [this] { PostMessageA(hwnd_, WM_START_TRANSLATION, 0, 0); };
 
-  minimize_bt_ = std::make_unique<TControl>(TControlKind::kImageButton, center, 215, 122, 25, 20);
+  minimize_bt_ =
+      std::make_unique<TControl>(TControlKind::kImageButton, center, 215, 122, 25, 20, "Minimize");
   minimize_bt_->SetColor(kFormColor);
   minimize_bt_->SetHandCursor(true);
   minimize_bt_->SetImages(LoadButtonImages(TButtonImage::kMinimize), 1);

@@ -8,6 +8,7 @@
 #include "app/application_win.h"
 #include "app/command_line.h"
 #include "app/globals.h"
+#include "config/about_form_win.h"
 #include "config/system_proxy_win.h"
 #include "platform/profile_file_win.h"
 #include "platform/shell_win.h"
