@@ -4,6 +4,7 @@
 
 #include "app/application_win.h"
 #include "app/globals.h"
+#include "app/taskbar_win.h"
 #include "app/main_form_win.h"
 #include "config/web_page_win.h"
 #include "platform/code_page.h"
@@ -29,13 +30,6 @@ std::string ReadWholeFile(const std::string& path) {
   std::ostringstream bytes;
   bytes << in.rdbuf();
   return bytes.str();
-}
-
-int TaskbarTop() {
-  RECT taskbar{};
-  HWND tray = FindWindowA("Shell_TrayWnd", "");
-  if (tray != nullptr && GetWindowRect(tray, &taskbar)) return taskbar.top;
-  return GetSystemMetrics(SM_CYSCREEN);
 }
 
 }  // namespace

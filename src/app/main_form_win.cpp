@@ -8,6 +8,7 @@
 #include "app/application_win.h"
 #include "app/command_line.h"
 #include "app/globals.h"
+#include "app/taskbar_win.h"
 #include "config/about_form_win.h"
 #include "config/system_proxy_win.h"
 #include "platform/profile_file_win.h"
@@ -22,8 +23,6 @@ namespace parlix {
 namespace {
 constexpr int kFormWidth = 250;
 constexpr int kFormHeight = 230;
-constexpr int kTaskbarGap = 15;
-constexpr int kRightEdgeGap = 25;
 constexpr COLORREF kMemoColor = 0xF5F5F5;
 
 void DeleteIfExists(const std::string& path) {
@@ -169,13 +168,7 @@ void TMainForm::RestoreBtClick() {
   }
 }
 
-void TMainForm::PlaceAboveTaskbar() {
-  RECT taskbar{};
-  HWND tray = FindWindowA("Shell_TrayWnd", "");
-  const int top = (tray != nullptr && GetWindowRect(tray, &taskbar)) ? taskbar.top : GetSystemMetrics(SM_CYSCREEN);
-  SetWindowPos(hwnd_, nullptr, GetSystemMetrics(SM_CXSCREEN) - kFormWidth - kRightEdgeGap,
-               top - kFormHeight - kTaskbarGap, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
+void TMainForm::PlaceAboveTaskbar() { parlix::PlaceAboveTaskbar(hwnd_); }
 
 void TMainForm::SetTrayIconFrame(int frame) { tray_frame_ = frame; }
 

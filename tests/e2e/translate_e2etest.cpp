@@ -9,7 +9,7 @@ namespace {
 
 constexpr char kSample[] = "Hello, good morning. Thank you!";
 // The stand-in's en->es phrasebook, in code page 1252.
-constexpr char kSampleSpanish[] = "Hola, buenos d\xEDas. Gracias!";
+constexpr char kSampleSpanish[] = "Hola, buenos d\xED" "as. Gracias!";
 
 const char kErrorTail[] = "\r\nplease try again later...\r\nIf this problem persists, please inform us, thanks.\r\n\r\n"
                           "support@parlix.example";
@@ -114,7 +114,8 @@ TEST_F(Translation, SampleLandsInTheResultWindow) {
   GetWindowRect(main_, &main_rect);
   GetWindowRect(program_->FindTopWindow("TTransForm"), &result_rect);
   EXPECT_EQ(result_rect.top, main_rect.top);
-  EXPECT_EQ(result_rect.left, main_rect.left + 2 - 250 - 10);
+  EXPECT_EQ(result_rect.left, main_rect.left + 2 - 250 - 10)
+      << "main at " << main_rect.left << "," << main_rect.top << " screen " << GetSystemMetrics(SM_CXSCREEN);
 }
 
 TEST_F(Translation, ErrorStatusesGiveServiceUnavailable) {
