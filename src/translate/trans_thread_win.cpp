@@ -63,6 +63,9 @@ void TTransThread::ConfigureClient(THttpCli& client) {
   client.OnSessionClosed = [this](HttpClientCore&) { Running = false; };
   client.OnRequestDone = [this](HttpClientCore& sender, THttpRequest, uint16_t error) {
     HttpRequestDone(static_cast<THttpCli&>(sender), error);
+    // A request can end without its session closing (a lookup that never started, a
+    // kept-alive answer); waiting for the close would then never end.
+    Running = false;
   };
 }
 
