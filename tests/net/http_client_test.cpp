@@ -199,6 +199,27 @@ TEST(HttpClientWire, PlainBodySplitByteByByteStopsAtContentLength) {
   EXPECT_EQ(rig.cli.RcvdCount(), 10);
 }
 
+// A body read straight from the socket stops at Content-Length: what follows it
+// is still read as lines.
+TEST(HttpClientWire, BytesAfterTheDocumentStayForTheLineReader) {
+  FakeHttpRig rig;
+  FakeExchange ex;
+  const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n";
+  ex.reply = head + "0123456789NEXT LINE\r\n";
+  ex.splits = {head.size()};
+  ex.close_after = false;
+  rig.socket.exchanges.push_back(ex);
+  std::vector<std::string> pushed;
+  rig.cli.OnDataPush = [&](HttpClientCore& c, uint16_t) { pushed.push_back(c.LastResponse()); };
+  rig.cli.SetURL("http://127.0.0.1/");
+  rig.cli.SetRequestVer("1.1");
+  rig.cli.StartGet();
+  ASSERT_TRUE(rig.Run());
+  EXPECT_EQ(rig.doc.Data(), "0123456789");
+  EXPECT_EQ(pushed, std::vector<std::string>{"NEXT LINE"});
+  EXPECT_EQ(rig.done_count, 1);
+}
+
 // ---------------------------------------------------------------------------
 // The request header
 
