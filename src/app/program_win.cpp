@@ -20,7 +20,7 @@ void ShowStartupMessage(const char* text) {
 }
 }  // namespace
 
-int RunProgram(int show_command) {
+int RunProgram() {
   // The mutex is never released explicitly: closing the handle at the end, or the
   // end of the process, frees it.
   UniqueHandle mutex(CreateMutexA(nullptr, TRUE, kMutexName));
@@ -36,7 +36,7 @@ int RunProgram(int show_command) {
   app.SetTitle(kApplicationTitle);
   {
     TMainForm main_form;
-    main_form.CreateAndShow(show_command);
+    main_form.CreateAndShow(GetCommandLineA());
     app.Run();
   }
   return 0;

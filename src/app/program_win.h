@@ -3,6 +3,6 @@
 
 namespace parlix {
 
-int RunProgram(int show_command);
+int RunProgram();
 
 }  // namespace parlix

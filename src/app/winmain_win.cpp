@@ -2,4 +2,4 @@
 
 #include "app/program_win.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show_command) { return parlix::RunProgram(show_command); }
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return parlix::RunProgram(); }

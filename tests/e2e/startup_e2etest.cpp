@@ -5,16 +5,80 @@
 namespace parlix::test {
 namespace {
 
-TEST(Startup, MainWindowAppearsAndClosesOnPostedMessage) {
+void ExitProgram(TProgram& program) {
+  HWND main = program.WaitForTopWindow("TMainForm");
+  ASSERT_NE(main, nullptr);
+  PostMessageA(main, WM_USER + 7, 0, 0);
+  ASSERT_TRUE(program.WaitForExit());
+}
+
+std::string TempFile(const std::string& name, const std::string& text) {
+  char folder[MAX_PATH] = {};
+  GetTempPathA(MAX_PATH, folder);
+  const std::string path = std::string(folder) + name;
+  WriteFileBytes(path, text);
+  return path;
+}
+
+TEST(Startup, MainWindowAppearsAndClosesOnTheExitMessage) {
   TProgram program;
   ASSERT_TRUE(program.Started());
   HWND main = program.WaitForTopWindow("TMainForm");
   ASSERT_NE(main, nullptr);
   EXPECT_EQ(WindowText(main), "Parlix");
-  // The Exit command's message.
   PostMessageA(main, WM_USER + 7, 0, 0);
   ASSERT_TRUE(program.WaitForExit());
   EXPECT_EQ(program.ExitCode(), 0u);
+}
+
+TEST(Startup, SecondCopyIsRefusedAndTheFirstKeepsRunning) {
+  TProgram first;
+  HWND main = first.WaitForTopWindow("TMainForm");
+  ASSERT_NE(main, nullptr);
+  TProgram second;
+  ASSERT_TRUE(second.Started());
+  HWND box = second.WaitForMessageBox();
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(MessageBoxText(box), "Parlix is already running. Cannot continue.");
+  EXPECT_EQ(second.FindTopWindow("TMainForm"), nullptr);
+  PressButton(box, IDOK);
+  EXPECT_TRUE(second.WaitForExit());
+  EXPECT_TRUE(first.Running());
+  EXPECT_TRUE(IsWindowVisible(main));
+  ExitProgram(first);
+}
+
+TEST(Startup, AutoArgumentInAnyCaseSendsTheWindowToTheTray) {
+  TProgram program("/AUTO");
+  HWND main = program.WaitForTopWindow("TMainForm");
+  ASSERT_NE(main, nullptr);
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(main); }));
+  ExitProgram(program);
+}
+
+TEST(Startup, QuotedFilePathIsLoadedIntoTheTextArea) {
+  const std::string path = TempFile("parlix start text.txt", "Hello from a file\r\nsecond line");
+  TProgram program("\"" + path + "\"");
+  HWND main = program.WaitForTopWindow("TMainForm");
+  ASSERT_NE(main, nullptr);
+  HWND memo = FindChild(main, "Edit");
+  ASSERT_NE(memo, nullptr);
+  EXPECT_TRUE(WaitUntil([&] { return WindowText(memo) == "Hello from a file\r\nsecond line"; }));
+  EXPECT_TRUE(IsWindowVisible(main));
+  ExitProgram(program);
+  DeleteFileA(path.c_str());
+}
+
+TEST(Startup, MissingFilePathChangesNothing) {
+  TProgram program("\"C:\\no such folder\\missing.txt\"");
+  HWND main = program.WaitForTopWindow("TMainForm");
+  ASSERT_NE(main, nullptr);
+  HWND memo = FindChild(main, "Edit");
+  ASSERT_NE(memo, nullptr);
+  Sleep(500);
+  EXPECT_EQ(WindowText(memo), "");
+  EXPECT_TRUE(IsWindowVisible(main));
+  ExitProgram(program);
 }
 
 }  // namespace

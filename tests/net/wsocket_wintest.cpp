@@ -418,6 +418,39 @@ TEST(TWSocketClose, OnSessionClosedComesOnceForPeerCloseSendErrorAndClose) {
   }
 }
 
+TEST(TWSocketClose, AbortDropsTheQueueAndReportsTheCloseOnce) {
+  std::string got = "unset";
+  LoopbackPeer peer([&](PeerConnection& c) { got = c.ReceiveUntilClosed(); });
+  TWSocket s;
+  Recorder r;
+  r.Hook(s);
+  ASSERT_TRUE(ConnectTo(s, r, peer.Port()));
+  const std::string queued = "never sent";
+  s.PutDataInSendBuffer(queued.data(), static_cast<int>(queued.size()));
+  EXPECT_FALSE(s.AllSent());
+  EXPECT_EQ(s.BufferedByteCount(), queued.size());
+  s.Abort();
+  EXPECT_TRUE(s.AllSent());
+  EXPECT_EQ(s.State(), wsClosed);
+  EXPECT_EQ(r.closed, 1);
+  EXPECT_EQ(r.close_error, 0);
+  peer.Join();
+  EXPECT_EQ(got, "");
+  PumpFor(50);
+  EXPECT_EQ(r.closed, 1);
+}
+
+TEST(TWSocketClose, ReleaseFreesTheSocketFromTheLoop) {
+  const int before = WSocketGetLibraryStatus().socket_count;
+  auto* s = new TWSocket;
+  EXPECT_EQ(WSocketGetLibraryStatus().socket_count, before + 1);
+  const HWND window = s->Handle();
+  s->Release();
+  EXPECT_TRUE(IsWindow(window));
+  ASSERT_TRUE(PumpUntil([&] { return WSocketGetLibraryStatus().socket_count == before; }));
+  EXPECT_FALSE(IsWindow(window));
+}
+
 TEST(TWSocketClose, CloseDelayedClosesFromTheLoop) {
   LoopbackPeer peer([&](PeerConnection& c) { c.ReceiveUntilClosed(); });
   TWSocket s;

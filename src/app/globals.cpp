@@ -1,0 +1,20 @@
+#include "app/globals.h"
+
+#include "translate/code_cript.h"
+#include "translate/literals.h"
+
+namespace parlix {
+
+TServiceInfo DefaultServiceInfo() {
+  TServiceInfo info;
+  info.DonateUrl = Unscramble(kDonationPageLit);
+  info.HomeUrl = Unscramble(kHomePageLit);
+  info.HomeEmail = Unscramble(kEmailLit);
+  info.AdvCaption = "More free products";
+  info.AdvColor = 4934475;
+  info.AdvUrl = Unscramble(kProductsPageLit);
+  info.ProdUrl = Unscramble(kProductsPageLit);
+  return info;
+}
+
+}  // namespace parlix

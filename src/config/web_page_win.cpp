@@ -1,0 +1,12 @@
+#include "config/web_page_win.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+namespace parlix {
+
+void OpenWebPage(const std::string& address) {
+  ShellExecuteA(nullptr, "open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+}  // namespace parlix

@@ -1,0 +1,80 @@
+#include "platform/shell_win.h"
+
+#include <windows.h>
+#include <objbase.h>
+
+#include "platform/handles_win.h"
+#include "translate/code_cript.h"
+#include "translate/literals.h"
+
+namespace parlix {
+
+namespace {
+
+std::string WithDelimiter(std::string path) {
+  if (path.empty() || path.back() != '\\') path += '\\';
+  return path;
+}
+
+bool EnsureFolder(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  return CreateDirectoryA(path.c_str(), nullptr) != FALSE;
+}
+
+}  // namespace
+
+std::string GetShellFolder(const std::string& name) {
+  HKEY raw = nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\MicroSoft\\Windows\\CurrentVersion\\Explorer", 0, KEY_READ, &raw) !=
+      ERROR_SUCCESS)
+    return "";
+  UniqueRegKey explorer(raw);
+  std::string value;
+  HKEY folders_raw = nullptr;
+  if (RegOpenKeyExA(explorer.Get(), "Shell Folders", 0, KEY_READ, &folders_raw) == ERROR_SUCCESS) {
+    UniqueRegKey folders(folders_raw);
+    DWORD type = 0;
+    DWORD size = 0;
+    if (RegQueryValueExA(folders.Get(), name.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
+        (type == REG_SZ || type == REG_EXPAND_SZ) && size > 0) {
+      std::string buffer(size, '\0');
+      if (RegQueryValueExA(folders.Get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()),
+                           &size) == ERROR_SUCCESS)
+        value.assign(buffer.c_str());
+    }
+  }
+  // A missing value still gets its delimiter: the data folder then lands under the drive root.
+  return WithDelimiter(value);
+}
+
+std::string GetDataFolder() {
+  std::string folder = GetShellFolder("AppData");
+  if (folder.empty()) return "";
+  folder += Unscramble(kMakerFolderLit);
+  if (!EnsureFolder(folder)) return "";
+  folder += '\\';
+  folder += Unscramble(kProductNameLit);
+  if (!EnsureFolder(folder)) return "";
+  folder += '\\';
+  return folder;
+}
+
+std::string NewGuidText() {
+  GUID guid{};
+  if (FAILED(CoCreateGuid(&guid))) return "";
+  LPOLESTR wide = nullptr;
+  if (FAILED(StringFromCLSID(guid, &wide)) || wide == nullptr) return "";
+  std::string text;
+  for (const wchar_t* p = wide; *p != 0; ++p) text.push_back(static_cast<char>(*p));  // hex, braces, hyphens only
+  CoTaskMemFree(wide);
+  return text;
+}
+
+std::string GetTempFolder() {
+  char buffer[MAX_PATH + 1] = {};
+  const DWORD length = GetTempPathA(MAX_PATH, buffer);
+  return WithDelimiter(std::string(buffer, length > MAX_PATH ? 0 : length));
+}
+
+}  // namespace parlix

@@ -1,0 +1,177 @@
+#include <gtest/gtest.h>
+
+#include "app/settings.h"
+#include "support/memory_profile.h"
+
+namespace parlix {
+namespace {
+
+using test::TMemoryProfile;
+
+TDetectedProxy NoSystemProxy() { return {}; }
+
+TEST(SettingsLoad, MissingFileGivesDefaultsAndCountsAsFirstRun) {
+  TMemoryProfile file;
+  const TSettingsValues v = LoadSettings(file, NoSystemProxy, TProxySettings{});
+  EXPECT_TRUE(IsFirstRun(v));
+  EXPECT_TRUE(NeedsRenewal(v));
+  EXPECT_EQ(v.current_pair, 1);
+  EXPECT_TRUE(v.proxy.Autodetect);
+  EXPECT_FALSE(v.proxy.Enabled);
+  EXPECT_FALSE(v.ontop);
+  EXPECT_FALSE(v.monitor_clp);
+  EXPECT_EQ(v.date_shown, "");
+}
+
+TEST(SettingsLoad, NumbersAndBooleans) {
+  TMemoryProfile file;
+  file.Set("Language", "Last", "11");
+  file.Set("Miscellaneous", "Ontop", "7");       // any non-zero integer is true
+  file.Set("Miscellaneous", "MonitorClp", "yes");  // not a number: the default
+  file.Set("Proxy", "Autodetect", "0");
+  file.Set("Proxy", "Enabled", "-1");
+  EXPECT_EQ(LoadSettings(file, NoSystemProxy, {}).current_pair, 11);
+  const TSettingsValues v = LoadSettings(file, NoSystemProxy, {});
+  EXPECT_TRUE(v.ontop);
+  EXPECT_FALSE(v.monitor_clp);
+  EXPECT_TRUE(v.proxy.Enabled);
+  file.Set("Miscellaneous", "Ontop", "1x");
+  EXPECT_FALSE(LoadSettings(file, NoSystemProxy, {}).ontop);
+}
+
+TEST(SettingsLoad, LastOutsideThePairTableFallsBackToTheDefault) {
+  for (const char* stored : {"12", "-1", "99999999999", "abc", ""}) {
+    TMemoryProfile file;
+    file.Set("Language", "Last", stored);
+    EXPECT_EQ(LoadSettings(file, NoSystemProxy, {}).current_pair, 1) << stored;
+  }
+  TMemoryProfile file;
+  file.Set("Language", "Last", "0");
+  EXPECT_EQ(LoadSettings(file, NoSystemProxy, {}).current_pair, 0);
+}
+
+TEST(SettingsLoad, AutodetectTakesTheSystemProxyAndIgnoresStoredKeys) {
+  TMemoryProfile file;
+  file.Set("Proxy", "Autodetect", "1");
+  file.Set("Proxy", "Enabled", "1");
+  file.Set("Proxy", "Address", "stored");
+  file.Set("Proxy", "Port", "1");
+  file.Set("Proxy", "Authenticate", "1");
+  file.Set("Proxy", "Username", "u");
+  file.Set("Proxy", "Password", "p");
+  TProxySettings cleared;  // what the window's creation set
+  const auto detect = [] { return TDetectedProxy{true, "gate", "3128"}; };
+  TSettingsValues v = LoadSettings(file, detect, cleared);
+  EXPECT_TRUE(v.proxy.Enabled);
+  EXPECT_EQ(v.proxy.Address, "gate");
+  EXPECT_EQ(v.proxy.Port, "3128");
+  EXPECT_FALSE(v.proxy.Authenticate);
+  EXPECT_EQ(v.proxy.Username, "");
+  EXPECT_EQ(v.proxy.Password, "");
+
+  // The switch alone is not enough: host and port must both be there.
+  v = LoadSettings(file, [] { return TDetectedProxy{true, "", "3128"}; }, cleared);
+  EXPECT_FALSE(v.proxy.Enabled);
+  v = LoadSettings(file, [] { return TDetectedProxy{false, "gate", "3128"}; }, cleared);
+  EXPECT_FALSE(v.proxy.Enabled);
+  EXPECT_EQ(v.proxy.Address, "gate");
+}
+
+TEST(SettingsLoad, WithoutAutodetectAllSixProxyKeysAreUsedAsStored) {
+  TMemoryProfile file;
+  file.Set("Proxy", "Autodetect", "0");
+  file.Set("Proxy", "Enabled", "1");
+  file.Set("Proxy", "Address", "127.0.0.1");
+  file.Set("Proxy", "Port", "8080");
+  file.Set("Proxy", "Authenticate", "1");
+  file.Set("Proxy", "Username", "alice");
+  file.Set("Proxy", "Password", "s3cret");
+  bool asked = false;
+  const TSettingsValues v = LoadSettings(file, [&] { asked = true; return TDetectedProxy{}; }, {});
+  EXPECT_FALSE(asked);
+  EXPECT_TRUE(v.proxy.Enabled);
+  EXPECT_EQ(v.proxy.Address, "127.0.0.1");
+  EXPECT_EQ(v.proxy.Port, "8080");
+  EXPECT_TRUE(v.proxy.Authenticate);
+  EXPECT_EQ(v.proxy.Username, "alice");
+  EXPECT_EQ(v.proxy.Password, "s3cret");
+}
+
+TEST(SettingsRenewal, VersionAndGuidRules) {
+  TSettingsValues v;
+  v.version = "025000";
+  v.guid = "{00000000-0000-0000-0000-000000000000}";
+  EXPECT_FALSE(IsFirstRun(v));
+  EXPECT_FALSE(NeedsRenewal(v));
+  v.guid.clear();
+  EXPECT_FALSE(IsFirstRun(v));
+  EXPECT_TRUE(NeedsRenewal(v));
+  v.guid = "{x}";
+  v.version = "024000";
+  EXPECT_TRUE(NeedsRenewal(v));
+  v.version = "025000 ";  // compared exactly
+  EXPECT_TRUE(NeedsRenewal(v));
+}
+
+TEST(SettingsSave, WritesEverySectionAndKeyInOrder) {
+  TMemoryProfile file;
+  TSettingsValues v;
+  v.guid = "{G}";
+  v.current_pair = 4;
+  v.proxy.Autodetect = false;
+  v.proxy.Enabled = true;
+  v.proxy.Address = "a";
+  v.proxy.Port = "80";
+  v.proxy.Username = "u";
+  v.proxy.Password = "p";
+  v.ontop = true;
+  v.date_shown = "12/8/2026";
+  SaveSettings(file, v);
+  EXPECT_EQ(file.Text(),
+            "[Parlix]\nVersion=025000\nGUID={G}\n"
+            "[Language]\nLast=4\n"
+            "[Proxy]\nAutodetect=0\nEnabled=1\nAddress=a\nPort=80\nAuthenticate=0\nUsername=u\nPassword=p\n"
+            "[Miscellaneous]\nOntop=1\nMonitorClp=0\n"
+            "[Popups]\nDateShown=12/8/2026\n");
+}
+
+TEST(SettingsSave, RefusedWriteRaisesUnableToWrite) {
+  TMemoryProfile file;
+  file.FailAfter(3);
+  try {
+    SaveSettings(file, TSettingsValues{});
+    FAIL() << "no error raised";
+  } catch (const EIniFileException& e) {
+    EXPECT_EQ(std::string(e.what()), "Unable to write to C:\\memory\\parlix.ini");
+  }
+}
+
+TEST(SettingsRoundTrip, SavedValuesLoadBack) {
+  TMemoryProfile file;
+  TSettingsValues v;
+  v.guid = "{ABC}";
+  v.current_pair = 9;
+  v.proxy.Autodetect = false;
+  v.proxy.Enabled = true;
+  v.proxy.Address = "host";
+  v.proxy.Port = "3128";
+  v.proxy.Authenticate = true;
+  v.proxy.Username = "user";
+  v.proxy.Password = "pw";
+  v.monitor_clp = true;
+  v.date_shown = "1/2/2026";
+  SaveSettings(file, v);
+  const TSettingsValues back = LoadSettings(file, NoSystemProxy, {});
+  EXPECT_EQ(back.version, "025000");
+  EXPECT_EQ(back.guid, "{ABC}");
+  EXPECT_EQ(back.current_pair, 9);
+  EXPECT_TRUE(back.proxy.Enabled);
+  EXPECT_EQ(back.proxy.Password, "pw");
+  EXPECT_TRUE(back.proxy.Authenticate);
+  EXPECT_TRUE(back.monitor_clp);
+  EXPECT_FALSE(back.ontop);
+  EXPECT_EQ(back.date_shown, "1/2/2026");
+}
+
+}  // namespace
+}  // namespace parlix
