@@ -349,6 +349,7 @@ void HttpClientCore::SocketDataSent(uint16_t /*error*/) {
 
 void HttpClientCore::SocketDataAvailable(uint16_t error) {
   last_data_error_ = error;
+  if (ReadBodyDirectly()) return;
   char* buffer = receive_buffer_.data();
   // The socket keeps notifying while bytes wait, so something is read every time,
   // even when the buffer is full of one unfinished line.
@@ -367,6 +368,26 @@ void HttpClientCore::SocketDataAvailable(uint16_t error) {
   }
   buffer[receive_len_] = '\0';
   ProcessReceiveBuffer();
+}
+
+// While a document is coming and nothing waits in the line buffer, the body is read
+// in large pieces and handed to the body handler as it is. A body of known length is
+// never read past its end, so what follows it still goes through the line buffer.
+bool HttpClientCore::ReadBodyDirectly() {
+  if (!ever_started_ || state_ != ClientState::kWaitingBody ||
+      data_handler_ != DataHandler::kBody || request_type_ == httpHEAD || receive_len_ != 0) {
+    return false;
+  }
+  size_t cap = kBodyReadSize;
+  if (!IsChunked() && content_length_ >= 0) {
+    const int64_t rest = content_length_ - rcvd_count_;
+    if (rest <= 0) return false;
+    cap = static_cast<size_t>(std::min<int64_t>(rest, static_cast<int64_t>(cap)));
+  }
+  if (body_buffer_.size() < kBodyReadSize) body_buffer_.resize(kBodyReadSize);
+  const int n = socket_->Receive(body_buffer_.data(), cap);
+  if (n > 0) BodyPiece(body_buffer_.data(), static_cast<size_t>(n));
+  return true;
 }
 
 void HttpClientCore::ProcessReceiveBuffer() {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -313,6 +314,29 @@ TEST(THttpCliAbort, WhileConnectedAndWhenIdle) {
   rig.cli.Abort();
   EXPECT_EQ(rig.done, 2);  // at once, without a message
   EXPECT_EQ(rig.err, 0);
+}
+
+// The program's workers free the client right after Abort: nothing may reach the
+// freed object afterwards.
+TEST(THttpCliAbort, FreedRightAfterAbort) {
+  LoopbackPeer peer([&](PeerConnection& c) {
+    ReadRequest(c);
+    c.ReceiveUntilClosed();
+  });
+  int done = 0;
+  int closed = 0;
+  auto cli = std::make_unique<THttpCli>();
+  cli->OnRequestDone = [&](HttpClientCore&, THttpRequest, uint16_t) { ++done; };
+  cli->OnSessionClosed = [&](HttpClientCore&) { ++closed; };
+  cli->SetURL("http://127.0.0.1:" + peer.PortText() + "/");
+  cli->StartGet();
+  ASSERT_TRUE(PumpUntil([&] { return cli->State() == ClientState::kWaitingHeader; }));
+  cli->Abort();
+  cli.reset();
+  PumpFor(200);
+  peer.Join();
+  EXPECT_EQ(closed, 1);
+  EXPECT_EQ(done, 0);
 }
 
 TEST(THttpCliAbort, DuringTheLookup) {

@@ -199,6 +199,27 @@ TEST(HttpClientWire, PlainBodySplitByteByByteStopsAtContentLength) {
   EXPECT_EQ(rig.cli.RcvdCount(), 10);
 }
 
+// A body read straight from the socket stops at Content-Length: what follows it
+// is still read as lines.
+TEST(HttpClientWire, BytesAfterTheDocumentStayForTheLineReader) {
+  FakeHttpRig rig;
+  FakeExchange ex;
+  const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n";
+  ex.reply = head + "0123456789NEXT LINE\r\n";
+  ex.splits = {head.size()};
+  ex.close_after = false;
+  rig.socket.exchanges.push_back(ex);
+  std::vector<std::string> pushed;
+  rig.cli.OnDataPush = [&](HttpClientCore& c, uint16_t) { pushed.push_back(c.LastResponse()); };
+  rig.cli.SetURL("http://127.0.0.1/");
+  rig.cli.SetRequestVer("1.1");
+  rig.cli.StartGet();
+  ASSERT_TRUE(rig.Run());
+  EXPECT_EQ(rig.doc.Data(), "0123456789");
+  EXPECT_EQ(pushed, std::vector<std::string>{"NEXT LINE"});
+  EXPECT_EQ(rig.done_count, 1);
+}
+
 // ---------------------------------------------------------------------------
 // The request header
 
@@ -818,6 +839,79 @@ TEST(HttpClientKeepAlive, MultiThreadedReachesTheSocket) {
   FakeHttpRig rig;
   rig.cli.SetMultiThreaded(true);
   EXPECT_TRUE(rig.socket.multi_threaded());
+}
+
+}  // namespace
+}  // namespace parlix
+
+namespace parlix {
+namespace {
+
+using testing::FakeHttpClient;
+using testing::FakeLoop;
+using testing::FakeSocket;
+
+// The authentication layer plugs in through the core's hooks. A stand-in that
+// answers one 407 with a fixed credential line shows what the hooks promise: a new
+// attempt without OnRequestDone for the refused answer, the post stream sent again
+// from where the caller had put it, the refused answer's document taken back out.
+class OneRetryClient : public FakeHttpClient {
+ public:
+  using FakeHttpClient::FakeHttpClient;
+  int resets = 0;
+
+ protected:
+  bool AuthCheckOnReady() override {
+    if (StatusCode() != 407 || retried_ || AuthChallenges().empty()) return false;
+    retried_ = true;
+    StartNewAttempt();
+    return true;
+  }
+  std::string AuthorizationLine() override {
+    return retried_ ? "Proxy-Authorization: Basic dXNlcjpwdw==" : "";
+  }
+  void AuthResetOnNewConnection() override { ++resets; }
+
+ private:
+  bool retried_ = false;
+};
+
+TEST(HttpClientAuthHooks, NewAttemptRewindsAndResends) {
+  FakeLoop loop;
+  FakeSocket socket(loop);
+  OneRetryClient cli(loop, socket);
+  HttpMemoryStream doc;
+  HttpMemoryStream post("skip:body");
+  post.Seek(5);
+  int done = 0;
+  uint16_t err = 0xFFFF;
+  cli.OnRequestDone = [&](HttpClientCore&, THttpRequest, uint16_t e) {
+    ++done;
+    err = e;
+  };
+  FakeExchange refused;
+  refused.reply =
+      "HTTP/1.0 407 Proxy Authentication Required\r\nProxy-Authenticate: Basic realm=\"p\"\r\n"
+      "Content-Length: 6\r\n\r\ndenied";
+  FakeExchange ok;
+  ok.reply = "HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok";
+  socket.exchanges = {refused, ok};
+  cli.SetDocStream(&doc);
+  cli.SetPostStream(&post);
+  cli.SetURL("http://host/form");
+  cli.SetProxy("127.0.0.1:3128");
+  cli.StartPost();
+  ASSERT_TRUE(loop.RunUntilIdle());
+  EXPECT_EQ(done, 1);
+  EXPECT_EQ(err, 0);
+  EXPECT_EQ(cli.StatusCode(), 200);
+  EXPECT_EQ(doc.Data(), "ok");
+  EXPECT_EQ(cli.resets, 2);
+  ASSERT_EQ(socket.requests.size(), 2u);
+  const std::string& second = socket.requests[1];
+  EXPECT_NE(second.find("Content-Length: 4\r\nProxy-Authorization: Basic dXNlcjpwdw==\r\n\r\nbody"),
+            std::string::npos);
+  EXPECT_EQ(second.substr(0, 31), "POST http://host/form HTTP/1.0\r");
 }
 
 }  // namespace
