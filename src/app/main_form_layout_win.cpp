@@ -50,6 +50,12 @@ LRESULT CALLBACK MemoSubclassProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lpa
       form->MemoDblClick();
       return result;
     }
+    case WM_SETTEXT: {
+      // A multi-line text area sends no change notification for text set from code.
+      const LRESULT result = DefSubclassProc(hwnd, msg, wparam, lparam);
+      form->MemoChange();
+      return result;
+    }
     default:
       break;
   }
