@@ -112,6 +112,8 @@ void TMainForm::CreateComponents() {
   bevel1_ = std::make_unique<TControl>(TControlKind::kPanel, center, 5, 119, 240, 26);
   bevel1_->SetColor(kFormColor);
   bevel1_->SetBevel(TBevel::kLowered);
+  // The frame lies behind the language row it frames.
+  SetWindowPos(bevel1_->Handle(), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
   // Image buttons carry their hint as window text: not painted, but read by accessibility tools.
   languages_bt_ = std::make_unique<TControl>(TControlKind::kImageButton, center, 11, 122, 25, 20, "Select language");
