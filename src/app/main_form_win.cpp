@@ -8,20 +8,26 @@
 #include "app/application_win.h"
 #include "app/command_line.h"
 #include "app/globals.h"
+#include "app/taskbar_win.h"
 #include "config/about_form_win.h"
 #include "config/system_proxy_win.h"
 #include "platform/profile_file_win.h"
 #include "platform/shell_win.h"
 #include "translate/code_cript.h"
 #include "translate/literals.h"
+#include "translate/trans_form_win.h"
+#include "translate/trans_thread_win.h"
 
 namespace parlix {
 
 namespace {
 constexpr int kFormWidth = 250;
 constexpr int kFormHeight = 230;
-constexpr int kTaskbarGap = 15;
-constexpr int kRightEdgeGap = 25;
+constexpr COLORREF kMemoColor = 0xF5F5F5;
+
+void DeleteIfExists(const std::string& path) {
+  if (!path.empty() && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) DeleteFileA(path.c_str());
+}
 }  // namespace
 
 TMainForm* TMainForm::instance_ = nullptr;
@@ -34,10 +40,10 @@ TMainForm::~TMainForm() {
 
 void TMainForm::CreateAndShow(const std::string& command_line) {
   command_line_ = command_line;
-  RegisterWindowClass(kMainFormClass, CS_DBLCLKS, CreateSolidBrush(RGB(0xE6, 0xE6, 0xE6)),
-                      LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1)));
-  CreateHandle(kMainFormClass, "", WS_POPUP | WS_CLIPCHILDREN, WS_EX_ACCEPTFILES, 0, 0, kFormWidth, kFormHeight,
-               nullptr);
+  RegisterWindowClass(kMainFormClass, CS_DBLCLKS, nullptr, LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1)));
+  // A tool window has no taskbar button: the program is reached through its window and tray icon.
+  CreateHandle(kMainFormClass, "", WS_POPUP | WS_CLIPCHILDREN, WS_EX_ACCEPTFILES | WS_EX_TOOLWINDOW, 0, 0, kFormWidth,
+               kFormHeight, nullptr);
   TApplication::Instance().main_form = hwnd_;
   FormCreate();
   ShowWindow(hwnd_, SW_SHOWNORMAL);
@@ -45,8 +51,7 @@ void TMainForm::CreateAndShow(const std::string& command_line) {
 }
 
 void TMainForm::FormCreate() {
-  memo_ = CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL, 2, 22,
-                          246, 113, hwnd_, nullptr, GetModuleHandleA(nullptr), nullptr);
+  CreateComponents();
   SettingsPath = GetDataFolder() + "parlix.ini";
   TempPath = GetTempFolder();
   ProxySettings.Enabled = false;
@@ -60,6 +65,7 @@ void TMainForm::FormCreate() {
   DragAcceptFiles(hwnd_, TRUE);
   NextClipboardViewer = SetClipboardViewer(hwnd_);
   SetWindowTextA(hwnd_, Unscramble(kProductNameLit).c_str());
+  SetTrayIconFrame(0);
   OpenWindowFlags = TOpenWindowFlags{};
   ServiceBusy = false;
   Translating = false;
@@ -78,9 +84,10 @@ void TMainForm::LoadSettings() {
   InstallGuid = values.guid;
   CurrentPair = values.current_pair;
   ProxySettings = values.proxy;
-  if (values.ontop) StayontopBtClick(true);
+  if (values.ontop) SetStayOnTop(true);
   monitor_clp_checked_ = values.monitor_clp;
   ServiceInfo.DateShown = values.date_shown;
+  lang_paint_->Invalidate();
 
   if (IsFirstRun(values)) AboutBtClick();
   if (NeedsRenewal(values)) {
@@ -122,62 +129,71 @@ void TMainForm::LoadMemoFromFile(const std::string& path) {
 }
 
 void TMainForm::FormCloseQuery() {
-  auto delete_if_exists = [](const std::string& path) {
-    if (!path.empty() && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) DeleteFileA(path.c_str());
-  };
   if (ServiceBusy) {
-    delete_if_exists(downloaded_file_);
-    delete_if_exists(decoded_file_);
+    DeleteIfExists(downloaded_file_);
+    DeleteIfExists(decoded_file_);
   }
-  if (Translating) delete_if_exists(answer_file_);
+  if (Translating) {
+    // Whether or not stopping succeeds, the answer file goes.
+    struct DeleteAnswer {
+      const std::string& path;
+      ~DeleteAnswer() { DeleteIfExists(path); }
+    } delete_answer{answer_file_};
+    StopTranslation();
+  }
   SaveSettings();
 }
 
 void TMainForm::FormDestroy() {
+  KillTimer(hwnd_, kTrayTimerId);
   ChangeClipboardChain(hwnd_, NextClipboardViewer);
+  if (memo_brush_ != nullptr) DeleteObject(memo_brush_);
+  if (title_image_ != nullptr) DeleteObject(title_image_);
+  if (utils_popup_ != nullptr) DestroyMenu(utils_popup_);
 }
 
 void TMainForm::FormActivate() {
-  if (stay_on_top_checked_) SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  if (stay_on_top_checked_) SetStayOnTop(true);
 }
 
-void TMainForm::AboutBtClick() {
-  if (OpenWindowFlags.AboutOpen) return;
-  MessageBeep(0xFFFFFFFF);
-  about_ = TAboutForm::Open(hwnd_);
+void TMainForm::RestoreBtClick() {
+  PlaceAboveTaskbar();
+  if (in_tray_) {
+    ShowWindow(hwnd_, SW_SHOW);
+    in_tray_ = false;
+    if (OpenWindowFlags.AboutOpen && about_ != nullptr) ShowWindow(about_->Handle(), SW_SHOWNA);
+    if (OpenWindowFlags.ResultOpen && result_ != nullptr) ShowWindow(result_->Handle(), SW_SHOWNA);
+  } else {
+    PostMessageA(hwnd_, WM_SHOW_MAIN_WINDOW, 0, 0);
+  }
 }
 
-void TMainForm::StayontopBtClick(bool checked) {
-  stay_on_top_checked_ = checked;
-  SetWindowPos(hwnd_, checked ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-}
+void TMainForm::PlaceAboveTaskbar() { parlix::PlaceAboveTaskbar(hwnd_); }
 
-void TMainForm::PlaceAboveTaskbar() {
-  RECT taskbar{};
-  HWND tray = FindWindowA("Shell_TrayWnd", "");
-  const int top = (tray != nullptr && GetWindowRect(tray, &taskbar)) ? taskbar.top : GetSystemMetrics(SM_CYSCREEN);
-  SetWindowPos(hwnd_, nullptr, GetSystemMetrics(SM_CXSCREEN) - kFormWidth - kRightEdgeGap,
-               top - kFormHeight - kTaskbarGap, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
+void TMainForm::SetTrayIconFrame(int frame) { tray_frame_ = frame; }
 
 // Bodies arrive with the features that own these messages.
 void TMainForm::StartServiceCheck() {}
 void TMainForm::ApplyServiceFile() {}
 void TMainForm::ShowLanguageWindow() {}
-void TMainForm::StartTranslation() {}
-void TMainForm::ShowTranslation() {}
 
 void TMainForm::ShowMainWindow() {
   if (!in_tray_) {
+    SetWindowPos(hwnd_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     SetForegroundWindow(hwnd_);
-    SetFocus(hwnd_);
+    SetFocus(memo_);
   }
+  if (OpenWindowFlags.ResultOpen && result_ != nullptr)
+    SetWindowPos(result_->Handle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  if (stay_on_top_checked_) SetStayOnTop(true);
 }
 
 void TMainForm::HideToTray() {
   if (in_tray_) return;
   ShowWindow(hwnd_, SW_HIDE);
   in_tray_ = true;
+  if (OpenWindowFlags.AboutOpen && about_ != nullptr) ShowWindow(about_->Handle(), SW_HIDE);
+  if (OpenWindowFlags.ResultOpen && result_ != nullptr) ShowWindow(result_->Handle(), SW_HIDE);
 }
 
 void TMainForm::CloseMainWindow() { SendMessageA(hwnd_, WM_CLOSE, 0, 0); }
@@ -208,12 +224,25 @@ LRESULT TMainForm::WndProc(UINT msg, WPARAM wparam, LPARAM lparam) {
       if (LOWORD(wparam) != WA_INACTIVE) FormActivate();
       break;
     case WM_CLOSE:
-      // An error in the close query abandons the close; the program stays open.
+      // An error in the close query leaves this handler before the window is destroyed:
+      // the close is abandoned and the program stays open.
       FormCloseQuery();
       DestroyWindow(hwnd_);
       return 0;
     case WM_DESTROY:
       FormDestroy();
+      return 0;
+    case WM_COMMAND:
+      if (reinterpret_cast<HWND>(lparam) == memo_ && HIWORD(wparam) == EN_CHANGE) MemoChange();
+      return 0;
+    case WM_CTLCOLOREDIT:
+      if (reinterpret_cast<HWND>(lparam) == memo_) {
+        SetBkColor(reinterpret_cast<HDC>(wparam), kMemoColor);
+        return reinterpret_cast<LRESULT>(memo_brush_);
+      }
+      break;
+    case WM_TIMER:
+      if (wparam == kTrayTimerId) TrayTimerTimer();
       return 0;
     case WM_CHANGECBCHAIN:
       ChangeClipboardChainLink(reinterpret_cast<HWND>(wparam), reinterpret_cast<HWND>(lparam));

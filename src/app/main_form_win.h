@@ -1,4 +1,8 @@
-// The main window: life cycle, private messages and the state other windows read.
+// The main window: life cycle, layout, keys, commands, private messages, and the
+// translation's busy state. Its handlers live in several files by concern:
+//   main_form_win.cpp            life cycle, settings, message dispatch
+//   main_form_layout_win.cpp     components, painting, text area, menu commands
+//   main_form_translate_win.cpp  starting, stopping and finishing translations
 #pragma once
 
 #include <windows.h>
@@ -7,6 +11,8 @@
 #include <string>
 
 #include "app/settings.h"
+#include "translate/request.h"
+#include "widgets/controls_win.h"
 #include "widgets/window_win.h"
 
 namespace parlix {
@@ -23,7 +29,24 @@ inline constexpr UINT WM_SHOW_MAIN_WINDOW = WM_USER + 6;
 inline constexpr UINT WM_CLOSE_MAIN_WINDOW = WM_USER + 7;
 inline constexpr UINT WM_HIDE_TO_TRAY = WM_USER + 8;
 
+// Command identifiers of the items of UtilsPopup.
+enum TMenuCommand : UINT {
+  kRestoreBt = 100,
+  kStayontopBt,
+  kMonitorclpBt,
+  kGoogleWebpageBt,
+  kConfigurationBt,
+  kExitBt,
+  kAboutBt,
+  kMoreProductsBt,
+};
+
 class TAboutForm;
+class TTransForm;
+class TTransThread;
+
+// Removes every keyboard message still queued for the calling thread.
+void DiscardKeyboardInput();
 
 class TMainForm : public TWindow {
  public:
@@ -37,29 +60,53 @@ class TMainForm : public TWindow {
 
   HWND Memo() const { return memo_; }
 
-  // State read by other windows and workers' completions.
+  // State read by other windows and by the workers' completions.
   bool Translating = false;
   bool ServiceBusy = false;
   int CurrentPair = 1;
   HWND NextClipboardViewer = nullptr;
+  TTransThread* TransWorker = nullptr;
+  // The pseudo-random generator behind temporary file names.
+  PseudoRandom Random;
 
-  // Check marks of the two check items of the command menu.
   bool StayOnTopChecked() const { return stay_on_top_checked_; }
   bool MonitorClpChecked() const { return monitor_clp_checked_; }
   bool InTray() const { return in_tray_; }
+  const std::string& AnswerFileName() const { return answer_file_; }
 
   void LoadSettings();
   void SaveSettings();
 
-  // Opens the about window as the About command does (a beep, then the window), once.
+  void SelectPair(int index);
+  void UpdateMemoHint();
+
+  // The translation's busy state and the wait panel.
+  void SetBusy(bool enabled);
+  void ShowStatus(const std::string& text);
+  void TranslationEnded();
+  void WorkerTerminated();
+  void StopTranslation();
+  void TranslationDone(int result_code);
+
+  // A fresh temporary file name that no file has yet.
+  std::string MakeTempFileName();
+
+  // Commands of the menu.
   void AboutBtClick();
+  void RestoreBtClick();
+
+  TTransForm* ResultForm() const { return result_; }
 
  protected:
   LRESULT WndProc(UINT msg, WPARAM wparam, LPARAM lparam) override;
   void HandleDestroyed() override;
 
  private:
+  friend LRESULT CALLBACK MemoSubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+
   void FormCreate();
+  void CreateComponents();
+  void CreateMenu();
   void FormShow();
   void FormCloseQuery();
   void FormDestroy();
@@ -75,21 +122,61 @@ class TMainForm : public TWindow {
   void CloseMainWindow();
   void HideToTray();
 
-  void StayontopBtClick(bool checked);
+  // Components' events.
+  void TopPanelMouseDown(int button);
+  void MemoChange();
+  void MemoDblClick();
+  // True when the key was handled and must not reach the text area.
+  void MemoKeyDown(WPARAM key);
+  void CancelLabelClick();
+  void MinimizeBtClick();
+  void ShowUtilsPopup();
+  void RunMenuCommand(UINT command);
+  void StayontopBtClick();
+  void SetStayOnTop(bool on);
+  void MonitorclpBtClick();
+  void GoogleWebpageBtClick();
+  void ConfigurationBtClick();
+  void ExitBtClick();
+  void LangPaintPaint(HDC dc, const RECT& rect);
+
+  void TrayTimerTimer();
+  void SetTrayIconFrame(int frame);
+
   void LoadMemoFromFile(const std::string& path);
   void PlaceAboveTaskbar();
   void ChangeClipboardChainLink(HWND removed, HWND next);
   void ForwardClipboardChange();
+  bool ExtractAndShow(const std::string& answer);
+  void ShowResult(const std::string& text);
 
   static TMainForm* instance_;
 
   std::string command_line_;
-  HWND memo_ = nullptr;
   bool shown_ = false;
   bool in_tray_ = false;
   bool stay_on_top_checked_ = false;
   bool monitor_clp_checked_ = false;
-  TAboutForm* about_ = nullptr;  // frees itself when closed; valid while AboutOpen
+
+  // Components (children are destroyed with the window; the objects with the form).
+  std::unique_ptr<TControl> top_panel_, center_panel_, wait_panel_, wait_label_, cancel_label_, bevel1_;
+  std::unique_ptr<TControl> languages_bt_, lang_paint_, translate_bt_, minimize_bt_, adv_bt_, donate_bt_;
+  HWND memo_ = nullptr;
+  HBRUSH memo_brush_ = nullptr;
+  HBITMAP title_image_ = nullptr;
+  std::unique_ptr<THints> hints_;
+  HMENU utils_popup_ = nullptr;
+
+  // TrayTimer: animates the tray icon while a translation runs; its tag is the next frame.
+  static constexpr UINT_PTR kTrayTimerId = 1;
+  static constexpr UINT kTrayTimerInterval = 250;
+  int tray_timer_tag_ = 0;
+  bool tray_timer_on_ = false;
+  int tray_frame_ = 0;
+
+  TAboutForm* about_ = nullptr;   // frees itself when closed; valid while AboutOpen
+  TTransForm* result_ = nullptr;  // frees itself when closed; valid while ResultOpen
+
   // Files of the workers, deleted at close when they still exist.
   std::string answer_file_;
   std::string downloaded_file_;

@@ -43,7 +43,7 @@ TSettingsValues LoadSettings(const IProfileFile& file, const ProxyDetector& dete
   // Every use indexes the 12-entry pair table with it, so a stored value outside the
   // table falls back to the default rather than being taken over.
   const int last = ReadInteger(file, "Language", "Last", kDefaultPair);
-  values.current_pair = (last >= 0 && last < kPairCount) ? last : kDefaultPair;
+  values.current_pair = IsValidPair(last) ? last : kDefaultPair;
 
   values.proxy = proxy_defaults;
   values.proxy.Autodetect = ReadBool(file, "Proxy", "Autodetect", true);

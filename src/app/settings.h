@@ -6,6 +6,7 @@
 
 #include "app/globals.h"
 #include "platform/profile_file.h"
+#include "translate/language_pairs.h"
 
 namespace parlix {
 
@@ -28,8 +29,6 @@ struct TSettingsValues {
   std::string date_shown;
 };
 
-inline constexpr int kDefaultPair = 1;
-inline constexpr int kPairCount = 12;
 
 // Integer keys: a value that is not a decimal number reads as the fallback.
 int ReadInteger(const IProfileFile& file, const std::string& section, const std::string& key, int fallback);

@@ -98,10 +98,12 @@ WSocketLibraryStatus WSocketGetLibraryStatus();
 class TWSocket {
  public:
   // Creates the hidden window in the calling thread. Makes no Winsock call yet.
-  // Throws ESocketException "Cannot create a hidden window for TWSocket".
+  // Throws ESocketException (the socket error "Cannot create a hidden window for
+  // TWSocket") when the window cannot be made.
   TWSocket();
-  // Cancels a pending lookup, closes without raising OnSessionClosed, unloads
-  // Winsock when this was the last socket, destroys the window.
+  // Cancels a pending lookup, closes without raising any event, unloads Winsock when
+  // this was the last socket, destroys the window. Call it on the creating thread,
+  // and not from inside one of this socket's own events (use Release there).
   ~TWSocket();
   TWSocket(const TWSocket&) = delete;
   TWSocket& operator=(const TWSocket&) = delete;
@@ -133,7 +135,9 @@ class TWSocket {
   // Frees the socket later, from the message loop. Only for a socket created with
   // new that nothing else owns.
   void Release();
-  // Pumps the calling thread's queue until it is empty (or a quit message is seen).
+  // Pumps the calling thread's queue until it is empty. A quit message stops the pump,
+  // sets Terminated and is posted again, so the thread's own loop still sees it.
+  // There is no application object here, so MultiThreaded does not change the pump.
   void ProcessMessages();
   // Only for the background-exception test: posts 0x406.
   void ThrowTestException();
@@ -237,14 +241,15 @@ class TWSocket {
   void DoWriteEvent(uint16_t error);
   void DoCloseEvent(uint16_t error);
   void ReceiveLoop(uint16_t error, bool single_round);
-  void TryToSend();
+  bool HasBytesWaiting();
+  // Drains the send queue; from_loop says whether OnSendData may be raised now.
+  TrySendResult TryToSend(bool from_loop);
+  void PostWriteNotification();
+  void QueueSocketError(const std::string& func, int code);
+  void PostDeferredError();
   void InternalClose(bool shutdown_first, uint16_t error);
   void ResetConnectionValues();
   void AbortQuietly();
-  bool HasBytesWaiting();
-  void PostWriteNotification();
-  void DeliverLookupResult(uint16_t error);
-
   bool ResolveEverything(uint32_t& address, uint16_t& port, int& protocol,
                          uint32_t& local_address, uint16_t& local_port);
   bool SetOptions();
@@ -296,11 +301,17 @@ class TWSocket {
   uint16_t resolved_local_port_ = 0;  // network order
   bool receive_failed_ = false;  // a Receive of the current round failed
 
-  // Errors a Send met, delivered from the loop (never from inside Send).
+  const char* last_option_ = "";  // the socket option that failed at connect
+  int64_t unreported_sent_ = 0;   // bytes Send pushed out, for OnSendData from the loop
+
+  // Errors met inside Send or DnsLookup, delivered from the loop.
   bool deferred_error_posted_ = false;
+  int deferred_lookup_error_ = 0;
   int deferred_close_error_ = 0;
+  uintptr_t deferred_close_socket_ = 0;
   int deferred_socket_error_ = 0;
   std::string deferred_socket_error_func_;
+  uintptr_t deferred_socket_error_socket_ = 0;
 
   // The pending asynchronous lookup. Its buffer is abandoned, not freed, when the
   // lookup is cancelled: the resolver may still write into it afterwards.

@@ -296,3 +296,52 @@ bool FileExists(const std::string& path) {
 }
 
 }  // namespace parlix::test
+
+namespace parlix::test {
+
+std::string UnixToWindowsPath(const std::string& unix_path) {
+  std::string path = "Z:" + unix_path;
+  for (char& c : path)
+    if (c == '/') c = '\\';
+  return path;
+}
+
+bool TStandins::SetControl(const std::string& json) const { return WriteFileBytes(control_file, json); }
+
+TStandins Standins() {
+  TStandins standins;
+  char buffer[1024] = {};
+  if (GetEnvironmentVariableA("PARLIX_STANDIN_PORT", buffer, sizeof(buffer)) > 0) standins.port = atoi(buffer);
+  if (GetEnvironmentVariableA("PARLIX_STANDIN_CONTROL", buffer, sizeof(buffer)) > 0)
+    standins.control_file = UnixToWindowsPath(buffer);
+  return standins;
+}
+
+void WriteSettingsWithProxy(int port, int last_pair) {
+  const std::string folder = AppDataFolder() + "ParlixSoft";
+  CreateDirectoryA(folder.c_str(), nullptr);
+  CreateDirectoryA((folder + "\\Parlix").c_str(), nullptr);
+  SetFileAttributesA(SettingsFilePath().c_str(), FILE_ATTRIBUTE_NORMAL);
+  WriteFileBytes(SettingsFilePath(),
+                 "[Parlix]\r\nVersion=025000\r\nGUID={11111111-2222-3333-4444-555555555555}\r\n"
+                 "[Language]\r\nLast=" + std::to_string(last_pair) + "\r\n"
+                 "[Proxy]\r\nAutodetect=0\r\nEnabled=1\r\nAddress=127.0.0.1\r\nPort=" + std::to_string(port) +
+                     "\r\nAuthenticate=0\r\nUsername=\r\nPassword=\r\n"
+                     "[Miscellaneous]\r\nOntop=0\r\nMonitorClp=0\r\n[Popups]\r\nDateShown=\r\n");
+}
+
+std::vector<std::string> TempDatFiles() {
+  char folder[MAX_PATH] = {};
+  GetTempPathA(MAX_PATH, folder);
+  std::vector<std::string> files;
+  WIN32_FIND_DATAA data;
+  HANDLE find = FindFirstFileA((std::string(folder) + "*.dat").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return files;
+  do {
+    files.push_back(std::string(folder) + data.cFileName);
+  } while (FindNextFileA(find, &data));
+  FindClose(find);
+  return files;
+}
+
+}  // namespace parlix::test

@@ -80,3 +80,26 @@ bool WriteFileBytes(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
 
 }  // namespace parlix::test
+
+namespace parlix::test {
+
+// A Unix path as Wine's Z: drive shows it.
+std::string UnixToWindowsPath(const std::string& unix_path);
+
+// The stand-in servers started by tools/with-standins around the test program.
+struct TStandins {
+  int port = 0;                   // PARLIX_STANDIN_PORT, 0 when not running
+  std::string control_file;       // Windows path of the control file
+  bool Running() const { return port != 0; }
+  // Writes the control file (JSON); "{}" is normal behaviour.
+  bool SetControl(const std::string& json) const;
+};
+TStandins Standins();
+
+// Writes a current settings file (no first run) whose proxy points at 127.0.0.1:port.
+void WriteSettingsWithProxy(int port, int last_pair = 1);
+
+// The files in the temporary folder whose names end in ".dat" (answer and service files).
+std::vector<std::string> TempDatFiles();
+
+}  // namespace parlix::test

@@ -1,0 +1,300 @@
+// The main window's components, painting, text area and menu commands.
+#include <windows.h>
+#include <commctrl.h>
+
+#include "app/application_win.h"
+#include "app/globals.h"
+#include "app/main_form_win.h"
+#include "config/about_form_win.h"
+#include "config/web_page_win.h"
+#include "translate/code_cript.h"
+#include "translate/language_pairs.h"
+#include "translate/literals.h"
+#include "app/main_form_art_win.h"
+
+namespace parlix {
+
+namespace {
+
+constexpr COLORREF kFormColor = 0xE6E6E6;
+constexpr COLORREF kMemoColor = 0xF5F5F5;
+constexpr COLORREF kTitleColor = 0x808080;
+constexpr COLORREF kTitleCorner = 0x505050;
+constexpr COLORREF kNavy = 0x800000;
+constexpr COLORREF kBlue = 0xFF0000;
+constexpr COLORREF kRed = 0x0000FF;
+constexpr UINT_PTR kMemoSubclassId = 1;
+
+constexpr char kHintBothText[] = "Double click or <Escape> to clear text area\r\nPress <Ctrl + Enter> to Translate";
+constexpr char kHintPasteText[] = "Double click to paste from clipboard\r\nPress <Ctrl + Enter> to Translate";
+
+bool ClipboardHasText() { return IsClipboardFormatAvailable(CF_TEXT) != FALSE; }
+
+}  // namespace
+
+void DiscardKeyboardInput() {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE | PM_NOYIELD)) {
+  }
+}
+
+LRESULT CALLBACK MemoSubclassProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, UINT_PTR, DWORD_PTR data) {
+  auto* form = reinterpret_cast<TMainForm*>(data);
+  switch (msg) {
+    case WM_KEYDOWN:
+      // The key is handled and then still goes to the text area, as a key event would.
+      form->MemoKeyDown(wparam);
+      break;
+    case WM_LBUTTONDBLCLK: {
+      const LRESULT result = DefSubclassProc(hwnd, msg, wparam, lparam);
+      form->MemoDblClick();
+      return result;
+    }
+    case WM_SETTEXT: {
+      // A multi-line text area sends no change notification for text set from code.
+      const LRESULT result = DefSubclassProc(hwnd, msg, wparam, lparam);
+      form->MemoChange();
+      return result;
+    }
+    default:
+      break;
+  }
+  return DefSubclassProc(hwnd, msg, wparam, lparam);
+}
+
+void TMainForm::CreateComponents() {
+  const HINSTANCE instance = GetModuleHandleA(nullptr);
+
+  top_panel_ = std::make_unique<TControl>(TControlKind::kPanel, hwnd_, 0, 0, 250, 20);
+  top_panel_->SetColor(kTitleColor);
+  top_panel_->SetBevel(TBevel::kRaised);
+  // TopImage and CaptionLabel are drawn by the strip itself: a press anywhere on it drags.
+  title_image_ = CreateTitleGradientBitmap(kTitleCorner, kTitleColor, 150, 18);
+  top_panel_->OnPaint = [this](HDC dc, const RECT&) {
+    DrawBitmap(dc, title_image_, 1, 1);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, RGB(255, 255, 255));
+    HGDIOBJ old = SelectObject(dc, GetSharedFont("Tahoma", 11, true));
+    const std::string caption = Unscramble(kProductNameLit) + " " + Unscramble(kCaptionSuffixLit);
+    TextOutA(dc, 6, 4, caption.c_str(), static_cast<int>(caption.size()));
+    SelectObject(dc, old);
+  };
+  top_panel_->OnMouseDown = [this](int button) { TopPanelMouseDown(button); };
+
+  center_panel_ = std::make_unique<TControl>(TControlKind::kPanel, hwnd_, 0, 20, 250, 210);
+  center_panel_->SetColor(kFormColor);
+  center_panel_->SetBevel(TBevel::kRaisedOuterLoweredInner);
+  const HWND center = center_panel_->Handle();
+
+  memo_ = CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | ES_MULTILINE | ES_AUTOVSCROLL |
+                                           ES_WANTRETURN | ES_NOHIDESEL,
+                          2, 2, 246, 113, center, nullptr, instance, nullptr);
+  SendMessageA(memo_, WM_SETFONT, reinterpret_cast<WPARAM>(GetSharedFont("Tahoma", 11)), FALSE);
+  memo_brush_ = CreateSolidBrush(kMemoColor);
+  SetWindowSubclass(memo_, MemoSubclassProc, kMemoSubclassId, reinterpret_cast<DWORD_PTR>(this));
+
+  wait_panel_ = std::make_unique<TControl>(TControlKind::kPanel, center, 19, 40, 212, 40);
+  wait_panel_->SetColor(kFormColor);
+  wait_panel_->SetVisible(false);
+  wait_label_ = std::make_unique<TControl>(TControlKind::kLabel, wait_panel_->Handle(), 10, 13, 190, 13);
+  wait_label_->SetColor(kFormColor);
+  wait_label_->SetFontColor(kRed);
+  wait_label_->SetCentered(true);
+  cancel_label_ = std::make_unique<TControl>(TControlKind::kLabel, wait_panel_->Handle(), 9, 26, 27, 12, "cancel");
+  cancel_label_->SetColor(kFormColor);
+  cancel_label_->SetFont("Arial", 9);
+  cancel_label_->SetFontColor(kNavy);
+  cancel_label_->SetHandCursor(true);
+  cancel_label_->OnClick = [this] { CancelLabelClick(); };
+  cancel_label_->OnMouseEnter = [this] { cancel_label_->SetFontColor(kBlue); };
+  cancel_label_->OnMouseLeave = [this] { cancel_label_->SetFontColor(kNavy); };
+
+  bevel1_ = std::make_unique<TControl>(TControlKind::kPanel, center, 5, 119, 240, 26);
+  bevel1_->SetColor(kFormColor);
+  bevel1_->SetBevel(TBevel::kLowered);
+
+  // Image buttons carry their hint as window text: not painted, but read by accessibility tools.
+  languages_bt_ = std::make_unique<TControl>(TControlKind::kImageButton, center, 11, 122, 25, 20, "Select language");
+  languages_bt_->SetColor(kFormColor);
+  languages_bt_->SetHandCursor(true);
+  languages_bt_->SetImages(LoadButtonImages(TButtonImage::kLanguages), 2);
+  languages_bt_->OnClick = [this] { PostMessageA(hwnd_, WM_SHOW_LANGUAGE_WINDOW, 0, 0); };
+
+  lang_paint_ = std::make_unique<TControl>(TControlKind::kPaintBox, center, 44, 124, 130, 17);
+  lang_paint_->SetColor(kFormColor);
+  lang_paint_->SetFont("Tahoma", 11);
+  lang_paint_->OnPaint = [this](HDC dc, const RECT& rect) { LangPaintPaint(dc, rect); };
+
+  translate_bt_ = std::make_unique<TControl>(TControlKind::kImageButton, center, 182, 122, 25, 20, "Translate");
+  translate_bt_->SetColor(kFormColor);
+  translate_bt_->SetHandCursor(true);
+  translate_bt_->SetImages(LoadButtonImages(TButtonImage::kTranslate), 2);
+  translate_bt_->SetEnabled(false);
+  translate_bt_->OnClick = [this] { PostMessageA(hwnd_, WM_START_TRANSLATION, 0, 0); };
+
+  minimize_bt_ =
+      std::make_unique<TControl>(TControlKind::kImageButton, center, 215, 122, 25, 20, "Minimize");
+  minimize_bt_->SetColor(kFormColor);
+  minimize_bt_->SetHandCursor(true);
+  minimize_bt_->SetImages(LoadButtonImages(TButtonImage::kMinimize), 1);
+  minimize_bt_->OnClick = [this] { MinimizeBtClick(); };
+  minimize_bt_->OnRightClick = [this] { ShowUtilsPopup(); };
+
+  adv_bt_ = std::make_unique<TControl>(TControlKind::kTextButton, center, 7, 150, 235, 25, "More free products");
+  adv_bt_->SetColor(kFormColor);
+  adv_bt_->SetFont("Arial", 10);
+  adv_bt_->SetFontColor(0x4B4B4B);
+  adv_bt_->SetHandCursor(true);
+  adv_bt_->OnClick = [] { OpenWebPage(ServiceInfo.AdvUrl); };
+
+  donate_bt_ = std::make_unique<TControl>(TControlKind::kTextButton, center, 7, 180, 235, 25, "Make a donation");
+  donate_bt_->SetColor(kFormColor);
+  donate_bt_->SetFont("Arial", 10);
+  donate_bt_->SetFontColor(0x4B4B4B);
+  donate_bt_->SetHandCursor(true);
+  donate_bt_->OnClick = [] { OpenWebPage(ServiceInfo.DonateUrl); };
+
+  hints_ = std::make_unique<THints>(hwnd_);
+  hints_->Set(languages_bt_->Handle(), "Select language");
+  hints_->Set(lang_paint_->Handle(), "Press <F1> to <F12> to choose languages");
+  hints_->Set(translate_bt_->Handle(), "Translate");
+  hints_->Set(minimize_bt_->Handle(), "Minimize or right click to open menu");
+  hints_->Set(adv_bt_->Handle(), ServiceInfo.AdvText);
+  hints_->Set(donate_bt_->Handle(), "Support Parlix today!");
+
+  CreateMenu();
+}
+
+void TMainForm::CreateMenu() {
+  utils_popup_ = CreatePopupMenu();
+  AppendMenuA(utils_popup_, MF_STRING, kRestoreBt, "Restore Parlix");
+  AppendMenuA(utils_popup_, MF_STRING, kStayontopBt, "Stay on-top");
+  AppendMenuA(utils_popup_, MF_STRING, kMonitorclpBt, "Translate from clipboard");
+  AppendMenuA(utils_popup_, MF_STRING, kGoogleWebpageBt, "Open Google web page...");
+  AppendMenuA(utils_popup_, MF_STRING, kConfigurationBt, "Configuration...");
+  AppendMenuA(utils_popup_, MF_STRING, kExitBt, "Exit");
+  AppendMenuA(utils_popup_, MF_STRING, kAboutBt, "About...");
+  SetMenuDefaultItem(utils_popup_, kRestoreBt, FALSE);
+}
+
+void TMainForm::ShowUtilsPopup() {
+  CheckMenuItem(utils_popup_, kStayontopBt, stay_on_top_checked_ ? MF_CHECKED : MF_UNCHECKED);
+  CheckMenuItem(utils_popup_, kMonitorclpBt, monitor_clp_checked_ ? MF_CHECKED : MF_UNCHECKED);
+  POINT at;
+  GetCursorPos(&at);
+  // The menu's owner must be in front, or the menu does not close when clicking elsewhere.
+  SetForegroundWindow(hwnd_);
+  const UINT command = TrackPopupMenu(utils_popup_, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, hwnd_, nullptr);
+  PostMessageA(hwnd_, WM_NULL, 0, 0);
+  if (command != 0) RunMenuCommand(command);
+}
+
+void TMainForm::RunMenuCommand(UINT command) {
+  switch (command) {
+    case kRestoreBt: RestoreBtClick(); break;
+    case kStayontopBt: StayontopBtClick(); break;
+    case kMonitorclpBt: MonitorclpBtClick(); break;
+    case kGoogleWebpageBt: GoogleWebpageBtClick(); break;
+    case kConfigurationBt: ConfigurationBtClick(); break;
+    case kExitBt: ExitBtClick(); break;
+    case kAboutBt: AboutBtClick(); break;
+    case kMoreProductsBt: OpenWebPage(ServiceInfo.ProdUrl); break;
+    default: break;
+  }
+}
+
+void TMainForm::StayontopBtClick() { SetStayOnTop(!stay_on_top_checked_); }
+
+void TMainForm::SetStayOnTop(bool on) {
+  stay_on_top_checked_ = on;
+  SetWindowPos(hwnd_, on ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+void TMainForm::MonitorclpBtClick() { monitor_clp_checked_ = !monitor_clp_checked_; }
+
+void TMainForm::GoogleWebpageBtClick() {
+  TApplication::Instance().ProcessMessages();
+  OpenWebPage(Unscramble(kWebPageLit));
+}
+
+void TMainForm::ConfigurationBtClick() {}
+
+void TMainForm::ExitBtClick() { PostMessageA(hwnd_, WM_CLOSE_MAIN_WINDOW, 0, 0); }
+
+void TMainForm::AboutBtClick() {
+  if (OpenWindowFlags.AboutOpen) return;
+  MessageBeep(0xFFFFFFFF);
+  about_ = TAboutForm::Open(hwnd_);
+}
+
+void TMainForm::MinimizeBtClick() { PostMessageA(hwnd_, WM_HIDE_TO_TRAY, 0, 0); }
+
+void TMainForm::TopPanelMouseDown(int button) {
+  if (button != 0) return;
+  // Ends the strip's own capture, then lets the system move the window as if its
+  // caption had been grabbed.
+  SendMessageA(top_panel_->Handle(), WM_LBUTTONUP, 0, 0);
+  SendMessageA(hwnd_, WM_NCLBUTTONDOWN, HTCAPTION, 0);
+}
+
+void TMainForm::SelectPair(int index) {
+  if (!IsValidPair(index)) return;
+  CurrentPair = index;
+  lang_paint_->Invalidate();
+}
+
+void TMainForm::LangPaintPaint(HDC dc, const RECT&) {
+  PaintPairLabel(dc, CurrentPair, false);
+}
+
+void TMainForm::MemoChange() {
+  const bool has_text = GetWindowTextLengthA(memo_) > 0;
+  if (has_text && !translate_bt_->Enabled()) {
+    translate_bt_->SetEnabled(true);
+    UpdateMemoHint();
+  } else if (!has_text && translate_bt_->Enabled()) {
+    translate_bt_->SetEnabled(false);
+    UpdateMemoHint();
+  }
+}
+
+void TMainForm::MemoDblClick() {
+  if (GetWindowTextLengthA(memo_) > 0) {
+    SetWindowTextA(memo_, "");
+    translate_bt_->SetEnabled(false);
+  } else if (ClipboardHasText()) {
+    SendMessageA(memo_, WM_PASTE, 0, 0);
+    SendMessageA(memo_, EM_SETSEL, 0, -1);
+  }
+  UpdateMemoHint();
+  MemoChange();
+}
+
+void TMainForm::MemoKeyDown(WPARAM key) {
+  const bool ctrl = GetKeyState(VK_CONTROL) < 0;
+  if (key == VK_RETURN && ctrl) {
+    // Also removes the character message the Enter key already queued: no line break.
+    DiscardKeyboardInput();
+    PostMessageA(hwnd_, WM_START_TRANSLATION, 0, 0);
+    return;
+  }
+  if (key == VK_ESCAPE && !ctrl) {
+    SetWindowTextA(memo_, "");
+    translate_bt_->SetEnabled(false);
+    return;
+  }
+  if (const std::optional<int> pair = PairForKey(static_cast<unsigned>(key), ctrl)) {
+    DiscardKeyboardInput();
+    SelectPair(*pair);
+  }
+}
+
+void TMainForm::UpdateMemoHint() {
+  const bool has_text = GetWindowTextLengthA(memo_) > 0;
+  if (has_text)
+    hints_->Set(memo_, kHintBothText);
+  else if (ClipboardHasText())
+    hints_->Set(memo_, kHintPasteText);
+}
+
+}  // namespace parlix

@@ -1,0 +1,211 @@
+// Starting, stopping and finishing translations on the main window.
+#include <fstream>
+#include <sstream>
+
+#include "app/application_win.h"
+#include "app/globals.h"
+#include "app/taskbar_win.h"
+#include "app/main_form_win.h"
+#include "config/web_page_win.h"
+#include "platform/code_page.h"
+#include "platform/thread_win.h"
+#include "translate/code_cript.h"
+#include "translate/extract.h"
+#include "translate/literals.h"
+#include "translate/request.h"
+#include "translate/trans_form_win.h"
+#include "translate/trans_thread_win.h"
+
+namespace parlix {
+
+namespace {
+
+constexpr char kContactAddress[] = "support@parlix.example";
+constexpr int kMemoLeftInPanel = 2;
+
+bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string ReadWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+}  // namespace
+
+void TMainForm::StartTranslation() {
+  if (ServiceInfo.ClosedVersion) {
+    MessageBoxA(hwnd_, Unscramble(kClosedVersionLit).c_str(), TApplication::Instance().Title().c_str(),
+                MB_OK | MB_ICONINFORMATION);
+    Sleep(250);
+    OpenWebPage(ServiceInfo.HomeUrl);
+    return;
+  }
+  if (Translating) return;
+  const std::string text = TrimText(GetWindowString(memo_));
+  if (text.empty()) return;
+
+  SetBusy(false);
+  ShowStatus("Requesting translation...");
+  if (OpenWindowFlags.ResultOpen && result_ != nullptr) result_->SetText("");
+
+  const std::string body = BuildRequestBody(text, CurrentPair, SystemCodePage());
+  Translating = true;
+  answer_file_ = MakeTempFileName();
+
+  auto* worker = new TTransThread();
+  TransWorker = worker;
+  worker->RequestURL = Unscramble(kRequestAddressLit);
+  worker->RequestBody = body;
+  worker->AnswerFileName = answer_file_;
+  worker->Proxy = ProxySettings;
+  worker->OnTranslationDone = [this](int result_code) { TranslationDone(result_code); };
+  worker->SetPriority(THREAD_PRIORITY_BELOW_NORMAL);
+  worker->FreeOnTerminate = true;
+  worker->OnTerminate = [this] { WorkerTerminated(); };
+  worker->Start();
+}
+
+std::string TMainForm::MakeTempFileName() {
+  for (;;) {
+    const std::string name = TempPath + RandomName(8, Random) + ".dat";
+    TApplication::Instance().ProcessMessages();
+    if (!FileExists(name)) return name;
+  }
+}
+
+void TMainForm::SetBusy(bool enabled) {
+  EnableWindow(memo_, enabled ? TRUE : FALSE);
+  languages_bt_->SetEnabled(enabled);
+  translate_bt_->SetEnabled(enabled);
+  if (enabled) {
+    KillTimer(hwnd_, kTrayTimerId);
+    tray_timer_on_ = false;
+    SetTrayIconFrame(0);
+  } else {
+    tray_timer_tag_ = 0;
+    SetTimer(hwnd_, kTrayTimerId, kTrayTimerInterval, nullptr);
+    tray_timer_on_ = true;
+  }
+}
+
+void TMainForm::TrayTimerTimer() {
+  SetTrayIconFrame(tray_timer_tag_);
+  tray_timer_tag_ = tray_timer_tag_ > 0 ? 0 : tray_timer_tag_ + 1;
+}
+
+void TMainForm::ShowStatus(const std::string& text) {
+  if (!text.empty()) {
+    wait_label_->SetText(text);
+    wait_panel_->SetVisible(true);
+    SetWindowPos(wait_panel_->Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  } else {
+    wait_panel_->SetVisible(false);
+    wait_label_->SetText("");
+  }
+  cancel_label_->Tag = 0;
+}
+
+void TMainForm::TranslationEnded() {
+  SetBusy(true);
+  Translating = false;
+}
+
+void TMainForm::WorkerTerminated() {
+  TransWorker = nullptr;
+  TranslationEnded();
+}
+
+void TMainForm::StopTranslation() {
+  if (!Translating || TransWorker == nullptr) return;
+  TTransThread* worker = TransWorker;
+  worker->SetPriority(THREAD_PRIORITY_NORMAL);
+  // The handle outlives the worker when it has already passed its end and frees itself.
+  HANDLE thread = nullptr;
+  DuplicateHandle(GetCurrentProcess(), worker->Handle(), GetCurrentProcess(), &thread, SYNCHRONIZE, FALSE, 0);
+  const bool detached = worker->DetachForStop();
+  worker->Terminate();
+  // The worker's last act is a synchronised call into this thread: wait while pumping.
+  TThread::WaitPumping(thread, 50, [] { TApplication::Instance().ProcessMessages(); });
+  CloseHandle(thread);
+  if (detached) {
+    delete worker;
+    TransWorker = nullptr;
+    TranslationEnded();
+  }
+}
+
+void TMainForm::TranslationDone(int result_code) {
+  if (result_code != kTransOk) {
+    if (cancel_label_->Tag != 0) {
+      cancel_label_->Tag = 0;
+      return;
+    }
+    const std::string message = TranslationResultMessage(result_code);
+    ShowStatus(message);
+    const std::string box = message + "\r\nplease try again later...\r\nIf this problem persists, please inform us, "
+                                      "thanks.\r\n\r\n" + kContactAddress;
+    MessageBoxA(hwnd_, box.c_str(), TApplication::Instance().Title().c_str(), MB_OK | MB_ICONERROR);
+    return;
+  }
+  if (FileExists(answer_file_)) PostMessageA(hwnd_, WM_SHOW_TRANSLATION, 0, 0);
+}
+
+void TMainForm::CancelLabelClick() {
+  if (Translating) {
+    cancel_label_->Tag = 1;
+    StopTranslation();
+  } else {
+    cancel_label_->Tag = 0;
+  }
+  ShowStatus("");
+}
+
+void TMainForm::ShowResult(const std::string& text) {
+  if (!OpenWindowFlags.ResultOpen || result_ == nullptr) {
+    result_ = TTransForm::Create(hwnd_);
+    result_->Place(hwnd_, kMemoLeftInPanel, in_tray_, TaskbarTop());
+    ShowWindow(result_->Handle(), SW_SHOWNA);
+    SetWindowPos(result_->Handle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  } else {
+    result_->Place(hwnd_, kMemoLeftInPanel, in_tray_, TaskbarTop());
+    if (!IsWindowVisible(result_->Handle())) {
+      ShowWindow(result_->Handle(), SW_SHOWNA);
+      SetWindowPos(result_->Handle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+  }
+  if (!text.empty()) result_->SetText(text);
+}
+
+void TMainForm::ShowTranslation() {
+  if (!FileExists(answer_file_)) return;
+  struct DeleteAnswer {
+    const std::string& path;
+    ~DeleteAnswer() { DeleteFileA(path.c_str()); }
+  } delete_answer{answer_file_};
+
+  const ExtractResult result = ExtractFromAnswer(ReadWholeFile(answer_file_), SystemCodePage());
+  switch (result.status) {
+    case ExtractStatus::kTranslated:
+      ShowResult(result.text);
+      PostMessageA(hwnd_, WM_SHOW_MAIN_WINDOW, 0, 0);
+      ShowStatus("");
+      return;
+    case ExtractStatus::kInvalidCharRef:
+      // The window is already placed and visible with its previous text when the bad
+      // reference is met; the wait panel keeps its text.
+      ShowResult("");
+      throw std::runtime_error(result.text);
+    case ExtractStatus::kProtocolChanged: {
+      ShowStatus("Error: Google protocol changed.");
+      const std::string box = std::string("\r\nSomething has changed in the internal Google protocol,\r\n") +
+                              "please notify this problem to us and check for an update soon...\r\n\r\n" +
+                              kContactAddress;
+      MessageBoxA(hwnd_, box.c_str(), TApplication::Instance().Title().c_str(), MB_OK | MB_ICONINFORMATION);
+      return;
+    }
+  }
+}
+
+}  // namespace parlix

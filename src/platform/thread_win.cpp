@@ -1,0 +1,92 @@
+#include "platform/thread_win.h"
+
+#include <mutex>
+
+namespace parlix {
+
+namespace {
+
+constexpr char kSyncWindowClass[] = "TThreadSyncWindow";
+constexpr UINT kSyncMessage = WM_USER + 0x100;
+
+// The synchronised calls of every worker go to one hidden window owned by the GUI thread.
+HWND g_sync_window = nullptr;
+DWORD g_gui_thread = 0;
+
+LRESULT CALLBACK SyncWindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+  if (msg == kSyncMessage) {
+    (*reinterpret_cast<const std::function<void()>*>(lparam))();
+    return 0;
+  }
+  return DefWindowProcA(hwnd, msg, wparam, lparam);
+}
+
+void EnsureSyncWindow() {
+  if (g_sync_window != nullptr) return;
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = SyncWindowProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = kSyncWindowClass;
+  RegisterClassA(&wc);
+  g_sync_window = CreateWindowExA(0, kSyncWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  GetModuleHandleA(nullptr), nullptr);
+  g_gui_thread = GetCurrentThreadId();
+}
+
+}  // namespace
+
+TThread::TThread() {
+  EnsureSyncWindow();
+  handle_ = CreateThread(nullptr, 0, ThreadProc, this, CREATE_SUSPENDED, nullptr);
+}
+
+TThread::~TThread() {
+  if (handle_ == nullptr) return;
+  if (started_ && GetCurrentThreadId() != GetThreadId(handle_)) WaitForSingleObject(handle_, INFINITE);
+  CloseHandle(handle_);
+}
+
+void TThread::Start() {
+  if (started_ || handle_ == nullptr) return;
+  started_ = true;
+  ResumeThread(handle_);
+}
+
+bool TThread::DetachForStop() {
+  int expected = kRunning;
+  return state_.compare_exchange_strong(expected, kDetached);
+}
+
+void TThread::Synchronize(const std::function<void()>& call) {
+  if (GetCurrentThreadId() == g_gui_thread) {
+    call();
+    return;
+  }
+  // A sent message blocks this thread until the GUI thread has run the call; the GUI
+  // thread handles sent messages whenever it looks at its queue.
+  SendMessageA(g_sync_window, kSyncMessage, 0, reinterpret_cast<LPARAM>(&call));
+}
+
+void TThread::Finish() {
+  int expected = kRunning;
+  if (!state_.compare_exchange_strong(expected, kFinishing)) return;  // the GUI thread owns us now
+  if (OnTerminate) Synchronize(OnTerminate);
+  if (FreeOnTerminate) delete this;
+}
+
+DWORD WINAPI TThread::ThreadProc(void* raw) {
+  auto* self = static_cast<TThread*>(raw);
+  try {
+    self->Execute();
+  } catch (...) {
+    // A worker reports through its result, never by unwinding out of its thread.
+  }
+  self->Finish();
+  return 0;
+}
+
+void TThread::WaitPumping(HANDLE thread, DWORD slice_ms, const std::function<void()>& between_slices) {
+  while (WaitForSingleObject(thread, slice_ms) == WAIT_TIMEOUT) between_slices();
+}
+
+}  // namespace parlix

@@ -1,0 +1,155 @@
+#include "translate/trans_form_win.h"
+
+#include <commctrl.h>
+
+#include "app/globals.h"
+#include "app/main_form_art_win.h"
+
+namespace parlix {
+
+namespace {
+constexpr int kWidth = 250;
+constexpr int kHeight = 170;
+constexpr COLORREF kFormColor = RGB(230, 230, 230);
+constexpr COLORREF kTitleColor = RGB(128, 128, 128);
+constexpr COLORREF kMemoColor = RGB(245, 245, 245);
+constexpr UINT_PTR kMemoSubclassId = 2;
+
+LRESULT CALLBACK ResultMemoProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, UINT_PTR, DWORD_PTR data) {
+  if (msg == WM_LBUTTONDBLCLK) {
+    const LRESULT result = DefSubclassProc(hwnd, msg, wparam, lparam);
+    reinterpret_cast<TTransForm*>(data)->MemoDblClick();
+    return result;
+  }
+  return DefSubclassProc(hwnd, msg, wparam, lparam);
+}
+}  // namespace
+
+TWindowPos ResultWindowPosition(bool main_in_tray, int main_left, int main_top, int memo_left, int width, int height,
+                                int screen_width, int taskbar_top) {
+  TWindowPos pos{};
+  if (main_in_tray) {
+    pos.top = taskbar_top - height - 50;
+    pos.left = screen_width - width - 50;
+  } else {
+    pos.top = main_top;
+    pos.left = main_left + memo_left - width - 10;
+  }
+  if (pos.top < 0) pos.top = 10;
+  if (pos.left < 0) pos.left = 10;
+  return pos;
+}
+
+TTransForm* TTransForm::Create(HWND owner) {
+  RegisterWindowClass(kTransFormClass, CS_DBLCLKS);
+  auto* form = new TTransForm();
+  OpenWindowFlags.ResultOpen = true;
+  form->CreateHandle(kTransFormClass, "Translated text", WS_POPUP | WS_CLIPCHILDREN, WS_EX_TOPMOST, 0, 0, kWidth,
+                     kHeight, owner);
+  form->CreateComponents();
+  return form;
+}
+
+void TTransForm::CreateComponents() {
+  top_panel_ = std::make_unique<TControl>(TControlKind::kPanel, hwnd_, 0, 0, kWidth, 20);
+  top_panel_->SetColor(kTitleColor);
+  title_image_ = CreateTitleGradientBitmap(RGB(80, 80, 80), kTitleColor, 150, 18);
+  top_panel_->OnPaint = [this](HDC dc, const RECT&) {
+    DrawBitmap(dc, title_image_, 1, 1);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, RGB(255, 255, 255));
+    HGDIOBJ old = SelectObject(dc, GetSharedFont("Tahoma", 11, true));
+    TextOutA(dc, 6, 4, "Translated text", 15);
+    SelectObject(dc, old);
+  };
+  top_panel_->OnMouseDown = [this](int button) { TopPanelMouseDown(button); };
+
+  close_bt_ = std::make_unique<TControl>(TControlKind::kTextButton, top_panel_->Handle(), 230, 1, 19, 19, "x");
+  close_bt_->SetColor(kTitleColor);
+  close_bt_->SetFontColor(RGB(255, 255, 255));
+  close_bt_->SetFont("Tahoma", 11, true);
+  close_bt_->SetHandCursor(true);
+  // Posted, so the window is not destroyed inside its own button's click.
+  close_bt_->OnClick = [this] { PostMessageA(hwnd_, WM_CLOSE_RESULT_WINDOW, 0, 0); };
+
+  center_panel_ = std::make_unique<TControl>(TControlKind::kPanel, hwnd_, 0, 20, kWidth, 150);
+  center_panel_->SetColor(kFormColor);
+  center_panel_->SetBevel(TBevel::kLoweredInner);
+  memo_ = CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL |
+                                           ES_WANTRETURN | ES_NOHIDESEL,
+                          2, 2, 246, 146, center_panel_->Handle(), nullptr, GetModuleHandleA(nullptr), nullptr);
+  SendMessageA(memo_, WM_SETFONT, reinterpret_cast<WPARAM>(GetSharedFont("Tahoma", 11)), FALSE);
+  memo_brush_ = CreateSolidBrush(kMemoColor);
+  SetWindowSubclass(memo_, ResultMemoProc, kMemoSubclassId, reinterpret_cast<DWORD_PTR>(this));
+
+  hints_ = std::make_unique<THints>(hwnd_);
+  hints_->Set(close_bt_->Handle(), "Close");
+  hints_->Set(memo_, "Double click to copy to clipboard");
+}
+
+void TTransForm::SetText(const std::string& text) { SetWindowTextA(memo_, text.c_str()); }
+
+std::string TTransForm::Text() const { return GetWindowString(memo_); }
+
+void TTransForm::Place(HWND main_window, int memo_left_in_panel, bool main_in_tray, int taskbar_top) {
+  RECT main{};
+  GetWindowRect(main_window, &main);
+  const TWindowPos pos = ResultWindowPosition(main_in_tray, main.left, main.top, memo_left_in_panel, kWidth, kHeight,
+                                              GetSystemMetrics(SM_CXSCREEN), taskbar_top);
+  SetWindowPos(hwnd_, nullptr, pos.left, pos.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TTransForm::MemoDblClick() {
+  const std::string text = Text();
+  if (text.empty()) return;
+  MessageBeep(0xFFFFFFFF);
+  if (OpenClipboard(hwnd_)) {
+    EmptyClipboard();
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
+    bool placed = false;
+    if (memory != nullptr) {
+      if (void* data = GlobalLock(memory)) {
+        memcpy(data, text.c_str(), text.size() + 1);
+        GlobalUnlock(memory);
+        placed = SetClipboardData(CF_TEXT, memory) != nullptr;
+      }
+      if (!placed) GlobalFree(memory);
+    }
+    CloseClipboard();
+  }
+  SendMessageA(memo_, EM_SETSEL, 0, -1);
+}
+
+void TTransForm::TopPanelMouseDown(int button) {
+  if (button != 0) return;
+  SendMessageA(top_panel_->Handle(), WM_LBUTTONUP, 0, 0);
+  SendMessageA(hwnd_, WM_NCLBUTTONDOWN, HTCAPTION, 0);
+}
+
+void TTransForm::CloseResultWindow() { DestroyWindow(hwnd_); }
+
+LRESULT TTransForm::WndProc(UINT msg, WPARAM wparam, LPARAM lparam) {
+  switch (msg) {
+    case WM_CLOSE_RESULT_WINDOW:
+    case WM_CLOSE:
+      CloseResultWindow();
+      return 0;
+    case WM_CTLCOLOREDIT:
+      SetBkColor(reinterpret_cast<HDC>(wparam), kMemoColor);
+      return reinterpret_cast<LRESULT>(memo_brush_);
+    case WM_ERASEBKGND:
+      return 1;
+    default:
+      break;
+  }
+  return TWindow::WndProc(msg, wparam, lparam);
+}
+
+void TTransForm::HandleDestroyed() {
+  OpenWindowFlags.ResultOpen = false;
+  if (memo_brush_ != nullptr) DeleteObject(memo_brush_);
+  if (title_image_ != nullptr) DeleteObject(title_image_);
+  delete this;
+}
+
+}  // namespace parlix

@@ -1,0 +1,55 @@
+// The result window: the translated text, always on top, copied by a double click.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "widgets/controls_win.h"
+#include "widgets/window_win.h"
+
+namespace parlix {
+
+inline constexpr char kTransFormClass[] = "TTransForm";
+inline constexpr UINT WM_CLOSE_RESULT_WINDOW = WM_USER + 7;
+
+class TTransForm : public TWindow {
+ public:
+  // Creates the window owned by `owner` (hidden) and sets ResultOpen. The object frees
+  // itself when the window is closed, and clears ResultOpen then.
+  static TTransForm* Create(HWND owner);
+
+  HWND Memo() const { return memo_; }
+  void SetText(const std::string& text);
+  std::string Text() const;
+  // Places the window by the rule of the main window's state (left of it, or above the
+  // taskbar when the main window is in the tray).
+  void Place(HWND main_window, int memo_left_in_panel, bool main_in_tray, int taskbar_top);
+
+  void MemoDblClick();
+
+ protected:
+  LRESULT WndProc(UINT msg, WPARAM wparam, LPARAM lparam) override;
+  void HandleDestroyed() override;
+
+ private:
+  TTransForm() = default;
+  void CreateComponents();
+  void TopPanelMouseDown(int button);
+  void CloseResultWindow();
+
+  std::unique_ptr<TControl> top_panel_, close_bt_, center_panel_;
+  HWND memo_ = nullptr;
+  HBRUSH memo_brush_ = nullptr;
+  HBITMAP title_image_ = nullptr;
+  std::unique_ptr<THints> hints_;
+};
+
+// The placement rule, portable arithmetic: returns left and top.
+struct TWindowPos {
+  int left;
+  int top;
+};
+TWindowPos ResultWindowPosition(bool main_in_tray, int main_left, int main_top, int memo_left, int width, int height,
+                                int screen_width, int taskbar_top);
+
+}  // namespace parlix

@@ -1,0 +1,174 @@
+// The main window in this test's own process: keys, the text area, the start rules of a
+// translation and temporary names.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <atomic>
+#include <thread>
+
+#include "app/globals.h"
+#include "app/main_form_win.h"
+#include "config/web_page_win.h"
+#include "support/driver_win.h"
+#include "translate/code_cript.h"
+#include "translate/literals.h"
+
+namespace parlix {
+namespace {
+
+using test::FindChild;
+using test::WaitUntil;
+using test::WindowText;
+using namespace std::chrono_literals;
+
+// Presses OK on every message box of this process, recording their texts.
+class BoxCloser {
+ public:
+  BoxCloser() : thread_([this] { Run(); }) {}
+  ~BoxCloser() {
+    stop_ = true;
+    thread_.join();
+  }
+  std::vector<std::string> Texts() {
+    std::lock_guard<std::mutex> guard(lock_);
+    return texts_;
+  }
+
+ private:
+  void Run() {
+    while (!stop_) {
+      HWND box = nullptr;
+      EnumWindows(
+          [](HWND hwnd, LPARAM out) -> BOOL {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(hwnd, &pid);
+            if (pid == GetCurrentProcessId() && test::ClassName(hwnd) == "#32770" && IsWindowVisible(hwnd)) {
+              *reinterpret_cast<HWND*>(out) = hwnd;
+              return FALSE;
+            }
+            return TRUE;
+          },
+          reinterpret_cast<LPARAM>(&box));
+      if (box != nullptr) {
+        {
+          std::lock_guard<std::mutex> guard(lock_);
+          texts_.push_back(test::MessageBoxText(box));
+        }
+        test::PressButton(box, IDOK);
+        Sleep(200);
+      }
+      Sleep(20);
+    }
+  }
+  std::atomic<bool> stop_{false};
+  std::mutex lock_;
+  std::vector<std::string> texts_;
+  std::thread thread_;
+};
+
+void SendKey(HWND target, UINT vk, bool ctrl) {
+  BYTE state[256] = {};
+  GetKeyboardState(state);
+  state[VK_CONTROL] = ctrl ? 0x80 : 0;
+  SetKeyboardState(state);
+  SendMessageA(target, WM_KEYDOWN, vk, 1);
+  state[VK_CONTROL] = 0;
+  SetKeyboardState(state);
+}
+
+class MainFormTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    test::WriteSettingsWithProxy(1);
+    form_ = std::make_unique<TMainForm>();
+    form_->CreateAndShow("parlix.exe");
+    WaitUntil([] { return false; }, 200ms);
+    memo_ = form_->Memo();
+    translate_bt_ = FindChild(form_->Handle(), "TParlixControl", std::string("Translate"));
+    ASSERT_NE(translate_bt_, nullptr);
+    previous_ = SetOpenWebPageHandler([this](const std::string& url) { opened_.push_back(url); });
+  }
+  void TearDown() override {
+    SetOpenWebPageHandler(previous_);
+    ServiceInfo.ClosedVersion = false;
+    if (form_->Handle() != nullptr) DestroyWindow(form_->Handle());
+    form_.reset();
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    }
+  }
+  void SetText(const char* text) { SendMessageA(memo_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text)); }
+
+  std::unique_ptr<TMainForm> form_;
+  HWND memo_ = nullptr;
+  HWND translate_bt_ = nullptr;
+  std::vector<std::string> opened_;
+  TOpenWebPageHandler previous_;
+};
+
+TEST_F(MainFormTest, TypingEnablesTranslateAndEscapeClears) {
+  EXPECT_FALSE(IsWindowEnabled(translate_bt_));
+  SetText(" ");  // blanks count as text here
+  EXPECT_TRUE(IsWindowEnabled(translate_bt_));
+  SendKey(memo_, VK_ESCAPE, true);  // Ctrl+Escape does nothing
+  EXPECT_EQ(WindowText(memo_), " ");
+  SendKey(memo_, VK_ESCAPE, false);
+  EXPECT_EQ(WindowText(memo_), "");
+  EXPECT_FALSE(IsWindowEnabled(translate_bt_));
+}
+
+TEST_F(MainFormTest, FunctionKeysSelectPairsWithoutCtrl) {
+  ASSERT_EQ(form_->CurrentPair, 1);
+  SendKey(memo_, VK_F5, false);
+  EXPECT_EQ(form_->CurrentPair, 4);
+  SendKey(memo_, VK_F1, true);
+  EXPECT_EQ(form_->CurrentPair, 4);
+  SendKey(memo_, VK_F12, false);
+  EXPECT_EQ(form_->CurrentPair, 11);
+  SendKey(memo_, VK_F1, false);
+  EXPECT_EQ(form_->CurrentPair, 0);
+}
+
+TEST_F(MainFormTest, ClosedVersionShowsTheMessageAndOpensTheHomePageEveryTime) {
+  ServiceInfo.ClosedVersion = true;
+  ServiceInfo.HomeUrl = "http://home.example/";
+  SetText("hello");
+  BoxCloser closer;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    PostMessageA(form_->Handle(), WM_USER + 4, 0, 0);
+    ASSERT_TRUE(WaitUntil([&] { return opened_.size() == static_cast<size_t>(attempt + 1); }, 10s));
+  }
+  const std::vector<std::string> texts = closer.Texts();
+  ASSERT_EQ(texts.size(), 2u);
+  EXPECT_EQ(texts[0], Unscramble(kClosedVersionLit));
+  EXPECT_EQ(opened_[1], "http://home.example/");
+  EXPECT_FALSE(form_->Translating);
+  EXPECT_EQ(WindowText(memo_), "hello");
+  EXPECT_TRUE(IsWindowEnabled(memo_));
+}
+
+TEST_F(MainFormTest, BlankTextStartsNothing) {
+  SetText("  \r\n\t \r\n");
+  SendMessageA(form_->Handle(), WM_USER + 4, 0, 0);
+  EXPECT_FALSE(form_->Translating);
+  EXPECT_EQ(form_->TransWorker, nullptr);
+  EXPECT_TRUE(IsWindowEnabled(memo_));
+  EXPECT_EQ(WindowText(memo_), "  \r\n\t \r\n");
+}
+
+TEST_F(MainFormTest, TempFileNamesSkipExistingFiles) {
+  // The generator is deterministic: predict the first name and make it exist.
+  PseudoRandom copy = form_->Random;
+  const std::string first = TempPath + RandomName(8, copy) + ".dat";
+  ASSERT_TRUE(test::WriteFileBytes(first, "taken"));
+  const std::string name = form_->MakeTempFileName();
+  EXPECT_NE(name, first);
+  EXPECT_EQ(name.rfind(TempPath, 0), 0u);
+  EXPECT_EQ(name.size(), TempPath.size() + 12);
+  EXPECT_EQ(name.substr(name.size() - 4), ".dat");
+  EXPECT_FALSE(test::FileExists(name));
+  DeleteFileA(first.c_str());
+}
+
+}  // namespace
+}  // namespace parlix

@@ -1,0 +1,255 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "support/driver_win.h"
+
+namespace parlix::test {
+namespace {
+
+constexpr char kSample[] = "Hello, good morning. Thank you!";
+// The stand-in's en->es phrasebook, in code page 1252.
+constexpr char kSampleSpanish[] = "Hola, buenos d\xED" "as. Gracias!";
+
+const char kErrorTail[] = "\r\nplease try again later...\r\nIf this problem persists, please inform us, thanks.\r\n\r\n"
+                          "support@parlix.example";
+
+class Translation : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    standins_ = Standins();
+    ASSERT_TRUE(standins_.Running()) << "run through tools/with-standins";
+    standins_.SetControl("{}");
+    dat_before_ = TempDatFiles();
+  }
+  void TearDown() override {
+    if (program_ && program_->Running()) {
+      // Dismiss whatever box is up, then exit.
+      for (int i = 0; i < 5; ++i)
+        if (HWND box = program_->FindMessageBox()) PressButton(box, IDOK);
+      PostMessageA(main_, WM_USER + 7, 0, 0);
+      for (int i = 0; i < 50 && program_->Running(); ++i) {
+        if (HWND box = program_->FindMessageBox()) PressButton(box, IDOK);
+        Sleep(100);
+      }
+    }
+    program_.reset();
+    standins_.SetControl("{}");
+  }
+
+  void Start(int proxy_port = 0) {
+    WriteSettingsWithProxy(proxy_port != 0 ? proxy_port : standins_.port);
+    program_ = std::make_unique<TProgram>();
+    main_ = program_->WaitForTopWindow("TMainForm");
+    ASSERT_NE(main_, nullptr);
+    memo_ = FindChild(main_, "Edit");
+    ASSERT_NE(memo_, nullptr);
+  }
+
+  void Translate(const std::string& text) {
+    SendMessageA(memo_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    PostMessageA(main_, WM_USER + 4, 0, 0);
+  }
+
+  HWND WaitLabel() const {
+    for (HWND child : Children(main_, "TParlixControl")) {
+      const std::string text = WindowText(child);
+      if (text.rfind("Error", 0) == 0 || text.rfind("Requesting", 0) == 0) return child;
+    }
+    return nullptr;
+  }
+  std::string WaitText() const {
+    HWND label = WaitLabel();
+    return label != nullptr && IsWindowVisible(label) ? WindowText(label) : "";
+  }
+  bool WaitPanelShown() const { return !WaitText().empty(); }
+  HWND CancelLabel() const { return FindChild(main_, "TParlixControl", std::string("cancel")); }
+  HWND TranslateBt() const { return FindChild(main_, "TParlixControl", std::string("Translate")); }
+  bool ControlsEnabled() const { return IsWindowEnabled(memo_) && IsWindowEnabled(TranslateBt()); }
+
+  void Click(HWND control) {
+    PostMessageA(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+    PostMessageA(control, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+  }
+
+  bool NoNewAnswerFile() const {
+    std::vector<std::string> now = TempDatFiles();
+    for (const auto& f : now)
+      if (std::find(dat_before_.begin(), dat_before_.end(), f) == dat_before_.end()) return false;
+    return true;
+  }
+
+  HWND ResultMemo() const {
+    HWND result = program_->FindTopWindow("TTransForm");
+    return result != nullptr ? FindChild(result, "Edit") : nullptr;
+  }
+
+  // Waits for the error box, checks its text and closes it.
+  void ExpectErrorBox(const std::string& message) {
+    HWND box = program_->WaitForMessageBox();
+    ASSERT_NE(box, nullptr) << "no box for " << message;
+    EXPECT_EQ(MessageBoxText(box), message + kErrorTail);
+    EXPECT_EQ(WaitText(), message);
+    PressButton(box, IDOK);
+    ASSERT_TRUE(WaitUntil([&] { return program_->FindMessageBox() == nullptr; }));
+  }
+
+  TStandins standins_;
+  std::vector<std::string> dat_before_;
+  std::unique_ptr<TProgram> program_;
+  HWND main_ = nullptr;
+  HWND memo_ = nullptr;
+};
+
+TEST_F(Translation, SampleLandsInTheResultWindow) {
+  Start();
+  Translate(kSample);
+  ASSERT_TRUE(WaitUntil([&] { return ResultMemo() != nullptr && WindowText(ResultMemo()) == kSampleSpanish; }, 30s))
+      << (ResultMemo() ? WindowText(ResultMemo()) : "no result window");
+  EXPECT_TRUE(WaitUntil([&] { return !WaitPanelShown() && ControlsEnabled(); }));
+  EXPECT_TRUE(WaitUntil([&] { return NoNewAnswerFile(); }));
+
+  // Left of the main window, tops aligned.
+  RECT main_rect, result_rect;
+  GetWindowRect(main_, &main_rect);
+  GetWindowRect(program_->FindTopWindow("TTransForm"), &result_rect);
+  EXPECT_EQ(result_rect.top, main_rect.top);
+  EXPECT_EQ(result_rect.left, main_rect.left + 2 - 250 - 10)
+      << "main at " << main_rect.left << "," << main_rect.top << " screen " << GetSystemMetrics(SM_CXSCREEN);
+}
+
+TEST_F(Translation, ErrorStatusesGiveServiceUnavailable) {
+  Start();
+  for (int status : {404, 500}) {
+    standins_.SetControl("{\"status\": " + std::to_string(status) + ", \"scope\": \"translate\"}");
+    Translate(kSample);
+    ExpectErrorBox("Error: Service unavailable.");
+    EXPECT_TRUE(WaitUntil([&] { return ControlsEnabled(); }));
+    EXPECT_TRUE(NoNewAnswerFile());
+  }
+}
+
+TEST_F(Translation, EmptyBodyGivesCannotDownload) {
+  Start();
+  standins_.SetControl("{\"body\": \"empty\"}");
+  Translate(kSample);
+  ExpectErrorBox("Error: Cannot download file.");
+  EXPECT_TRUE(NoNewAnswerFile());
+}
+
+TEST_F(Translation, NoListenerGivesConnectionFailed) {
+  Start(1);  // nothing listens on port 1 of the loopback
+  Translate(kSample);
+  ExpectErrorBox("Error: Connection failed.");
+  EXPECT_TRUE(NoNewAnswerFile());
+}
+
+TEST_F(Translation, PageWithoutMarkersGivesProtocolChanged) {
+  Start();
+  standins_.SetControl("{\"body\": \"no_markers\"}");
+  Translate(kSample);
+  HWND box = program_->WaitForMessageBox();
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(MessageBoxText(box),
+            "\r\nSomething has changed in the internal Google protocol,\r\n"
+            "please notify this problem to us and check for an update soon...\r\n\r\nsupport@parlix.example");
+  EXPECT_EQ(WaitText(), "Error: Google protocol changed.");
+  PressButton(box, IDOK);
+  EXPECT_TRUE(WaitUntil([&] { return NoNewAnswerFile(); }));
+}
+
+TEST_F(Translation, CancelDuringARequestIsSilent) {
+  Start();
+  standins_.SetControl("{\"delay\": 4}");
+  Translate(kSample);
+  ASSERT_TRUE(WaitUntil([&] { return WaitText() == "Requesting translation..."; }));
+  EXPECT_FALSE(ControlsEnabled());
+  Click(CancelLabel());
+  EXPECT_TRUE(WaitUntil([&] { return !WaitPanelShown() && ControlsEnabled(); }));
+  Sleep(500);
+  EXPECT_EQ(program_->FindMessageBox(), nullptr);
+  EXPECT_TRUE(NoNewAnswerFile());
+}
+
+TEST_F(Translation, CancelWhileAnErrorShowsHidesThePanel) {
+  Start();
+  standins_.SetControl("{\"status\": 500}");
+  Translate(kSample);
+  ExpectErrorBox("Error: Service unavailable.");
+  ASSERT_TRUE(WaitPanelShown());
+  Click(CancelLabel());
+  EXPECT_TRUE(WaitUntil([&] { return !WaitPanelShown(); }));
+  Sleep(300);
+  EXPECT_EQ(program_->FindMessageBox(), nullptr);
+}
+
+TEST_F(Translation, BlankTextStartsNothing) {
+  Start();
+  Translate("  \r\n \t \r\n");
+  Sleep(700);
+  EXPECT_FALSE(WaitPanelShown());
+  EXPECT_TRUE(IsWindowEnabled(memo_));
+  EXPECT_EQ(program_->FindTopWindow("TTransForm"), nullptr);
+}
+
+TEST_F(Translation, SecondRequestWhileTranslatingIsDropped) {
+  Start();
+  const std::string record = standins_.control_file + ".requests";
+  DeleteFileA(record.c_str());
+  std::string unix_record = record.substr(2);
+  std::replace(unix_record.begin(), unix_record.end(), '\\', '/');
+  standins_.SetControl("{\"delay\": 1.5, \"record\": \"" + unix_record + "\"}");
+  Translate(kSample);
+  PostMessageA(main_, WM_USER + 4, 0, 0);
+  PostMessageA(main_, WM_USER + 4, 0, 0);
+  ASSERT_TRUE(WaitUntil([&] { return ResultMemo() != nullptr && WindowText(ResultMemo()) == kSampleSpanish; }, 30s));
+  Sleep(500);
+  const std::string requests = ReadFileBytes(record);
+  EXPECT_EQ(std::count(requests.begin(), requests.end(), '\n'), 1) << requests;
+}
+
+TEST_F(Translation, ResultWindowCopiesTheWholeTextAndIsMadeAfresh) {
+  Start();
+  Translate(kSample);
+  ASSERT_TRUE(WaitUntil([&] { return ResultMemo() != nullptr && WindowText(ResultMemo()) == kSampleSpanish; }, 30s));
+  HWND memo = ResultMemo();
+  SetClipboardText("before");
+  SendMessageA(memo, EM_SETSEL, 0, 3);
+  PostMessageA(memo, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(5, 5));
+  EXPECT_TRUE(WaitUntil([&] { return ClipboardText() == std::string(kSampleSpanish); }));
+
+  // An empty window leaves the clipboard alone.
+  SendMessageA(memo, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
+  SetClipboardText("kept");
+  PostMessageA(memo, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(5, 5));
+  Sleep(500);
+  EXPECT_EQ(ClipboardText(), std::string("kept"));
+
+  // Closing and translating again makes a fresh window.
+  HWND first = program_->FindTopWindow("TTransForm");
+  PostMessageA(first, WM_USER + 7, 0, 0);
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(first); }));
+  Translate("thank you");
+  ASSERT_TRUE(WaitUntil([&] { return ResultMemo() != nullptr && WindowText(ResultMemo()) == "gracias"; }, 30s))
+      << (ResultMemo() ? WindowText(ResultMemo()) : "none");
+}
+
+TEST_F(Translation, ClosingDuringARequestStopsTheWorkerAndSavesSettings) {
+  Start();
+  standins_.SetControl("{\"delay\": 5}");
+  Translate(kSample);
+  ASSERT_TRUE(WaitUntil([&] { return WaitText() == "Requesting translation..."; }));
+  SetFileAttributesA(SettingsFilePath().c_str(), FILE_ATTRIBUTE_NORMAL);
+  DeleteFileA(SettingsFilePath().c_str());
+  PostMessageA(main_, WM_USER + 7, 0, 0);
+  HWND box = program_->WaitForMessageBox();
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(MessageBoxText(box), std::string("Error: Cannot download file.") + kErrorTail);
+  PressButton(box, IDOK);
+  EXPECT_TRUE(program_->WaitForExit());
+  EXPECT_TRUE(NoNewAnswerFile());
+  EXPECT_TRUE(FileExists(SettingsFilePath()));
+}
+
+}  // namespace
+}  // namespace parlix::test

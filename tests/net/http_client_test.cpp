@@ -1,0 +1,918 @@
+// The client machine driven natively through the scripted fake socket.
+#include "net/http_client.h"
+
+#include <gtest/gtest.h>
+
+#include "net/http_fake_socket.h"
+
+namespace parlix {
+namespace {
+
+using testing::FakeConnect;
+using testing::FakeExchange;
+using testing::FakeHttpRig;
+
+const std::string kAcceptLine =
+    "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*\r\n";
+const std::string kAgentLine = "User-Agent: Mozilla/4.0 (compatible)\r\n";
+
+std::string GetRequest(const std::string& path, const std::string& host_line,
+                       const std::string& ver = "1.0") {
+  return "GET " + path + " HTTP/" + ver + "\r\n" + kAcceptLine + kAgentLine + host_line +
+         "\r\n\r\n";
+}
+
+// ---------------------------------------------------------------------------
+// Data-driven cases: the server's replies and the exact requests expected.
+
+struct WireCase {
+  const char* name;
+  const char* url;
+  const char* proxy;
+  THttpRequest kind;
+  const char* post_body;
+  std::vector<FakeExchange> replies;
+  std::vector<std::string> requests;
+  std::vector<std::string> connects;
+  int status;
+  uint16_t err;
+  std::string doc;
+};
+
+FakeExchange Ex(std::string reply, bool close_after = true) {
+  FakeExchange e;
+  e.reply = std::move(reply);
+  e.close_after = close_after;
+  return e;
+}
+
+std::vector<WireCase> WireCases() {
+  const std::string ok10 = "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\n";
+  return {
+      {"plain GET, body until close", "http://host/dir/file.txt", "", httpGET, nullptr,
+       {Ex(ok10 + "hello world")},
+       {GetRequest("/dir/file.txt", "Host: host")},
+       {"127.0.0.1:80"}, 200, 0, "hello world"},
+      {"port 8080 in the Host line", "http://host:8080/", "", httpGET, nullptr,
+       {Ex("HTTP/1.0 204 No Content\r\n\r\n")},
+       {GetRequest("/", "Host: host:8080")},
+       {"127.0.0.1:8080"}, 204, 0, ""},
+      {"port 80 named in the URL", "http://host:80", "", httpGET, nullptr,
+       {Ex(ok10 + "x")},
+       {GetRequest("/", "Host: host")},
+       {"127.0.0.1:80"}, 200, 0, "x"},
+      {"through a proxy on 8080", "http://host/path", "127.0.0.1:8080", httpGET, nullptr,
+       {Ex(ok10 + "via proxy")},
+       {GetRequest("http://host/path", "Host: host")},
+       {"127.0.0.1:8080"}, 200, 0, "via proxy"},
+      {"through a proxy, the URL's port kept", "http://host:81/p?q=1", "127.0.0.1", httpGET,
+       nullptr,
+       {Ex(ok10 + "y")},
+       {GetRequest("http://host:81/p?q=1", "Host: host:81")},
+       {"127.0.0.1:3128"}, 200, 0, "y"},
+      {"POST with its body", "http://host/form", "", httpPOST, "a=1&b=2",
+       {Ex("HTTP/1.0 200 OK\r\nContent-Length: 4\r\n\r\ndone")},
+       {"POST /form HTTP/1.0\r\n" + kAcceptLine +
+        "Content-Type: application/x-www-form-urlencoded\r\n" + kAgentLine +
+        "Host: host\r\nContent-Length: 7\r\n\r\na=1&b=2"},
+       {"127.0.0.1:80"}, 200, 0, "done"},
+      {"body longer than Content-Length", "http://host/", "", httpGET, nullptr,
+       {Ex("HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\n12345EXTRA")},
+       {GetRequest("/", "Host: host")},
+       {"127.0.0.1:80"}, 200, 0, "12345"},
+      {"chunked", "http://host/", "", httpGET, nullptr,
+       {Ex("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
+           "4\r\nWiki\r\n5\r\npedia\r\n0\r\n\r\n")},
+       {GetRequest("/", "Host: host")},
+       {"127.0.0.1:80"}, 200, 0, "Wikipedia"},
+      {"interim 100 Continue", "http://host/", "", httpGET, nullptr,
+       {Ex("HTTP/1.1 100 Continue\r\nX-Interim: 1\r\n\r\n"
+           "HTTP/1.1 201 Created\r\nContent-Length: 2\r\n\r\nok")},
+       {GetRequest("/", "Host: host")},
+       {"127.0.0.1:80"}, 201, 0, "ok"},
+      {"answer without a header", "http://host/", "", httpGET, nullptr,
+       {Ex("<html><body>\r\nold server\r\n</body></html>")},
+       {GetRequest("/", "Host: host")},
+       {"127.0.0.1:80"}, 0, 0, "<html><body>\r\nold server\r\n</body></html>"},
+      {"302 to the same server, closed and reconnected, POST becomes GET",
+       "http://host/form", "", httpPOST, "q=1",
+       {Ex("HTTP/1.0 302 Found\r\nLocation: /other\r\nContent-Length: 5\r\n\r\nmoved"),
+        Ex(ok10 + "final")},
+       {"POST /form HTTP/1.0\r\n" + kAcceptLine +
+            "Content-Type: application/x-www-form-urlencoded\r\n" + kAgentLine +
+            "Host: host\r\nContent-Length: 3\r\n\r\nq=1",
+        GetRequest("/other", "Host: host")},
+       {"127.0.0.1:80", "127.0.0.1:80"}, 200, 0, "final"},
+      {"302 kept alive on the same server reuses the connection", "http://host/a/b", "",
+       httpGET, nullptr,
+       {Ex("HTTP/1.1 302 Found\r\nConnection: keep-alive\r\nLocation: c\r\n"
+           "Content-Length: 0\r\n\r\n",
+           false),
+        Ex(ok10 + "reused")},
+       {GetRequest("/a/b", "Host: host"), GetRequest("/a/c", "Host: host")},
+       {"127.0.0.1:80"}, 200, 0, "reused"},
+      {"302 to another server", "http://host/", "", httpGET, nullptr,
+       {Ex("HTTP/1.0 302 Found\r\nLocation: http://other:8081/x#frag\r\n\r\n"),
+        Ex(ok10 + "other")},
+       {GetRequest("/", "Host: host"), GetRequest("/x", "Host: other:8081")},
+       {"127.0.0.1:80", "127.0.0.1:8081"}, 200, 0, "other"},
+      {"302 through a proxy stays on the proxy", "http://host/a/b", "127.0.0.1:3128",
+       httpGET, nullptr,
+       {Ex("HTTP/1.0 302 Found\r\nLocation: http://other/x\r\n\r\n"), Ex(ok10 + "p")},
+       {GetRequest("http://host/a/b", "Host: host"), GetRequest("http://other/x", "Host: other")},
+       {"127.0.0.1:3128", "127.0.0.1:3128"}, 200, 0, "p"},
+      {"HEAD", "http://host/", "", httpHEAD, nullptr,
+       {Ex("HTTP/1.0 200 OK\r\nContent-Length: 1000\r\n\r\n")},
+       {"HEAD / HTTP/1.0\r\n" + kAcceptLine + kAgentLine + "Host: host\r\n\r\n"},
+       {"127.0.0.1:80"}, 200, 0, ""},
+  };
+}
+
+TEST(HttpClientWire, RequestsAndAnswersAsScripted) {
+  for (const WireCase& c : WireCases()) {
+    SCOPED_TRACE(c.name);
+    FakeHttpRig rig;
+    rig.socket.dns["host"] = {0, "127.0.0.1"};
+    rig.socket.dns["other"] = {0, "127.0.0.1"};
+    for (const FakeExchange& e : c.replies) rig.socket.exchanges.push_back(e);
+    rig.cli.SetURL(c.url);
+    rig.cli.SetProxy(c.proxy);
+    rig.cli.SetProxyPort("3128");
+    HttpMemoryStream post(c.post_body ? c.post_body : "");
+    if (c.post_body) rig.cli.SetPostStream(&post);
+    switch (c.kind) {
+      case httpPOST: rig.cli.StartPost(); break;
+      case httpHEAD: rig.cli.StartHead(); break;
+      default: rig.cli.StartGet(); break;
+    }
+    ASSERT_TRUE(rig.Run());
+    EXPECT_FALSE(rig.socket.stuck);
+    EXPECT_EQ(rig.socket.requests, c.requests);
+    EXPECT_EQ(rig.socket.connects, c.connects);
+    EXPECT_EQ(rig.done_count, 1);
+    EXPECT_EQ(rig.done_error, c.err);
+    EXPECT_EQ(rig.cli.StatusCode(), c.status);
+    EXPECT_EQ(rig.doc.Data(), c.doc);
+    EXPECT_EQ(rig.cli.State(), ClientState::kReady);
+  }
+}
+
+// Every split of the answer, at every byte, gives the same outcome.
+TEST(HttpClientWire, AnyReadSplitGivesTheSameDocument) {
+  const std::string reply =
+      "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nContent-Type: text/plain\r\n\r\n"
+      "5\r\nHello\r\n1A;ext=1\r\n, this is the second chunk\r\n3\r\n!\r\n\r\n0\r\n\r\n";
+  const std::string doc = "Hello, this is the second chunk!\r\n";
+  for (size_t at = 0; at <= reply.size() + 1; ++at) {
+    SCOPED_TRACE(at);
+    FakeHttpRig rig;
+    FakeExchange ex;
+    ex.reply = reply;
+    if (at <= reply.size()) ex.splits = {at};
+    else ex.byte_by_byte = true;
+    rig.socket.exchanges.push_back(ex);
+    rig.cli.SetURL("http://127.0.0.1/");
+    rig.cli.StartGet();
+    ASSERT_TRUE(rig.Run());
+    EXPECT_EQ(rig.doc.Data(), doc);
+    EXPECT_EQ(rig.done_error, 0);
+    EXPECT_EQ(rig.cli.StatusCode(), 200);
+    EXPECT_EQ(rig.Count("DocBegin"), 1);
+    EXPECT_EQ(rig.Count("DocEnd"), 1);
+  }
+}
+
+TEST(HttpClientWire, PlainBodySplitByteByByteStopsAtContentLength) {
+  FakeHttpRig rig;
+  FakeExchange ex;
+  ex.reply = "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n0123456789tail";
+  ex.byte_by_byte = true;
+  ex.close_after = false;
+  rig.socket.exchanges.push_back(ex);
+  rig.cli.SetURL("http://127.0.0.1/");
+  rig.cli.SetRequestVer("1.1");
+  rig.cli.StartGet();
+  ASSERT_TRUE(rig.Run());
+  EXPECT_EQ(rig.doc.Data(), "0123456789");
+  EXPECT_EQ(rig.done_count, 1);
+  EXPECT_EQ(rig.done_error, 0);
+  EXPECT_EQ(rig.cli.RcvdCount(), 10);
+}
+
+// A body read straight from the socket stops at Content-Length: what follows it
+// is still read as lines.
+TEST(HttpClientWire, BytesAfterTheDocumentStayForTheLineReader) {
+  FakeHttpRig rig;
+  FakeExchange ex;
+  const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n";
+  ex.reply = head + "0123456789NEXT LINE\r\n";
+  ex.splits = {head.size()};
+  ex.close_after = false;
+  rig.socket.exchanges.push_back(ex);
+  std::vector<std::string> pushed;
+  rig.cli.OnDataPush = [&](HttpClientCore& c, uint16_t) { pushed.push_back(c.LastResponse()); };
+  rig.cli.SetURL("http://127.0.0.1/");
+  rig.cli.SetRequestVer("1.1");
+  rig.cli.StartGet();
+  ASSERT_TRUE(rig.Run());
+  EXPECT_EQ(rig.doc.Data(), "0123456789");
+  EXPECT_EQ(pushed, std::vector<std::string>{"NEXT LINE"});
+  EXPECT_EQ(rig.done_count, 1);
+}
+
+// ---------------------------------------------------------------------------
+// The request header
+
+TEST(HttpClientRequest, HeaderLinesInOrderWithAllOptions) {
+  FakeHttpRig rig;
+  rig.Reply("HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n");
+  HttpMemoryStream post("body");
+  rig.cli.SetURL("http://127.0.0.1:8080/x");
+  rig.cli.SetSender("me@example");
+  rig.cli.SetReference("http://ref/");
+  rig.cli.SetConnection("Keep-Alive");
+  rig.cli.SetProxyConnection("Keep-Alive");
+  rig.cli.SetAcceptLanguage("en");
+  rig.cli.SetContentTypePost("text/plain");
+  rig.cli.SetNoCache(true);
+  rig.cli.SetModifiedSince(34644 + (8 * 3600 + 49 * 60 + 37) / 86400.0);
+  rig.cli.SetCookie("a=b");
+  rig.cli.SetContentRangeBegin("10");
+  rig.cli.SetPostStream(&post);
+  rig.cli.StartPut();
+  ASSERT_TRUE(rig.Run());
+  ASSERT_EQ(rig.socket.requests.size(), 1u);
+  EXPECT_EQ(rig.socket.requests[0],
+            "PUT /x HTTP/1.0\r\n"
+            "From: me@example\r\n" + kAcceptLine +
+            "Referer: http://ref/\r\n"
+            "Connection: Keep-Alive\r\n"
+            "Proxy-Connection: Keep-Alive\r\n"
+            "Accept-Language: en\r\n"
+            "Content-Type: text/plain\r\n" + kAgentLine +
+            "Host: 127.0.0.1:8080\r\n"
+            "Pragma: no-cache\r\n"
+            "Content-Length: 4\r\n"
+            "If-Modified-Since: Sun, 06 Nov 1994 08:49:37 GMT\r\n"
+            "Cookie: a=b\r\n"
+            "Range: bytes=10-\r\n"
+            "\r\nbody");
+  EXPECT_EQ(rig.cli.ContentRangeBegin(), "");
+}
+
+TEST(HttpClientRequest, HandlersMayEditTheHeader) {
+  FakeHttpRig rig;
+  rig.Reply("HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n");
+  rig.cli.SetURL("http://127.0.0.1/");
+  rig.cli.SetAgent("");
+  rig.cli.SetAccept("");
+  rig.cli.OnBeforeHeaderSend = [](HttpClientCore&, const std::string& method,
+                                  std::vector<std::string>& lines) {
+    EXPECT_EQ(method, "GET");
+    lines.push_back("X-Added: 1");
+  };
+  rig.cli.OnCommand = [](HttpClientCore&, std::string& line) {
+    if (line.rfind("Host:", 0) == 0) line = "Host: renamed";
+  };
+  rig.cli.StartGet();
+  ASSERT_TRUE(rig.Run());
+  ASSERT_EQ(rig.socket.requests.size(), 1u);
+  EXPECT_EQ(rig.socket.requests[0], "GET / HTTP/1.0\r\nHost: renamed\r\nX-Added: 1\r\n\r\n");
+}
+
+TEST(HttpClientRequest, PostStreamSendsOnlyWhatFollowsItsPosition) {
+  FakeHttpRig rig;
+  rig.Reply("HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n");
+  HttpMemoryStream post("skipTHE REST");
+  post.Seek(4);
+  rig.cli.SetURL("http://127.0.0.1/");
+  rig.cli.SetPostStream(&post);
+  rig.cli.StartPost();
+  ASSERT_TRUE(rig.Run());
+  ASSERT_EQ(rig.socket.requests.size(), 1u);
+  const std::string& rq = rig.socket.requests[0];
+  EXPECT_NE(rq.find("Content-Length: 8\r\n"), std::string::npos);
+  EXPECT_EQ(rq.substr(rq.size() - 10), "\r\nTHE REST");
+  EXPECT_EQ(rig.cli.SentCount(), 8);
+}
+
+TEST(HttpClientRequest, BodyGoesOutInPiecesOfAtMost8193AfterEachDrain) {
+  FakeHttpRig rig;
+  rig.Reply("HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n");
+  std::string body(20000, 'b');
+  for (size_t i = 0; i < body.size(); ++i) body[i] = static_cast<char>('a' + i % 26);
+  HttpMemoryStream post(body);
+  rig.cli.SetURL("http://127.0.0.1/");
+  rig.cli.SetPostStream(&post);
+  std::vector<size_t> pieces;
+  rig.cli.OnSendData = [&](HttpClientCore&, const char*, size_t n) { pieces.push_back(n); };
+  int send_end = 0;
+  rig.cli.OnSendEnd = [&](HttpClientCore&) { ++send_end; };
+  rig.cli.StartPost();
+  ASSERT_TRUE(rig.Run());
+  EXPECT_EQ(pieces, (std::vector<size_t>{8193, 8193, 3614}));
+  EXPECT_EQ(send_end, 1);
+  // One Send for the header, then one per piece.
+  ASSERT_EQ(rig.socket.send_sizes.size(), 4u);
+  EXPECT_EQ(rig.socket.send_sizes[1], 8193u);
+  ASSERT_EQ(rig.socket.requests.size(), 1u);
+  EXPECT_EQ(rig.socket.requests[0].substr(rig.socket.requests[0].size() - body.size()), body);
+}
+
+// ---------------------------------------------------------------------------
+// Events
+
+TEST(HttpClientEvents, TypicalPostInOrder) {
+  FakeHttpRig rig;
+  rig.socket.dns["host"] = {0, "127.0.0.1"};
+  rig.Reply("HTTP/1.0 200 OK\r\nContent-Length: 3\r\n\r\nabc");
+  HttpMemoryStream post("x=y");
+  rig.cli.SetURL("http://host/");
+  rig.cli.SetPostStream(&post);
+  rig.cli.StartPost();
+  ASSERT_TRUE(rig.Run());
+  const std::vector<std::string> expected = {
+      "State1", "State3", "State4", "State2", "SessionConnected", "State5",
+      // request line, Accept, Content-Type, User-Agent, Host, Content-Length
+      "RequestHeaderBegin", "BeforeHeaderSend", "Command", "Command", "Command", "Command",
+      "Command", "Command", "RequestHeaderEnd", "SendBegin", "SendData", "SendEnd",
+      "HeaderBegin", "HeaderData", "HeaderData", "HeaderEnd", "State6", "DocBegin", "DocData",
+      "State7", "DocEnd", "SessionClosed", "State0", "RequestDone"};
+  EXPECT_EQ(rig.events, expected);
+  EXPECT_EQ(rig.done_request, httpPOST);
+}
+
+TEST(HttpClientEvents, AnswerWithoutBodyRaisesNoDocEvents) {
+  FakeHttpRig rig;
+  rig.Reply("HTTP/1.0 304 Not Modified\r\n\r\n");
+  rig.cli.SetURL("http://127.0.0.1/");
+  rig.cli.StartGet();
+  ASSERT_TRUE(rig.Run());
+  EXPECT_EQ(rig.Count("DocBegin"), 0);
+  EXPECT_EQ(rig.Count("DocEnd"), 0);
+  EXPECT_EQ(rig.cli.StatusCode(), 304);
+  EXPECT_EQ(rig.done_error, 0);
+}
+
+TEST(HttpClientEvents, RequestDoneComesFromTheLoopAfterTheHandlerReturned) {
+  FakeHttpRig rig;
+  rig.Reply("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nhi", false);
+  rig.cli.SetURL("http://127.0.0.1/");
+  rig.cli.SetRequestVer("1.1");
+  bool inside_doc_end = false;
+  rig.cli.OnDocEnd = [&](HttpClientCore&) { inside_doc_end = true; };
+  rig.cli.OnRequestDone = [&](HttpClientCore& c, THttpRequest, uint16_t) {
+    EXPECT_TRUE(inside_doc_end);
+    EXPECT_EQ(c.State(), ClientState::kReady);
+    ++rig.done_count;
+  };
+  rig.cli.StartGet();
+  ASSERT_TRUE(rig.Run());
+  EXPECT_EQ(rig.done_count, 1);
+}
+
+TEST(HttpClientEvents, HeaderFieldsAreTakenIn) {
+  FakeHttpRig rig;
+  rig.Reply(
+      "HTTP/1.0 206 Partial\r\nContent-Type: Text/HTML\r\nContent-Range: bytes 0-3/10\r\n"
+      "Accept-Ranges: bytes\r\nSet-Cookie: s=1\r\nWWW-Authenticate: Basic realm=x\r\n"
+      "Content-Length: 4\r\n\r\nabcd");
+  std::vector<std::string> cookies;
+  rig.cli.OnCookie = [&](HttpClientCore&, const std::string& v, bool& accept) {
+    cookies.push_back(v);
+    EXPECT_TRUE(accept);
+  };
+  rig.cli.SetURL("http://127.0.0.1/setup.exe");
+  rig.cli.StartGet();
+  ASSERT_TRUE(rig.Run());
+  EXPECT_EQ(rig.cli.ContentType(), "text/html");
+  EXPECT_EQ(rig.cli.ContentRangeBegin(), "0");
+  EXPECT_EQ(rig.cli.ContentRangeEnd(), "3");
+  EXPECT_EQ(rig.cli.AcceptRanges(), "bytes");
+  EXPECT_EQ(cookies, std::vector<std::string>{"s=1"});
+  EXPECT_EQ(rig.cli.AuthChallenges(), std::vector<std::string>{"Basic realm=x"});
+  EXPECT_EQ(rig.cli.DocName(), "setup.htm");
+  EXPECT_EQ(rig.cli.ReasonPhrase(), "Partial");
+  EXPECT_EQ(rig.cli.RcvdHeader().size(), 7u);
+}
+
+// ---------------------------------------------------------------------------
+// Refusals and failures
+
+TEST(HttpClientFailures, BusyRefusalLeavesTheRunningRequestAlone) {
+  FakeHttpRig rig;
+  rig.socket.dns["host"] = {0, "127.0.0.1"};
+  rig.Reply("HTTP/1.0 200 OK\r\n\r\nfirst");
+  rig.cli.SetURL("http://host/");
+  rig.cli.StartGet();
+  try {
+    rig.cli.SetURL("http://other/");
+    rig.cli.StartGet();
+    FAIL() << "no exception";
+  } catch (const EHttpException& e) {
+    EXPECT_STREQ(e.what(), "HTTP component  is busy");
+    EXPECT_EQ(e.ErrorCode(), 1);
+  }
+  rig.cli.SetName("HttpCli1");
+  EXPECT_THROW(rig.cli.StartHead(), EHttpException);
+  ASSERT_TRUE(rig.Run());
+  EXPECT_EQ(rig.socket.lookups, std::vector<std::string>{"host"});
+  EXPECT_EQ(rig.doc.Data(), "first");
+  EXPECT_EQ(rig.done_count, 1);
+  EXPECT_EQ(rig.done_request, httpGET);
+}
+
+TEST(HttpClientFailures, NothingToPost) {
+  FakeHttpRig rig;
+  rig.cli.SetURL("http://127.0.0.1/");
+  try {
+    rig.cli.StartPost();
+    FAIL() << "no exception";
+  } catch (const EHttpException& e) {
+    EXPECT_STREQ(e.what(), "HTTP component has nothing to post or put");
+    EXPECT_EQ(e.ErrorCode(), 2);
+  }
+  EXPECT_THROW(rig.cli.StartPut(), EHttpException);
+  EXPECT_EQ(rig.cli.State(), ClientState::kReady);
+  EXPECT_TRUE(rig.socket.lookups.empty());
+}
+
+TEST(HttpClientFailures, OnlyVersions10And11) {
+  FakeHttpRig rig;
+  EXPECT_THROW(rig.cli.SetRequestVer("2.0"), EHttpException);
+  EXPECT_EQ(rig.cli.RequestVer(), "1.0");
+  rig.cli.SetRequestVer("1.1");
+  EXPECT_EQ(rig.cli.RequestVer(), "1.1");
+}
+
+TEST(HttpClientFailures, HttpsIsNotImplemented) {
+  for (const char* proxy : {"", "127.0.0.1:3128"}) {
+    SCOPED_TRACE(proxy);
+    FakeHttpRig rig;
+    rig.cli.SetURL("https://127.0.0.1/");
+    rig.cli.SetProxy(proxy);
+    rig.cli.StartGet();
+    ASSERT_TRUE(rig.Run());
+    EXPECT_EQ(rig.cli.StatusCode(), 501);
+    EXPECT_EQ(rig.cli.ReasonPhrase(), "Protocol \"https\" not implemented");
+    EXPECT_EQ(rig.done_count, 1);
+    EXPECT_TRUE(rig.socket.connects.empty());
+  }
+}
+
+TEST(HttpClientFailures, UnknownHost) {
+  FakeHttpRig rig;
+  rig.socket.dns["nowhere"] = {11001, ""};
+  rig.cli.SetURL("http://nowhere/");
+  rig.cli.StartGet();
+  ASSERT_TRUE(rig.Run());
+  EXPECT_EQ(rig.cli.StatusCode(), 404);
+  EXPECT_EQ(rig.cli.ReasonPhrase(), "can't resolve hostname to IP address");
+  EXPECT_EQ(rig.done_error, 11001);
+  EXPECT_EQ(rig.done_count, 1);
+  EXPECT_TRUE(rig.socket.connects.empty());
+}
+
+TEST(HttpClientFailures, LookupThatCannotStart) {
+  FakeHttpRig rig;
+  rig.socket.dns_throws = true;
+  rig.cli.SetURL("http://host/");
+  rig.cli.StartGet();
+  ASSERT_TRUE(rig.Run());
+  EXPECT_EQ(rig.cli.StatusCode(), 404);
+  EXPECT_EQ(rig.cli.ReasonPhrase(), "test: lookup cannot start");
+  EXPECT_EQ(rig.done_error, 0);
+  EXPECT_EQ(rig.done_count, 1);
+}
+
+TEST(HttpClientFailures, ConnectFailuresAllEndTheRequest) {
+  struct Case {
+    FakeConnect mode;
+    uint16_t err;
+  };
+  for (const Case c : {Case{FakeConnect::kRefusedEvent, 10061},
+                       Case{FakeConnect::kRefusedEventOpen, 10061},
+                       Case{FakeConnect::kErrorOnly, 10049}, Case{FakeConnect::kThrow, 10049}}) {
+    SCOPED_TRACE(static_cast<int>(c.mode));
+    FakeHttpRig rig;
+    int socket_errors = 0;
+    rig.cli.OnSocketError = [&](HttpClientCore&) { ++socket_errors; };
+    rig.socket.connect_mode = c.mode;
+    rig.cli.SetURL("http://127.0.0.1/");
+    rig.cli.StartGet();
+    ASSERT_TRUE(rig.Run());
+    EXPECT_EQ(rig.done_count, 1);
+    EXPECT_EQ(rig.done_error, c.err);
+    EXPECT_EQ(rig.cli.StatusCode(), 404);
+    EXPECT_EQ(rig.cli.State(), ClientState::kReady);
+    EXPECT_EQ(rig.socket.State(), HttpSocketState::kClosed);
+    if (c.mode == FakeConnect::kErrorOnly) {
+      EXPECT_EQ(socket_errors, 1);
+    }
+  }
+}
+
+TEST(HttpClientFailures, RefusedConnectReasonNamesTheError) {
+  FakeHttpRig rig;
+  rig.socket.connect_mode = FakeConnect::kRefusedEvent;
+  rig.cli.SetURL("http://127.0.0.1/");
+  rig.cli.StartGet();
+  ASSERT_TRUE(rig.Run());
+  EXPECT_EQ(rig.cli.ReasonPhrase(), "Connection refused (Error #10061)");
+}
+
+// The connection closes while the header is still coming: the request ends.
+TEST(HttpClientFailures, CloseInsideTheHeaderFinishesTheRequest) {
+  for (const char* reply : {"", "HTTP/1.0 200 OK\r\n", "HTTP/1.0 200 OK\r\nContent-Le"}) {
+    SCOPED_TRACE(reply);
+    FakeHttpRig rig;
+    rig.Reply(reply);
+    rig.cli.SetURL("http://127.0.0.1/");
+    rig.cli.StartGet();
+    ASSERT_TRUE(rig.Run());
+    EXPECT_EQ(rig.done_count, 1);
+    EXPECT_EQ(rig.done_error, kHttpErrCutShort);
+    EXPECT_EQ(rig.Count("SessionClosed"), 1);
+    EXPECT_EQ(rig.cli.State(), ClientState::kReady);
+  }
+}
+
+TEST(HttpClientFailures, BodyCutShortIsAnError) {
+  const char* replies[] = {
+      "HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\nonly this",
+      "HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n",
+      "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nabc",
+  };
+  for (const char* reply : replies) {
+    SCOPED_TRACE(reply);
+    FakeHttpRig rig;
+    rig.Reply(reply);
+    rig.cli.SetURL("http://127.0.0.1/");
+    rig.cli.StartGet();
+    ASSERT_TRUE(rig.Run());
+    EXPECT_EQ(rig.done_count, 1);
+    EXPECT_EQ(rig.done_error, kHttpErrCutShort);
+    EXPECT_EQ(rig.cli.StatusCode(), 200);
+  }
+}
+
+TEST(HttpClientFailures, MalformedAnswersEndWithBadAnswer) {
+  const char* replies[] = {
+      "HTTP/1.1 abc OK\r\n\r\n",
+      "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n11111111111111111\r\nx",
+      "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nnot hex\r\n",
+  };
+  for (const char* reply : replies) {
+    SCOPED_TRACE(reply);
+    FakeHttpRig rig;
+    rig.Reply(reply, false);
+    rig.cli.SetURL("http://127.0.0.1/");
+    rig.cli.StartGet();
+    ASSERT_TRUE(rig.Run());
+    EXPECT_EQ(rig.done_count, 1);
+    EXPECT_EQ(rig.done_error, kHttpErrBadAnswer);
+    EXPECT_EQ(rig.socket.State(), HttpSocketState::kClosed);
+  }
+}
+
+TEST(HttpClientFailures, NegativeOrHugeContentLengthReadsToTheClose) {
+  for (const char* length : {"-5", "123456789012345678901234567890"}) {
+    SCOPED_TRACE(length);
+    FakeHttpRig rig;
+    rig.Reply(std::string("HTTP/1.0 200 OK\r\nContent-Length: ") + length + "\r\n\r\nbody");
+    rig.cli.SetURL("http://127.0.0.1/");
+    rig.cli.StartGet();
+    ASSERT_TRUE(rig.Run());
+    EXPECT_EQ(rig.cli.ContentLength(), -1);
+    EXPECT_EQ(rig.doc.Data(), "body");
+    EXPECT_EQ(rig.done_error, 0);
+  }
+}
+
+TEST(HttpClientFailures, DocumentThatCannotBeStored) {
+  class FullStream : public HttpStream {
+   public:
+    int64_t Size() const override { return 0; }
+    int64_t Position() const override { return 0; }
+    void Seek(int64_t) override {}
+    size_t Read(char*, size_t) override { return 0; }
+    bool WriteAll(const char*, size_t) override { return false; }
+    bool SetSize(int64_t) override { return true; }
+  } full;
+  FakeHttpRig rig;
+  rig.Reply("HTTP/1.0 200 OK\r\nContent-Length: 4\r\n\r\nabcd", false);
+  rig.cli.SetDocStream(&full);
+  rig.cli.SetURL("http://127.0.0.1/");
+  rig.cli.StartGet();
+  ASSERT_TRUE(rig.Run());
+  EXPECT_EQ(rig.done_count, 1);
+  EXPECT_EQ(rig.done_error, kHttpErrDocWrite);
+}
+
+// A header line longer than the receive buffer loses its tail; the rest of the
+// answer still parses.
+TEST(HttpClientFailures, OverlongHeaderLineIsCut) {
+  FakeHttpRig rig;
+  const std::string long_value(20000, 'v');
+  FakeExchange ex;
+  ex.reply = "HTTP/1.0 200 OK\r\nX-Long: " + long_value + "\r\nContent-Length: 2\r\n\r\nok";
+  ex.splits = {100, 5000, 9000, 14000, 20010};
+  rig.socket.exchanges.push_back(ex);
+  rig.cli.SetURL("http://127.0.0.1/");
+  rig.cli.StartGet();
+  ASSERT_TRUE(rig.Run());
+  EXPECT_FALSE(rig.socket.stuck);
+  EXPECT_EQ(rig.doc.Data(), "ok");
+  EXPECT_EQ(rig.done_error, 0);
+  ASSERT_EQ(rig.cli.RcvdHeader().size(), 3u);
+  EXPECT_LE(rig.cli.RcvdHeader()[1].size(), HttpClientCore::kReceiveBufferSize);
+  EXPECT_EQ(rig.cli.RcvdHeader()[1].substr(0, 10), "X-Long: vv");
+  EXPECT_EQ(rig.cli.RcvdHeader()[2], "Content-Length: 2");
+}
+
+TEST(HttpClientFailures, MegabytesWithoutALineFeed) {
+  FakeHttpRig rig;
+  FakeExchange ex;
+  ex.reply = "HTTP/1.0 200 OK\r\nX: " + std::string(3 << 20, 'z');
+  for (size_t at = 4096; at < ex.reply.size(); at += 4096) ex.splits.push_back(at);
+  rig.socket.exchanges.push_back(ex);
+  rig.cli.SetURL("http://127.0.0.1/");
+  rig.cli.StartGet();
+  ASSERT_TRUE(rig.Run());
+  EXPECT_FALSE(rig.socket.stuck);
+  EXPECT_EQ(rig.done_count, 1);
+  EXPECT_EQ(rig.done_error, kHttpErrCutShort);
+}
+
+// ---------------------------------------------------------------------------
+// Relocations
+
+TEST(HttpClientRelocation, SameServerWithCloseReconnectsAndRaisesLocationChange) {
+  FakeHttpRig rig;
+  rig.socket.dns["host"] = {0, "127.0.0.1"};
+  rig.Reply("HTTP/1.0 302 Found\r\nLocation: /other\r\nContent-Length: 5\r\n\r\nmoved");
+  rig.Reply("HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nfinal");
+  HttpMemoryStream post("abc");
+  rig.cli.SetURL("http://host/start");
+  rig.cli.SetPostStream(&post);
+  std::vector<std::string> locations;
+  rig.cli.OnLocationChange = [&](HttpClientCore& c) { locations.push_back(c.Location()); };
+  rig.cli.StartPost();
+  ASSERT_TRUE(rig.Run());
+  EXPECT_EQ(locations, std::vector<std::string>{"http://host/other"});
+  EXPECT_EQ(rig.socket.connects.size(), 2u);
+  EXPECT_EQ(rig.socket.lookups.size(), 2u);
+  ASSERT_EQ(rig.socket.requests.size(), 2u);
+  EXPECT_EQ(rig.socket.requests[1].substr(0, 21), "GET /other HTTP/1.0\r\n");
+  EXPECT_EQ(rig.done_request, httpGET);
+  // What the relocating answer wrote is taken back out of the document.
+  EXPECT_EQ(rig.doc.Data(), "final");
+  EXPECT_EQ(rig.cli.DocName(), "other");
+  EXPECT_EQ(rig.done_count, 1);
+}
+
+TEST(HttpClientRelocation, CredentialsInALocation) {
+  FakeHttpRig rig;
+  rig.Reply("HTTP/1.0 301 Moved\r\nLocation: http://ann:pw@127.0.0.1:81/in\r\n\r\n");
+  rig.Reply("HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n");
+  rig.cli.SetURL("http://127.0.0.1/");
+  rig.cli.StartGet();
+  ASSERT_TRUE(rig.Run());
+  EXPECT_EQ(rig.cli.Username(), "ann");
+  EXPECT_EQ(rig.cli.Password(), "pw");
+  EXPECT_EQ(rig.socket.connects.back(), "127.0.0.1:81");
+  EXPECT_EQ(rig.cli.Location(), "http://127.0.0.1:81/in");
+}
+
+TEST(HttpClientRelocation, NotFollowedWhenSwitchedOff) {
+  FakeHttpRig rig;
+  rig.Reply("HTTP/1.0 302 Found\r\nLocation: /x\r\nContent-Length: 3\r\n\r\nabc");
+  rig.cli.SetURL("http://127.0.0.1/");
+  rig.cli.SetFollowRelocation(false);
+  rig.cli.StartGet();
+  ASSERT_TRUE(rig.Run());
+  EXPECT_EQ(rig.cli.StatusCode(), 302);
+  EXPECT_EQ(rig.socket.requests.size(), 1u);
+  EXPECT_EQ(rig.doc.Data(), "abc");
+}
+
+TEST(HttpClientRelocation, ACircleEndsWithTheRelocatingAnswer) {
+  FakeHttpRig rig;
+  for (int i = 0; i < 40; ++i) rig.Reply("HTTP/1.0 302 Found\r\nLocation: /again\r\n\r\n");
+  rig.cli.SetURL("http://127.0.0.1/");
+  rig.cli.StartGet();
+  ASSERT_TRUE(rig.Run());
+  EXPECT_EQ(rig.done_count, 1);
+  EXPECT_EQ(rig.cli.StatusCode(), 302);
+  EXPECT_EQ(rig.socket.requests.size(),
+            static_cast<size_t>(HttpClientCore::kMaxRelocations + 1));
+}
+
+TEST(HttpClientRelocation, LocationWithoutHostStaysOnTheServer) {
+  FakeHttpRig rig;
+  rig.Reply("HTTP/1.0 302 Found\r\nLocation: http:///elsewhere\r\n\r\n");
+  rig.Reply("HTTP/1.0 200 OK\r\nContent-Length: 1\r\n\r\n!");
+  rig.cli.SetURL("http://127.0.0.1:8000/");
+  rig.cli.StartGet();
+  ASSERT_TRUE(rig.Run());
+  EXPECT_EQ(rig.socket.connects,
+            (std::vector<std::string>{"127.0.0.1:8000", "127.0.0.1:8000"}));
+  EXPECT_EQ(rig.doc.Data(), "!");
+}
+
+// ---------------------------------------------------------------------------
+// Abort
+
+TEST(HttpClientAbort, DuringTheLookup) {
+  FakeHttpRig rig;
+  rig.socket.dns["host"] = {0, "127.0.0.1"};
+  rig.cli.SetURL("http://host/");
+  rig.cli.StartGet();
+  ASSERT_EQ(rig.cli.State(), ClientState::kDnsLookup);
+  rig.cli.Abort();
+  EXPECT_EQ(rig.Count("SessionClosed"), 1);
+  EXPECT_EQ(rig.done_count, 0);  // later, from the loop
+  ASSERT_TRUE(rig.Run());
+  EXPECT_EQ(rig.done_count, 1);
+  EXPECT_EQ(rig.done_error, kHttpErrAborted);
+  EXPECT_EQ(rig.cli.StatusCode(), 404);
+  EXPECT_EQ(rig.cli.ReasonPhrase(), "Connection aborted on request");
+  EXPECT_TRUE(rig.socket.connects.empty());
+}
+
+TEST(HttpClientAbort, WhileConnected) {
+  FakeHttpRig rig;
+  FakeExchange ex;
+  ex.hold = true;
+  rig.socket.exchanges.push_back(ex);
+  rig.cli.SetURL("http://127.0.0.1/");
+  rig.cli.StartGet();
+  ASSERT_TRUE(rig.Run());
+  ASSERT_EQ(rig.cli.State(), ClientState::kWaitingHeader);
+  rig.cli.Abort();
+  EXPECT_EQ(rig.socket.State(), HttpSocketState::kClosed);
+  ASSERT_TRUE(rig.Run());
+  EXPECT_EQ(rig.done_count, 1);
+  EXPECT_EQ(rig.done_error, kHttpErrAborted);
+  EXPECT_EQ(rig.Count("SessionClosed"), 1);
+}
+
+TEST(HttpClientAbort, InsideADocumentHandler) {
+  FakeHttpRig rig;
+  FakeExchange ex;
+  ex.reply = "HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\n01234";
+  ex.close_after = false;
+  rig.socket.exchanges.push_back(ex);
+  rig.cli.SetURL("http://127.0.0.1/");
+  rig.cli.OnDocData = [](HttpClientCore& c, const char*, size_t) { c.Abort(); };
+  rig.cli.StartGet();
+  ASSERT_TRUE(rig.Run());
+  EXPECT_EQ(rig.done_count, 1);
+  EXPECT_EQ(rig.done_error, kHttpErrAborted);
+}
+
+TEST(HttpClientAbort, WhenIdleReportsAtOnce) {
+  FakeHttpRig rig;
+  rig.cli.Abort();
+  EXPECT_EQ(rig.done_count, 1);
+  EXPECT_EQ(rig.done_error, 0);
+  EXPECT_EQ(rig.cli.StatusCode(), 200);
+  EXPECT_EQ(rig.cli.ReasonPhrase(), "OK");
+  EXPECT_EQ(rig.Count("State0"), 1);
+}
+
+TEST(HttpClientAbort, AnAbortedRequestCannotDisturbTheNextOne) {
+  FakeHttpRig rig;
+  FakeExchange hold;
+  hold.hold = true;
+  rig.socket.exchanges.push_back(hold);
+  rig.Reply("HTTP/1.0 200 OK\r\nContent-Length: 6\r\n\r\nsecond");
+  rig.cli.SetURL("http://127.0.0.1/");
+  rig.cli.StartGet();
+  ASSERT_TRUE(rig.Run());
+  rig.cli.Abort();
+  rig.cli.StartGet();  // before the loop ran the aborted request's messages
+  ASSERT_TRUE(rig.Run());
+  EXPECT_EQ(rig.done_count, 2);
+  EXPECT_EQ(rig.done_error, 0);
+  EXPECT_EQ(rig.doc.Data(), "second");
+}
+
+// ---------------------------------------------------------------------------
+// Connections kept and reused
+
+TEST(HttpClientKeepAlive, SecondRequestReusesTheConnection) {
+  FakeHttpRig rig;
+  rig.Reply("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\none", false);
+  rig.Reply("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\ntwo", false);
+  rig.cli.SetURL("http://127.0.0.1/");
+  rig.cli.SetRequestVer("1.1");
+  rig.cli.StartGet();
+  ASSERT_TRUE(rig.Run());
+  EXPECT_EQ(rig.socket.State(), HttpSocketState::kConnected);
+  rig.cli.StartGet();
+  ASSERT_TRUE(rig.Run());
+  EXPECT_EQ(rig.socket.connects.size(), 1u);
+  EXPECT_EQ(rig.doc.Data(), "onetwo");
+  EXPECT_EQ(rig.done_count, 2);
+  rig.cli.StartClose();
+  ASSERT_TRUE(rig.Run());
+  EXPECT_EQ(rig.done_count, 3);
+  EXPECT_EQ(rig.done_request, httpCLOSE);
+  EXPECT_EQ(rig.socket.State(), HttpSocketState::kClosed);
+}
+
+TEST(HttpClientKeepAlive, Version10AnswerClosesAfterEveryAnswer) {
+  FakeHttpRig rig;
+  rig.Reply("HTTP/1.0 200 OK\r\nContent-Length: 1\r\n\r\na", false);
+  rig.Reply("HTTP/1.0 200 OK\r\nContent-Length: 1\r\n\r\nb", false);
+  rig.cli.SetURL("http://127.0.0.1/");
+  rig.cli.StartGet();
+  ASSERT_TRUE(rig.Run());
+  rig.cli.StartGet();
+  ASSERT_TRUE(rig.Run());
+  EXPECT_EQ(rig.socket.connects.size(), 2u);
+  EXPECT_EQ(rig.doc.Data(), "ab");
+}
+
+TEST(HttpClientKeepAlive, MultiThreadedReachesTheSocket) {
+  FakeHttpRig rig;
+  rig.cli.SetMultiThreaded(true);
+  EXPECT_TRUE(rig.socket.multi_threaded());
+}
+
+}  // namespace
+}  // namespace parlix
+
+namespace parlix {
+namespace {
+
+using testing::FakeHttpClient;
+using testing::FakeLoop;
+using testing::FakeSocket;
+
+// The authentication layer plugs in through the core's hooks. A stand-in that
+// answers one 407 with a fixed credential line shows what the hooks promise: a new
+// attempt without OnRequestDone for the refused answer, the post stream sent again
+// from where the caller had put it, the refused answer's document taken back out.
+class OneRetryClient : public FakeHttpClient {
+ public:
+  using FakeHttpClient::FakeHttpClient;
+  int resets = 0;
+
+ protected:
+  bool AuthCheckOnReady() override {
+    if (StatusCode() != 407 || retried_ || AuthChallenges().empty()) return false;
+    retried_ = true;
+    StartNewAttempt();
+    return true;
+  }
+  std::string AuthorizationLine() override {
+    return retried_ ? "Proxy-Authorization: Basic dXNlcjpwdw==" : "";
+  }
+  void AuthResetOnNewConnection() override { ++resets; }
+
+ private:
+  bool retried_ = false;
+};
+
+TEST(HttpClientAuthHooks, NewAttemptRewindsAndResends) {
+  FakeLoop loop;
+  FakeSocket socket(loop);
+  OneRetryClient cli(loop, socket);
+  HttpMemoryStream doc;
+  HttpMemoryStream post("skip:body");
+  post.Seek(5);
+  int done = 0;
+  uint16_t err = 0xFFFF;
+  cli.OnRequestDone = [&](HttpClientCore&, THttpRequest, uint16_t e) {
+    ++done;
+    err = e;
+  };
+  FakeExchange refused;
+  refused.reply =
+      "HTTP/1.0 407 Proxy Authentication Required\r\nProxy-Authenticate: Basic realm=\"p\"\r\n"
+      "Content-Length: 6\r\n\r\ndenied";
+  FakeExchange ok;
+  ok.reply = "HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok";
+  socket.exchanges = {refused, ok};
+  cli.SetDocStream(&doc);
+  cli.SetPostStream(&post);
+  cli.SetURL("http://host/form");
+  cli.SetProxy("127.0.0.1:3128");
+  cli.StartPost();
+  ASSERT_TRUE(loop.RunUntilIdle());
+  EXPECT_EQ(done, 1);
+  EXPECT_EQ(err, 0);
+  EXPECT_EQ(cli.StatusCode(), 200);
+  EXPECT_EQ(doc.Data(), "ok");
+  EXPECT_EQ(cli.resets, 2);
+  ASSERT_EQ(socket.requests.size(), 2u);
+  const std::string& second = socket.requests[1];
+  EXPECT_NE(second.find("Content-Length: 4\r\nProxy-Authorization: Basic dXNlcjpwdw==\r\n\r\nbody"),
+            std::string::npos);
+  EXPECT_EQ(second.substr(0, 31), "POST http://host/form HTTP/1.0\r");
+}
+
+}  // namespace
+}  // namespace parlix
