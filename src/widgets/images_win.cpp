@@ -53,9 +53,9 @@ UniqueImageList ImageListFromStrip(int id, int width, int height, bool masked, C
 
 int ButtonResource(TButtonImage button) {
   switch (button) {
-    case TButtonImage::Languages: return IDB_LANGUAGES_BT;
-    case TButtonImage::Translate: return IDB_TRANSLATE_BT;
-    case TButtonImage::Minimize: return IDB_MINIMIZE_BT;
+    case TButtonImage::kLanguages: return IDB_LANGUAGES_BT;
+    case TButtonImage::kTranslate: return IDB_TRANSLATE_BT;
+    case TButtonImage::kMinimize: return IDB_MINIMIZE_BT;
   }
   return 0;
 }
@@ -70,7 +70,7 @@ UniqueImageList LoadMenuImages() {
 
 UniqueGdiObject LoadButtonBitmap(TButtonImage button) { return LoadBitmapResource(ButtonResource(button)); }
 
-UniqueImageList LoadButtonImages(TButtonImage button) {
+UniqueImageList LoadButtonImageList(TButtonImage button) {
   return ImageListFromStrip(ButtonResource(button), kButtonImageSize, kButtonImageSize, true);
 }
 

@@ -42,7 +42,7 @@ enum TMenuImage : int {
   kMenuImageMoreProducts = 11,
 };
 
-enum class TButtonImage { Languages, Translate, Minimize };
+enum class TButtonImage { kLanguages, kTranslate, kMinimize };
 
 // Six 9 x 6 flags, one per language, in the language names' order (LangImages).
 UniqueImageList LoadFlagImages();
@@ -50,11 +50,11 @@ UniqueImageList LoadFlagImages();
 UniqueImageList LoadMenuImages();
 
 // A button's bitmap as stored: 32 x 16 holding the normal and the disabled image side by side
-// (Languages, Translate), or one 16 x 16 image (Minimize).
+// (kLanguages, kTranslate), or one 16 x 16 image (kMinimize).
 UniqueGdiObject LoadButtonBitmap(TButtonImage button);
-// The same as a 16 x 16 image list (2 images, or 1 for Minimize) whose transparent colour is
+// The same as a 16 x 16 image list (2 images, or 1 for kMinimize) whose transparent colour is
 // the bitmap's bottom-left pixel.
-UniqueImageList LoadButtonImages(TButtonImage button);
+UniqueImageList LoadButtonImageList(TButtonImage button);
 
 // The tray icon's animation frames "TRAYICON0" (0) and "TRAYICON1" (1), at the small icon size.
 UniqueIcon LoadTrayIconFrame(int frame);

@@ -131,7 +131,7 @@ TEST(Images, MenuImagesAreTwelveMaskedSixteenBySixteen) {
 }
 
 TEST(Images, TwoStateButtonsHoldNormalAndGreyDisabledSideBySide) {
-  for (TButtonImage button : {TButtonImage::Languages, TButtonImage::Translate}) {
+  for (TButtonImage button : {TButtonImage::kLanguages, TButtonImage::kTranslate}) {
     SCOPED_TRACE(static_cast<int>(button));
     UniqueGdiObject bitmap = LoadButtonBitmap(button);
     ASSERT_TRUE(bitmap);
@@ -157,7 +157,7 @@ TEST(Images, TwoStateButtonsHoldNormalAndGreyDisabledSideBySide) {
     }
     EXPECT_GT(coloured, 10);
 
-    UniqueImageList list = LoadButtonImages(button);
+    UniqueImageList list = LoadButtonImageList(button);
     ASSERT_TRUE(list);
     EXPECT_EQ(ImageList_GetImageCount(list.Get()), 2);
     const std::vector<COLORREF> drawn = DrawImage(list.Get(), 1, kWhite);
@@ -167,7 +167,7 @@ TEST(Images, TwoStateButtonsHoldNormalAndGreyDisabledSideBySide) {
 }
 
 TEST(Images, MinimizeButtonIsOneImageWithADarkBarAtTheBottomRight) {
-  UniqueGdiObject bitmap = LoadButtonBitmap(TButtonImage::Minimize);
+  UniqueGdiObject bitmap = LoadButtonBitmap(TButtonImage::kMinimize);
   ASSERT_TRUE(bitmap);
   BITMAP bm{};
   ASSERT_NE(GetObjectA(bitmap.Get(), sizeof(bm), &bm), 0);
@@ -190,7 +190,7 @@ TEST(Images, MinimizeButtonIsOneImageWithADarkBarAtTheBottomRight) {
   EXPECT_GE(dark_bottom_right, 6);
   EXPECT_EQ(drawn_elsewhere, 0);
 
-  UniqueImageList list = LoadButtonImages(TButtonImage::Minimize);
+  UniqueImageList list = LoadButtonImageList(TButtonImage::kMinimize);
   ASSERT_TRUE(list);
   EXPECT_EQ(ImageList_GetImageCount(list.Get()), 1);
 }
