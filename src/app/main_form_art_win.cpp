@@ -1,24 +1,12 @@
 #include "app/main_form_art_win.h"
 
-#include <string>
-
-#include "translate/language_pairs.h"
+#include "translate/pair_label_win.h"
+#include "widgets/title_gradient_win.h"
 
 namespace parlix {
 
-HBITMAP CreateTitleGradientBitmap(COLORREF, COLORREF base, int width, int height) {
-  HDC screen = GetDC(nullptr);
-  HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-  HDC dc = CreateCompatibleDC(screen);
-  HGDIOBJ old = SelectObject(dc, bitmap);
-  RECT r{0, 0, width, height};
-  HBRUSH brush = CreateSolidBrush(base);
-  FillRect(dc, &r, brush);
-  DeleteObject(brush);
-  SelectObject(dc, old);
-  DeleteDC(dc);
-  ReleaseDC(nullptr, screen);
-  return bitmap;
+HBITMAP CreateTitleGradientBitmap(COLORREF corner, COLORREF base, int width, int height) {
+  return static_cast<HBITMAP>(PaintTitleGradient(corner, base, width, height).Release());
 }
 
 void DrawBitmap(HDC dc, HBITMAP bitmap, int x, int y) {
@@ -32,15 +20,17 @@ void DrawBitmap(HDC dc, HBITMAP bitmap, int x, int y) {
   DeleteDC(source);
 }
 
-HBITMAP LoadButtonImages(TButtonImage) { return nullptr; }
+HBITMAP LoadButtonImages(TButtonImage which) {
+  static UniqueGdiObject strips[3];
+  UniqueGdiObject& strip = strips[static_cast<int>(which)];
+  if (!strip) strip = LoadButtonBitmap(which);
+  return static_cast<HBITMAP>(strip.Get());
+}
 
-void PaintPairLabel(HDC dc, int pair, bool) {
-  if (!IsValidPair(pair)) return;
-  SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, RGB(45, 45, 80));
-  const std::string text = std::string(LanguageNames[PairSource[pair]]) + " to " +
-                           std::string(LanguageNames[PairTarget[pair]]);
-  TextOutA(dc, 12, 1, text.c_str(), static_cast<int>(text.size()));
+// The label's font is the one the paint box has selected.
+void PaintPairLabel(HDC dc, int pair, bool with_key) {
+  static const UniqueImageList flags = LoadFlagImages();
+  PaintPairLabel(dc, pair, with_key, flags.Get(), nullptr);
 }
 
 }  // namespace parlix

@@ -3,9 +3,9 @@
 
 #include <windows.h>
 
-namespace parlix {
+#include "widgets/images_win.h"
 
-enum class TButtonImage { kLanguages, kTranslate, kMinimize };
+namespace parlix {
 
 // The gradient of a title strip, as a bitmap the caller owns.
 HBITMAP CreateTitleGradientBitmap(COLORREF corner, COLORREF base, int width, int height);

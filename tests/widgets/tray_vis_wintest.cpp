@@ -1,0 +1,587 @@
+// The tray component on a window of the test's own, against Wine's shell: icon records and
+// the shell's answers, callback dispatch, going to the tray and back, the taskbar button,
+// stay-on-top, bringing to the front, snapping and the subclass's life.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "widgets/tray_vis_win.h"
+
+namespace parlix {
+namespace {
+
+constexpr char kOwnerClass[] = "TrayVisTestOwner";
+
+// What reached the owner's own window procedure, after the component.
+struct TOwnerLog {
+  std::vector<UINT> messages;
+  bool Saw(UINT msg) const {
+    for (UINT m : messages)
+      if (m == msg) return true;
+    return false;
+  }
+};
+TOwnerLog g_owner_log;
+
+LRESULT CALLBACK OwnerProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+  g_owner_log.messages.push_back(msg);
+  // A window that is all caption, so the NoMove rule has something to change.
+  if (msg == WM_NCHITTEST) return HTCAPTION;
+  return DefWindowProcA(hwnd, msg, wparam, lparam);
+}
+
+struct TShellCall {
+  DWORD message;
+  NOTIFYICONDATAA data;
+  BOOL result;
+};
+
+// Whether the shell holds an icon of (owner, id): only then does it accept a modification.
+bool ShellHasIcon(HWND owner, UINT id) {
+  NOTIFYICONDATAA probe{};
+  probe.cbSize = NOTIFYICONDATAA_V1_SIZE;
+  probe.hWnd = owner;
+  probe.uID = id;
+  probe.uFlags = 0;
+  return Shell_NotifyIconA(NIM_MODIFY, &probe) != FALSE;
+}
+
+class TrayVisTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = OwnerProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = kOwnerClass;
+    wc.hIcon = LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION));
+    RegisterClassA(&wc);  // fails harmlessly from the second test on
+    owner_ = CreateWindowExA(0, kOwnerClass, "owner", WS_POPUP, 100, 100, 250, 230, nullptr, nullptr,
+                             GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(owner_, nullptr);
+    g_owner_log = {};
+  }
+  void TearDown() override {
+    if (owner_ != nullptr && IsWindow(owner_)) DestroyWindow(owner_);
+  }
+
+  // A component whose shell calls are recorded on their way to the real shell.
+  std::unique_ptr<TTrayVis> MakeTray() {
+    auto tray = std::make_unique<TTrayVis>(owner_);
+    tray->ShellNotifyIcon = [this](DWORD message, NOTIFYICONDATAA& data) {
+      const BOOL result = Shell_NotifyIconA(message, &data);
+      calls_.push_back({message, data, result});
+      return result;
+    };
+    return tray;
+  }
+
+  LRESULT SendCallback(UINT message, UINT mouse) {
+    return SendMessageA(owner_, message, 0, static_cast<LPARAM>(mouse));
+  }
+
+  bool Topmost() const { return (GetWindowLongPtrA(owner_, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
+  bool ToolWindow() const { return (GetWindowLongPtrA(owner_, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) != 0; }
+
+  HWND owner_ = nullptr;
+  std::vector<TShellCall> calls_;
+};
+
+TEST(TrayVisRecord, FirstFormRecordWithTheTipCutAtSixtyTwo) {
+  const std::string long_tip(100, 'x');
+  HICON icon = LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION));
+  const NOTIFYICONDATAA data =
+      BuildNotifyIconData(reinterpret_cast<HWND>(0x1234), 0, 7, 0xC123, icon, long_tip + "tail");
+  EXPECT_EQ(data.cbSize, NOTIFYICONDATAA_V1_SIZE);
+  EXPECT_EQ(data.hWnd, reinterpret_cast<HWND>(0x1234));
+  EXPECT_EQ(data.uID, 0u);
+  EXPECT_EQ(data.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP));
+  EXPECT_EQ(data.uCallbackMessage, 0xC123u);
+  EXPECT_EQ(data.hIcon, icon);
+  EXPECT_EQ(std::string(data.szTip), std::string(62, 'x'));
+  // Fields past the first form are not part of what the shell is told to read.
+  EXPECT_EQ(data.uVersion, 0u);
+
+  const NOTIFYICONDATAA exact = BuildNotifyIconData(nullptr, 1, 3, 1, nullptr, std::string(62, 'y'));
+  EXPECT_EQ(std::string(exact.szTip), std::string(62, 'y'));
+  const NOTIFYICONDATAA short_tip = BuildNotifyIconData(nullptr, 1, 3, 1, nullptr, "Parlix, click to open");
+  EXPECT_EQ(std::string(short_tip.szTip), "Parlix, click to open");
+  EXPECT_EQ(BuildNotifyIconData(nullptr, 1, 3, 1, nullptr, "").szTip[0], '\0');
+}
+
+TEST(TrayVisMessages, RegisteredByNameAndSharedByAllInstances) {
+  EXPECT_EQ(TrayCallbackMessage(), RegisterWindowMessageA("WM_TRAYCALLBACK"));
+  EXPECT_EQ(TaskbarCreatedMessage(), RegisterWindowMessageA("TaskbarCreated"));
+  EXPECT_EQ(BalloonCallbackMessage(), RegisterWindowMessageA("WM_BALLCALLBACK"));
+  EXPECT_GE(TrayCallbackMessage(), 0xC000u);
+  EXPECT_NE(TrayCallbackMessage(), BalloonCallbackMessage());
+}
+
+TEST(TrayVisConstruction, OwnerMustBeAWindow) {
+  EXPECT_THROW(TTrayVis(nullptr), EInvalidCast);
+  EXPECT_THROW(TTrayVis(reinterpret_cast<HWND>(0x7FFF0)), std::runtime_error);
+}
+
+TEST_F(TrayVisTest, AlwaysActiveAddsAtOnceWithTheApplicationIcon) {
+  auto tray = MakeTray();
+  tray->Trayicon.SetToolTip("Parlix, click to open");
+  EXPECT_TRUE(calls_.empty()) << "a tooltip alone adds nothing";
+  EXPECT_EQ(tray->Trayicon.Icon(), nullptr);
+
+  tray->Trayicon.SetAlwaysActive(true);
+  ASSERT_EQ(calls_.size(), 1u);
+  EXPECT_EQ(calls_[0].message, static_cast<DWORD>(NIM_ADD));
+  EXPECT_TRUE(calls_[0].result) << "Wine's shell accepts the icon";
+  EXPECT_EQ(calls_[0].data.cbSize, NOTIFYICONDATAA_V1_SIZE);
+  EXPECT_EQ(calls_[0].data.hWnd, owner_);
+  EXPECT_EQ(calls_[0].data.uID, 0u);
+  EXPECT_EQ(calls_[0].data.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP));
+  EXPECT_EQ(calls_[0].data.uCallbackMessage, TrayCallbackMessage());
+  EXPECT_STREQ(calls_[0].data.szTip, "Parlix, click to open");
+  EXPECT_NE(calls_[0].data.hIcon, nullptr);
+  EXPECT_EQ(calls_[0].data.hIcon, tray->Trayicon.Icon()) << "the application's icon became the icon";
+  EXPECT_TRUE(tray->Trayicon.IconAdded());
+  EXPECT_TRUE(ShellHasIcon(owner_, 0));
+
+  // Setting it again adds nothing twice.
+  tray->Trayicon.SetAlwaysActive(true);
+  EXPECT_EQ(calls_.size(), 1u);
+
+  tray->Trayicon.SetAlwaysActive(false);
+  ASSERT_EQ(calls_.size(), 2u);
+  EXPECT_EQ(calls_[1].message, static_cast<DWORD>(NIM_DELETE));
+  EXPECT_TRUE(calls_[1].result);
+  EXPECT_FALSE(tray->Trayicon.IconAdded());
+  EXPECT_FALSE(ShellHasIcon(owner_, 0));
+}
+
+TEST_F(TrayVisTest, ToolTipAndIconChangesReachAShownIcon) {
+  auto tray = MakeTray();
+  const std::string long_tip = "A tooltip that runs on well past the sixty-two characters a tip may hold";
+  ASSERT_GT(long_tip.size(), 62u);
+  tray->Trayicon.SetToolTip(long_tip);
+  EXPECT_EQ(tray->Trayicon.ToolTip(), long_tip.substr(0, 62));
+  EXPECT_TRUE(calls_.empty());
+
+  tray->Trayicon.SetAlwaysActive(true);
+  ASSERT_EQ(calls_.size(), 1u);
+  EXPECT_EQ(std::string(calls_[0].data.szTip), long_tip.substr(0, 62));
+
+  tray->Trayicon.SetToolTip("short");
+  ASSERT_EQ(calls_.size(), 2u);
+  EXPECT_EQ(calls_[1].message, static_cast<DWORD>(NIM_MODIFY));
+  EXPECT_TRUE(calls_[1].result);
+  EXPECT_STREQ(calls_[1].data.szTip, "short");
+
+  HICON other = LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_WARNING));
+  tray->Trayicon.SetIcon(other);
+  ASSERT_EQ(calls_.size(), 3u);
+  EXPECT_EQ(calls_[2].message, static_cast<DWORD>(NIM_MODIFY));
+  EXPECT_NE(calls_[2].data.hIcon, other) << "the component keeps a copy of its own";
+  EXPECT_EQ(calls_[2].data.hIcon, tray->Trayicon.Icon());
+  // Its own icon again: nothing to do.
+  tray->Trayicon.SetIcon(tray->Trayicon.Icon());
+  EXPECT_EQ(calls_.size(), 3u);
+}
+
+TEST_F(TrayVisTest, CallbackDispatchByMouseButton) {
+  auto tray = MakeTray();
+  int left = 0;
+  int left2 = 0;
+  int menus = 0;
+  HMENU shown = nullptr;
+  POINT shown_at{};
+  tray->OnTrayLeftClick = [&](TTrayVis& sender) {
+    EXPECT_EQ(&sender, tray.get());
+    ++left;
+  };
+  tray->OnTrayLeft2Click = [&](TTrayVis&) { ++left2; };
+  tray->OnShowPopupMenu = [&](TTrayVis&, HMENU menu, POINT at) {
+    ++menus;
+    shown = menu;
+    shown_at = at;
+  };
+  const UINT callback = TrayCallbackMessage();
+
+  EXPECT_EQ(SendCallback(callback, WM_LBUTTONUP), 0);
+  EXPECT_EQ(left, 1);
+  SendCallback(callback, WM_LBUTTONDBLCLK);
+  EXPECT_EQ(left2, 1);
+  SendCallback(callback, WM_LBUTTONDOWN);
+  SendCallback(callback, WM_MOUSEMOVE);
+  SendCallback(callback, WM_RBUTTONDOWN);
+  EXPECT_EQ(left, 1);
+  EXPECT_EQ(left2, 1);
+
+  // No menu set: the right button does nothing and posts nothing.
+  MSG msg;
+  while (PeekMessageA(&msg, owner_, 0, 0, PM_REMOVE)) {
+  }
+  SendCallback(callback, WM_RBUTTONUP);
+  EXPECT_EQ(menus, 0);
+  EXPECT_FALSE(PeekMessageA(&msg, owner_, WM_NULL, WM_NULL, PM_REMOVE));
+
+  HMENU menu = CreatePopupMenu();
+  AppendMenuA(menu, MF_STRING, 1, "Restore Parlix");
+  tray->Trayicon.PopupMenu = menu;
+  SendCallback(callback, WM_RBUTTONUP);
+  POINT cursor{};
+  GetCursorPos(&cursor);
+  EXPECT_EQ(menus, 1);
+  EXPECT_EQ(shown, menu);
+  EXPECT_EQ(shown_at.x, cursor.x);
+  EXPECT_EQ(shown_at.y, cursor.y);
+  EXPECT_TRUE(PeekMessageA(&msg, owner_, WM_NULL, WM_NULL, PM_REMOVE)) << "WM_NULL posted after the menu";
+  DestroyMenu(menu);
+
+  // The callback is the component's alone: the owner's procedure never sees it.
+  EXPECT_FALSE(g_owner_log.Saw(callback));
+}
+
+// Without a handler of its own the menu is tracked by the system; a timer closes it.
+TEST_F(TrayVisTest, DefaultMenuIsTrackedAndClosed) {
+  auto tray = MakeTray();
+  HMENU menu = CreatePopupMenu();
+  AppendMenuA(menu, MF_STRING, 1, "Exit");
+  tray->Trayicon.PopupMenu = menu;
+  ShowWindow(owner_, SW_SHOWNORMAL);
+  static bool g_menu_was_open = false;
+  g_menu_was_open = false;
+  const UINT_PTR timer = SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR, DWORD) {
+    g_menu_was_open = true;
+    EndMenu();
+  });
+  SendCallback(TrayCallbackMessage(), WM_RBUTTONUP);
+  KillTimer(nullptr, timer);
+  EXPECT_TRUE(g_menu_was_open) << "the menu loop ran until the timer closed it";
+  DestroyMenu(menu);
+}
+
+TEST_F(TrayVisTest, TaskbarCreatedAddsTheIconAgain) {
+  auto tray = MakeTray();
+  tray->Trayicon.SetToolTip("Parlix, click to open");
+  tray->Trayicon.SetAlwaysActive(true);
+  HICON other = LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_INFORMATION));
+  tray->Trayicon.SetIcon(other);
+  // The shell loses its icons, as when it restarts.
+  NOTIFYICONDATAA lost = tray->Trayicon.NotifyData();
+  ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &lost));
+  ASSERT_FALSE(ShellHasIcon(owner_, 0));
+  calls_.clear();
+
+  SendMessageA(owner_, TaskbarCreatedMessage(), 0, 0);
+  ASSERT_EQ(calls_.size(), 2u);
+  EXPECT_EQ(calls_[0].message, static_cast<DWORD>(NIM_DELETE));
+  EXPECT_FALSE(calls_[0].result) << "nothing left to remove; the icon is added all the same";
+  EXPECT_EQ(calls_[1].message, static_cast<DWORD>(NIM_ADD));
+  EXPECT_TRUE(calls_[1].result);
+  EXPECT_STREQ(calls_[1].data.szTip, "Parlix, click to open");
+  EXPECT_EQ(calls_[1].data.hIcon, tray->Trayicon.Icon()) << "with its current icon";
+  EXPECT_TRUE(tray->Trayicon.IconAdded());
+  EXPECT_TRUE(ShellHasIcon(owner_, 0));
+  // The owner hears of the new taskbar too.
+  EXPECT_TRUE(g_owner_log.Saw(TaskbarCreatedMessage()));
+
+  // Without an icon there is nothing to bring back.
+  tray->Trayicon.SetAlwaysActive(false);
+  calls_.clear();
+  SendMessageA(owner_, TaskbarCreatedMessage(), 0, 0);
+  EXPECT_TRUE(calls_.empty());
+  EXPECT_FALSE(ShellHasIcon(owner_, 0));
+}
+
+TEST_F(TrayVisTest, MinimizeToTrayAndRestore) {
+  auto tray = MakeTray();
+  int to_tray = 0;
+  int restored = 0;
+  tray->OnTrayicon = [&](TTrayVis& sender) {
+    EXPECT_TRUE(sender.InTray()) << "InTray is set before the event";
+    ++to_tray;
+  };
+  tray->OnTrayRestore = [&](TTrayVis& sender) {
+    EXPECT_FALSE(sender.InTray());
+    ++restored;
+  };
+  ShowWindow(owner_, SW_SHOWNORMAL);
+  ASSERT_TRUE(IsWindowVisible(owner_));
+  ASSERT_FALSE(ToolWindow());
+
+  tray->MinimizeToTray();
+  EXPECT_FALSE(IsWindowVisible(owner_));
+  EXPECT_TRUE(tray->InTray());
+  EXPECT_EQ(to_tray, 1);
+  EXPECT_TRUE(tray->Trayicon.IconAdded());
+  EXPECT_TRUE(ShellHasIcon(owner_, 0));
+  EXPECT_TRUE(ToolWindow()) << "no taskbar button while in the tray";
+
+  tray->MinimizeToTray();  // already there: nothing, no event
+  EXPECT_EQ(to_tray, 1);
+  EXPECT_EQ(calls_.size(), 1u);
+
+  tray->RestoreFromTray();
+  EXPECT_TRUE(IsWindowVisible(owner_));
+  EXPECT_FALSE(IsIconic(owner_));
+  EXPECT_FALSE(tray->InTray());
+  EXPECT_EQ(restored, 1);
+  EXPECT_FALSE(tray->Trayicon.IconAdded()) << "not AlwaysActive: the icon goes with the restore";
+  EXPECT_FALSE(ShellHasIcon(owner_, 0));
+  EXPECT_FALSE(ToolWindow());
+
+  tray->RestoreFromTray();  // not in the tray: nothing
+  EXPECT_EQ(restored, 1);
+}
+
+TEST_F(TrayVisTest, AlwaysActiveIconStaysAfterRestore) {
+  auto tray = MakeTray();
+  tray->Trayicon.SetAlwaysActive(true);
+  ShowWindow(owner_, SW_SHOWNORMAL);
+  tray->MinimizeToTray();
+  EXPECT_EQ(calls_.size(), 1u) << "already added: going to the tray adds nothing";
+  tray->RestoreFromTray();
+  EXPECT_TRUE(tray->Trayicon.IconAdded());
+  EXPECT_TRUE(ShellHasIcon(owner_, 0));
+  EXPECT_EQ(calls_.size(), 1u);
+}
+
+TEST_F(TrayVisTest, TaskbarButtonHiddenForGood) {
+  auto tray = MakeTray();
+  ShowWindow(owner_, SW_SHOWNORMAL);
+  tray->SetTaskbarButtonHidden(true);
+  EXPECT_TRUE(tray->TaskbarButtonHidden());
+  EXPECT_TRUE(ToolWindow());
+  EXPECT_TRUE(IsWindowVisible(owner_)) << "a shown window stays shown while its button goes";
+  tray->MinimizeToTray();
+  tray->RestoreFromTray();
+  EXPECT_TRUE(ToolWindow()) << "coming back from the tray does not bring the button back";
+  tray->BringOwnerToFront(true, false, false);
+  EXPECT_TRUE(ToolWindow());
+
+  tray->SetTaskbarButtonHidden(false);
+  EXPECT_FALSE(ToolWindow());
+  EXPECT_TRUE(IsWindowVisible(owner_));
+  // An application window style asks for a button; hiding takes it away as well.
+  SetWindowLongPtrA(owner_, GWL_EXSTYLE, GetWindowLongPtrA(owner_, GWL_EXSTYLE) | WS_EX_APPWINDOW);
+  tray->HideTaskbarButton(true);
+  EXPECT_TRUE(ToolWindow());
+  EXPECT_EQ(GetWindowLongPtrA(owner_, GWL_EXSTYLE) & WS_EX_APPWINDOW, 0);
+}
+
+TEST_F(TrayVisTest, SetStayOnTopTogglesTopmost) {
+  auto tray = MakeTray();
+  ShowWindow(owner_, SW_SHOWNORMAL);
+  EXPECT_FALSE(Topmost());
+  tray->SetStayOnTop(true);
+  EXPECT_TRUE(Topmost());
+  EXPECT_TRUE(tray->StayOnTopState());
+  tray->SetStayOnTop(false);
+  EXPECT_FALSE(Topmost());
+  EXPECT_FALSE(tray->StayOnTopState());
+}
+
+// Whether a comes before b in the stacking order of top-level windows.
+bool Above(HWND a, HWND b) {
+  for (HWND w = GetTopWindow(nullptr); w != nullptr; w = GetWindow(w, GW_HWNDNEXT)) {
+    if (w == a) return true;
+    if (w == b) return false;
+  }
+  return false;
+}
+
+TEST_F(TrayVisTest, BringOwnerToFrontActivatesWithoutStayingTopmost) {
+  auto tray = MakeTray();
+  ShowWindow(owner_, SW_SHOWNORMAL);
+  HWND other = CreateWindowExA(0, kOwnerClass, "other", WS_POPUP | WS_VISIBLE, 120, 120, 300, 300, nullptr, nullptr,
+                               GetModuleHandleA(nullptr), nullptr);
+  ASSERT_NE(other, nullptr);
+  SetForegroundWindow(other);
+  SetActiveWindow(other);
+  ASSERT_TRUE(Above(other, owner_));
+
+  tray->BringOwnerToFront(true, false, false);
+  EXPECT_TRUE(Above(owner_, other));
+  EXPECT_FALSE(Topmost()) << "at the top of the normal windows, not topmost";
+  EXPECT_EQ(GetActiveWindow(), owner_);
+  EXPECT_EQ(GetFocus(), owner_);
+
+  // With stay-on-top on, it stays topmost.
+  tray->SetStayOnTop(true);
+  SetActiveWindow(other);
+  tray->BringOwnerToFront(true, false, false);
+  EXPECT_TRUE(Topmost());
+  EXPECT_EQ(GetActiveWindow(), owner_);
+
+  // Not activating: the previously active window keeps the activation.
+  tray->SetStayOnTop(false);
+  SetActiveWindow(other);
+  tray->BringOwnerToFront(false, false, false);
+  EXPECT_EQ(GetActiveWindow(), other);
+  EXPECT_TRUE(Above(owner_, other));
+  EXPECT_FALSE(Topmost());
+  DestroyWindow(other);
+}
+
+TEST_F(TrayVisTest, BringOwnerToFrontWithRestoreComesBackFromTheTray) {
+  auto tray = MakeTray();
+  int restored = 0;
+  tray->OnTrayRestore = [&](TTrayVis&) { ++restored; };
+  ShowWindow(owner_, SW_SHOWNORMAL);
+  tray->MinimizeToTray();
+  tray->BringOwnerToFront(true, true, false);
+  EXPECT_FALSE(tray->InTray());
+  EXPECT_TRUE(IsWindowVisible(owner_));
+  EXPECT_EQ(restored, 1);
+  EXPECT_EQ(GetActiveWindow(), owner_);
+}
+
+TEST_F(TrayVisTest, SnapsWhileMovingOnlyWhenEnabled) {
+  auto tray = MakeTray();
+  RECT proposed{6, 300, 6 + 250, 300 + 230};
+  SendMessageA(owner_, WM_MOVING, WMSZ_LEFT, reinterpret_cast<LPARAM>(&proposed));
+  EXPECT_EQ(proposed.left, 6) << "margins off by default";
+
+  tray->Margin.Enabled = true;
+  tray->Margin.Magnetic = true;
+  SendMessageA(owner_, WM_MOVING, WMSZ_LEFT, reinterpret_cast<LPARAM>(&proposed));
+  EXPECT_EQ(proposed.left, 0);
+  EXPECT_EQ(proposed.right, 250);
+  EXPECT_TRUE(g_owner_log.Saw(WM_MOVING)) << "passed on after snapping";
+
+  RECT stays{7, 300, 7 + 250, 300 + 230};
+  SendMessageA(owner_, WM_MOVING, WMSZ_LEFT, reinterpret_cast<LPARAM>(&stays));
+  EXPECT_EQ(stays.left, 7);
+
+  const int screen_w = GetSystemMetrics(SM_CXSCREEN);
+  RECT right{screen_w - 250 + 3, 300, screen_w + 3, 530};
+  SendMessageA(owner_, WM_MOVING, WMSZ_LEFT, reinterpret_cast<LPARAM>(&right));
+  EXPECT_EQ(right.right, screen_w);
+  EXPECT_EQ(right.left, screen_w - 250);
+}
+
+TEST_F(TrayVisTest, NoMoveTakesTheCaptionAway) {
+  auto tray = MakeTray();
+  EXPECT_EQ(SendMessageA(owner_, WM_NCHITTEST, 0, MAKELPARAM(150, 150)), HTCAPTION);
+  tray->Margin.NoMove = true;
+  EXPECT_EQ(SendMessageA(owner_, WM_NCHITTEST, 0, MAKELPARAM(150, 150)), HTCAPTION) << "margins not enabled";
+  tray->Margin.Enabled = true;
+  EXPECT_EQ(SendMessageA(owner_, WM_NCHITTEST, 0, MAKELPARAM(150, 150)), HTNOWHERE);
+}
+
+TEST_F(TrayVisTest, BalloonIconAndItsCallbacks) {
+  auto tray = MakeTray();
+  std::vector<std::string> events;
+  tray->OnBallIconLeftClick = [&](TTrayVis&) { events.push_back("click"); };
+  tray->OnBallIconLeft2Click = [&](TTrayVis&) { events.push_back("double"); };
+  tray->OnBallInfoShow = [&](TTrayVis&) { events.push_back("show"); };
+  tray->OnBallInfoHide = [&](TTrayVis&) { events.push_back("hide"); };
+  EXPECT_EQ(tray->BallooInfo.InfoTimeOut, 10);
+  EXPECT_EQ(tray->BallooInfo.InfoIconType, TInfoIconType::bitInfo);
+
+  tray->BallooInfo.SetTrayiconActive(true);
+  ASSERT_EQ(calls_.size(), 1u);
+  EXPECT_EQ(calls_[0].message, static_cast<DWORD>(NIM_ADD));
+  EXPECT_TRUE(calls_[0].result);
+  EXPECT_EQ(calls_[0].data.uID, 1u);
+  EXPECT_EQ(calls_[0].data.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON)) << "no hint, no tip";
+  EXPECT_EQ(calls_[0].data.uCallbackMessage, BalloonCallbackMessage());
+  EXPECT_NE(calls_[0].data.hIcon, nullptr);
+  EXPECT_TRUE(ShellHasIcon(owner_, 1));
+  EXPECT_FALSE(ShellHasIcon(owner_, 0)) << "the tray icon is a separate one";
+
+  const UINT callback = BalloonCallbackMessage();
+  SendCallback(callback, WM_LBUTTONUP);
+  SendCallback(callback, WM_LBUTTONDBLCLK);
+  SendCallback(callback, 0x402);
+  EXPECT_EQ(events, (std::vector<std::string>{"click", "show", "double", "show"}));
+  events.clear();
+  SendCallback(callback, 0x404);  // time-out: the icon stays while TrayiconActive
+  EXPECT_EQ(events, (std::vector<std::string>{"hide"}));
+  EXPECT_TRUE(tray->BallooInfo.IconAdded());
+  EXPECT_FALSE(g_owner_log.Saw(callback));
+
+  tray->BallooInfo.SetTrayiconActive(false);
+  EXPECT_FALSE(ShellHasIcon(owner_, 1));
+
+  // With a hint the icon has a tip; a hide notice without TrayiconActive removes the icon.
+  tray->BallooInfo.IconHint = "hint";
+  ASSERT_TRUE(tray->BallooInfo.AddIcon());
+  EXPECT_EQ(tray->BallooInfo.NotifyData().uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP));
+  EXPECT_STREQ(tray->BallooInfo.NotifyData().szTip, "hint");
+  events.clear();
+  SendCallback(callback, 0x403);
+  EXPECT_EQ(events, (std::vector<std::string>{"hide"}));
+  EXPECT_FALSE(tray->BallooInfo.IconAdded());
+  EXPECT_FALSE(ShellHasIcon(owner_, 1));
+}
+
+TEST_F(TrayVisTest, HandlerErrorsAreSwallowed) {
+  auto tray = MakeTray();
+  tray->OnTrayLeftClick = [](TTrayVis&) { throw std::runtime_error("handler failed"); };
+  EXPECT_EQ(SendCallback(TrayCallbackMessage(), WM_LBUTTONUP), 0);
+  // The window still works afterwards.
+  int left2 = 0;
+  tray->OnTrayLeft2Click = [&](TTrayVis&) { ++left2; };
+  SendCallback(TrayCallbackMessage(), WM_LBUTTONDBLCLK);
+  EXPECT_EQ(left2, 1);
+}
+
+TEST_F(TrayVisTest, DestructionRemovesIconsAndGivesTheWindowProcedureBack) {
+  int left = 0;
+  {
+    auto tray = MakeTray();
+    tray->OnTrayLeftClick = [&](TTrayVis&) { ++left; };
+    tray->Trayicon.SetAlwaysActive(true);
+    tray->BallooInfo.SetTrayiconActive(true);
+    ASSERT_TRUE(ShellHasIcon(owner_, 0));
+    ASSERT_TRUE(ShellHasIcon(owner_, 1));
+    SendCallback(TrayCallbackMessage(), WM_LBUTTONUP);
+    ASSERT_EQ(left, 1);
+  }
+  EXPECT_FALSE(ShellHasIcon(owner_, 0));
+  EXPECT_FALSE(ShellHasIcon(owner_, 1));
+  g_owner_log = {};
+  SendCallback(TrayCallbackMessage(), WM_LBUTTONUP);
+  EXPECT_EQ(left, 1);
+  EXPECT_TRUE(g_owner_log.Saw(TrayCallbackMessage())) << "the owner's own procedure has the messages again";
+}
+
+TEST_F(TrayVisTest, OwnerDestroyedFirstTakesTheIconWithIt) {
+  auto tray = MakeTray();
+  tray->Trayicon.SetAlwaysActive(true);
+  HWND gone = owner_;
+  ASSERT_TRUE(ShellHasIcon(gone, 0));
+  DestroyWindow(owner_);
+  owner_ = nullptr;
+  EXPECT_EQ(tray->Owner(), nullptr);
+  EXPECT_FALSE(tray->Trayicon.IconAdded());
+  ASSERT_FALSE(calls_.empty());
+  EXPECT_EQ(calls_.back().message, static_cast<DWORD>(NIM_DELETE));
+  EXPECT_TRUE(calls_.back().result);
+  // Operations on a component without its window do nothing.
+  tray->MinimizeToTray();
+  tray->SetStayOnTop(true);
+  EXPECT_FALSE(tray->InTray());
+  EXPECT_FALSE(tray->StayOnTopState());
+}
+
+TEST(TrayVisCursor, SystemHandCursorGoesIntoTheTable) {
+  HCURSOR shown = GetCursor();
+  HWND owner = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, GetModuleHandleA(nullptr),
+                               nullptr);
+  ASSERT_NE(owner, nullptr);
+  {
+    TTrayVis tray(owner);
+    tray.UseSystemHandCursor(kHandPointCursor, reinterpret_cast<LPCSTR>(IDC_HAND));
+  }
+  EXPECT_EQ(ScreenCursor(kHandPointCursor), LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_HAND)));
+  EXPECT_NE(ScreenCursor(kHandPointCursor), nullptr);
+  EXPECT_EQ(GetCursor(), shown);
+  EXPECT_EQ(ScreenCursor(12345), LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW)));
+  DestroyWindow(owner);
+}
+
+}  // namespace
+}  // namespace parlix
