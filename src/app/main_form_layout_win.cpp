@@ -112,8 +112,6 @@ void TMainForm::CreateComponents() {
   bevel1_ = std::make_unique<TControl>(TControlKind::kPanel, center, 5, 119, 240, 26);
   bevel1_->SetColor(kFormColor);
   bevel1_->SetBevel(TBevel::kLowered);
-  // The frame lies behind the language row it frames.
-  SetWindowPos(bevel1_->Handle(), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
   // Image buttons carry their hint as window text: not painted, but read by accessibility tools.
   languages_bt_ = std::make_unique<TControl>(TControlKind::kImageButton, center, 11, 122, 25, 20, "Select language");
@@ -155,6 +153,10 @@ void TMainForm::CreateComponents() {
   donate_bt_->SetFontColor(0x4B4B4B);
   donate_bt_->SetHandCursor(true);
   donate_bt_->OnClick = [] { OpenWebPage(ServiceInfo.DonateUrl); };
+
+  // The frame lies behind the language row it frames (where a new child lands in the
+  // stacking order differs between systems, so say it once all are made).
+  SetWindowPos(bevel1_->Handle(), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
   hints_ = std::make_unique<THints>(hwnd_);
   hints_->Set(languages_bt_->Handle(), "Select language");
