@@ -165,27 +165,68 @@ void TMainForm::CreateComponents() {
   hints_->Set(minimize_bt_->Handle(), "Minimize or right click to open menu");
   hints_->Set(adv_bt_->Handle(), ServiceInfo.AdvText);
   hints_->Set(donate_bt_->Handle(), "Support Parlix today!");
-
-  CreateMenu();
 }
 
 void TMainForm::CreateMenu() {
+  menu_images_ = LoadMenuImages();
   utils_popup_ = CreatePopupMenu();
-  AppendMenuA(utils_popup_, MF_STRING, kRestoreBt, "Restore Parlix");
-  AppendMenuA(utils_popup_, MF_STRING, kStayontopBt, "Stay on-top");
-  AppendMenuA(utils_popup_, MF_STRING, kMonitorclpBt, "Translate from clipboard");
-  AppendMenuA(utils_popup_, MF_STRING, kGoogleWebpageBt, "Open Google web page...");
-  AppendMenuA(utils_popup_, MF_STRING, kConfigurationBt, "Configuration...");
-  AppendMenuA(utils_popup_, MF_STRING, kExitBt, "Exit");
-  AppendMenuA(utils_popup_, MF_STRING, kAboutBt, "About...");
+  const struct {
+    UINT command;
+    const char* caption;
+    int image;
+  } items[] = {
+      {kRestoreBt, "Restore Parlix", kMenuImageRestore},
+      {kStayontopBt, "Stay on-top", kMenuImagePinFlat},
+      {kMonitorclpBt, "Translate from clipboard", kMenuImageClipboard},
+      {kGoogleWebpageBt, "Open Google web page...", kMenuImageWebPage},
+      {kConfigurationBt, "Configuration...", kMenuImageConfiguration},
+      {kExitBt, "Exit", kMenuImageExit},
+      {kAboutBt, "About...", kMenuImageAbout},
+  };
+  for (const auto& item : items) {
+    AppendMenuA(utils_popup_, MF_STRING, item.command, item.caption);
+    SetMenuItemImage(item.command, item.image);
+  }
   SetMenuDefaultItem(utils_popup_, kRestoreBt, FALSE);
 }
 
+// Items draw their image from MenuImages themselves; the image index rides in the item data.
+void TMainForm::SetMenuItemImage(UINT command, int image) {
+  MENUITEMINFOA info{};
+  info.cbSize = sizeof(info);
+  info.fMask = MIIM_BITMAP | MIIM_DATA;
+  info.hbmpItem = HBMMENU_CALLBACK;
+  info.dwItemData = static_cast<ULONG_PTR>(image);
+  SetMenuItemInfoA(utils_popup_, command, FALSE, &info);
+}
+
+bool TMainForm::MeasureMenuItem(MEASUREITEMSTRUCT& item) {
+  if (item.CtlType != ODT_MENU) return false;
+  item.itemWidth = 16;
+  item.itemHeight = 16;
+  return true;
+}
+
+bool TMainForm::DrawMenuItem(const DRAWITEMSTRUCT& item) {
+  if (item.CtlType != ODT_MENU || !menu_images_) return false;
+  const int top = item.rcItem.top + (item.rcItem.bottom - item.rcItem.top - 16) / 2;
+  ImageList_Draw(menu_images_.Get(), static_cast<int>(item.itemData), item.hDC, item.rcItem.left, top,
+                 ILD_TRANSPARENT);
+  return true;
+}
+
 void TMainForm::ShowUtilsPopup() {
-  CheckMenuItem(utils_popup_, kStayontopBt, stay_on_top_checked_ ? MF_CHECKED : MF_UNCHECKED);
-  CheckMenuItem(utils_popup_, kMonitorclpBt, monitor_clp_checked_ ? MF_CHECKED : MF_UNCHECKED);
   POINT at;
   GetCursorPos(&at);
+  ShowUtilsPopupAt(at);
+}
+
+void TMainForm::ShowUtilsPopupAt(POINT at) {
+  const bool on_top = StayOnTopChecked();
+  CheckMenuItem(utils_popup_, kStayontopBt, on_top ? MF_CHECKED : MF_UNCHECKED);
+  SetMenuItemImage(kStayontopBt, on_top ? kMenuImagePinIn : kMenuImagePinFlat);
+  CheckMenuItem(utils_popup_, kMonitorclpBt, monitor_clp_checked_ ? MF_CHECKED : MF_UNCHECKED);
+  SetMenuItemImage(kMonitorclpBt, monitor_clp_checked_ ? kMenuImageClipboardOn : kMenuImageClipboard);
   // The menu's owner must be in front, or the menu does not close when clicking elsewhere.
   SetForegroundWindow(hwnd_);
   const UINT command = TrackPopupMenu(utils_popup_, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, hwnd_, nullptr);
@@ -211,7 +252,7 @@ void TMainForm::StayontopBtClick() { SetStayOnTop(!stay_on_top_checked_); }
 
 void TMainForm::SetStayOnTop(bool on) {
   stay_on_top_checked_ = on;
-  SetWindowPos(hwnd_, on ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  tray_vis_->SetStayOnTop(on);
 }
 
 void TMainForm::MonitorclpBtClick() { monitor_clp_checked_ = !monitor_clp_checked_; }

@@ -165,11 +165,11 @@ void TMainForm::CancelLabelClick() {
 void TMainForm::ShowResult(const std::string& text) {
   if (!OpenWindowFlags.ResultOpen || result_ == nullptr) {
     result_ = TTransForm::Create(hwnd_);
-    result_->Place(hwnd_, kMemoLeftInPanel, in_tray_, TaskbarTop());
+    result_->Place(hwnd_, kMemoLeftInPanel, InTray(), TaskbarTop());
     ShowWindow(result_->Handle(), SW_SHOWNA);
     SetWindowPos(result_->Handle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   } else {
-    result_->Place(hwnd_, kMemoLeftInPanel, in_tray_, TaskbarTop());
+    result_->Place(hwnd_, kMemoLeftInPanel, InTray(), TaskbarTop());
     if (!IsWindowVisible(result_->Handle())) {
       ShowWindow(result_->Handle(), SW_SHOWNA);
       SetWindowPos(result_->Handle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);

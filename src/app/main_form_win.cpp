@@ -45,9 +45,27 @@ void TMainForm::CreateAndShow(const std::string& command_line) {
   CreateHandle(kMainFormClass, "", WS_POPUP | WS_CLIPCHILDREN, WS_EX_ACCEPTFILES | WS_EX_TOOLWINDOW, 0, 0, kFormWidth,
                kFormHeight, nullptr);
   TApplication::Instance().main_form = hwnd_;
+  CreateTrayVis();
   FormCreate();
   ShowWindow(hwnd_, SW_SHOWNORMAL);
   UpdateWindow(hwnd_);
+}
+
+// Set up from the window's design values before FormCreate runs: the component hooks the
+// window and adds the icon at once.
+void TMainForm::CreateTrayVis() {
+  CreateMenu();
+  tray_vis_ = std::make_unique<TTrayVis>(hwnd_);
+  tray_vis_->Trayicon.SetToolTip("Parlix, click to open");
+  tray_vis_->Trayicon.PopupMenu = utils_popup_;
+  tray_vis_->OnShowPopupMenu = [this](TTrayVis&, HMENU, POINT at) { ShowUtilsPopupAt(at); };
+  tray_vis_->OnTrayicon = [this](TTrayVis&) { TrayVisTrayicon(); };
+  tray_vis_->OnTrayLeftClick = [this](TTrayVis&) { TrayVisTrayLeftClick(); };
+  tray_vis_->OnTrayRestore = [this](TTrayVis&) { TrayVisTrayRestore(); };
+  tray_frames_[0] = LoadTrayIconFrame(0);
+  tray_frames_[1] = LoadTrayIconFrame(1);
+  tray_vis_->Trayicon.SetIcon(tray_frames_[0].Get());
+  tray_vis_->Trayicon.SetAlwaysActive(true);
 }
 
 void TMainForm::FormCreate() {
@@ -60,9 +78,11 @@ void TMainForm::FormCreate() {
   ProxySettings.Username.clear();
   ProxySettings.Password.clear();
   ProxySettings.Authenticate = false;
+  tray_vis_->UseSystemHandCursor(-21, reinterpret_cast<LPCSTR>(IDC_HAND));
   CurrentPair = kDefaultPair;
   ServiceInfo = DefaultServiceInfo();
   DragAcceptFiles(hwnd_, TRUE);
+  TApplication::Instance().OnMessage = [this](MSG& msg) { return InterceptAltF4(msg); };
   NextClipboardViewer = SetClipboardViewer(hwnd_);
   SetWindowTextA(hwnd_, Unscramble(kProductNameLit).c_str());
   SetTrayIconFrame(0);
@@ -114,6 +134,7 @@ void TMainForm::FormShow() {
   const std::optional<std::string> argument = FirstArgument(command_line_);
   if (argument && !argument->empty()) LoadMemoFromFile(*argument);
   PlaceAboveTaskbar();
+  tray_vis_->SetTaskbarButtonHidden(true);
   PostMessageA(hwnd_, WM_START_SERVICE_CHECK, 0, 0);
   if (argument && IsAutoStartArgument(*argument)) PostMessageA(hwnd_, WM_HIDE_TO_TRAY, 0, 0);
 }
@@ -146,6 +167,7 @@ void TMainForm::FormCloseQuery() {
 
 void TMainForm::FormDestroy() {
   KillTimer(hwnd_, kTrayTimerId);
+  TApplication::Instance().OnMessage = nullptr;
   ChangeClipboardChain(hwnd_, NextClipboardViewer);
   if (memo_brush_ != nullptr) DeleteObject(memo_brush_);
   if (title_image_ != nullptr) DeleteObject(title_image_);
@@ -156,21 +178,39 @@ void TMainForm::FormActivate() {
   if (stay_on_top_checked_) SetStayOnTop(true);
 }
 
-void TMainForm::RestoreBtClick() {
+void TMainForm::RestoreBtClick() { TrayVisTrayLeftClick(); }
+
+void TMainForm::TrayVisTrayLeftClick() {
   PlaceAboveTaskbar();
-  if (in_tray_) {
-    ShowWindow(hwnd_, SW_SHOW);
-    in_tray_ = false;
-    if (OpenWindowFlags.AboutOpen && about_ != nullptr) ShowWindow(about_->Handle(), SW_SHOWNA);
-    if (OpenWindowFlags.ResultOpen && result_ != nullptr) ShowWindow(result_->Handle(), SW_SHOWNA);
-  } else {
+  if (InTray())
+    tray_vis_->RestoreFromTray();
+  else
     PostMessageA(hwnd_, WM_SHOW_MAIN_WINDOW, 0, 0);
-  }
+}
+
+void TMainForm::TrayVisTrayicon() {
+  if (OpenWindowFlags.AboutOpen && about_ != nullptr) ShowWindow(about_->Handle(), SW_HIDE);
+  if (OpenWindowFlags.ResultOpen && result_ != nullptr) ShowWindow(result_->Handle(), SW_HIDE);
+}
+
+void TMainForm::TrayVisTrayRestore() {
+  if (OpenWindowFlags.AboutOpen && about_ != nullptr) ShowWindow(about_->Handle(), SW_SHOWNA);
+  if (OpenWindowFlags.ResultOpen && result_ != nullptr) ShowWindow(result_->Handle(), SW_SHOWNA);
+}
+
+bool TMainForm::InterceptAltF4(MSG& msg) {
+  if (msg.message != WM_SYSKEYDOWN || msg.wParam != VK_F4) return false;
+  tray_vis_->MinimizeToTray();
+  return true;
 }
 
 void TMainForm::PlaceAboveTaskbar() { parlix::PlaceAboveTaskbar(hwnd_); }
 
-void TMainForm::SetTrayIconFrame(int frame) { tray_frame_ = frame; }
+void TMainForm::SetTrayIconFrame(int frame) {
+  if (frame < 0 || frame > 1) return;
+  tray_frame_ = frame;
+  if (tray_vis_ != nullptr) tray_vis_->Trayicon.SetIcon(tray_frames_[frame].Get());
+}
 
 // Bodies arrive with the features that own these messages.
 void TMainForm::StartServiceCheck() {}
@@ -178,23 +218,14 @@ void TMainForm::ApplyServiceFile() {}
 void TMainForm::ShowLanguageWindow() {}
 
 void TMainForm::ShowMainWindow() {
-  if (!in_tray_) {
-    SetWindowPos(hwnd_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    SetForegroundWindow(hwnd_);
-    SetFocus(memo_);
-  }
+  if (!InTray()) tray_vis_->BringOwnerToFront(true, false, false);
   if (OpenWindowFlags.ResultOpen && result_ != nullptr)
-    SetWindowPos(result_->Handle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  if (stay_on_top_checked_) SetStayOnTop(true);
+    SetWindowPos(result_->Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  if (tray_vis_->StayOnTopState()) tray_vis_->SetStayOnTop(true);
+  SetForegroundWindow(hwnd_);
 }
 
-void TMainForm::HideToTray() {
-  if (in_tray_) return;
-  ShowWindow(hwnd_, SW_HIDE);
-  in_tray_ = true;
-  if (OpenWindowFlags.AboutOpen && about_ != nullptr) ShowWindow(about_->Handle(), SW_HIDE);
-  if (OpenWindowFlags.ResultOpen && result_ != nullptr) ShowWindow(result_->Handle(), SW_HIDE);
-}
+void TMainForm::HideToTray() { tray_vis_->MinimizeToTray(); }
 
 void TMainForm::CloseMainWindow() { SendMessageA(hwnd_, WM_CLOSE, 0, 0); }
 
@@ -244,6 +275,12 @@ LRESULT TMainForm::WndProc(UINT msg, WPARAM wparam, LPARAM lparam) {
     case WM_TIMER:
       if (wparam == kTrayTimerId) TrayTimerTimer();
       return 0;
+    case WM_MEASUREITEM:
+      if (MeasureMenuItem(*reinterpret_cast<MEASUREITEMSTRUCT*>(lparam))) return TRUE;
+      break;
+    case WM_DRAWITEM:
+      if (DrawMenuItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lparam))) return TRUE;
+      break;
     case WM_CHANGECBCHAIN:
       ChangeClipboardChainLink(reinterpret_cast<HWND>(wparam), reinterpret_cast<HWND>(lparam));
       return 0;

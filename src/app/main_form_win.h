@@ -12,6 +12,8 @@
 
 #include "app/settings.h"
 #include "translate/request.h"
+#include "widgets/images_win.h"
+#include "widgets/tray_vis_win.h"
 #include "widgets/controls_win.h"
 #include "widgets/window_win.h"
 
@@ -71,7 +73,9 @@ class TMainForm : public TWindow {
 
   bool StayOnTopChecked() const { return stay_on_top_checked_; }
   bool MonitorClpChecked() const { return monitor_clp_checked_; }
-  bool InTray() const { return in_tray_; }
+  bool InTray() const { return tray_vis_ != nullptr && tray_vis_->InTray(); }
+  TTrayVis* TrayVis() const { return tray_vis_.get(); }
+  int TrayIconFrame() const { return tray_frame_; }
   const std::string& AnswerFileName() const { return answer_file_; }
 
   void LoadSettings();
@@ -94,6 +98,12 @@ class TMainForm : public TWindow {
   // Commands of the menu.
   void AboutBtClick();
   void RestoreBtClick();
+  // The tray icon's events.
+  void TrayVisTrayLeftClick();
+  void TrayVisTrayicon();
+  void TrayVisTrayRestore();
+  // The application's message hook: Alt+F4 sends the main window to the tray.
+  bool InterceptAltF4(MSG& msg);
 
   TTransForm* ResultForm() const { return result_; }
 
@@ -131,6 +141,11 @@ class TMainForm : public TWindow {
   void CancelLabelClick();
   void MinimizeBtClick();
   void ShowUtilsPopup();
+  void ShowUtilsPopupAt(POINT at);
+  void SetMenuItemImage(UINT command, int image);
+  bool MeasureMenuItem(MEASUREITEMSTRUCT& item);
+  bool DrawMenuItem(const DRAWITEMSTRUCT& item);
+  void CreateTrayVis();
   void RunMenuCommand(UINT command);
   void StayontopBtClick();
   void SetStayOnTop(bool on);
@@ -154,7 +169,6 @@ class TMainForm : public TWindow {
 
   std::string command_line_;
   bool shown_ = false;
-  bool in_tray_ = false;
   bool stay_on_top_checked_ = false;
   bool monitor_clp_checked_ = false;
 
@@ -166,6 +180,9 @@ class TMainForm : public TWindow {
   HBITMAP title_image_ = nullptr;
   std::unique_ptr<THints> hints_;
   HMENU utils_popup_ = nullptr;
+  UniqueImageList menu_images_;
+  std::unique_ptr<TTrayVis> tray_vis_;
+  UniqueIcon tray_frames_[2];
 
   // TrayTimer: animates the tray icon while a translation runs; its tag is the next frame.
   static constexpr UINT_PTR kTrayTimerId = 1;
