@@ -154,6 +154,10 @@ void TMainForm::CreateComponents() {
   donate_bt_->SetHandCursor(true);
   donate_bt_->OnClick = [] { OpenWebPage(ServiceInfo.DonateUrl); };
 
+  // The frame lies behind the language row it frames (where a new child lands in the
+  // stacking order differs between systems, so say it once all are made).
+  SetWindowPos(bevel1_->Handle(), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+
   hints_ = std::make_unique<THints>(hwnd_);
   hints_->Set(languages_bt_->Handle(), "Select language");
   hints_->Set(lang_paint_->Handle(), "Press <F1> to <F12> to choose languages");
