@@ -166,7 +166,8 @@ class TTrayVis {
   // HideTaskbarButton(hidden), then keeps it so through going to and coming from the tray.
   void SetTaskbarButtonHidden(bool hidden);
   // The owner is a top-level window of its own: its taskbar button goes and comes with the
-  // tool-window style.
+  // tool-window style. A shown owner is hidden and shown again (without activation) so the
+  // shell notices, which may take the activation from it: call it before showing the owner.
   void HideTaskbarButton(bool hide);
   void SetStayOnTop(bool on);
   void BringOwnerToFront(bool activate, bool restore, bool flash);

@@ -51,6 +51,29 @@ bool ShellHasIcon(HWND owner, UINT id) {
   return Shell_NotifyIconA(NIM_MODIFY, &probe) != FALSE;
 }
 
+// Without an X system tray Wine shows the icons in a small window of its own, which it maps
+// for the first icon and unmaps after the last; with no window manager each unmapping waits
+// two seconds, holding up the shell. One icon kept for the whole run keeps that window up.
+class TSentinelIcon : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    window_ = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, GetModuleHandleA(nullptr),
+                              nullptr);
+    data_ = BuildNotifyIconData(window_, 7, NIF_ICON | NIF_TIP, 0,
+                                LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION)), "sentinel");
+    Shell_NotifyIconA(NIM_ADD, &data_);
+  }
+  void TearDown() override {
+    Shell_NotifyIconA(NIM_DELETE, &data_);
+    DestroyWindow(window_);
+  }
+
+ private:
+  HWND window_ = nullptr;
+  NOTIFYICONDATAA data_{};
+};
+const auto* const g_sentinel = ::testing::AddGlobalTestEnvironment(new TSentinelIcon);
+
 class TrayVisTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -83,6 +106,10 @@ class TrayVisTest : public ::testing::Test {
   LRESULT SendCallback(UINT message, UINT mouse) {
     return SendMessageA(owner_, message, 0, static_cast<LPARAM>(mouse));
   }
+
+  // Shown without activation: Wine waits two seconds for a window manager whenever it hides
+  // a window that was ever active, and the X server of the tests has none.
+  void ShowOwner() { ShowWindow(owner_, SW_SHOWNA); }
 
   bool Topmost() const { return (GetWindowLongPtrA(owner_, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
   bool ToolWindow() const { return (GetWindowLongPtrA(owner_, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) != 0; }
@@ -248,7 +275,7 @@ TEST_F(TrayVisTest, DefaultMenuIsTrackedAndClosed) {
   HMENU menu = CreatePopupMenu();
   AppendMenuA(menu, MF_STRING, 1, "Exit");
   tray->Trayicon.PopupMenu = menu;
-  ShowWindow(owner_, SW_SHOWNORMAL);
+  ShowOwner();
   static bool g_menu_was_open = false;
   g_menu_was_open = false;
   const UINT_PTR timer = SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR, DWORD) {
@@ -306,7 +333,7 @@ TEST_F(TrayVisTest, MinimizeToTrayAndRestore) {
     EXPECT_FALSE(sender.InTray());
     ++restored;
   };
-  ShowWindow(owner_, SW_SHOWNORMAL);
+  ShowOwner();
   ASSERT_TRUE(IsWindowVisible(owner_));
   ASSERT_FALSE(ToolWindow());
 
@@ -338,7 +365,7 @@ TEST_F(TrayVisTest, MinimizeToTrayAndRestore) {
 TEST_F(TrayVisTest, AlwaysActiveIconStaysAfterRestore) {
   auto tray = MakeTray();
   tray->Trayicon.SetAlwaysActive(true);
-  ShowWindow(owner_, SW_SHOWNORMAL);
+  ShowOwner();
   tray->MinimizeToTray();
   EXPECT_EQ(calls_.size(), 1u) << "already added: going to the tray adds nothing";
   tray->RestoreFromTray();
@@ -349,7 +376,7 @@ TEST_F(TrayVisTest, AlwaysActiveIconStaysAfterRestore) {
 
 TEST_F(TrayVisTest, TaskbarButtonHiddenForGood) {
   auto tray = MakeTray();
-  ShowWindow(owner_, SW_SHOWNORMAL);
+  ShowOwner();
   tray->SetTaskbarButtonHidden(true);
   EXPECT_TRUE(tray->TaskbarButtonHidden());
   EXPECT_TRUE(ToolWindow());
@@ -372,7 +399,7 @@ TEST_F(TrayVisTest, TaskbarButtonHiddenForGood) {
 
 TEST_F(TrayVisTest, SetStayOnTopTogglesTopmost) {
   auto tray = MakeTray();
-  ShowWindow(owner_, SW_SHOWNORMAL);
+  ShowOwner();
   EXPECT_FALSE(Topmost());
   tray->SetStayOnTop(true);
   EXPECT_TRUE(Topmost());
@@ -393,7 +420,7 @@ bool Above(HWND a, HWND b) {
 
 TEST_F(TrayVisTest, BringOwnerToFrontActivatesWithoutStayingTopmost) {
   auto tray = MakeTray();
-  ShowWindow(owner_, SW_SHOWNORMAL);
+  ShowOwner();
   HWND other = CreateWindowExA(0, kOwnerClass, "other", WS_POPUP | WS_VISIBLE, 120, 120, 300, 300, nullptr, nullptr,
                                GetModuleHandleA(nullptr), nullptr);
   ASSERT_NE(other, nullptr);
@@ -428,7 +455,7 @@ TEST_F(TrayVisTest, BringOwnerToFrontWithRestoreComesBackFromTheTray) {
   auto tray = MakeTray();
   int restored = 0;
   tray->OnTrayRestore = [&](TTrayVis&) { ++restored; };
-  ShowWindow(owner_, SW_SHOWNORMAL);
+  ShowOwner();
   tray->MinimizeToTray();
   tray->BringOwnerToFront(true, true, false);
   EXPECT_FALSE(tray->InTray());
