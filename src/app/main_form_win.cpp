@@ -264,7 +264,10 @@ LRESULT TMainForm::WndProc(UINT msg, WPARAM wparam, LPARAM lparam) {
       FormDestroy();
       return 0;
     case WM_COMMAND:
-      if (reinterpret_cast<HWND>(lparam) == memo_ && HIWORD(wparam) == EN_CHANGE) MemoChange();
+      if (reinterpret_cast<HWND>(lparam) == memo_ && HIWORD(wparam) == EN_CHANGE)
+        MemoChange();
+      else if (lparam == 0 && HIWORD(wparam) == 0)
+        RunMenuCommand(LOWORD(wparam));  // a menu item chosen
       return 0;
     case WM_CTLCOLOREDIT:
       if (reinterpret_cast<HWND>(lparam) == memo_) {

@@ -106,6 +106,8 @@ class TMainForm : public TWindow {
   bool InterceptAltF4(MSG& msg);
 
   TTransForm* ResultForm() const { return result_; }
+  HMENU UtilsPopup() const { return utils_popup_; }
+  std::string MemoHint() const { return hints_->Get(memo_); }
 
  protected:
   LRESULT WndProc(UINT msg, WPARAM wparam, LPARAM lparam) override;

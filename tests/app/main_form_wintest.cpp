@@ -170,5 +170,122 @@ TEST_F(MainFormTest, TempFileNamesSkipExistingFiles) {
   DeleteFileA(first.c_str());
 }
 
+std::string MenuText(HMENU menu, int position) {
+  char text[128] = {};
+  GetMenuStringA(menu, position, text, sizeof(text), MF_BYPOSITION);
+  return text;
+}
+
+ULONG_PTR MenuImage(HMENU menu, UINT command) {
+  MENUITEMINFOA info{};
+  info.cbSize = sizeof(info);
+  info.fMask = MIIM_DATA;
+  GetMenuItemInfoA(menu, command, FALSE, &info);
+  return info.dwItemData;
+}
+
+TEST_F(MainFormTest, MenuHasItsSevenItemsInOrder) {
+  HMENU menu = form_->UtilsPopup();
+  ASSERT_EQ(GetMenuItemCount(menu), 7);
+  const char* expected[] = {"Restore Parlix", "Stay on-top", "Translate from clipboard", "Open Google web page...",
+                            "Configuration...", "Exit", "About..."};
+  for (int i = 0; i < 7; ++i) EXPECT_EQ(MenuText(menu, i), expected[i]) << i;
+  EXPECT_EQ(GetMenuDefaultItem(menu, TRUE, 0), 0u);
+  EXPECT_EQ(MenuImage(menu, kRestoreBt), 0u);
+  EXPECT_EQ(MenuImage(menu, kGoogleWebpageBt), 7u);
+  EXPECT_EQ(MenuImage(menu, kExitBt), 9u);
+  EXPECT_EQ(MenuImage(menu, kAboutBt), 10u);
+}
+
+TEST_F(MainFormTest, StayOnTopTogglesTheTopmostStateAndItsImage) {
+  const HWND main = form_->Handle();
+  EXPECT_FALSE(GetWindowLongA(main, GWL_EXSTYLE) & WS_EX_TOPMOST);
+  SendMessageA(main, WM_COMMAND, kStayontopBt, 0);
+  EXPECT_TRUE(form_->StayOnTopChecked());
+  EXPECT_TRUE(GetWindowLongA(main, GWL_EXSTYLE) & WS_EX_TOPMOST);
+  // The image follows the check mark when the menu is shown; show it and dismiss it.
+  std::thread closer([] {
+    Sleep(500);
+    HWND menu_window = FindWindowA("#32768", nullptr);
+    if (menu_window != nullptr) PostMessageA(menu_window, WM_KEYDOWN, VK_ESCAPE, 0);
+  });
+  PostMessageA(main, WM_NULL, 0, 0);
+  form_->TrayVis()->OnShowPopupMenu(*form_->TrayVis(), form_->UtilsPopup(), POINT{100, 100});
+  closer.join();
+  EXPECT_EQ(MenuImage(form_->UtilsPopup(), kStayontopBt), 2u);
+  EXPECT_EQ(GetMenuState(form_->UtilsPopup(), kStayontopBt, MF_BYCOMMAND) & MF_CHECKED, static_cast<UINT>(MF_CHECKED));
+  SendMessageA(main, WM_COMMAND, kStayontopBt, 0);
+  EXPECT_FALSE(form_->StayOnTopChecked());
+  EXPECT_FALSE(GetWindowLongA(main, GWL_EXSTYLE) & WS_EX_TOPMOST);
+}
+
+TEST_F(MainFormTest, AboutTwiceGivesOneWindow) {
+  // A current settings file: no first run, so no about window yet.
+  EXPECT_FALSE(OpenWindowFlags.AboutOpen);
+  SendMessageA(form_->Handle(), WM_COMMAND, kAboutBt, 0);
+  SendMessageA(form_->Handle(), WM_COMMAND, kAboutBt, 0);
+  int count = 0;
+  EnumWindows(
+      [](HWND hwnd, LPARAM out) -> BOOL {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(hwnd, &pid);
+        if (pid == GetCurrentProcessId() && test::ClassName(hwnd) == "TAboutForm") ++*reinterpret_cast<int*>(out);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&count));
+  EXPECT_EQ(count, 1);
+  EXPECT_TRUE(OpenWindowFlags.AboutOpen);
+}
+
+TEST_F(MainFormTest, DoubleClickPastesFromTheClipboardAndSelectsAll) {
+  ASSERT_TRUE(test::SetClipboardText("from the clipboard"));
+  SendMessageA(memo_, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(5, 5));
+  EXPECT_EQ(WindowText(memo_), "from the clipboard");
+  DWORD start = 1, end = 0;
+  SendMessageA(memo_, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  EXPECT_EQ(start, 0u);
+  EXPECT_EQ(end, 18u);
+  EXPECT_TRUE(IsWindowEnabled(translate_bt_));
+  EXPECT_EQ(form_->MemoHint(), "Double click or <Escape> to clear text area\r\nPress <Ctrl + Enter> to Translate");
+  // A second double click clears it.
+  SendMessageA(memo_, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(5, 5));
+  EXPECT_EQ(WindowText(memo_), "");
+  EXPECT_FALSE(IsWindowEnabled(translate_bt_));
+  EXPECT_EQ(form_->MemoHint(), "Double click to paste from clipboard\r\nPress <Ctrl + Enter> to Translate");
+}
+
+TEST_F(MainFormTest, DoubleClickWithoutClipboardTextChangesOnlyTheHint) {
+  test::EmptyClipboardNow();
+  SendMessageA(memo_, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(5, 5));
+  EXPECT_EQ(WindowText(memo_), "");
+  EXPECT_FALSE(IsWindowEnabled(translate_bt_));
+  // No clipboard text and no text: the hint is left as it was (none yet).
+  EXPECT_EQ(form_->MemoHint(), "");
+}
+
+TEST_F(MainFormTest, TrayIconAlternatesWhileTranslatingAndEndsOnFrameZero) {
+  const test::TStandins standins = test::Standins();
+  ASSERT_TRUE(standins.Running());
+  standins.SetControl("{\"delay\": 1.6}");
+  ProxySettings.Enabled = true;
+  ProxySettings.Address = "127.0.0.1";
+  ProxySettings.Port = std::to_string(standins.port);
+  SetText("thank you");
+  PostMessageA(form_->Handle(), WM_USER + 4, 0, 0);
+  std::vector<int> frames;
+  WaitUntil(
+      [&] {
+        if (frames.empty() || frames.back() != form_->TrayIconFrame()) frames.push_back(form_->TrayIconFrame());
+        return !form_->Translating && frames.size() > 1;
+      },
+      20s);
+  standins.SetControl("{}");
+  EXPECT_FALSE(form_->Translating);
+  EXPECT_EQ(form_->TrayIconFrame(), 0);
+  // 0, 1, 0, 1, ... : a frame every 250 ms over 1.6 s gives several changes.
+  ASSERT_GE(frames.size(), 4u);
+  for (size_t i = 0; i < frames.size(); ++i) EXPECT_EQ(frames[i], static_cast<int>(i % 2)) << i;
+}
+
 }  // namespace
 }  // namespace parlix

@@ -1,0 +1,118 @@
+// The main window's place and its trips to the tray, on a desktop with a taskbar.
+#include <gtest/gtest.h>
+
+#include "support/driver_win.h"
+
+namespace parlix::test {
+namespace {
+
+constexpr char kSpanish[] = "gracias";
+
+UINT TrayCallbackMessage() { return RegisterWindowMessageA("WM_TRAYCALLBACK"); }
+
+RECT TaskbarRect() {
+  RECT r{};
+  GetWindowRect(FindWindowA("Shell_TrayWnd", nullptr), &r);
+  return r;
+}
+
+class TrayDesktop : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    standins_ = Standins();
+    ASSERT_TRUE(standins_.Running());
+    standins_.SetControl("{}");
+    HWND taskbar = FindWindowA("Shell_TrayWnd", nullptr);
+    ASSERT_TRUE(taskbar != nullptr && IsWindowVisible(taskbar)) << "needs a desktop with a taskbar";
+    WriteSettingsWithProxy(standins_.port);
+    program_ = std::make_unique<TProgram>();
+    main_ = program_->WaitForTopWindow("TMainForm");
+    ASSERT_NE(main_, nullptr);
+    memo_ = FindChild(main_, "Edit");
+  }
+  void TearDown() override {
+    if (program_->Running()) {
+      PostMessageA(main_, WM_USER + 7, 0, 0);
+      program_->WaitForExit();
+    }
+  }
+  void TrayClick(UINT mouse_message) { PostMessageA(main_, TrayCallbackMessage(), 0, mouse_message); }
+  HWND TranslateAndWaitForResult() {
+    SendMessageA(memo_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("thank you"));
+    PostMessageA(main_, WM_USER + 4, 0, 0);
+    HWND result = nullptr;
+    WaitUntil([&] {
+      result = program_->FindTopWindow("TTransForm");
+      return result != nullptr && WindowText(FindChild(result, "Edit")) == kSpanish;
+    }, 30s);
+    return result;
+  }
+
+  TStandins standins_;
+  std::unique_ptr<TProgram> program_;
+  HWND main_ = nullptr;
+  HWND memo_ = nullptr;
+};
+
+TEST_F(TrayDesktop, BorderlessWindowAboveTheTaskbarAtTheRightEdge) {
+  RECT rect;
+  GetWindowRect(main_, &rect);
+  EXPECT_EQ(rect.right - rect.left, 250);
+  EXPECT_EQ(rect.bottom - rect.top, 230);
+  const LONG style = GetWindowLongA(main_, GWL_STYLE);
+  EXPECT_EQ(style & (WS_CAPTION | WS_THICKFRAME | WS_BORDER | WS_SYSMENU), 0);
+  EXPECT_EQ(rect.left, GetSystemMetrics(SM_CXSCREEN) - 250 - 25);
+  EXPECT_EQ(rect.bottom, TaskbarRect().top - 15);
+  // No taskbar button: a tool window.
+  EXPECT_TRUE(GetWindowLongA(main_, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
+}
+
+TEST_F(TrayDesktop, MinimizeAndTrayClickBringTheWindowsBack) {
+  HWND result = TranslateAndWaitForResult();
+  ASSERT_NE(result, nullptr);
+  PostMessageA(main_, WM_USER + 8, 0, 0);  // what MinimizeBt posts
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(main_); }));
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(result); }));
+  // Somebody moved the window meanwhile; the click puts it back above the taskbar.
+  SetWindowPos(main_, nullptr, 10, 10, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  TrayClick(WM_LBUTTONUP);
+  ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(main_) != FALSE; }));
+  EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(result) != FALSE; }));
+  RECT rect;
+  GetWindowRect(main_, &rect);
+  EXPECT_EQ(rect.bottom, TaskbarRect().top - 15);
+  EXPECT_EQ(rect.left, GetSystemMetrics(SM_CXSCREEN) - 250 - 25);
+}
+
+TEST_F(TrayDesktop, AltF4GoesToTheTrayAndClosesNothing) {
+  HWND result = TranslateAndWaitForResult();
+  ASSERT_NE(result, nullptr);
+  HWND result_memo = FindChild(result, "Edit");
+  PostMessageA(result_memo, WM_SYSKEYDOWN, VK_F4, 1 | (1 << 29));
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(main_); }));
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(result); }));
+  Sleep(300);
+  EXPECT_TRUE(IsWindow(result));
+  EXPECT_TRUE(IsWindow(main_));
+  EXPECT_TRUE(program_->Running());
+  // Again while in the tray: nothing happens.
+  PostMessageA(main_, WM_SYSKEYDOWN, VK_F4, 1 | (1 << 29));
+  Sleep(300);
+  EXPECT_TRUE(program_->Running());
+  EXPECT_FALSE(IsWindowVisible(main_));
+}
+
+TEST_F(TrayDesktop, RightButtonReleaseOnTheIconOpensTheMenu) {
+  TrayClick(WM_RBUTTONUP);
+  HWND menu = nullptr;
+  ASSERT_TRUE(WaitUntil([&] {
+    for (HWND w : program_->TopWindows("#32768"))
+      if (IsWindowVisible(w)) menu = w;
+    return menu != nullptr;
+  }));
+  PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(menu); }));
+}
+
+}  // namespace
+}  // namespace parlix::test
