@@ -208,6 +208,23 @@ TEST_F(Translation, SecondRequestWhileTranslatingIsDropped) {
   EXPECT_EQ(std::count(requests.begin(), requests.end(), '\n'), 1) << requests;
 }
 
+TEST_F(Translation, CtrlEnterTwiceQuicklyStartsOneTranslationAndAddsNoLineBreak) {
+  Start();
+  const std::string record = standins_.control_file + ".requests";
+  DeleteFileA(record.c_str());
+  std::string unix_record = record.substr(2);
+  std::replace(unix_record.begin(), unix_record.end(), '\\', '/');
+  standins_.SetControl("{\"delay\": 1, \"record\": \"" + unix_record + "\"}");
+  SendMessageA(memo_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("thank you"));
+  PostKey(memo_, VK_RETURN, true);
+  PostKey(memo_, VK_RETURN, true);
+  ASSERT_TRUE(WaitUntil([&] { return ResultMemo() != nullptr && WindowText(ResultMemo()) == "gracias"; }, 30s));
+  EXPECT_EQ(WindowText(memo_), "thank you");
+  Sleep(500);
+  const std::string requests = ReadFileBytes(record);
+  EXPECT_EQ(std::count(requests.begin(), requests.end(), '\n'), 1) << requests;
+}
+
 TEST_F(Translation, ResultWindowCopiesTheWholeTextAndIsMadeAfresh) {
   Start();
   Translate(kSample);
