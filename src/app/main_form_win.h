@@ -108,6 +108,8 @@ class TMainForm : public TWindow {
   TTransForm* ResultForm() const { return result_; }
   HMENU UtilsPopup() const { return utils_popup_; }
   std::string MemoHint() const { return hints_->Get(memo_); }
+  HWND HintWindow() const { return hints_->Handle(); }
+  HWND LangPaintHandle() const { return lang_paint_->Handle(); }
 
  protected:
   LRESULT WndProc(UINT msg, WPARAM wparam, LPARAM lparam) override;

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "translate/result_place.h"
 #include "widgets/controls_win.h"
 #include "widgets/window_win.h"
 
@@ -43,13 +44,5 @@ class TTransForm : public TWindow {
   HBITMAP title_image_ = nullptr;
   std::unique_ptr<THints> hints_;
 };
-
-// The placement rule, portable arithmetic: returns left and top.
-struct TWindowPos {
-  int left;
-  int top;
-};
-TWindowPos ResultWindowPosition(bool main_in_tray, int main_left, int main_top, int memo_left, int width, int height,
-                                int screen_width, int taskbar_top);
 
 }  // namespace parlix

@@ -88,6 +88,7 @@ class THints {
   THints& operator=(const THints&) = delete;
   void Set(HWND control, const std::string& text);
   std::string Get(HWND control) const;
+  HWND Handle() const { return tooltip_; }
 
  private:
   HWND tooltip_ = nullptr;

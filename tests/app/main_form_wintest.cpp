@@ -2,6 +2,7 @@
 // translation and temporary names.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <commctrl.h>
 
 #include <atomic>
 #include <thread>
@@ -119,8 +120,12 @@ TEST_F(MainFormTest, TypingEnablesTranslateAndEscapeClears) {
 
 TEST_F(MainFormTest, FunctionKeysSelectPairsWithoutCtrl) {
   ASSERT_EQ(form_->CurrentPair, 1);
+  UpdateWindow(form_->LangPaintHandle());
   SendKey(memo_, VK_F5, false);
   EXPECT_EQ(form_->CurrentPair, 4);
+  // The label is due for a repaint.
+  EXPECT_TRUE(GetUpdateRect(form_->LangPaintHandle(), nullptr, FALSE));
+  UpdateWindow(form_->LangPaintHandle());
   SendKey(memo_, VK_F1, true);
   EXPECT_EQ(form_->CurrentPair, 4);
   SendKey(memo_, VK_F12, false);
@@ -145,6 +150,25 @@ TEST_F(MainFormTest, ClosedVersionShowsTheMessageAndOpensTheHomePageEveryTime) {
   EXPECT_FALSE(form_->Translating);
   EXPECT_EQ(WindowText(memo_), "hello");
   EXPECT_TRUE(IsWindowEnabled(memo_));
+}
+
+TEST_F(MainFormTest, HintsHaveTheProgramsColourAndTime) {
+  EXPECT_EQ(SendMessageA(form_->HintWindow(), TTM_GETTIPBKCOLOR, 0, 0), 0xCDDCE1);
+  EXPECT_EQ(SendMessageA(form_->HintWindow(), TTM_GETDELAYTIME, TTDT_AUTOPOP, 0), 10000);
+}
+
+TEST_F(MainFormTest, ButtonsAndMenuCommandsOpenTheirPages) {
+  const auto click = [](HWND control) {
+    SendMessageA(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+    SendMessageA(control, WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
+  };
+  click(FindChild(form_->Handle(), "TParlixControl", std::string("More free products")));
+  click(FindChild(form_->Handle(), "TParlixControl", std::string("Make a donation")));
+  SendMessageA(form_->Handle(), WM_COMMAND, kGoogleWebpageBt, 0);
+  ASSERT_EQ(opened_.size(), 3u);
+  EXPECT_EQ(opened_[0], ServiceInfo.AdvUrl);
+  EXPECT_EQ(opened_[1], ServiceInfo.DonateUrl);
+  EXPECT_EQ(opened_[2], Unscramble(kWebPageLit));
 }
 
 TEST_F(MainFormTest, BlankTextStartsNothing) {

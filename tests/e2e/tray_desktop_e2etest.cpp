@@ -70,14 +70,17 @@ TEST_F(TrayDesktop, BorderlessWindowAboveTheTaskbarAtTheRightEdge) {
 TEST_F(TrayDesktop, MinimizeAndTrayClickBringTheWindowsBack) {
   HWND result = TranslateAndWaitForResult();
   ASSERT_NE(result, nullptr);
+  PostMessageA(main_, WM_COMMAND, 106, 0);  // the About command
+  HWND about = program_->WaitForTopWindow("TAboutForm");
+  ASSERT_NE(about, nullptr);
   PostMessageA(main_, WM_USER + 8, 0, 0);  // what MinimizeBt posts
   ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(main_); }));
-  EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(result); }));
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(result) && !IsWindowVisible(about); }));
   // Somebody moved the window meanwhile; the click puts it back above the taskbar.
   SetWindowPos(main_, nullptr, 10, 10, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   TrayClick(WM_LBUTTONUP);
   ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(main_) != FALSE; }));
-  EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(result) != FALSE; }));
+  EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(result) && IsWindowVisible(about); }));
   RECT rect;
   GetWindowRect(main_, &rect);
   EXPECT_EQ(rect.bottom, TaskbarRect().top - 15);

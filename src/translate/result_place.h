@@ -1,0 +1,17 @@
+// Where the result window goes, relative to the main window or, when that is in the tray,
+// to the taskbar.
+#pragma once
+
+namespace parlix {
+
+struct TWindowPos {
+  int left;
+  int top;
+};
+
+// Left of the main window with the tops aligned; above the taskbar at the right edge when
+// the main window is in the tray; never above or left of the screen (10 instead).
+TWindowPos ResultWindowPosition(bool main_in_tray, int main_left, int main_top, int memo_left, int width, int height,
+                                int screen_width, int taskbar_top);
+
+}  // namespace parlix
