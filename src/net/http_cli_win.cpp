@@ -132,4 +132,6 @@ THttpCli::~THttpCli() {
   window_.reset();
 }
 
+std::string THttpCli::NtlmWorkstation() { return WSocketLocalHostName(); }
+
 }  // namespace parlix

@@ -1,18 +1,19 @@
 // THttpCli: the HTTP client the program's workers use. HttpClientCore does the
-// protocol; this object gives it a TWSocket and a hidden window of its own, in the
-// thread that creates it, which must keep pumping messages while a request runs.
+// protocol and HttpAuthClient the Basic and NTLM exchanges; this object gives it a
+// TWSocket and a hidden window of its own, in the thread that creates it, which
+// must keep pumping messages while a request runs.
 #pragma once
 
 #include <windows.h>
 
 #include <memory>
 
-#include "net/http_client.h"
+#include "net/http_auth.h"
 #include "net/wsocket_win.h"
 
 namespace parlix {
 
-class THttpCli : public HttpClientCore {
+class THttpCli : public HttpAuthClient {
  public:
   THttpCli();
   ~THttpCli() override;
@@ -25,6 +26,10 @@ class THttpCli : public HttpClientCore {
   // Forwarded from the socket; nothing in the program uses SOCKS.
   std::function<void(THttpCli& sender, uint16_t error)> OnSocksConnected;
   std::function<void(THttpCli& sender, uint16_t error, const std::string& msg)> OnSocksError;
+
+ protected:
+  // NTLM names the workstation by the socket library's host name.
+  std::string NtlmWorkstation() override;
 
  private:
   class SocketAdapter;

@@ -396,6 +396,16 @@ struct TWSocket::LookupBuffer {
 
 WSocketLibraryStatus WSocketGetLibraryStatus() { return WinsockLibrary::Instance().Status(); }
 
+std::string WSocketLocalHostName() {
+  try {
+    char name[256] = {};
+    if (Ws().gethostname(name, sizeof(name) - 1) != 0) return {};
+    return name;
+  } catch (const ESocketException&) {
+    return {};
+  }
+}
+
 void WSocketSetAsyncGetHostByNameForTest(WSocketAsyncGetHostByNameFn fn) {
   g_async_get_host_override.store(fn);
 }

@@ -95,6 +95,10 @@ struct WSocketLibraryStatus {
 };
 WSocketLibraryStatus WSocketGetLibraryStatus();
 
+// This computer's host name as the socket library's gethostname gives it; empty
+// when that fails. Call it while a TWSocket exists, which keeps the library loaded.
+std::string WSocketLocalHostName();
+
 class TWSocket {
  public:
   // Creates the hidden window in the calling thread. Makes no Winsock call yet.

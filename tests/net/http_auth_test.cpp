@@ -1,0 +1,466 @@
+// The authentication exchanges driven natively through the scripted fake socket:
+// each case gives the server's (or proxy's) answers and the exact requests the
+// client must send for them.
+#include "net/http_auth.h"
+
+#include <gtest/gtest.h>
+
+#include "net/http_fake_socket.h"
+#include "net/mime_util.h"
+#include "net/ntlm.h"
+
+namespace parlix {
+namespace {
+
+using testing::FakeExchange;
+using testing::FakeLoop;
+using testing::FakeSocket;
+
+constexpr char kWorkstation[] = "PC7";
+
+class FakeAuthClient : public HttpAuthClient, private HttpMessagePoster {
+ public:
+  FakeAuthClient(FakeLoop& loop, FakeSocket& socket) : loop_(loop) {
+    socket.SetCore(this);
+    AttachTransport(&socket, this);
+  }
+
+ protected:
+  std::string NtlmWorkstation() override { return kWorkstation; }
+
+ private:
+  void PostClientMessage(unsigned msg, uintptr_t wparam, intptr_t lparam) override {
+    loop_.Post([this, msg, wparam, lparam] { HandleClientMessage(msg, wparam, lparam); });
+  }
+  FakeLoop& loop_;
+};
+
+struct AuthRig {
+  FakeLoop loop;
+  FakeSocket socket{loop};
+  FakeAuthClient cli{loop, socket};
+  HttpMemoryStream doc;
+  int done = 0;
+  uint16_t err = 0xFFFF;
+
+  AuthRig() {
+    socket.dns["host"] = {0, "127.0.0.1"};
+    cli.SetDocStream(&doc);
+    cli.OnRequestDone = [this](HttpClientCore&, THttpRequest, uint16_t e) {
+      ++done;
+      err = e;
+    };
+  }
+};
+
+const NtlmChallenge kChallenge = {0x01, 0x23, 0x45, 0x67, 0x89, 0xab, 0xcd, 0xef};
+
+std::string Le16(uint32_t v) { return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)}; }
+std::string Le32(uint32_t v) { return Le16(v & 0xFFFF) + Le16(v >> 16); }
+
+// A 48-byte challenge message without target name or information; `info_offset`
+// lets a case point the target information outside the message.
+std::string ChallengeMessage(uint32_t info_offset = 48) {
+  std::string m("NTLMSSP\0", 8);
+  m += Le32(2) + Le16(0) + Le16(0) + Le32(48) + Le32(0x00008201);
+  m += std::string(reinterpret_cast<const char*>(kChallenge.data()), 8);
+  m += std::string(8, '\0');
+  m += Le16(0) + Le16(0) + Le32(info_offset);
+  return m;
+}
+
+const std::string kNtlm2 = Base64Encode(ChallengeMessage());
+const std::string kAccept = "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*\r\n";
+const std::string kAgent = "User-Agent: Mozilla/4.0 (compatible)\r\n";
+const std::string kForm = "Content-Type: application/x-www-form-urlencoded\r\n";
+
+// The request a case expects, line by line in the client's order.
+struct Req {
+  std::string method = "GET";
+  std::string target = "http://host/doc";
+  std::string ver = "1.0";
+  std::string connection;
+  std::string proxy_connection;
+  std::string content_length;  // POST only
+  std::string auth;
+  std::string body;
+
+  std::string Bytes() const {
+    std::string r = method + " " + target + " HTTP/" + ver + "\r\n" + kAccept;
+    if (!connection.empty()) r += "Connection: " + connection + "\r\n";
+    if (!proxy_connection.empty()) r += "Proxy-Connection: " + proxy_connection + "\r\n";
+    if (method == "POST") r += kForm;
+    r += kAgent + "Host: host\r\n";
+    if (method == "POST") r += "Content-Length: " + content_length + "\r\n";
+    if (!auth.empty()) r += auth + "\r\n";
+    return r + "\r\n" + body;
+  }
+};
+
+FakeExchange Answer(const std::string& status_line, const std::string& fields,
+                    const std::string& body = "", bool keep_alive = false) {
+  FakeExchange e;
+  e.reply = "HTTP/1.0 " + status_line + "\r\n" + fields +
+            (keep_alive ? "Connection: keep-alive\r\n" : "") +
+            "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+  e.close_after = !keep_alive;
+  return e;
+}
+
+struct AuthCase {
+  const char* name;
+  bool proxy = true;
+  bool post = false;
+  std::string user, pass;              // server credentials
+  std::string proxy_user, proxy_pass;  // proxy credentials
+  THttpCliOptions options = 0;
+  std::vector<FakeExchange> answers;
+  std::vector<Req> requests;
+  int status = 0;
+  std::string doc;
+  size_t connects = 0;
+};
+
+Req Get(std::string auth = "", bool proxy = true) {
+  Req r;
+  r.auth = std::move(auth);
+  if (!proxy) r.target = "/doc";
+  return r;
+}
+
+Req Post(std::string length, std::string auth, std::string body, std::string proxy_conn = "") {
+  Req r;
+  r.method = "POST";
+  r.content_length = std::move(length);
+  r.auth = std::move(auth);
+  r.body = std::move(body);
+  r.proxy_connection = std::move(proxy_conn);
+  return r;
+}
+
+std::vector<AuthCase> Cases() {
+  const std::string proxy_basic = "Proxy-Authorization: Basic " + Base64Encode("pu:pp");
+  const std::string proxy_ntlm1 = "Proxy-Authorization: NTLM " + NtlmGetMessage1();
+  const std::string proxy_ntlm3 =
+      "Proxy-Authorization: NTLM " + NtlmGetMessage3("", "pu", kWorkstation, "pp", kChallenge);
+  const std::string need_basic = "Proxy-Authenticate: Basic realm=\"gate\"\r\n";
+  std::vector<AuthCase> cases;
+
+  AuthCase c;
+  c.name = "proxy Basic: refused answer's body removed, credentials sent once";
+  c.proxy_user = "pu";
+  c.proxy_pass = "pp";
+  c.answers = {Answer("407 Proxy Authentication Required", need_basic, "denied"),
+               Answer("200 OK", "", "content")};
+  c.requests = {Get(), Get(proxy_basic)};
+  c.status = 200;
+  c.doc = "content";
+  c.connects = 2;
+  cases.push_back(c);
+
+  c = {};
+  c.name = "proxy Basic refused twice ends with the second 407";
+  c.proxy_user = "pu";
+  c.proxy_pass = "pp";
+  c.answers = {Answer("407 Denied", need_basic, "a"), Answer("407 Denied", need_basic, "b")};
+  c.requests = {Get(), Get(proxy_basic)};
+  c.status = 407;
+  c.doc = "b";
+  c.connects = 2;
+  cases.push_back(c);
+
+  c = {};
+  c.name = "407 without any challenge field";
+  c.proxy_user = "pu";
+  c.proxy_pass = "pp";
+  c.answers = {Answer("407 Denied", "")};
+  c.requests = {Get()};
+  c.status = 407;
+  c.connects = 1;
+  cases.push_back(c);
+
+  c = {};
+  c.name = "Basic offered but no proxy password";
+  c.proxy_user = "pu";
+  c.answers = {Answer("407 Denied", need_basic)};
+  c.requests = {Get()};
+  c.status = 407;
+  c.connects = 1;
+  cases.push_back(c);
+
+  c = {};
+  c.name = "\"Basic\" must begin the value";
+  c.proxy_user = "pu";
+  c.proxy_pass = "pp";
+  c.answers = {Answer("407 Denied", "Proxy-Authenticate: xBasic\r\n")};
+  c.requests = {Get()};
+  c.status = 407;
+  c.connects = 1;
+  cases.push_back(c);
+
+  c = {};
+  c.name = "server Basic on a direct connection, scheme matched without case";
+  c.proxy = false;
+  c.user = "Al Ice";
+  c.pass = "p:w d";
+  c.answers = {Answer("401 Unauthorized", "WWW-Authenticate: BASIC realm=x\r\n"),
+               Answer("200 OK", "", "in")};
+  c.requests = {Get("", false), Get("Authorization: Basic " + Base64Encode("Al Ice:p:w d"), false)};
+  c.status = 200;
+  c.doc = "in";
+  c.connects = 2;
+  cases.push_back(c);
+
+  c = {};
+  c.name = "a 401 is not answered with proxy credentials";
+  c.proxy_user = "pu";
+  c.proxy_pass = "pp";
+  c.answers = {Answer("401 Unauthorized", "WWW-Authenticate: Basic\r\n")};
+  c.requests = {Get()};
+  c.status = 401;
+  c.connects = 1;
+  cases.push_back(c);
+
+  c = {};
+  c.name = "proxy NTLM POST: empty body with the first message, body with the third";
+  c.post = true;
+  c.proxy_user = "pu";
+  c.proxy_pass = "pp";
+  c.answers = {Answer("407 Denied", "Proxy-Authenticate: NTLM\r\n", "no"),
+               Answer("407 Denied", "Proxy-Authenticate: NTLM " + kNtlm2 + "\r\n", "", true),
+               Answer("200 OK", "", "translated")};
+  c.requests = {Post("7", "", "a=1&b=2"), Post("0", proxy_ntlm1, "", "Keep-alive"),
+                Post("7", proxy_ntlm3, "a=1&b=2", "Keep-alive")};
+  c.status = 200;
+  c.doc = "translated";
+  c.connects = 2;  // the second and third travel on one connection
+  cases.push_back(c);
+
+  c = {};
+  c.name = "NTLM chosen over Basic, in either field order, \"ntlm\" in lower case";
+  c.proxy_user = "pu";
+  c.proxy_pass = "pp";
+  c.answers = {Answer("407 Denied", "Proxy-Authenticate: ntlm\r\n" + need_basic),
+               Answer("407 Denied", need_basic + "Proxy-Authenticate: NTLM " + kNtlm2 + "\r\n", "",
+                      true),
+               Answer("200 OK", "", "x")};
+  c.requests = {Get(), Get(proxy_ntlm1), Get(proxy_ntlm3)};
+  c.requests[1].proxy_connection = c.requests[2].proxy_connection = "Keep-alive";
+  c.status = 200;
+  c.doc = "x";
+  c.connects = 2;
+  cases.push_back(c);
+
+  c = {};
+  c.name = "NTLM third message refused ends with that 407";
+  c.proxy_user = "pu";
+  c.proxy_pass = "pp";
+  c.answers = {Answer("407 Denied", "Proxy-Authenticate: NTLM\r\n"),
+               Answer("407 Denied", "Proxy-Authenticate: NTLM " + kNtlm2 + "\r\n", "", true),
+               Answer("407 Denied", "Proxy-Authenticate: NTLM\r\n", "wrong")};
+  c.requests = {Get(), Get(proxy_ntlm1), Get(proxy_ntlm3)};
+  c.requests[1].proxy_connection = c.requests[2].proxy_connection = "Keep-alive";
+  c.status = 407;
+  c.doc = "wrong";
+  c.connects = 2;
+  cases.push_back(c);
+
+  c = {};
+  c.name = "NTLM challenge pointing outside its message ends the request";
+  c.proxy_user = "pu";
+  c.proxy_pass = "pp";
+  c.answers = {Answer("407 Denied", "Proxy-Authenticate: NTLM\r\n"),
+               Answer("407 Denied",
+                      "Proxy-Authenticate: NTLM " + Base64Encode(ChallengeMessage(0xFFFFFF00u)) +
+                          "\r\n",
+                      "", true)};
+  c.requests = {Get(), Get(proxy_ntlm1)};
+  c.requests[1].proxy_connection = "Keep-alive";
+  c.status = 407;
+  c.connects = 2;
+  cases.push_back(c);
+
+  c = {};
+  c.name = "NTLM answer without a challenge message ends the request";
+  c.proxy_user = "pu";
+  c.proxy_pass = "pp";
+  c.answers = {Answer("407 Denied", "Proxy-Authenticate: NTLM\r\n"),
+               Answer("407 Denied", "Proxy-Authenticate: NTLM\r\n", "", true)};
+  c.requests = {Get(), Get(proxy_ntlm1)};
+  c.requests[1].proxy_connection = "Keep-alive";
+  c.status = 407;
+  c.connects = 2;
+  cases.push_back(c);
+
+  c = {};
+  c.name = "NTLM switched off: Basic is used";
+  c.proxy_user = "pu";
+  c.proxy_pass = "pp";
+  c.options = httpoNoNTLMAuth;
+  c.answers = {Answer("407 Denied", "Proxy-Authenticate: NTLM\r\n" + need_basic),
+               Answer("200 OK", "", "b")};
+  c.requests = {Get(), Get(proxy_basic)};
+  c.status = 200;
+  c.doc = "b";
+  c.connects = 2;
+  cases.push_back(c);
+
+  c = {};
+  c.name = "Basic switched off: a Basic challenge ends the request";
+  c.proxy_user = "pu";
+  c.proxy_pass = "pp";
+  c.options = httpoNoBasicAuth;
+  c.answers = {Answer("407 Denied", need_basic)};
+  c.requests = {Get()};
+  c.status = 407;
+  c.connects = 1;
+  cases.push_back(c);
+
+  c = {};
+  c.name = "server NTLM on a direct connection";
+  c.proxy = false;
+  c.user = "su";
+  c.pass = "sp";
+  c.answers = {Answer("401 Unauthorized", "WWW-Authenticate: NTLM\r\n"),
+               Answer("401 Unauthorized", "WWW-Authenticate: NTLM " + kNtlm2 + "\r\n", "", true),
+               Answer("200 OK", "", "s")};
+  c.requests = {Get("", false),
+                Get("Authorization: NTLM " + NtlmGetMessage1(), false),
+                Get("Authorization: NTLM " + NtlmGetMessage3("", "su", kWorkstation, "sp", kChallenge),
+                    false)};
+  c.requests[1].connection = c.requests[2].connection = "Keep-alive";
+  c.status = 200;
+  c.doc = "s";
+  c.connects = 2;
+  cases.push_back(c);
+  return cases;
+}
+
+TEST(HttpAuthWire, ExchangesAsScripted) {
+  for (const AuthCase& c : Cases()) {
+    SCOPED_TRACE(c.name);
+    AuthRig rig;
+    for (const FakeExchange& e : c.answers) rig.socket.exchanges.push_back(e);
+    rig.cli.SetURL("http://host/doc");
+    if (c.proxy) rig.cli.SetProxy("127.0.0.1:3128");
+    rig.cli.SetUsername(c.user);
+    rig.cli.SetPassword(c.pass);
+    rig.cli.SetProxyUsername(c.proxy_user);
+    rig.cli.SetProxyPassword(c.proxy_pass);
+    rig.cli.SetOptions(c.options);
+    HttpMemoryStream post("a=1&b=2");
+    if (c.post) {
+      rig.cli.SetPostStream(&post);
+      rig.cli.StartPost();
+    } else {
+      rig.cli.StartGet();
+    }
+    ASSERT_TRUE(rig.loop.RunUntilIdle());
+    std::vector<std::string> expected;
+    for (const Req& r : c.requests) expected.push_back(r.Bytes());
+    EXPECT_EQ(rig.socket.requests, expected);
+    EXPECT_EQ(rig.done, 1);
+    EXPECT_EQ(rig.err, 0);
+    EXPECT_EQ(rig.cli.StatusCode(), c.status);
+    EXPECT_EQ(rig.doc.Data(), c.doc);
+    EXPECT_EQ(rig.socket.connects.size(), c.connects);
+    EXPECT_EQ(rig.cli.State(), ClientState::kReady);
+  }
+}
+
+// The states as the exchange moves, and what a new connection forgets: a second
+// request on a fresh connection earns its credentials again.
+TEST(HttpAuthStates, NtlmDoneIsForgottenOnANewConnection) {
+  AuthRig rig;
+  rig.cli.SetURL("http://host/doc");
+  rig.cli.SetProxy("127.0.0.1:3128");
+  rig.cli.SetProxyUsername("pu");
+  rig.cli.SetProxyPassword("pp");
+  auto script = [&] {
+    rig.socket.exchanges.push_back(Answer("407 Denied", "Proxy-Authenticate: NTLM\r\n"));
+    rig.socket.exchanges.push_back(
+        Answer("407 Denied", "Proxy-Authenticate: NTLM " + kNtlm2 + "\r\n", "", true));
+    rig.socket.exchanges.push_back(Answer("200 OK", "", "ok"));
+  };
+  script();
+  rig.cli.StartGet();
+  ASSERT_TRUE(rig.loop.RunUntilIdle());
+  EXPECT_EQ(rig.cli.StatusCode(), 200);
+  EXPECT_EQ(rig.cli.ProxyAuthNTLMState(), NtlmAuthState::kDone);
+  EXPECT_EQ(rig.cli.NtlmChallengeOf(AuthSide::kProxy).challenge, kChallenge);
+  EXPECT_TRUE(rig.cli.NtlmChallengeOf(AuthSide::kProxy).valid);
+
+  script();
+  rig.cli.StartGet();
+  ASSERT_TRUE(rig.loop.RunUntilIdle());
+  EXPECT_EQ(rig.done, 2);
+  EXPECT_EQ(rig.cli.StatusCode(), 200);
+  ASSERT_EQ(rig.socket.requests.size(), 6u);
+  // The first request of the second round goes out bare again.
+  EXPECT_EQ(rig.socket.requests[3].find("Proxy-Authorization"), std::string::npos);
+  EXPECT_NE(rig.socket.requests[4].find(NtlmGetMessage1()), std::string::npos);
+}
+
+TEST(HttpAuthStates, BasicStatesThroughRefusalAndSuccess) {
+  AuthRig rig;
+  rig.cli.SetURL("http://host/doc");
+  rig.cli.SetProxy("127.0.0.1:3128");
+  rig.cli.SetProxyUsername("pu");
+  rig.cli.SetProxyPassword("pp");
+  const std::string need_basic = "Proxy-Authenticate: Basic\r\n";
+  rig.socket.exchanges = {Answer("407 Denied", need_basic), Answer("407 Denied", need_basic)};
+  rig.cli.StartGet();
+  ASSERT_TRUE(rig.loop.RunUntilIdle());
+  EXPECT_EQ(rig.cli.StatusCode(), 407);
+  EXPECT_EQ(rig.cli.ProxyAuthBasicState(), BasicAuthState::kNone);
+  EXPECT_TRUE(rig.cli.AuthChallenges().empty());
+
+  rig.socket.exchanges = {Answer("407 Denied", need_basic), Answer("200 OK", "", "y")};
+  rig.cli.StartGet();
+  ASSERT_TRUE(rig.loop.RunUntilIdle());
+  EXPECT_EQ(rig.cli.StatusCode(), 200);
+  EXPECT_EQ(rig.cli.ProxyAuthBasicState(), BasicAuthState::kDone);
+  EXPECT_EQ(rig.done, 2);
+}
+
+// The body goes out with the third message from where the caller had put the
+// stream, however much of it earlier attempts sent.
+TEST(HttpAuthStates, NtlmPostSendsTheRestOfAPositionedStream) {
+  AuthRig rig;
+  rig.cli.SetURL("http://host/doc");
+  rig.cli.SetProxy("127.0.0.1:3128");
+  rig.cli.SetProxyUsername("pu");
+  rig.cli.SetProxyPassword("pp");
+  rig.cli.SetRequestVer("1.1");
+  HttpMemoryStream post("skip:payload");
+  post.Seek(5);
+  rig.cli.SetPostStream(&post);
+  rig.socket.exchanges = {
+      Answer("407 Denied", "Proxy-Authenticate: NTLM\r\n", "", true),
+      Answer("407 Denied", "Proxy-Authenticate: NTLM " + kNtlm2 + "\r\n", "", true),
+      Answer("200 OK", "", "done", true)};
+  rig.cli.StartPost();
+  ASSERT_TRUE(rig.loop.RunUntilIdle());
+  ASSERT_EQ(rig.socket.requests.size(), 3u);
+  EXPECT_EQ(rig.socket.connects.size(), 1u);
+  // HTTP/1.1 keeps the connection without asking: no Proxy-Connection line.
+  EXPECT_EQ(rig.socket.requests[1].find("Proxy-Connection"), std::string::npos);
+  EXPECT_NE(rig.socket.requests[1].find("Content-Length: 0\r\n"), std::string::npos);
+  const std::string& third = rig.socket.requests[2];
+  EXPECT_NE(third.find("Content-Length: 7\r\n"), std::string::npos);
+  EXPECT_EQ(third.substr(third.size() - 11), "\r\n\r\npayload");
+  EXPECT_EQ(rig.doc.Data(), "done");
+}
+
+TEST(HttpAuthChallenges, LastMatchingEntryWins) {
+  const std::vector<std::string> list = {"NTLM AAAA", "Basic realm=a", "ntlm BBBB", "Digest x"};
+  ASSERT_NE(FindAuthChallenge(list, "NTLM"), nullptr);
+  EXPECT_EQ(*FindAuthChallenge(list, "NTLM"), "ntlm BBBB");
+  EXPECT_EQ(*FindAuthChallenge(list, "Basic"), "Basic realm=a");
+  EXPECT_EQ(FindAuthChallenge(list, "Negotiate"), nullptr);
+  EXPECT_EQ(FindAuthChallenge({"NTL"}, "NTLM"), nullptr);
+  EXPECT_EQ(FindAuthChallenge({}, "Basic"), nullptr);
+}
+
+}  // namespace
+}  // namespace parlix
