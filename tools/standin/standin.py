@@ -46,6 +46,8 @@ import threading
 import time
 import urllib.parse
 
+import proxy_auth
+
 TRANSLATE_HOST = "translate.google.com"
 MAKER_HOST = "www.parlix.example"
 TRANSLATE_PATH = "/translate_t"
@@ -373,6 +375,7 @@ def form_fields(request, path):
 class Handler(socketserver.StreamRequestHandler):
     def handle(self):
         control = Control(self.server.control_path)
+        self.gate = proxy_auth.ProxyGate()
         while True:
             try:
                 request = read_request(self.rfile)
@@ -409,6 +412,13 @@ class Handler(socketserver.StreamRequestHandler):
         applies = scope == "all" or scope == role
         effective = mode if applies else {}
         summary = "%s %s %s" % (request.method, request.target, request.version)
+
+        spec = mode.get("proxy_auth")
+        if isinstance(spec, dict) and request.target.lower().startswith("http://"):
+            challenge = self.gate.check(request, spec)
+            if challenge is not None:
+                log("%s -> 407 (%s)" % (summary, challenge[0][1][:40]))
+                return self.send(407, challenge, error_page(407), {}, keep_alive)
 
         if role is None:
             log("%s -> 502 (unknown host)" % summary)

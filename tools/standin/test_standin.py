@@ -1,11 +1,13 @@
 """Tests of the stand-in servers: the proxy front with a real form body, the phrasebook, the
 maker's file, and every control mode. Everything talks to 127.0.0.1 only."""
 
+import base64
 import html
 import json
 import os
 import signal
 import socket
+import struct
 import subprocess
 import sys
 import tempfile
@@ -17,6 +19,7 @@ import urllib.parse
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 
+import proxy_auth  # noqa: E402
 import standin  # noqa: E402
 
 BODY_TAIL = "&hl=en&ie=UTF-8&oe=UTF-8"
@@ -327,6 +330,171 @@ class ModesTest(StandinTest):
             f.write("{not json")
         self.assertEqual(extract(self.post("thank you").body()), "gracias")
 
+
+
+def authenticate_message(user, lm, nt, domain="", workstation="PC", flags=0x00008205):
+    """A type 3 message laid out as the client lays it out: header, domain, user,
+    workstation, LM, NT."""
+    dom, usr, host = (t.encode("utf-16-le") for t in (domain, user, workstation))
+    offset = 64
+    fields = {}
+    for name, data in (("domain", dom), ("user", usr), ("host", host), ("lm", lm), ("nt", nt)):
+        fields[name] = struct.pack("<HHI", len(data), len(data), offset)
+        offset += len(data)
+    header = (b"NTLMSSP\x00" + struct.pack("<I", 3) + fields["lm"] + fields["nt"] + fields["domain"]
+              + fields["user"] + fields["host"] + b"\x00" * 8 + struct.pack("<I", flags))
+    return header + dom + usr + host + lm + nt
+
+
+EXAMPLE_CHALLENGE = bytes.fromhex("0123456789abcdef")
+EXAMPLE_LM = bytes.fromhex("c337cd5cbd44fc9782a667af6d427c6de67c20c2d3e77c56")
+EXAMPLE_NT = bytes.fromhex("25a98c1c31e81847466b29b2df4680f39958fb8c213a9cc6")
+
+
+class ProxyAuthPrimitivesTest(unittest.TestCase):
+    def test_md4_rfc1320_vectors(self):
+        vectors = {b"": "31d6cfe0d16ae931b73c59d7e0c089c0", b"a": "bde52cb31de33e46245e05fbdbd6fb24",
+                   b"abc": "a448017aaf21d8525fc10ae87aa6729d",
+                   b"message digest": "d9130a8164549fe818874806e1c7014b",
+                   b"abcdefghijklmnopqrstuvwxyz": "d79e1c308aa5bbcdeea8ed63df412da9",
+                   b"1234567890" * 8: "e33b4ddc9c38f2199c3e7b164fcc0536"}
+        for data, digest in vectors.items():
+            self.assertEqual(proxy_auth.md4(data).hex(), digest, data)
+
+    def test_des_known_answers(self):
+        for key, plain, cipher in (("133457799bbcdff1", "0123456789abcdef", "85e813540f0ab405"),
+                                   ("0e329232ea6d0d73", "8787878787878787", "0000000000000000"),
+                                   ("0101010101010101", "8000000000000000", "95f8a5e5dd31d900"),
+                                   ("8001010101010101", "0000000000000000", "95a8d72813daa94d")):
+            self.assertEqual(proxy_auth.des_encrypt(bytes.fromhex(key), bytes.fromhex(plain)).hex(), cipher)
+
+    def test_ntlm_responses_of_the_published_example(self):
+        self.assertEqual(proxy_auth.lm_hash("SecREt01").hex(), "ff3750bcc2b22412c2265b23734e0dac")
+        self.assertEqual(proxy_auth.nt_hash("SecREt01").hex(), "cd06ca7c7e10c99b1d33b7485a2ed808")
+        self.assertEqual(proxy_auth.lm_response("SecREt01", EXAMPLE_CHALLENGE), EXAMPLE_LM)
+        self.assertEqual(proxy_auth.nt_response("SecREt01", EXAMPLE_CHALLENGE), EXAMPLE_NT)
+        # Only ASCII letters are upper-cased for the LM hash.
+        self.assertEqual(proxy_auth.lm_hash("secret01"), proxy_auth.lm_hash("SECRET01"))
+        self.assertNotEqual(proxy_auth.lm_hash("caf\xe9"), proxy_auth.lm_hash("CAF\xc9"))
+
+    def test_verify_accepts_only_the_right_answer(self):
+        spec = {"user": "user", "password": "SecREt01"}
+        good = authenticate_message("user", EXAMPLE_LM, EXAMPLE_NT)
+        verify = proxy_auth.ProxyGate._verify
+        self.assertTrue(verify(good, EXAMPLE_CHALLENGE, spec))
+        self.assertFalse(verify(good, bytes(8), spec))
+        self.assertFalse(verify(good, EXAMPLE_CHALLENGE, dict(spec, password="other")))
+        self.assertFalse(verify(good, EXAMPLE_CHALLENGE, dict(spec, user="someone")))
+        self.assertFalse(verify(authenticate_message("user", bytes(24), EXAMPLE_NT), EXAMPLE_CHALLENGE, spec))
+        self.assertTrue(verify(authenticate_message("user", EXAMPLE_LM, EXAMPLE_NT, domain="CORP"),
+                               EXAMPLE_CHALLENGE, dict(spec, domain="corp")))
+        self.assertFalse(verify(authenticate_message("user", EXAMPLE_LM, EXAMPLE_NT, domain="ELSE"),
+                                EXAMPLE_CHALLENGE, dict(spec, domain="corp")))
+
+    def test_malformed_authenticate_messages_are_refused(self):
+        good = authenticate_message("user", EXAMPLE_LM, EXAMPLE_NT)
+        spec = {"user": "user", "password": "SecREt01"}
+        bad = [good[:63], good[:-1], b"NTLMSSP\x00" + struct.pack("<I", 1) + good[12:],
+               good[:20] + struct.pack("<HHI", 24, 24, 0xFFFFFFF0) + good[28:],
+               good[:36] + struct.pack("<HHI", 0xFFFF, 0xFFFF, 64) + good[44:]]
+        for message in bad:
+            self.assertFalse(proxy_auth.ProxyGate._verify(message, EXAMPLE_CHALLENGE, spec))
+
+    def test_challenge_message_layout(self):
+        message = proxy_auth.challenge_message(EXAMPLE_CHALLENGE, "CORP", "SRV")
+        self.assertEqual(message[:12], b"NTLMSSP\x00\x02\x00\x00\x00")
+        self.assertEqual(message[24:32], EXAMPLE_CHALLENGE)
+        length, _, offset = struct.unpack_from("<HHI", message, 12)
+        self.assertEqual(message[offset:offset + length].decode("utf-16-le"), "CORP")
+        length, _, offset = struct.unpack_from("<HHI", message, 40)
+        self.assertEqual(offset + length, len(message))
+        self.assertIn("SRV".encode("utf-16-le"), message[offset:])
+
+
+class ProxyAuthTest(StandinTest):
+    TARGET = "http://www.parlix.example/desk/service.txt"
+
+    def request(self, auth=None, keep_alive=True):
+        lines = ["GET %s HTTP/1.0" % self.TARGET, "Host: www.parlix.example"]
+        if keep_alive:
+            lines.append("Proxy-Connection: Keep-alive")
+        if auth:
+            lines.append("Proxy-Authorization: " + auth)
+        return ("\r\n".join(lines) + "\r\n\r\n").encode("latin-1")
+
+    def converse(self, sock, request):
+        """Sends one request on an open connection and reads one whole answer."""
+        sock.sendall(request)
+        data = b""
+        while b"\r\n\r\n" not in data:
+            piece = sock.recv(65536)
+            if not piece:
+                break
+            data += piece
+        response = Response(data)
+        length = int(response.headers.get("content-length", "0"))
+        while len(response.rest) < length:
+            piece = sock.recv(65536)
+            if not piece:
+                break
+            response.rest += piece
+        return response
+
+    def test_basic(self):
+        source = os.path.join(self.dir.name, "service.txt")
+        with open(source, "wb") as f:
+            f.write(b"[Service]\r\n")
+        self.set_mode(service_file=source, proxy_auth={"scheme": "basic", "user": "al", "password": "s:e cret"})
+        r = Response(self.exchange(self.request(keep_alive=False)))
+        self.assertEqual(r.status, 407)
+        self.assertTrue(r.headers["proxy-authenticate"].startswith("Basic realm="))
+        wrong = "Basic " + base64.b64encode(b"al:secret").decode()
+        self.assertEqual(Response(self.exchange(self.request(wrong, keep_alive=False))).status, 407)
+        right = "Basic " + base64.b64encode(b"al:s:e cret").decode()
+        r = Response(self.exchange(self.request(right, keep_alive=False)))
+        self.assertEqual(r.status, 200)
+        self.assertEqual(r.body(), b"[Service]\r\n")
+        # Origin-form requests reach the server itself, not the proxy: never gated.
+        self.assertEqual(self.get("/desk/service.txt", host="127.0.0.1").status, 200)
+
+    def ntlm_round(self, sock, user, password):
+        first = self.converse(sock, self.request())
+        self.assertEqual(first.status, 407)
+        self.assertEqual(first.headers["proxy-authenticate"], "NTLM")
+        negotiate = b"NTLMSSP\x00" + struct.pack("<II", 1, 0x8207) + bytes(16)
+        second = self.converse(sock, self.request("NTLM " + base64.b64encode(negotiate).decode()))
+        self.assertEqual(second.status, 407)
+        self.assertEqual(second.headers["connection"], "keep-alive")
+        scheme, _, token = second.headers["proxy-authenticate"].partition(" ")
+        self.assertEqual(scheme, "NTLM")
+        challenge = base64.b64decode(token)[24:32]
+        answer = authenticate_message(user, proxy_auth.lm_response(password, challenge),
+                                      proxy_auth.nt_response(password, challenge))
+        return self.converse(sock, self.request("NTLM " + base64.b64encode(answer).decode()))
+
+    def test_ntlm_on_one_connection(self):
+        self.set_mode(proxy_auth={"scheme": "ntlm", "user": "pu", "password": "pp", "domain": "CORP"})
+        with socket.create_connection(("127.0.0.1", self.server.port), timeout=10) as s:
+            self.assertEqual(self.ntlm_round(s, "pu", "wrong").status, 407)
+            third = self.ntlm_round(s, "PU", "pp")
+            self.assertEqual(third.status, 404)  # past the proxy: no service file named
+            # The connection stays authenticated.
+            self.assertEqual(self.converse(s, self.request()).status, 404)
+        # A new connection must authenticate again.
+        self.assertEqual(Response(self.exchange(self.request(keep_alive=False))).status, 407)
+
+    def test_ntlm_answer_on_another_connection_is_refused(self):
+        self.set_mode(proxy_auth={"scheme": "ntlm", "user": "pu", "password": "pp"})
+        negotiate = b"NTLMSSP\x00" + struct.pack("<II", 1, 0x8207) + bytes(16)
+        with socket.create_connection(("127.0.0.1", self.server.port), timeout=10) as s:
+            second = self.converse(s, self.request("NTLM " + base64.b64encode(negotiate).decode()))
+        challenge = base64.b64decode(second.headers["proxy-authenticate"][5:])[24:32]
+        answer = authenticate_message("pu", proxy_auth.lm_response("pp", challenge),
+                                      proxy_auth.nt_response("pp", challenge))
+        r = Response(self.exchange(self.request("NTLM " + base64.b64encode(answer).decode(), keep_alive=False)))
+        self.assertEqual(r.status, 407)
+        garbage = Response(self.exchange(self.request("NTLM !!!", keep_alive=False)))
+        self.assertEqual(garbage.status, 407)
 
 class LauncherTest(unittest.TestCase):
     def test_serve_writes_the_port_and_stops_on_sigterm(self):
