@@ -90,6 +90,8 @@ void TMainForm::CreateComponents() {
                                            ES_WANTRETURN | ES_NOHIDESEL,
                           2, 2, 246, 113, center, nullptr, instance, nullptr);
   SendMessageA(memo_, WM_SETFONT, reinterpret_cast<WPARAM>(GetSharedFont("Tahoma", 11)), FALSE);
+  // No length limit: a dropped file or a pasted text is taken in whole.
+  SendMessageA(memo_, EM_SETLIMITTEXT, 0, 0);
   memo_brush_ = CreateSolidBrush(kMemoColor);
   SetWindowSubclass(memo_, MemoSubclassProc, kMemoSubclassId, reinterpret_cast<DWORD_PTR>(this));
 
