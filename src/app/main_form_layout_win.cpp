@@ -120,7 +120,10 @@ void TMainForm::CreateComponents() {
   languages_bt_->SetColor(kFormColor);
   languages_bt_->SetHandCursor(true);
   languages_bt_->SetImages(LoadButtonImages(TButtonImage::kLanguages), 2);
-  languages_bt_->OnClick = [this] { PostMessageA(hwnd_, WM_SHOW_LANGUAGE_WINDOW, 0, 0); };
+  languages_bt_->OnClick = [this] {
+    TApplication::Instance().ProcessMessages();
+    PostMessageA(hwnd_, WM_SHOW_LANGUAGE_WINDOW, 0, 0);
+  };
 
   lang_paint_ = std::make_unique<TControl>(TControlKind::kPaintBox, center, 44, 124, 130, 17);
   lang_paint_->SetColor(kFormColor);
