@@ -8,6 +8,7 @@
 #include "config/about_form_win.h"
 #include "config/web_page_win.h"
 #include "translate/code_cript.h"
+#include "translate/lang_form_win.h"
 #include "translate/language_pairs.h"
 #include "translate/literals.h"
 #include "app/main_form_art_win.h"
@@ -290,6 +291,7 @@ void TMainForm::TopPanelMouseDown(int button) {
 void TMainForm::SelectPair(int index) {
   if (!IsValidPair(index)) return;
   CurrentPair = index;
+  if (TLangForm* languages = TLangForm::Current()) languages->CheckPairButton(index);
   lang_paint_->Invalidate();
 }
 

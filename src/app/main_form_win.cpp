@@ -14,6 +14,7 @@
 #include "platform/profile_file_win.h"
 #include "platform/shell_win.h"
 #include "translate/code_cript.h"
+#include "translate/lang_form_win.h"
 #include "translate/literals.h"
 #include "translate/trans_form_win.h"
 #include "translate/trans_thread_win.h"
@@ -166,6 +167,8 @@ void TMainForm::FormCloseQuery() {
 }
 
 void TMainForm::FormDestroy() {
+  // Its close callback reaches into this window's buttons: close it while they exist.
+  if (TLangForm* languages = TLangForm::Current()) DestroyWindow(languages->Handle());
   KillTimer(hwnd_, kTrayTimerId);
   TApplication::Instance().OnMessage = nullptr;
   ChangeClipboardChain(hwnd_, NextClipboardViewer);
@@ -215,7 +218,21 @@ void TMainForm::SetTrayIconFrame(int frame) {
 // Bodies arrive with the features that own these messages.
 void TMainForm::StartServiceCheck() {}
 void TMainForm::ApplyServiceFile() {}
-void TMainForm::ShowLanguageWindow() {}
+
+void TMainForm::ShowLanguageWindow() {
+  if (OpenWindowFlags.LanguagesOpen) return;
+  TLangFormEvents events;
+  events.OnPairChosen = [this](int pair) {
+    CurrentPair = pair;
+    lang_paint_->Invalidate();
+  };
+  events.OnClosed = [this] {
+    if (languages_bt_ != nullptr && languages_bt_->Handle() != nullptr) languages_bt_->SetEnabled(true);
+  };
+  // The language button's place inside the centre panel: the window opens just above it.
+  if (TLangForm::Open(hwnd_, POINT{11, 122}, CurrentPair, std::move(events)) != nullptr)
+    languages_bt_->SetEnabled(false);
+}
 
 void TMainForm::ShowMainWindow() {
   if (!InTray()) tray_vis_->BringOwnerToFront(true, false, false);
