@@ -12,6 +12,7 @@
 #include "config/web_page_win.h"
 #include "support/driver_win.h"
 #include "translate/code_cript.h"
+#include "translate/lang_form_win.h"
 #include "translate/literals.h"
 
 namespace parlix {
@@ -132,6 +133,28 @@ TEST_F(MainFormTest, FunctionKeysSelectPairsWithoutCtrl) {
   EXPECT_EQ(form_->CurrentPair, 11);
   SendKey(memo_, VK_F1, false);
   EXPECT_EQ(form_->CurrentPair, 0);
+}
+
+TEST_F(MainFormTest, LanguageWindowFollowsTheFunctionKeysAndGivesTheButtonBack) {
+  HWND languages_bt = FindChild(form_->Handle(), "TParlixControl", std::string("Select language"));
+  ASSERT_NE(languages_bt, nullptr);
+  SendKey(memo_, VK_F6, false);  // pair 5
+  SendMessageA(form_->Handle(), WM_USER + 3, 0, 0);
+  ASSERT_NE(TLangForm::Current(), nullptr);
+  EXPECT_TRUE(OpenWindowFlags.LanguagesOpen);
+  EXPECT_EQ(TLangForm::Current()->CheckedPair(), 5);
+  EXPECT_FALSE(IsWindowEnabled(languages_bt));
+  // A second request while it is open makes no second window.
+  SendMessageA(form_->Handle(), WM_USER + 3, 0, 0);
+  SetFocus(memo_);
+  SendKey(memo_, VK_F7, false);
+  EXPECT_EQ(form_->CurrentPair, 6);
+  if (TLangForm::Current() != nullptr) {
+    EXPECT_EQ(TLangForm::Current()->CheckedPair(), 6);
+    TLangForm::Current()->Close();
+  }
+  ASSERT_TRUE(WaitUntil([] { return !OpenWindowFlags.LanguagesOpen; }));
+  EXPECT_TRUE(IsWindowEnabled(languages_bt));
 }
 
 TEST_F(MainFormTest, ClosedVersionShowsTheMessageAndOpensTheHomePageEveryTime) {
@@ -280,11 +303,12 @@ TEST_F(MainFormTest, DoubleClickPastesFromTheClipboardAndSelectsAll) {
 
 TEST_F(MainFormTest, DoubleClickWithoutClipboardTextChangesOnlyTheHint) {
   test::EmptyClipboardNow();
+  const std::string hint_before = form_->MemoHint();
   SendMessageA(memo_, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(5, 5));
   EXPECT_EQ(WindowText(memo_), "");
   EXPECT_FALSE(IsWindowEnabled(translate_bt_));
-  // No clipboard text and no text: the hint is left as it was (none yet).
-  EXPECT_EQ(form_->MemoHint(), "");
+  // No clipboard text and no text: the hint is left as it was.
+  EXPECT_EQ(form_->MemoHint(), hint_before);
 }
 
 TEST_F(MainFormTest, TrayIconAlternatesWhileTranslatingAndEndsOnFrameZero) {
