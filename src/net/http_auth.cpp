@@ -38,9 +38,27 @@ const std::string* FindAuthChallenge(const std::vector<std::string>& challenges,
 }
 
 bool HttpAuthClient::AuthCheckOnReady() {
-  if ((Options() & httpoNoNTLMAuth) == 0 && CheckNtlm()) return true;
-  if ((Options() & httpoNoBasicAuth) == 0 && CheckBasic()) return true;
-  return false;
+  if (attempts_ >= kMaxAuthAttempts) {
+    GiveUp();
+    return false;
+  }
+  const bool started = ((Options() & httpoNoNTLMAuth) == 0 && CheckNtlm()) ||
+                       ((Options() & httpoNoBasicAuth) == 0 && CheckBasic());
+  attempts_ = started ? attempts_ + 1 : 0;
+  return started;
+}
+
+// Exchanges left half-way are dropped, so the next request starts without them;
+// finished ones stay, as a kept connection is still authenticated.
+void HttpAuthClient::GiveUp() {
+  attempts_ = 0;
+  ClearAuthChallenges();
+  for (NtlmAuthState& state : ntlm_state_) {
+    if (state != NtlmAuthState::kDone) state = NtlmAuthState::kNone;
+  }
+  for (BasicAuthState& state : basic_state_) {
+    if (state != BasicAuthState::kDone) state = BasicAuthState::kNone;
+  }
 }
 
 bool HttpAuthClient::Challenged(AuthSide side) const {

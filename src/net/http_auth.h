@@ -19,6 +19,11 @@ enum class AuthSide : uint8_t { kServer, kProxy };
 
 class HttpAuthClient : public HttpClientCore {
  public:
+  // New attempts one request may make. The normal worst case is four (NTLM to the
+  // proxy, then to the server); peers that keep alternating 401 and 407 would
+  // otherwise restart the exchanges without end.
+  static constexpr int kMaxAuthAttempts = 6;
+
   NtlmAuthState AuthNTLMState() const { return ntlm_state_[kServerIx]; }
   NtlmAuthState ProxyAuthNTLMState() const { return ntlm_state_[kProxyIx]; }
   BasicAuthState AuthBasicState() const { return basic_state_[kServerIx]; }
@@ -47,6 +52,7 @@ class HttpAuthClient : public HttpClientCore {
                         kProxyBasic, kProxyNtlm3 };
   LineKind ChooseLine() const;
 
+  void GiveUp();
   bool CheckNtlm();
   bool CheckBasic();
   bool NtlmStep(AuthSide side);
@@ -62,6 +68,7 @@ class HttpAuthClient : public HttpClientCore {
   AuthSide ntlm_side_ = AuthSide::kServer;
   AuthSide basic_side_ = AuthSide::kServer;
   NtlmChallengeInfo ntlm_info_[2];
+  int attempts_ = 0;  // new attempts of the request in progress
 };
 
 // The last challenge whose first characters are `scheme` (ASCII case ignored), or

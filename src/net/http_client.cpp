@@ -61,6 +61,7 @@ void HttpClientCore::StartRequest(THttpRequest kind) {
   }
   request_type_ = kind;
   ++generation_;
+  login_pending_ = false;
   ever_started_ = true;
   relocation_count_ = 0;
   ResetRequestState(false, false);
@@ -125,7 +126,16 @@ void HttpClientCore::ComputeTarget() {
 
 // The connection step: reuse the open connection when it goes to the same place,
 // otherwise look the host up (the socket connects when the lookup is done).
+// A new attempt or a relocation restarts the connection step from the message loop.
+// Until it runs, a close of the old connection (a server that answered and hung up)
+// belongs to no attempt: it must not end the request that is about to go on.
+void HttpClientCore::PostLogin() {
+  login_pending_ = true;
+  poster_->PostClientMessage(kHttpMsgLogin, generation_, 0);
+}
+
 void HttpClientCore::Login() {
+  login_pending_ = false;
   close_handled_ = false;
   close_to_relocation_ = false;
   connect_error_seen_ = false;
@@ -672,6 +682,10 @@ void HttpClientCore::CloseHandler(uint16_t error) {
   proxy_connected_ = false;
   connect_pending_ = false;
   sending_body_ = false;
+  if (login_pending_ && state_ == ClientState::kNotConnected) {
+    Raise(OnSessionClosed, *this);
+    return;
+  }
   const bool following = relocation_pending_ && state_ != ClientState::kAborting;
 
   if (inside_header_) {
@@ -730,7 +744,7 @@ void HttpClientCore::ProceedRelocation() {
   doc_name_ = HttpDocName(target_.request_path);
   if (request_type_ == httpPOST) request_type_ = httpGET;
   SetState(ClientState::kNotConnected);
-  poster_->PostClientMessage(kHttpMsgLogin, generation_, 0);
+  PostLogin();
 }
 
 void HttpClientCore::RelocationAfterClose(uint16_t /*error*/) {
@@ -748,7 +762,7 @@ void HttpClientCore::RelocationAfterClose(uint16_t /*error*/) {
   if (!proxy_.empty()) target_.conn_port = proxy_conn_port_;
   receive_len_ = 0;
   SetState(ClientState::kNotConnected);
-  poster_->PostClientMessage(kHttpMsgLogin, generation_, 0);
+  PostLogin();
 }
 
 void HttpClientCore::RewindStreams() {
@@ -766,7 +780,7 @@ void HttpClientCore::StartNewAttempt() {
   receive_len_ = 0;
   ResetRequestState(true, true);
   SetState(ClientState::kNotConnected);
-  poster_->PostClientMessage(kHttpMsgLogin, generation_, 0);
+  PostLogin();
 }
 
 // A protocol fault of the answer (or a document that cannot be stored): the

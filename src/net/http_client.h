@@ -256,6 +256,7 @@ class HttpClientCore {
   void ResetRequestState(bool keep_location, bool keep_doc_name);
   void ComputeTarget();
   void Login();
+  void PostLogin();
   void Connected(uint16_t error);
   void SendRequest();
   std::vector<std::string> BuildHeaderLines(const std::string& method);
@@ -354,6 +355,7 @@ class HttpClientCore {
   bool close_to_relocation_ = false;
   bool ignore_socket_close_ = false;
   bool ever_started_ = false;
+  bool login_pending_ = false;  // a restart of the connection step is posted
   // Requests are numbered so that a posted message of an earlier one can never
   // end or restart a later one.
   uintptr_t generation_ = 0;

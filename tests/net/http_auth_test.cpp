@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "net/http_fake_socket.h"
 #include "net/mime_util.h"
 #include "net/ntlm.h"
@@ -460,6 +462,121 @@ TEST(HttpAuthChallenges, LastMatchingEntryWins) {
   EXPECT_EQ(FindAuthChallenge(list, "Negotiate"), nullptr);
   EXPECT_EQ(FindAuthChallenge({"NTL"}, "NTLM"), nullptr);
   EXPECT_EQ(FindAuthChallenge({}, "Basic"), nullptr);
+}
+
+}  // namespace
+}  // namespace parlix
+
+namespace parlix {
+namespace {
+
+// Whatever mix of challenges, refusals and successes the peers send, with
+// credentials for both sides, every request ends exactly once (also when a peer
+// hangs up between attempts) and the attempts stay few: no mix of exchanges can
+// keep a request going round for ever.
+TEST(HttpAuthFuzz, RandomChallengeSequencesAlwaysEnd) {
+  const std::string ntlm2 = "NTLM " + kNtlm2;
+  const std::vector<std::pair<std::string, std::string>> answers = {
+      {"407 P", "Proxy-Authenticate: NTLM\r\n"},
+      {"407 P", "Proxy-Authenticate: " + ntlm2 + "\r\n"},
+      {"407 P", "Proxy-Authenticate: NTLM !!garbage\r\n"},
+      {"407 P", "Proxy-Authenticate: Basic\r\n"},
+      {"407 P", "Proxy-Authenticate: Basic\r\nProxy-Authenticate: " + ntlm2 + "\r\n"},
+      {"407 P", ""},
+      {"401 S", "WWW-Authenticate: NTLM\r\n"},
+      {"401 S", "WWW-Authenticate: " + ntlm2 + "\r\n"},
+      {"401 S", "WWW-Authenticate: Basic\r\n"},
+      {"200 OK", ""},
+  };
+  std::mt19937 rng(20261208);
+  for (int round = 0; round < 300; ++round) {
+    SCOPED_TRACE(round);
+    AuthRig rig;
+    rig.socket.close_unscripted = true;
+    for (int i = 0; i < 12; ++i) {
+      const auto& a = answers[rng() % answers.size()];
+      rig.socket.exchanges.push_back(Answer(a.first, a.second, "", rng() % 2 == 0));
+    }
+    rig.cli.SetURL("http://host/doc");
+    if (rng() % 2 == 0) rig.cli.SetProxy("127.0.0.1:3128");
+    rig.cli.SetUsername("su");
+    rig.cli.SetPassword("sp");
+    rig.cli.SetProxyUsername("pu");
+    rig.cli.SetProxyPassword("pp");
+    if (rng() % 2 == 0) rig.cli.SetRequestVer("1.1");
+    HttpMemoryStream post("payload");
+    rig.cli.SetPostStream(&post);
+    rig.cli.StartPost();
+    ASSERT_TRUE(rig.loop.RunUntilIdle());
+    EXPECT_EQ(rig.done, 1);
+    EXPECT_EQ(rig.cli.State(), ClientState::kReady);
+    EXPECT_LE(rig.socket.requests.size(), 1u + HttpAuthClient::kMaxAuthAttempts);
+  }
+}
+
+}  // namespace
+}  // namespace parlix
+
+namespace parlix {
+namespace {
+
+// An HTTP/1.1 answer keeps the connection by default, yet servers often hang up
+// after a 401 or 407. That close lands between the answer and the new attempt: it
+// must neither end the request nor be mistaken for the new attempt's failure.
+TEST(HttpAuthStates, PeerHangingUpBetweenAttempts) {
+  AuthRig rig;
+  int closed = 0;
+  rig.cli.OnSessionClosed = [&](HttpClientCore&) { ++closed; };
+  rig.cli.SetRequestVer("1.1");
+  rig.cli.SetURL("http://host/doc");
+  rig.cli.SetProxy("127.0.0.1:3128");
+  rig.cli.SetProxyUsername("pu");
+  rig.cli.SetProxyPassword("pp");
+  FakeExchange refused;
+  refused.reply =
+      "HTTP/1.1 407 P\r\nProxy-Authenticate: Basic\r\nContent-Length: 3\r\n\r\nno!";
+  refused.close_after = true;
+  rig.socket.exchanges = {refused, Answer("200 OK", "", "yes")};
+  rig.cli.StartGet();
+  ASSERT_TRUE(rig.loop.RunUntilIdle());
+  EXPECT_EQ(rig.done, 1);
+  EXPECT_EQ(rig.err, 0);
+  EXPECT_EQ(rig.cli.StatusCode(), 200);
+  EXPECT_EQ(rig.doc.Data(), "yes");
+  EXPECT_EQ(rig.socket.requests.size(), 2u);
+  EXPECT_EQ(rig.socket.connects.size(), 2u);
+  EXPECT_EQ(closed, 2);
+}
+
+// Peers that keep alternating server and proxy challenges restart the exchanges;
+// the request ends after kMaxAuthAttempts new attempts, and the next request
+// starts clean.
+TEST(HttpAuthStates, AlternatingChallengesAreCapped) {
+  AuthRig rig;
+  rig.cli.SetURL("http://host/doc");
+  rig.cli.SetUsername("su");
+  rig.cli.SetPassword("sp");
+  rig.cli.SetProxyUsername("pu");
+  rig.cli.SetProxyPassword("pp");
+  for (int i = 0; i < 15; ++i) {
+    rig.socket.exchanges.push_back(
+        Answer("401 S", "WWW-Authenticate: NTLM " + kNtlm2 + "\r\n", "", true));
+    rig.socket.exchanges.push_back(
+        Answer("407 P", "Proxy-Authenticate: NTLM " + kNtlm2 + "\r\n", "", true));
+  }
+  rig.cli.StartGet();
+  ASSERT_TRUE(rig.loop.RunUntilIdle());
+  EXPECT_EQ(rig.done, 1);
+  EXPECT_GE(rig.cli.StatusCode(), 401);
+  EXPECT_LE(rig.socket.requests.size(), 1u + HttpAuthClient::kMaxAuthAttempts);
+
+  rig.socket.exchanges = {Answer("200 OK", "", "fresh")};
+  rig.doc.SetSize(0);
+  rig.cli.StartGet();
+  ASSERT_TRUE(rig.loop.RunUntilIdle());
+  EXPECT_EQ(rig.done, 2);
+  EXPECT_EQ(rig.cli.StatusCode(), 200);
+  EXPECT_EQ(rig.socket.requests.back().find("Authorization"), std::string::npos);
 }
 
 }  // namespace
