@@ -60,11 +60,12 @@ void TTransThread::ConfigureClient(THttpCli& client) {
   client.SetPostStream(post_stream_.get());
   client.OnDocBegin = [this](HttpClientCore& sender) { HttpDocBegin(static_cast<THttpCli&>(sender)); };
   client.OnDocEnd = [this](HttpClientCore& sender) { HttpDocEnd(static_cast<THttpCli&>(sender)); };
-  client.OnSessionClosed = [this](HttpClientCore&) { Running = false; };
+  // Only the end of the request stops the wait: a proxy asking for credentials
+  // closes the session after its 407, and the client then goes on with a new
+  // attempt. A request can also end without its session closing (a lookup that
+  // never started, a kept-alive answer).
   client.OnRequestDone = [this](HttpClientCore& sender, THttpRequest, uint16_t error) {
     HttpRequestDone(static_cast<THttpCli&>(sender), error);
-    // A request can end without its session closing (a lookup that never started, a
-    // kept-alive answer); waiting for the close would then never end.
     Running = false;
   };
 }
@@ -78,10 +79,10 @@ void TTransThread::HttpDocBegin(THttpCli& client) {
   client.SetDocStream(doc_stream_.get());
 }
 
+// The body stays with the client until the request is done: a refused answer
+// (a proxy's 407) ends its document too, and the next attempt posts the body again.
 void TTransThread::HttpDocEnd(THttpCli& client) {
-  client.SetPostStream(nullptr);
   client.SetDocStream(nullptr);
-  post_stream_.reset();
   doc_stream_.reset();
 }
 

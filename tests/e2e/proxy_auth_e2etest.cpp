@@ -1,0 +1,80 @@
+// The whole program through a proxy that demands credentials: the proxy settings'
+// user name and password reach the translation worker's client, which answers the
+// stand-in proxy's Basic or NTLM challenge, and the translation arrives.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "support/driver_win.h"
+
+namespace parlix::test {
+namespace {
+
+constexpr char kSample[] = "Hello, good morning. Thank you!";
+constexpr char kSampleSpanish[] = "Hola, buenos d\xED" "as. Gracias!";
+
+void WriteSettingsWithProxyCredentials(int port, const std::string& user, const std::string& password) {
+  const std::string folder = AppDataFolder() + "ParlixSoft";
+  CreateDirectoryA(folder.c_str(), nullptr);
+  CreateDirectoryA((folder + "\\Parlix").c_str(), nullptr);
+  SetFileAttributesA(SettingsFilePath().c_str(), FILE_ATTRIBUTE_NORMAL);
+  WriteFileBytes(SettingsFilePath(),
+                 "[Parlix]\r\nVersion=025000\r\nGUID={11111111-2222-3333-4444-555555555555}\r\n"
+                 "[Language]\r\nLast=1\r\n"
+                 "[Proxy]\r\nAutodetect=0\r\nEnabled=1\r\nAddress=127.0.0.1\r\nPort=" +
+                     std::to_string(port) + "\r\nAuthenticate=1\r\nUsername=" + user +
+                     "\r\nPassword=" + password +
+                     "\r\n[Miscellaneous]\r\nOntop=0\r\nMonitorClp=0\r\n[Popups]\r\nDateShown=\r\n");
+}
+
+class ProxyCredentials : public ::testing::TestWithParam<const char*> {
+ protected:
+  void SetUp() override {
+    standins_ = Standins();
+    ASSERT_TRUE(standins_.Running()) << "run through tools/with-standins";
+  }
+  void TearDown() override {
+    if (program_ && program_->Running()) {
+      for (int i = 0; i < 5; ++i)
+        if (HWND box = program_->FindMessageBox()) PressButton(box, IDOK);
+      PostMessageA(main_, WM_USER + 7, 0, 0);
+      for (int i = 0; i < 50 && program_->Running(); ++i) {
+        if (HWND box = program_->FindMessageBox()) PressButton(box, IDOK);
+        Sleep(100);
+      }
+    }
+    program_.reset();
+    standins_.SetControl("{}");
+  }
+
+  HWND ResultMemo() const {
+    HWND result = program_->FindTopWindow("TTransForm");
+    return result != nullptr ? FindChild(result, "Edit") : nullptr;
+  }
+
+  TStandins standins_;
+  std::unique_ptr<TProgram> program_;
+  HWND main_ = nullptr;
+};
+
+TEST_P(ProxyCredentials, TranslationPassesTheProxy) {
+  const std::string scheme = GetParam();
+  ASSERT_TRUE(standins_.SetControl(R"({"proxy_auth": {"scheme": ")" + scheme +
+                                   R"(", "user": "desk", "password": "Tr4nsl8!", "domain": "CORP"}})"));
+  WriteSettingsWithProxyCredentials(standins_.port, "desk", "Tr4nsl8!");
+  program_ = std::make_unique<TProgram>();
+  main_ = program_->WaitForTopWindow("TMainForm");
+  ASSERT_NE(main_, nullptr);
+  HWND memo = FindChild(main_, "Edit");
+  ASSERT_NE(memo, nullptr);
+  SendMessageA(memo, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(kSample));
+  PostMessageA(main_, WM_USER + 4, 0, 0);
+  ASSERT_TRUE(WaitUntil([&] { return ResultMemo() != nullptr && WindowText(ResultMemo()) == kSampleSpanish; }, 30s))
+      << (ResultMemo() ? WindowText(ResultMemo()) : "no result window");
+  EXPECT_EQ(program_->FindMessageBox(), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(Schemes, ProxyCredentials, ::testing::Values("basic", "ntlm"));
+
+}  // namespace
+}  // namespace parlix::test
