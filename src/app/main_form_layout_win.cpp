@@ -90,6 +90,8 @@ void TMainForm::CreateComponents() {
                                            ES_WANTRETURN | ES_NOHIDESEL,
                           2, 2, 246, 113, center, nullptr, instance, nullptr);
   SendMessageA(memo_, WM_SETFONT, reinterpret_cast<WPARAM>(GetSharedFont("Tahoma", 11)), FALSE);
+  // No length limit: a dropped file or a pasted text is taken in whole.
+  SendMessageA(memo_, EM_SETLIMITTEXT, 0, 0);
   memo_brush_ = CreateSolidBrush(kMemoColor);
   SetWindowSubclass(memo_, MemoSubclassProc, kMemoSubclassId, reinterpret_cast<DWORD_PTR>(this));
 
@@ -118,7 +120,10 @@ void TMainForm::CreateComponents() {
   languages_bt_->SetColor(kFormColor);
   languages_bt_->SetHandCursor(true);
   languages_bt_->SetImages(LoadButtonImages(TButtonImage::kLanguages), 2);
-  languages_bt_->OnClick = [this] { PostMessageA(hwnd_, WM_SHOW_LANGUAGE_WINDOW, 0, 0); };
+  languages_bt_->OnClick = [this] {
+    TApplication::Instance().ProcessMessages();
+    PostMessageA(hwnd_, WM_SHOW_LANGUAGE_WINDOW, 0, 0);
+  };
 
   lang_paint_ = std::make_unique<TControl>(TControlKind::kPaintBox, center, 44, 124, 130, 17);
   lang_paint_->SetColor(kFormColor);

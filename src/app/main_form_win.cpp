@@ -237,8 +237,47 @@ void TMainForm::ChangeClipboardChainLink(HWND removed, HWND next) {
                  reinterpret_cast<LPARAM>(next));
 }
 
-void TMainForm::ForwardClipboardChange() {
+namespace {
+
+// One of the program's windows is the system's active window.
+bool ApplicationIsActive() {
+  DWORD pid = 0;
+  HWND foreground = GetForegroundWindow();
+  if (foreground == nullptr) return false;
+  GetWindowThreadProcessId(foreground, &pid);
+  return pid == GetCurrentProcessId();
+}
+
+}  // namespace
+
+void TMainForm::ClipboardChanged() {
+  if (monitor_clp_checked_ && IsClipboardFormatAvailable(CF_TEXT)) {
+    // A copy made inside the program, or during a translation, starts nothing.
+    if (!Translating && !ApplicationIsActive()) {
+      SetWindowTextA(memo_, "");
+      SendMessageA(memo_, WM_PASTE, 0, 0);
+      PostMessageA(hwnd_, WM_START_TRANSLATION, 0, 0);
+    }
+  } else {
+    UpdateMemoHint();
+  }
   if (NextClipboardViewer != nullptr) SendMessageA(NextClipboardViewer, WM_DRAWCLIPBOARD, 0, 0);
+}
+
+void TMainForm::FormDropFiles(HDROP drop) {
+  struct FinishDrop {
+    HDROP drop;
+    ~FinishDrop() { DragFinish(drop); }
+  } finish{drop};
+  if (Translating) return;
+  HCURSOR previous = SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)));
+  SetWindowTextA(memo_, "");
+  if (DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0) > 0) {
+    char name[256] = {};
+    if (DragQueryFileA(drop, 0, name, 255) > 0) LoadMemoFromFile(name);
+  }
+  SetCursor(previous);
+  SetForegroundWindow(hwnd_);
 }
 
 void TMainForm::HandleDestroyed() { PostQuitMessage(0); }
@@ -288,7 +327,10 @@ LRESULT TMainForm::WndProc(UINT msg, WPARAM wparam, LPARAM lparam) {
       ChangeClipboardChainLink(reinterpret_cast<HWND>(wparam), reinterpret_cast<HWND>(lparam));
       return 0;
     case WM_DRAWCLIPBOARD:
-      ForwardClipboardChange();
+      ClipboardChanged();
+      return 0;
+    case WM_DROPFILES:
+      FormDropFiles(reinterpret_cast<HDROP>(wparam));
       return 0;
     case WM_START_SERVICE_CHECK: StartServiceCheck(); return 0;
     case WM_APPLY_SERVICE_FILE: ApplyServiceFile(); return 0;

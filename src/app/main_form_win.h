@@ -165,7 +165,8 @@ class TMainForm : public TWindow {
   void LoadMemoFromFile(const std::string& path);
   void PlaceAboveTaskbar();
   void ChangeClipboardChainLink(HWND removed, HWND next);
-  void ForwardClipboardChange();
+  void ClipboardChanged();
+  void FormDropFiles(HDROP drop);
   bool ExtractAndShow(const std::string& answer);
   void ShowResult(const std::string& text);
 

@@ -64,6 +64,7 @@ void TTransForm::CreateComponents() {
                                            ES_WANTRETURN | ES_NOHIDESEL,
                           2, 2, 246, 146, center_panel_->Handle(), nullptr, GetModuleHandleA(nullptr), nullptr);
   SendMessageA(memo_, WM_SETFONT, reinterpret_cast<WPARAM>(GetSharedFont("Tahoma", 11)), FALSE);
+  SendMessageA(memo_, EM_SETLIMITTEXT, 0, 0);
   memo_brush_ = CreateSolidBrush(kMemoColor);
   SetWindowSubclass(memo_, ResultMemoProc, kMemoSubclassId, reinterpret_cast<DWORD_PTR>(this));
 
