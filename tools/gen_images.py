@@ -483,6 +483,18 @@ MENU_IMAGES = [
 ]
 
 
+def about_picture(size=128):
+    """The about window's large picture: the tray's two bubbles, drawn big, on MAGENTA."""
+    out = Canvas(size, size)
+    for y, row in enumerate(two_bubbles(size, PALE, BLUE, ORANGE)):
+        for x, (r, g, b, a) in enumerate(row):
+            if a:
+                out.px[y][x] = (r, g, b)
+    # the bottom-left pixel names the transparent colour
+    out.px[size - 1][0] = MAGENTA
+    return out
+
+
 def with_disabled(c):
     return strip([c, greyed(c)])
 
@@ -501,6 +513,7 @@ def main():
     write_canvas("translate_bt.bmp", with_disabled(button_translate()))
     write_canvas("minimize_bt.bmp", button_minimize())
     write_canvas("menu_images.bmp", strip([make() for make in MENU_IMAGES]))
+    write_canvas("about_picture.bmp", about_picture())
 
 
 if __name__ == "__main__":

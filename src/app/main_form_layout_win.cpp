@@ -158,7 +158,10 @@ void TMainForm::CreateComponents() {
   donate_bt_->SetFont("Arial", 10);
   donate_bt_->SetFontColor(0x4B4B4B);
   donate_bt_->SetHandCursor(true);
-  donate_bt_->OnClick = [] { OpenWebPage(ServiceInfo.DonateUrl); };
+  donate_bt_->OnClick = [] {
+    TApplication::Instance().ProcessMessages();
+    OpenDonationPage();
+  };
 
   // The frame lies behind the language row it frames (where a new child lands in the
   // stacking order differs between systems, so say it once all are made).

@@ -1,29 +1,146 @@
 #include "config/web_page_win.h"
 
-#include <windows.h>
 #include <shellapi.h>
 
 #include <utility>
+#include <vector>
+
+#include "app/globals.h"
+#include "platform/handles_win.h"
 
 namespace parlix {
 
 namespace {
 
-void OpenWithShell(const std::string& address) {
-  ShellExecuteA(nullptr, "open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+constexpr DWORD kExpandBufferSize = 1024;
+
+HKEY RootKey(TRegistryRoot root) {
+  return root == TRegistryRoot::kCurrentUser ? HKEY_CURRENT_USER : HKEY_CLASSES_ROOT;
 }
 
-TOpenWebPageHandler& Handler() {
-  static TOpenWebPageHandler handler = OpenWithShell;
+UniqueRegKey OpenKey(TRegistryRoot root, const std::string& key) {
+  HKEY handle = nullptr;
+  if (RegOpenKeyExA(RootKey(root), key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return {};
+  return UniqueRegKey(handle);
+}
+
+bool FileExists(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+std::string JoinPath(const char* folder, UINT length, const std::string& file_name) {
+  std::string path(folder, length);
+  if (!path.empty() && path.back() != '\\') path += '\\';
+  return path + file_name;
+}
+
+TOpenWebPageHandler& WebPageHandler() {
+  static TOpenWebPageHandler handler;
+  return handler;
+}
+
+TOpenWebPageHandler& ContactLinkHandler() {
+  static TOpenWebPageHandler handler;
   return handler;
 }
 
 }  // namespace
 
-void OpenWebPage(const std::string& address) { Handler()(address); }
+bool TWinAssociationRegistry::KeyExists(TRegistryRoot root, const std::string& key) {
+  return static_cast<bool>(OpenKey(root, key));
+}
+
+std::string TWinAssociationRegistry::ReadString(TRegistryRoot root, const std::string& key, const std::string& name) {
+  UniqueRegKey handle = OpenKey(root, key);
+  if (!handle) return {};
+  const char* value_name = name.empty() ? nullptr : name.c_str();
+  DWORD type = 0;
+  DWORD size = 0;
+  if (RegQueryValueExA(handle.Get(), value_name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return {};
+  if ((type != REG_SZ && type != REG_EXPAND_SZ) || size == 0) return {};
+  std::vector<char> buffer(size + 1, '\0');
+  if (RegQueryValueExA(handle.Get(), value_name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &size) !=
+      ERROR_SUCCESS)
+    return {};
+  // The stored size may or may not count the terminator, and a value may hold none at all.
+  std::size_t length = size < buffer.size() ? size : buffer.size() - 1;
+  std::string value(buffer.data(), length);
+  const std::size_t nul = value.find('\0');
+  if (nul != std::string::npos) value.resize(nul);
+  return value;
+}
+
+std::optional<std::string> TWinCommandLineEnvironment::ExpandEnvironment(const std::string& text) {
+  char buffer[kExpandBufferSize];
+  const DWORD needed = ExpandEnvironmentStringsA(text.c_str(), buffer, kExpandBufferSize);
+  // A result that does not fit is a failure, not a cut-off command.
+  if (needed == 0 || needed > kExpandBufferSize) return std::nullopt;
+  return std::string(buffer);
+}
+
+std::string TWinCommandLineEnvironment::FindInSystemFolders(const std::string& file_name) {
+  if (file_name.empty()) return {};
+  char folder[MAX_PATH];
+  UINT length = GetSystemDirectoryA(folder, MAX_PATH);
+  if (length > 0 && length < MAX_PATH) {
+    const std::string path = JoinPath(folder, length, file_name);
+    if (FileExists(path)) return path;
+  }
+  length = GetWindowsDirectoryA(folder, MAX_PATH);
+  if (length > 0 && length < MAX_PATH) {
+    const std::string path = JoinPath(folder, length, file_name);
+    if (FileExists(path)) return path;
+  }
+  return {};
+}
+
+std::optional<TCommandLine> WebPageCommandLine(const std::string& address) {
+  TWinAssociationRegistry registry;
+  std::string command;
+  if (!FindOpenCommand(registry, ".htm", command) || command.empty()) return std::nullopt;
+  TWinCommandLineEnvironment environment;
+  return BuildCommandLine(environment, command, address);
+}
+
+bool OpenWebPageInBrowser(const std::string& address) {
+  const std::optional<TCommandLine> line = WebPageCommandLine(address);
+  if (!line) return false;
+  const auto result = reinterpret_cast<INT_PTR>(ShellExecuteA(
+      nullptr, "open", line->Program.c_str(), line->Parameters.empty() ? nullptr : line->Parameters.c_str(), nullptr,
+      SW_SHOW));
+  return result > 32;
+}
+
+bool OpenWebPage(const std::string& address) {
+  if (const TOpenWebPageHandler& handler = WebPageHandler()) {
+    handler(address);
+    return true;
+  }
+  return OpenWebPageInBrowser(address);
+}
 
 TOpenWebPageHandler SetOpenWebPageHandler(TOpenWebPageHandler handler) {
-  return std::exchange(Handler(), handler ? std::move(handler) : TOpenWebPageHandler(OpenWithShell));
+  return std::exchange(WebPageHandler(), std::move(handler));
+}
+
+void OpenContactLink(HWND owner, const std::string& link) {
+  if (!IsContactLink(link)) return;
+  if (const TOpenWebPageHandler& handler = ContactLinkHandler()) {
+    handler(link);
+    return;
+  }
+  ShellExecuteA(owner, "open", link.c_str(), nullptr, nullptr, SW_SHOWDEFAULT);
+}
+
+TOpenWebPageHandler SetOpenContactLinkHandler(TOpenWebPageHandler handler) {
+  return std::exchange(ContactLinkHandler(), std::move(handler));
+}
+
+void OpenDonationPage() {
+  const std::optional<std::string> address = DonationPageAddress(ServiceInfo.DonateUrl);
+  if (!address) return;
+  OpenWebPage(*address);
 }
 
 }  // namespace parlix

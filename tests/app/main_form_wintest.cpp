@@ -9,6 +9,7 @@
 
 #include "app/globals.h"
 #include "app/main_form_win.h"
+#include "config/web_page.h"
 #include "config/web_page_win.h"
 #include "support/driver_win.h"
 #include "translate/code_cript.h"
@@ -190,7 +191,7 @@ TEST_F(MainFormTest, ButtonsAndMenuCommandsOpenTheirPages) {
   SendMessageA(form_->Handle(), WM_COMMAND, kGoogleWebpageBt, 0);
   ASSERT_EQ(opened_.size(), 3u);
   EXPECT_EQ(opened_[0], ServiceInfo.AdvUrl);
-  EXPECT_EQ(opened_[1], ServiceInfo.DonateUrl);
+  EXPECT_EQ(opened_[1], DonationPageAddress(ServiceInfo.DonateUrl).value_or("none"));
   EXPECT_EQ(opened_[2], Unscramble(kWebPageLit));
 }
 

@@ -1,0 +1,70 @@
+// Finding the program registered for ".htm" files and building its command line with an
+// address in it. The registry and the system folders are reached through small interfaces,
+// so the rules run natively against fakes.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace parlix {
+
+enum class TRegistryRoot { kCurrentUser, kClassesRoot };
+
+class IAssociationRegistry {
+ public:
+  virtual ~IAssociationRegistry() = default;
+  // Key names have no leading backslash.
+  virtual bool KeyExists(TRegistryRoot root, const std::string& key) = 0;
+  // The string value `name` of the key ("" reads the default value); empty when the key or
+  // the value is missing or not a string.
+  virtual std::string ReadString(TRegistryRoot root, const std::string& key, const std::string& name) = 0;
+};
+
+class ICommandLineEnvironment {
+ public:
+  virtual ~ICommandLineEnvironment() = default;
+  // Environment variables expanded; nullopt when the expansion fails.
+  virtual std::optional<std::string> ExpandEnvironment(const std::string& text) = 0;
+  // The full name of the file in the system folder, else in the Windows folder, else empty.
+  virtual std::string FindInSystemFolders(const std::string& file_name) = 0;
+};
+
+inline constexpr char kFileExtsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\";
+
+// The open command of a class key (the shell key's default verb, else "open", else "opennew").
+// False when the class key does not exist; true with an empty command when it has none.
+bool FindVerbCommand(IAssociationRegistry& registry, const std::string& class_key, std::string& command);
+
+// The open command template for an extension such as ".htm". The per-user choice (FileExts:
+// "Application", then "ProgID") wins over the class registry (the class name, then the
+// perceived type). True when the extension is known to either.
+bool FindOpenCommand(IAssociationRegistry& registry, const std::string& extension, std::string& command);
+
+struct TCommandLine {
+  std::string Program;
+  std::string Parameters;
+};
+
+// The program and parameters that open `document` (an address) with a registered command
+// template. nullopt when the template names no program that can be started.
+std::optional<TCommandLine> BuildCommandLine(ICommandLineEnvironment& environment, const std::string& command_template,
+                                             const std::string& document);
+
+// Whether the contact link may be handed to the shell: a "mailto:", "http:" or "https:"
+// address. The link can come from the service file, and the shell would start a program or
+// open a local file named there just as readily.
+bool IsContactLink(const std::string& link);
+
+// Fills a donation page template: "%s" takes the next argument, "%N:s" argument N (from 0),
+// "%%" is a percent sign. nullopt when the template is not a valid format for the arguments
+// (an unknown or unfinished placeholder, or more placeholders than arguments); it comes from
+// the service file, so it is never handed to a printf-style routine.
+std::optional<std::string> FormatDonationUrl(const std::string& url_template, const std::vector<std::string>& args);
+
+// The donation page for the template in ServiceInfo.DonateUrl: the three arguments are the
+// product title with the caption suffix, "Donate" and an empty text. nullopt when the
+// template is empty or not valid.
+std::optional<std::string> DonationPageAddress(const std::string& url_template);
+
+}  // namespace parlix

@@ -1,0 +1,250 @@
+// The about window in the test's own process: layout and texts, the three link buttons
+// through recording handlers, dragging, and closing.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+#include <vector>
+
+#include "app/globals.h"
+#include "config/about_form_win.h"
+#include "config/web_page_win.h"
+#include "support/driver_win.h"
+#include "translate/code_cript.h"
+#include "translate/literals.h"
+
+namespace parlix {
+namespace {
+
+using namespace std::chrono_literals;
+using test::WaitUntil;
+using test::WindowText;
+
+constexpr UINT_PTR kDragSpyId = 77;
+
+// Swallows the caption press that starts a window move, so the test sees it without the
+// system's move loop waiting for a mouse button that is never released.
+LRESULT CALLBACK DragSpy(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, UINT_PTR, DWORD_PTR data) {
+  if (msg == WM_NCLBUTTONDOWN) {
+    reinterpret_cast<std::vector<WPARAM>*>(data)->push_back(wparam);
+    return 0;
+  }
+  return DefSubclassProc(hwnd, msg, wparam, lparam);
+}
+
+RECT RectInParent(HWND control) {
+  RECT rect;
+  GetWindowRect(control, &rect);
+  MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+void Click(HWND control) {
+  SendMessageA(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+  SendMessageA(control, WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
+}
+
+class AboutFormTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    saved_info_ = ServiceInfo;
+    ServiceInfo = DefaultServiceInfo();
+    owner_ = CreateWindowExA(0, "STATIC", "owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                             GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(owner_, nullptr);
+    previous_page_ = SetOpenWebPageHandler([this](const std::string& url) { opened_.push_back(url); });
+    previous_contact_ = SetOpenContactLinkHandler([this](const std::string& link) { contacted_.push_back(link); });
+    ASSERT_FALSE(OpenWindowFlags.AboutOpen);
+    form_ = TAboutForm::Open(owner_);
+    handle_ = form_->Handle();
+    WaitUntil([] { return false; }, 100ms);
+  }
+  void TearDown() override {
+    if (IsWindow(handle_)) DestroyWindow(handle_);
+    DestroyWindow(owner_);
+    SetOpenWebPageHandler(previous_page_);
+    SetOpenContactLinkHandler(previous_contact_);
+    ServiceInfo = saved_info_;
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+  }
+
+  TServiceInfo saved_info_;
+  HWND owner_ = nullptr;
+  TAboutForm* form_ = nullptr;
+  HWND handle_ = nullptr;
+  std::vector<std::string> opened_;
+  std::vector<std::string> contacted_;
+  TOpenWebPageHandler previous_page_, previous_contact_;
+};
+
+TEST_F(AboutFormTest, WindowIsFramelessCentredAndOwned) {
+  EXPECT_TRUE(OpenWindowFlags.AboutOpen);
+  EXPECT_TRUE(IsWindowVisible(handle_));
+  EXPECT_EQ(test::ClassName(handle_), kAboutFormClass);
+  EXPECT_EQ(WindowText(handle_), "About...");
+  EXPECT_EQ(GetWindow(handle_, GW_OWNER), owner_);
+  const LONG_PTR style = GetWindowLongPtrA(handle_, GWL_STYLE);
+  EXPECT_EQ(style & (WS_CAPTION | WS_THICKFRAME | WS_SYSMENU), 0);
+  RECT client, window;
+  GetClientRect(handle_, &client);
+  GetWindowRect(handle_, &window);
+  EXPECT_EQ(client.right, 365);
+  EXPECT_EQ(client.bottom, 200);
+  EXPECT_EQ(window.left, (GetSystemMetrics(SM_CXSCREEN) - 365) / 2);
+  EXPECT_EQ(window.top, (GetSystemMetrics(SM_CYSCREEN) - 200) / 2);
+}
+
+TEST_F(AboutFormTest, LabelsAndButtonsShowTheirTexts) {
+  EXPECT_EQ(WindowText(form_->ProdNameLabel()), Unscramble(kProductTitleLit));
+  const RECT name = RectInParent(form_->ProdNameLabel());
+  EXPECT_EQ(name.left, 132);
+  EXPECT_EQ(name.top, 26);
+
+  const std::string info = WindowText(form_->InfoLabel());
+  EXPECT_EQ(info.rfind("version vexa! 2.5 (build 025000)\r\n\r\n", 0), 0u) << info;
+  EXPECT_EQ(info.substr(info.find("\r\n\r\n") + 4), Unscramble(kAboutInfo1Lit) + "\r\n" + Unscramble(kAboutInfo2Lit));
+  EXPECT_EQ(AboutInfoText(), info);
+  const RECT info_rect = RectInParent(form_->InfoLabel());
+  EXPECT_EQ(info_rect.left, 80);
+  EXPECT_EQ(info_rect.top, 77);
+  EXPECT_EQ(info_rect.right - info_rect.left, 250);
+  EXPECT_EQ(info_rect.bottom - info_rect.top, 55);
+
+  const struct {
+    HWND button;
+    const char* caption;
+    int left, top, width, height;
+  } buttons[] = {
+      {form_->DonateBt(), "Make a donation", 42, 145, 130, 20},
+      {form_->WebBt(), "Web page", 42, 172, 130, 20},
+      {form_->EmailBt(), "E-mail", 192, 172, 130, 20},
+      {form_->CloseBt(), "Close", 341, 7, 19, 19},
+  };
+  for (const auto& b : buttons) {
+    EXPECT_EQ(WindowText(b.button), b.caption);
+    const RECT r = RectInParent(b.button);
+    EXPECT_EQ(r.left, b.left) << b.caption;
+    EXPECT_EQ(r.top, b.top) << b.caption;
+    EXPECT_EQ(r.right - r.left, b.width) << b.caption;
+    EXPECT_EQ(r.bottom - r.top, b.height) << b.caption;
+    EXPECT_EQ(GetParent(b.button), form_->BakPanel()) << b.caption;
+  }
+
+  EXPECT_EQ(form_->Hint(form_->WebBt()), "Visit our home page");
+  EXPECT_EQ(form_->Hint(form_->EmailBt()), "Send us your comments or suggestions");
+  EXPECT_EQ(form_->Hint(form_->DonateBt()), "Support " + Unscramble(kProductNameLit) + " today!");
+  EXPECT_EQ(form_->Hint(form_->CloseBt()), "Close");
+}
+
+TEST_F(AboutFormTest, PictureAndLabelsLieOnThePanelColour) {
+  // Pixels read back from the screen: the picture's magenta is transparent, and the info
+  // label, which lies over the picture, lets it show through.
+  SetWindowPos(handle_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  RedrawWindow(handle_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  WaitUntil([] { return false; }, 200ms);
+  HDC screen = GetDC(nullptr);
+  ASSERT_NE(screen, nullptr);
+  auto pixel = [&](int x, int y) {
+    POINT p{x, y};
+    ClientToScreen(handle_, &p);
+    return GetPixel(screen, p.x, p.y);
+  };
+  const COLORREF plain_panel = pixel(360, 140);
+  const COLORREF corner = pixel(3, 14 + 127);       // the picture's transparent bottom-left pixel
+  const COLORREF bubble = pixel(3 + 100, 14 + 50);  // inside the front bubble
+  const COLORREF under_label = pixel(81, 78);       // the label's corner, over a text line of the bubble
+  ReleaseDC(nullptr, screen);
+  if (plain_panel == CLR_INVALID) GTEST_SKIP() << "the screen cannot be read back here";
+  EXPECT_EQ(plain_panel, COLORREF{15461355});
+  EXPECT_EQ(corner, COLORREF{15461355});
+  EXPECT_EQ(bubble, RGB(60, 110, 200));
+  EXPECT_EQ(under_label, RGB(255, 255, 255));
+}
+
+TEST_F(AboutFormTest, ButtonsOpenTheCurrentServiceAddresses) {
+  Click(form_->WebBt());
+  Click(form_->EmailBt());
+  Click(form_->DonateBt());
+  ASSERT_EQ(opened_.size(), 2u);
+  EXPECT_EQ(opened_[0], Unscramble(kHomePageLit));
+  const std::string item = Unscramble(kProductTitleLit) + " " + Unscramble(kCaptionSuffixLit);
+  EXPECT_EQ(opened_[1], *FormatDonationUrl(Unscramble(kDonationPageLit), {item, "Donate", ""}));
+  EXPECT_NE(opened_[1].find("Donate"), std::string::npos);
+  EXPECT_EQ(contacted_, std::vector<std::string>{Unscramble(kEmailLit)});
+
+  // A service file applied while the window is open counts at the next press.
+  ServiceInfo.HomeUrl = "http://127.0.0.1:9/new-home";
+  ServiceInfo.HomeEmail = "mailto:new@127.0.0.1";
+  ServiceInfo.DonateUrl = "http://127.0.0.1:9/give?for=%s&what=%s%s";
+  Click(form_->WebBt());
+  Click(form_->EmailBt());
+  Click(form_->DonateBt());
+  ASSERT_EQ(opened_.size(), 4u);
+  EXPECT_EQ(opened_[2], "http://127.0.0.1:9/new-home");
+  EXPECT_EQ(opened_[3], "http://127.0.0.1:9/give?for=" + item + "&what=Donate");
+  ASSERT_EQ(contacted_.size(), 2u);
+  EXPECT_EQ(contacted_[1], "mailto:new@127.0.0.1");
+  EXPECT_TRUE(IsWindow(handle_));
+}
+
+TEST_F(AboutFormTest, EmptyOrUnusableAddresses) {
+  ServiceInfo.DonateUrl = "";
+  ServiceInfo.HomeEmail = "";
+  ServiceInfo.HomeUrl = "";
+  Click(form_->DonateBt());
+  Click(form_->EmailBt());
+  ServiceInfo.DonateUrl = "http://127.0.0.1:9/give?n=%d";
+  ServiceInfo.HomeEmail = "C:\\windows\\system32\\cmd.exe";
+  Click(form_->DonateBt());
+  Click(form_->EmailBt());
+  EXPECT_TRUE(contacted_.empty());
+  // The web page button starts the browser even with an empty address.
+  Click(form_->WebBt());
+  EXPECT_EQ(opened_, std::vector<std::string>{""});
+}
+
+TEST_F(AboutFormTest, LeftPressesOnPanelPictureAndLabelsDragTheWindow) {
+  std::vector<WPARAM> presses;
+  ASSERT_TRUE(SetWindowSubclass(handle_, DragSpy, kDragSpyId, reinterpret_cast<DWORD_PTR>(&presses)));
+  SendMessageA(form_->BakPanel(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(50, 60));  // on the picture
+  SendMessageA(form_->ProdNameLabel(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+  SendMessageA(form_->InfoLabel(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+  EXPECT_EQ(presses, (std::vector<WPARAM>{HTCAPTION, HTCAPTION, HTCAPTION}));
+  SendMessageA(form_->BakPanel(), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(50, 60));
+  SendMessageA(form_->InfoLabel(), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(2, 2));
+  // A press on a button is the button's, not a drag.
+  SendMessageA(form_->WebBt(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+  SendMessageA(form_->WebBt(), WM_LBUTTONUP, 0, MAKELPARAM(200, 200));  // released outside: no click
+  EXPECT_EQ(presses.size(), 3u);
+  EXPECT_TRUE(opened_.empty());
+  RemoveWindowSubclass(handle_, DragSpy, kDragSpyId);
+}
+
+TEST_F(AboutFormTest, CloseButtonFreesTheWindowAndClearsTheFlag) {
+  Click(form_->CloseBt());
+  // The close is posted, so the button's own click returns first.
+  EXPECT_TRUE(IsWindow(handle_));
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(handle_); }, 5s));
+  EXPECT_FALSE(OpenWindowFlags.AboutOpen);
+  EXPECT_TRUE(opened_.empty());
+
+  // Opening again after a close works, and any other close clears the flag as well.
+  form_ = TAboutForm::Open(owner_);
+  handle_ = form_->Handle();
+  EXPECT_TRUE(OpenWindowFlags.AboutOpen);
+  SendMessageA(handle_, WM_CLOSE, 0, 0);
+  EXPECT_FALSE(IsWindow(handle_));
+  EXPECT_FALSE(OpenWindowFlags.AboutOpen);
+}
+
+TEST_F(AboutFormTest, ClosingTheOwnerClosesTheWindow) {
+  DestroyWindow(owner_);
+  owner_ = nullptr;
+  EXPECT_FALSE(IsWindow(handle_));
+  EXPECT_FALSE(OpenWindowFlags.AboutOpen);
+}
+
+}  // namespace
+}  // namespace parlix

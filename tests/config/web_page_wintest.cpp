@@ -1,0 +1,241 @@
+// Opening pages through the real registry of the test prefix: a stand-in browser is
+// registered for ".htm" files, started by OpenWebPage, and reports the command line it got.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+#include "app/globals.h"
+#include "config/web_page_win.h"
+#include "support/driver_win.h"
+
+namespace parlix {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr char kRecorderName[] = "parlix_page_recorder.exe";
+constexpr char kTestClass[] = "ParlixTestHtmlFile";
+const std::string kUserHtmKey = std::string(kFileExtsKey) + ".htm";
+const std::string kAppKey = std::string("Applications\\") + kRecorderName;
+
+std::string RecorderPath() {
+  std::string path = PARLIX_PAGE_RECORDER;
+  if (!path.empty() && path[0] == '/') {
+    for (char& c : path)
+      if (c == '/') c = '\\';
+    path = "Z:" + path;
+  }
+  return path;
+}
+
+std::optional<std::string> ReadValue(HKEY root, const std::string& key, const char* name) {
+  char buffer[2048];
+  DWORD size = sizeof(buffer);
+  DWORD type = 0;
+  HKEY handle = nullptr;
+  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return std::nullopt;
+  const LONG result = RegQueryValueExA(handle, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
+  RegCloseKey(handle);
+  if (result != ERROR_SUCCESS || type != REG_SZ) return std::nullopt;
+  return std::string(buffer, size > 0 ? size - 1 : 0);
+}
+
+bool WriteValue(HKEY root, const std::string& key, const char* name, const std::string& value) {
+  HKEY handle = nullptr;
+  if (RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &handle, nullptr) != ERROR_SUCCESS)
+    return false;
+  const LONG result = RegSetValueExA(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                                     static_cast<DWORD>(value.size() + 1));
+  RegCloseKey(handle);
+  return result == ERROR_SUCCESS;
+}
+
+bool KeyExists(HKEY root, const std::string& key) {
+  HKEY handle = nullptr;
+  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return false;
+  RegCloseKey(handle);
+  return true;
+}
+
+void DeleteTree(HKEY root, const std::string& key) { RegDeleteTreeA(root, key.c_str()); }
+
+void DeleteValue(HKEY root, const std::string& key, const char* name) {
+  HKEY handle = nullptr;
+  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_SET_VALUE, &handle) != ERROR_SUCCESS) return;
+  RegDeleteValueA(handle, name);
+  RegCloseKey(handle);
+}
+
+// Puts one value of one key back as it was: the value, or its absence, or the key's absence.
+class SavedValue {
+ public:
+  SavedValue(HKEY root, std::string key, const char* name)
+      : root_(root), key_(std::move(key)), name_(name), existed_(KeyExists(root_, key_)),
+        value_(ReadValue(root_, key_, name_)) {}
+  ~SavedValue() {
+    if (!existed_) {
+      DeleteTree(root_, key_);
+      return;
+    }
+    if (value_)
+      WriteValue(root_, key_, name_, *value_);
+    else
+      DeleteValue(root_, key_, name_);
+  }
+  SavedValue(const SavedValue&) = delete;
+  SavedValue& operator=(const SavedValue&) = delete;
+
+ private:
+  HKEY root_;
+  std::string key_;
+  const char* name_;
+  bool existed_;
+  std::optional<std::string> value_;
+};
+
+class WebPageTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char temp[MAX_PATH];
+    ASSERT_GT(GetTempPathA(MAX_PATH, temp), 0u);
+    out_path_ = std::string(temp) + "parlix_recorded_command.txt";
+    DeleteFileA(out_path_.c_str());
+    ASSERT_TRUE(SetEnvironmentVariableA("PARLIX_RECORDER_OUT", out_path_.c_str()));
+    ASSERT_TRUE(test::FileExists(RecorderPath())) << RecorderPath();
+    // Whatever handler another part of the program set, these tests want the browser lookup.
+    previous_ = SetOpenWebPageHandler(nullptr);
+  }
+  void TearDown() override {
+    SetOpenWebPageHandler(previous_);
+    DeleteTree(HKEY_CLASSES_ROOT, kAppKey);
+    DeleteTree(HKEY_CLASSES_ROOT, kTestClass);
+    DeleteFileA(out_path_.c_str());
+    SetEnvironmentVariableA("PARLIX_RECORDER_OUT", nullptr);
+  }
+
+  // Registers the recorder under the per-user choice for ".htm" with the given command.
+  void RegisterPerUser(const std::string& command) {
+    ASSERT_TRUE(WriteValue(HKEY_CURRENT_USER, kUserHtmKey, "Application", kRecorderName));
+    ASSERT_TRUE(WriteValue(HKEY_CLASSES_ROOT, kAppKey + "\\shell\\open\\command", nullptr, command));
+  }
+
+  std::optional<std::string> RecordedCommandLine() {
+    if (!test::WaitUntil([&] { return test::FileExists(out_path_); }, 15s)) return std::nullopt;
+    return test::ReadFileBytes(out_path_);
+  }
+
+  std::string out_path_;
+  TOpenWebPageHandler previous_;
+  SavedValue user_application_{HKEY_CURRENT_USER, kUserHtmKey, "Application"};
+  SavedValue user_prog_id_{HKEY_CURRENT_USER, kUserHtmKey, "ProgID"};
+  SavedValue htm_class_{HKEY_CLASSES_ROOT, ".htm", nullptr};
+  SavedValue htm_perceived_{HKEY_CLASSES_ROOT, ".htm", "PerceivedType"};
+};
+
+void ForgetPerUserChoice() {
+  DeleteValue(HKEY_CURRENT_USER, kUserHtmKey, "Application");
+  DeleteValue(HKEY_CURRENT_USER, kUserHtmKey, "ProgID");
+}
+
+TEST_F(WebPageTest, PerUserApplicationIsStartedWithTheAddressInItsPlaceholder) {
+  // The class registry keeps naming the system's own browser; the per-user choice wins.
+  RegisterPerUser("\"" + RecorderPath() + "\" -url \"%1\"");
+  const std::string address = "http://127.0.0.1:9/page%20one?x=1&y=%41";
+  const auto line = WebPageCommandLine(address);
+  ASSERT_TRUE(line.has_value());
+  EXPECT_EQ(line->Program, RecorderPath());
+  EXPECT_EQ(line->Parameters, "-url \"" + address + "\"");
+
+  ASSERT_TRUE(OpenWebPage(address));
+  const auto recorded = RecordedCommandLine();
+  ASSERT_TRUE(recorded.has_value());
+  // The shell puts the program in front of the parameters, which arrive unchanged.
+  EXPECT_NE(recorded->find("page_recorder"), std::string::npos) << *recorded;
+  const std::string tail = "-url \"" + address + "\"";
+  ASSERT_GE(recorded->size(), tail.size());
+  EXPECT_EQ(recorded->substr(recorded->size() - tail.size()), tail) << *recorded;
+}
+
+TEST_F(WebPageTest, ClassRegistryCommandWithoutPlaceholderGetsTheQuotedAddress) {
+  ForgetPerUserChoice();
+  ASSERT_TRUE(WriteValue(HKEY_CLASSES_ROOT, ".htm", nullptr, kTestClass));
+  ASSERT_TRUE(WriteValue(HKEY_CLASSES_ROOT, std::string(kTestClass) + "\\shell\\open\\command", nullptr,
+                         "\"" + RecorderPath() + "\" -nohome"));
+  const std::string address = "http://127.0.0.1:9/donate?item=Parlix Desk&ref=";
+  ASSERT_TRUE(OpenWebPage(address));
+  const auto recorded = RecordedCommandLine();
+  ASSERT_TRUE(recorded.has_value());
+  const std::string tail = "-nohome \"" + address + "\"";
+  ASSERT_GE(recorded->size(), tail.size());
+  EXPECT_EQ(recorded->substr(recorded->size() - tail.size()), tail) << *recorded;
+}
+
+TEST_F(WebPageTest, BareProgramNamesAreFoundInTheSystemFolderOnly) {
+  char system_folder[MAX_PATH];
+  const UINT length = GetSystemDirectoryA(system_folder, MAX_PATH);
+  ASSERT_GT(length, 0u);
+  const std::string copy = std::string(system_folder, length) + "\\" + kRecorderName;
+  ASSERT_TRUE(CopyFileA(RecorderPath().c_str(), copy.c_str(), FALSE));
+  RegisterPerUser(std::string(kRecorderName) + " %1");
+  const std::string address = "http://127.0.0.1:9/";
+  auto line = WebPageCommandLine(address);
+  DeleteFileA(copy.c_str());
+  ASSERT_TRUE(line.has_value());
+  EXPECT_EQ(line->Program, copy);
+  EXPECT_EQ(line->Parameters, address);
+
+  // Now only on the search path (the recorder's own folder is the current one): not found.
+  RegisterPerUser("parlix_no_such_browser.exe %1");
+  EXPECT_FALSE(WebPageCommandLine(address).has_value());
+  EXPECT_FALSE(OpenWebPage(address));
+  Sleep(300);
+  EXPECT_FALSE(test::FileExists(out_path_));
+}
+
+TEST_F(WebPageTest, NothingOpensWithoutAUsableCommand) {
+  // A program reference with a resource index names no program; being the first candidate,
+  // it is not passed over for the system's browser.
+  ASSERT_EQ(RecorderPath().find(' '), std::string::npos);
+  RegisterPerUser(RecorderPath() + ",1 %1");
+  EXPECT_FALSE(OpenWebPage("http://127.0.0.1:9/"));
+  // A ".htm" class without any command.
+  ForgetPerUserChoice();
+  ASSERT_TRUE(WriteValue(HKEY_CLASSES_ROOT, std::string(kTestClass) + "\\DefaultIcon", nullptr, "x.ico"));
+  ASSERT_TRUE(WriteValue(HKEY_CLASSES_ROOT, ".htm", nullptr, kTestClass));
+  DeleteValue(HKEY_CLASSES_ROOT, ".htm", "PerceivedType");
+  EXPECT_FALSE(WebPageCommandLine("http://127.0.0.1:9/").has_value());
+  EXPECT_FALSE(OpenWebPage("http://127.0.0.1:9/"));
+  Sleep(300);
+  EXPECT_FALSE(test::FileExists(out_path_));
+}
+
+TEST_F(WebPageTest, HandlersReplaceTheLookupAndDonationPageIsFilled) {
+  std::vector<std::string> opened;
+  SetOpenWebPageHandler([&](const std::string& url) { opened.push_back(url); });
+  std::vector<std::string> contacted;
+  auto previous_contact = SetOpenContactLinkHandler([&](const std::string& link) { contacted.push_back(link); });
+
+  const TServiceInfo saved = ServiceInfo;
+  ServiceInfo.DonateUrl = "http://127.0.0.1:9/d?i=%s&a=%s&r=%s";
+  OpenDonationPage();
+  ServiceInfo.DonateUrl = "";
+  OpenDonationPage();
+  ServiceInfo.DonateUrl = "http://127.0.0.1:9/d?i=%s&n=%d";
+  OpenDonationPage();
+  ASSERT_EQ(opened.size(), 1u);
+  EXPECT_EQ(opened[0].rfind("http://127.0.0.1:9/d?i=", 0), 0u);
+  EXPECT_NE(opened[0].find("&a=Donate&r="), std::string::npos);
+
+  OpenContactLink(nullptr, "mailto:someone@127.0.0.1");
+  OpenContactLink(nullptr, "");
+  OpenContactLink(nullptr, "C:\\windows\\system32\\cmd.exe");
+  EXPECT_EQ(contacted, std::vector<std::string>{"mailto:someone@127.0.0.1"});
+
+  ServiceInfo = saved;
+  SetOpenContactLinkHandler(previous_contact);
+}
+
+}  // namespace
+}  // namespace parlix
