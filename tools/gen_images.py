@@ -483,13 +483,15 @@ MENU_IMAGES = [
 ]
 
 
-def about_picture(size=128):
-    """The about window's large picture: the tray's two bubbles, drawn big, on MAGENTA."""
+def about_picture(size=128, drawn=72):
+    """The about window's large picture: the tray's two bubbles on MAGENTA, kept in the left
+    part of the square, since the window's text starts 77 pixels to the right of it."""
     out = Canvas(size, size)
-    for y, row in enumerate(two_bubbles(size, PALE, BLUE, ORANGE)):
+    top = (size - drawn) // 2
+    for y, row in enumerate(two_bubbles(drawn, PALE, BLUE, ORANGE)):
         for x, (r, g, b, a) in enumerate(row):
             if a:
-                out.px[y][x] = (r, g, b)
+                out.px[top + y][x] = (r, g, b)
     # the bottom-left pixel names the transparent colour
     out.px[size - 1][0] = MAGENTA
     return out

@@ -140,7 +140,7 @@ TEST_F(AboutFormTest, LabelsAndButtonsShowTheirTexts) {
 
 TEST_F(AboutFormTest, PictureAndLabelsLieOnThePanelColour) {
   // Pixels read back from the screen: the picture's magenta is transparent, and the info
-  // label, which lies over the picture, lets it show through.
+  // label, which lies over the picture's square, shows the panel under it.
   SetWindowPos(handle_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   RedrawWindow(handle_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
   WaitUntil([] { return false; }, 200ms);
@@ -153,14 +153,16 @@ TEST_F(AboutFormTest, PictureAndLabelsLieOnThePanelColour) {
   };
   const COLORREF plain_panel = pixel(360, 140);
   const COLORREF corner = pixel(3, 14 + 127);       // the picture's transparent bottom-left pixel
-  const COLORREF bubble = pixel(3 + 100, 14 + 50);  // inside the front bubble
-  const COLORREF under_label = pixel(81, 78);       // the label's corner, over a text line of the bubble
+  const COLORREF bubble = pixel(3 + 56, 14 + 56);  // inside the front bubble
+  const COLORREF text_line = pixel(3 + 40, 14 + 70);  // a text line of the front bubble
+  const COLORREF under_label = pixel(81, 78);       // the label's corner, over the picture's square
   ReleaseDC(nullptr, screen);
   if (plain_panel == CLR_INVALID) GTEST_SKIP() << "the screen cannot be read back here";
   EXPECT_EQ(plain_panel, COLORREF{15461355});
   EXPECT_EQ(corner, COLORREF{15461355});
   EXPECT_EQ(bubble, RGB(60, 110, 200));
-  EXPECT_EQ(under_label, RGB(255, 255, 255));
+  EXPECT_EQ(text_line, RGB(255, 255, 255));
+  EXPECT_EQ(under_label, COLORREF{15461355});
 }
 
 TEST_F(AboutFormTest, ButtonsOpenTheCurrentServiceAddresses) {
