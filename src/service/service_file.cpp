@@ -1,0 +1,177 @@
+#include "service/service_file.h"
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+#include "service/ini_text.h"
+#include "translate/code_cript.h"
+#include "translate/literals.h"
+
+namespace parlix {
+
+namespace {
+
+constexpr int kDefaultAdvColor = 4934475;
+constexpr std::size_t kLineChars = 76;
+constexpr char kPad = '=';
+
+class AlphabetIndex {
+ public:
+  explicit AlphabetIndex(std::string_view alphabet) {
+    for (int& v : value_) v = 0;
+    const std::size_t n = alphabet.size() < 64 ? alphabet.size() : 64;
+    // The first occurrence wins, as a position search finds it.
+    for (std::size_t i = n; i-- > 0;) value_[static_cast<unsigned char>(alphabet[i])] = static_cast<int>(i);
+  }
+  int operator()(char c) const { return value_[static_cast<unsigned char>(c)]; }
+
+ private:
+  int value_[256];
+};
+
+void DecodeLine(std::string_view line, const AlphabetIndex& v, std::string& out) {
+  const std::size_t nul = line.find('\0');
+  if (nul != std::string_view::npos) line = line.substr(0, nul);
+  const std::size_t groups = line.size() / 4;
+  for (std::size_t g = 0; g < groups; ++g) {
+    const char* c = line.data() + g * 4;
+    const int v1 = v(c[0]);
+    const int v2 = v(c[1]);
+    const int v3 = c[2] == kPad ? 0 : v(c[2]);
+    out.push_back(static_cast<char>((v1 * 4 + v2 / 16) & 0xFF));
+    if (c[2] != kPad) out.push_back(static_cast<char>((v2 * 16 + v3 / 4) & 0xFF));
+    if (c[3] != kPad) out.push_back(static_cast<char>((v3 * 64 + v(c[3])) & 0xFF));
+  }
+}
+
+}  // namespace
+
+std::string DecodeServiceText(std::string_view encoded, std::string_view alphabet) {
+  const AlphabetIndex index(alphabet);
+  std::string out;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i <= encoded.size(); ++i) {
+    if (i < encoded.size() && encoded[i] != '\r' && encoded[i] != '\n') continue;
+    DecodeLine(encoded.substr(start, i - start), index, out);
+    if (i < encoded.size() && encoded[i] == '\r' && i + 1 < encoded.size() && encoded[i + 1] == '\n') ++i;
+    start = i + 1;
+  }
+  return out;
+}
+
+std::string EncodeServiceText(std::string_view plain, std::string_view alphabet) {
+  std::string text;
+  for (std::size_t i = 0; i < plain.size(); i += 3) {
+    const std::size_t n = plain.size() - i < 3 ? plain.size() - i : 3;
+    unsigned bits = static_cast<unsigned char>(plain[i]) << 16;
+    if (n > 1) bits |= static_cast<unsigned char>(plain[i + 1]) << 8;
+    if (n > 2) bits |= static_cast<unsigned char>(plain[i + 2]);
+    text.push_back(alphabet[(bits >> 18) & 63]);
+    text.push_back(alphabet[(bits >> 12) & 63]);
+    text.push_back(n > 1 ? alphabet[(bits >> 6) & 63] : kPad);
+    text.push_back(n > 2 ? alphabet[bits & 63] : kPad);
+  }
+  std::string lines;
+  for (std::size_t i = 0; i < text.size(); i += kLineChars) {
+    lines.append(text, i, kLineChars);
+    lines.append("\r\n");
+  }
+  return lines;
+}
+
+bool DecodeServiceFile(const std::string& source, const std::string& target) {
+  std::ifstream in(source, std::ios::binary);
+  if (!in) return false;
+  const std::string encoded((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) return false;
+  const std::string decoded = DecodeServiceText(encoded, Unscramble(kServiceAlphabetLit));
+  std::ofstream out(target, std::ios::binary | std::ios::trunc);
+  if (!out) return false;
+  out.write(decoded.data(), static_cast<std::streamsize>(decoded.size()));
+  out.close();
+  if (!out) {
+    std::remove(target.c_str());
+    return false;
+  }
+  return true;
+}
+
+namespace {
+
+bool SignatureMatches(const TIniText& ini) {
+  if (!ini.SectionExists("Signature")) return false;
+  return ini.ReadString("Signature", "Name", "") == Unscramble(kProductNameLit);
+}
+
+void ReadUpdates(const TIniText& ini, std::string_view build, TServiceInfo& info) {
+  const std::string file_build = ini.ReadString("Updates", "Build", "");
+  if (file_build == build) return;
+  const std::string version = ini.ReadString("Updates", "Version", "");
+  info.UpdateUrl = ini.ReadString("Updates", "Url", "");
+  info.UpdatePrompt =
+      "Parlix version " + version + " (build version " + file_build + ") is available, download now?";
+}
+
+void ReadAddresses(const TIniText& ini, TServiceInfo& info) {
+  info.HomeUrl = ini.ReadString("Home", "Url", "");
+  info.HomeEmail = ini.ReadString("Home", "Email", "");
+  info.PopupMsg = ini.ReadString("Home", "PopupMsg", "");
+  info.PopupUrl = ini.ReadString("Home", "PopupUrl", "");
+  info.ProdUrl = ini.ReadString("Home", "ProdUrl", "");
+  info.DonateUrl = ini.ReadString("Donate", "Url", "");
+}
+
+void ReadPromotion(const TIniText& ini, PseudoRandom& random, TServiceInfo& info) {
+  const int count = ini.ReadInteger("AdvDef", "Count", 0);
+  if (count <= 0) return;
+  const unsigned k = count == 1 ? 1u : 1u + random.Next(static_cast<std::uint32_t>(count));
+  const std::string section = "Adv" + std::to_string(k);
+  if (!ini.SectionExists(section)) return;
+  info.AdvCaption = ini.ReadString(section, "Caption", "");
+  info.AdvColor = ini.ReadInteger(section, "Color", kDefaultAdvColor);
+  info.AdvText = ini.ReadString(section, "Text", "");
+  info.AdvUrl = ini.ReadString(section, "Url", "");
+}
+
+bool BuildIsClosed(const TIniText& ini, std::string_view build) {
+  const int count = ini.ReadInteger("ClosedVersions", "Count", 0);
+  for (int i = count; i >= 1; --i) {
+    const std::string stored = ini.ReadString("ClosedVersions", "Version" + std::to_string(i), "");
+    if (Unscramble(stored) == build) return true;
+  }
+  return false;
+}
+
+void AddDailyActions(const TServiceInfo& info, std::vector<TServiceAction>& actions) {
+  if (!info.PopupMsg.empty()) actions.push_back({TServiceAction::Kind::kShowMessage, info.PopupMsg, ""});
+  if (!info.PopupUrl.empty()) actions.push_back({TServiceAction::Kind::kOpenPage, "", info.PopupUrl});
+  if (!info.UpdatePrompt.empty()) {
+    actions.push_back({TServiceAction::Kind::kOfferUpdate, info.UpdatePrompt, info.UpdateUrl});
+  }
+}
+
+}  // namespace
+
+TServiceOutcome InterpretServiceFile(std::string_view decoded, const TServiceInfo& current,
+                                     std::string_view today, std::string_view build, PseudoRandom& random) {
+  TServiceOutcome outcome;
+  outcome.info = current;
+  TServiceInfo& info = outcome.info;
+  const TIniText ini(decoded);
+  if (SignatureMatches(ini)) {
+    outcome.signature_valid = true;
+    ReadUpdates(ini, build, info);
+    ReadAddresses(ini, info);
+    ReadPromotion(ini, random, info);
+    if (BuildIsClosed(ini, build)) info.ClosedVersion = true;
+  }
+  outcome.add_products_item = !info.ProdUrl.empty();
+  outcome.set_adv_button = !info.AdvUrl.empty();
+  if (info.DateShown == today) return outcome;
+  AddDailyActions(info, outcome.actions);
+  info.DateShown = std::string(today);
+  return outcome;
+}
+
+}  // namespace parlix

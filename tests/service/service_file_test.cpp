@@ -1,0 +1,253 @@
+#include "service/service_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+#include "translate/code_cript.h"
+#include "translate/literals.h"
+
+namespace parlix {
+namespace {
+
+const std::string kStdAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+std::string Alphabet() { return Unscramble(kServiceAlphabetLit); }
+
+TEST(ServiceText, DecodesKnownBase64OverAnyAlphabet) {
+  EXPECT_EQ(DecodeServiceText("TWFu", kStdAlphabet), "Man");
+  EXPECT_EQ(DecodeServiceText("TWE=", kStdAlphabet), "Ma");
+  EXPECT_EQ(DecodeServiceText("TQ==", kStdAlphabet), "M");
+  // Lines are joined without separators, whatever their breaks.
+  EXPECT_EQ(DecodeServiceText("TWFu\r\nTWFu\nTWFu\rTQ==", kStdAlphabet), "ManManManM");
+  EXPECT_EQ(DecodeServiceText("", kStdAlphabet), "");
+}
+
+TEST(ServiceText, ToleratesMalformedLines) {
+  // Characters after the last whole group are dropped, per line.
+  EXPECT_EQ(DecodeServiceText("TWFuTW\nTWFu", kStdAlphabet), "ManMan");
+  // A NUL ends its line.
+  EXPECT_EQ(DecodeServiceText(std::string("TWFu\0TWFu\nTWFu", 14), kStdAlphabet), "ManMan");
+  // Characters outside the alphabet count as position 0 ("A").
+  EXPECT_EQ(DecodeServiceText("!!!!", kStdAlphabet), DecodeServiceText("AAAA", kStdAlphabet));
+  // Lines longer than the producer's 76 characters are decoded in full.
+  std::string long_line;
+  for (int i = 0; i < 40; ++i) long_line += "TWFu";
+  EXPECT_EQ(DecodeServiceText(long_line, kStdAlphabet).size(), 120u);
+}
+
+TEST(ServiceText, EncodingRoundTripsInProducerLines) {
+  std::string plain;
+  for (int i = 0; i < 600; ++i) plain.push_back(static_cast<char>(i * 37 % 256));
+  for (std::size_t n : {0u, 1u, 2u, 3u, 56u, 57u, 58u, 600u}) {
+    const std::string part = plain.substr(0, n);
+    const std::string encoded = EncodeServiceText(part, Alphabet());
+    EXPECT_EQ(DecodeServiceText(encoded, Alphabet()), part) << n;
+    std::size_t start = 0;
+    while (start < encoded.size()) {
+      const std::size_t end = encoded.find("\r\n", start);
+      ASSERT_NE(end, std::string::npos);
+      EXPECT_LE(end - start, 76u);
+      EXPECT_EQ((end - start) % 4, 0u);
+      start = end + 2;
+    }
+  }
+  EXPECT_EQ(EncodeServiceText("Man", kStdAlphabet), "TWFu\r\n");
+}
+
+TEST(ServiceText, DecodeServiceFileWritesTheDecodedBytes) {
+  const std::string source = testing::TempDir() + "parlix_service_src.dat";
+  const std::string target = testing::TempDir() + "parlix_service_dst.dat";
+  const std::string plain = "[Signature]\r\nName=Parlix\r\n";
+  {
+    std::ofstream out(source, std::ios::binary);
+    out << EncodeServiceText(plain, Alphabet());
+  }
+  {
+    std::ofstream stale(target, std::ios::binary);
+    stale << std::string(500, 'x');
+  }
+  ASSERT_TRUE(DecodeServiceFile(source, target));
+  std::ifstream in(target, std::ios::binary);
+  const std::string got((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(got, plain);
+  std::remove(source.c_str());
+  EXPECT_FALSE(DecodeServiceFile(source, target));
+  std::remove(target.c_str());
+}
+
+// --- Interpretation ---------------------------------------------------------------
+
+constexpr char kToday[] = "08/12/2026";
+
+TServiceInfo Current() {
+  TServiceInfo info = DefaultServiceInfo();
+  info.DateShown = "07/12/2026";
+  return info;
+}
+
+TServiceOutcome Interpret(const std::string& ini, const TServiceInfo& current = Current(), std::uint32_t seed = 1) {
+  PseudoRandom random;
+  random.Seed(seed);
+  return InterpretServiceFile(ini, current, kToday, kBuildVersion, random);
+}
+
+const std::string kSigned = "[Signature]\r\nName=Parlix\r\n";
+const std::string kFullHome =
+    "[Home]\nUrl=http://h.example/\nEmail=mailto:m@h.example\nPopupMsg=Hello there\n"
+    "PopupUrl=http://h.example/news\nProdUrl=http://h.example/prod\n"
+    "[Donate]\nUrl=http://h.example/d?%s&%s&%s\n";
+const std::string kNoOffer = "[Updates]\nBuild=025000\n";
+
+TEST(ServiceInterpretation, RejectedSignaturesChangeNothingButTheDate) {
+  for (const std::string& ini : {std::string(""), std::string("[Signature]\nName=parlix\n") + kFullHome,
+                                 std::string("[Signature]\nName=Parlix Desk\n") + kFullHome,
+                                 std::string("[Signature]\n") + kFullHome, kFullHome,
+                                 std::string("garbage \x01\x02\xff")}) {
+    const TServiceOutcome out = Interpret(ini);
+    const TServiceInfo defaults = Current();
+    EXPECT_FALSE(out.signature_valid) << ini;
+    EXPECT_EQ(out.info.HomeUrl, defaults.HomeUrl);
+    EXPECT_EQ(out.info.DonateUrl, defaults.DonateUrl);
+    EXPECT_EQ(out.info.ProdUrl, defaults.ProdUrl);
+    EXPECT_EQ(out.info.AdvCaption, "More free products");
+    EXPECT_FALSE(out.info.ClosedVersion);
+    EXPECT_TRUE(out.add_products_item);
+    EXPECT_TRUE(out.set_adv_button);
+    EXPECT_TRUE(out.actions.empty());
+    EXPECT_EQ(out.info.DateShown, kToday);
+  }
+}
+
+TEST(ServiceInterpretation, SignedFileReplacesAddressesAndAnnouncesInOrder) {
+  const TServiceOutcome out = Interpret(kSigned + kFullHome + kNoOffer);
+  ASSERT_TRUE(out.signature_valid);
+  EXPECT_EQ(out.info.HomeUrl, "http://h.example/");
+  EXPECT_EQ(out.info.HomeEmail, "mailto:m@h.example");
+  EXPECT_EQ(out.info.ProdUrl, "http://h.example/prod");
+  EXPECT_EQ(out.info.DonateUrl, "http://h.example/d?%s&%s&%s");
+  EXPECT_TRUE(out.info.UpdatePrompt.empty());
+  ASSERT_EQ(out.actions.size(), 2u);
+  EXPECT_EQ(out.actions[0].kind, TServiceAction::Kind::kShowMessage);
+  EXPECT_EQ(out.actions[0].text, "Hello there");
+  EXPECT_EQ(out.actions[1].kind, TServiceAction::Kind::kOpenPage);
+  EXPECT_EQ(out.actions[1].url, "http://h.example/news");
+  EXPECT_EQ(out.info.DateShown, kToday);
+}
+
+TEST(ServiceInterpretation, BuildEqualityDecidesTheOffer) {
+  const TServiceOutcome same = Interpret(kSigned + "[Updates]\nBuild=025000\nUrl=http://u.example/\n");
+  EXPECT_TRUE(same.info.UpdatePrompt.empty());
+  EXPECT_TRUE(same.info.UpdateUrl.empty());
+
+  const TServiceOutcome older = Interpret(kSigned + "[Updates]\nBuild=024000\nVersion=2.4\nUrl=http://u.example/\n");
+  EXPECT_EQ(older.info.UpdatePrompt, "Parlix version 2.4 (build version 024000) is available, download now?");
+  EXPECT_EQ(older.info.UpdateUrl, "http://u.example/");
+  ASSERT_EQ(older.actions.size(), 1u);
+  EXPECT_EQ(older.actions[0].kind, TServiceAction::Kind::kOfferUpdate);
+  EXPECT_EQ(older.actions[0].url, "http://u.example/");
+
+  const TServiceOutcome missing = Interpret(kSigned);
+  EXPECT_EQ(missing.info.UpdatePrompt, "Parlix version  (build version ) is available, download now?");
+  EXPECT_TRUE(missing.info.UpdateUrl.empty());
+}
+
+TEST(ServiceInterpretation, MissingHomeAndDonateKeysEmptyTheDefaults) {
+  const TServiceOutcome out = Interpret(kSigned + "[Updates]\nBuild=025000\n");
+  EXPECT_TRUE(out.info.HomeUrl.empty());
+  EXPECT_TRUE(out.info.HomeEmail.empty());
+  EXPECT_TRUE(out.info.DonateUrl.empty());
+  EXPECT_TRUE(out.info.ProdUrl.empty());
+  EXPECT_FALSE(out.add_products_item);
+  // The promotional values were not touched, so the button keeps its default target.
+  EXPECT_TRUE(out.set_adv_button);
+  EXPECT_TRUE(out.actions.empty());
+}
+
+TEST(ServiceInterpretation, SecondRunOfTheDayAppliesValuesButAnnouncesNothing) {
+  TServiceInfo current = Current();
+  current.DateShown = kToday;
+  const TServiceOutcome out = Interpret(kSigned + kFullHome + "[Updates]\nBuild=1\n", current);
+  EXPECT_EQ(out.info.HomeUrl, "http://h.example/");
+  EXPECT_FALSE(out.info.UpdatePrompt.empty());
+  EXPECT_TRUE(out.actions.empty());
+  EXPECT_EQ(out.info.DateShown, kToday);
+}
+
+std::string AdvSections(int count) {
+  std::string text = "[AdvDef]\nCount=" + std::to_string(count) + "\n";
+  for (int k = 1; k <= count; ++k) {
+    text += "[Adv" + std::to_string(k) + "]\nCaption=Ad " + std::to_string(k) + "\nColor=$0000FF\nText=hint " +
+            std::to_string(k) + "\nUrl=http://ad.example/" + std::to_string(k) + "\n";
+  }
+  return text;
+}
+
+TEST(ServiceInterpretation, SingleAdvertIsTakenWithoutDrawing) {
+  PseudoRandom random;
+  random.Seed(99);
+  const TServiceOutcome out =
+      InterpretServiceFile(kSigned + kFullHome + AdvSections(1), Current(), kToday, kBuildVersion, random);
+  EXPECT_EQ(out.info.AdvCaption, "Ad 1");
+  EXPECT_EQ(out.info.AdvColor, 0xFF);
+  EXPECT_EQ(out.info.AdvText, "hint 1");
+  EXPECT_EQ(out.info.AdvUrl, "http://ad.example/1");
+  EXPECT_EQ(random.State(), 99u);
+}
+
+TEST(ServiceInterpretation, AdvertsAreDrawnEvenly) {
+  int seen[4] = {0, 0, 0, 0};
+  const std::string ini = kSigned + kFullHome + AdvSections(3);
+  for (std::uint32_t seed = 0; seed < 3000; ++seed) {
+    const TServiceOutcome out = Interpret(ini, Current(), seed * 2654435761u);
+    ASSERT_EQ(out.info.AdvCaption.substr(0, 3), "Ad ");
+    const int k = out.info.AdvCaption[3] - '0';
+    ASSERT_GE(k, 1);
+    ASSERT_LE(k, 3);
+    ++seen[k];
+  }
+  for (int k = 1; k <= 3; ++k) EXPECT_GT(seen[k], 800) << k;
+}
+
+TEST(ServiceInterpretation, MissingChosenAdvertKeepsDefaultsAndMissingColourIsGrey) {
+  const TServiceOutcome none = Interpret(kSigned + kFullHome + "[AdvDef]\nCount=1\n[Adv2]\nCaption=x\n");
+  EXPECT_EQ(none.info.AdvCaption, "More free products");
+  EXPECT_EQ(none.info.AdvUrl, Current().AdvUrl);
+
+  const TServiceOutcome grey = Interpret(kSigned + kFullHome + "[AdvDef]\nCount=1\n[Adv1]\nCaption=x\nColor=blue\n");
+  EXPECT_EQ(grey.info.AdvCaption, "x");
+  EXPECT_EQ(grey.info.AdvColor, 4934475);
+  EXPECT_TRUE(grey.info.AdvUrl.empty());
+  EXPECT_FALSE(grey.set_adv_button);
+
+  const TServiceOutcome negative = Interpret(kSigned + kFullHome + "[AdvDef]\nCount=-3\n" + AdvSections(1).substr(16));
+  EXPECT_EQ(negative.info.AdvCaption, "More free products");
+}
+
+TEST(ServiceInterpretation, ClosedVersionsAreStoredScrambled) {
+  const std::string scrambled = Scramble(kBuildVersion);
+  const TServiceOutcome closed =
+      Interpret(kSigned + kFullHome + "[ClosedVersions]\nCount=2\nVersion1=" + Scramble("024000") + "\nVersion2=" + scrambled + "\n");
+  EXPECT_TRUE(closed.info.ClosedVersion);
+
+  const TServiceOutcome plain = Interpret(kSigned + kFullHome + "[ClosedVersions]\nCount=2\nVersion2=025000\n");
+  EXPECT_FALSE(plain.info.ClosedVersion);
+
+  const TServiceOutcome beyond_count =
+      Interpret(kSigned + kFullHome + "[ClosedVersions]\nCount=1\nVersion2=" + scrambled + "\n");
+  EXPECT_FALSE(beyond_count.info.ClosedVersion);
+}
+
+TEST(ServiceInterpretation, EncodedFileRoundTripsThroughTheDecoder) {
+  const std::string ini = kSigned + kFullHome + kNoOffer + "[Updates]\nBuild=030000\nVersion=3.0\n";
+  const std::string decoded = DecodeServiceText(EncodeServiceText(ini, Alphabet()), Alphabet());
+  const TServiceOutcome out = Interpret(decoded);
+  EXPECT_TRUE(out.signature_valid);
+  // The first [Updates] section holds Build=025000, as a profile lookup finds it first.
+  EXPECT_TRUE(out.info.UpdatePrompt.empty());
+}
+
+}  // namespace
+}  // namespace parlix
