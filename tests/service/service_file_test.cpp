@@ -57,6 +57,16 @@ TEST(ServiceText, EncodingRoundTripsInProducerLines) {
   EXPECT_EQ(EncodeServiceText("Man", kStdAlphabet), "TWFu\r\n");
 }
 
+// Written by tools/encode-service, so the producer's tool and the program agree.
+TEST(ServiceText, DecodesTheOutputOfTheEncodingTool) {
+  const std::string encoded =
+      "Zn2sbDR7Smh+bhB26eR7iZATAwC+iwlvtrsiowTKbhB26lVExmhNc82O9A27bzep18/piuVliWap\r\n"
+      "Sw7lFmCn1Z25FwG+iuSzFwbEj6VISZnNx+VESLh+Fm4kboVaP8sRFw4EbNBg\r\n";
+  EXPECT_EQ(DecodeServiceText(encoded, Alphabet()),
+            "[Signature]\r\nName=Parlix\r\n[Home]\r\nPopupMsg=Caf\xe9 is open; the quick brown fox jumps over the "
+            "lazy dog\r\n");
+}
+
 TEST(ServiceText, DecodeServiceFileWritesTheDecodedBytes) {
   const std::string source = testing::TempDir() + "parlix_service_src.dat";
   const std::string target = testing::TempDir() + "parlix_service_dst.dat";
