@@ -151,7 +151,10 @@ void TMainForm::CreateComponents() {
   adv_bt_->SetFont("Arial", 10);
   adv_bt_->SetFontColor(0x4B4B4B);
   adv_bt_->SetHandCursor(true);
-  adv_bt_->OnClick = [] { OpenWebPage(ServiceInfo.AdvUrl); };
+  adv_bt_->OnClick = [] {
+    TApplication::Instance().ProcessMessages();
+    OpenWebPage(ServiceInfo.AdvUrl.empty() ? Unscramble(kProductsPageLit) : ServiceInfo.AdvUrl);
+  };
 
   donate_bt_ = std::make_unique<TControl>(TControlKind::kTextButton, center, 7, 180, 235, 25, "Make a donation");
   donate_bt_->SetColor(kFormColor);

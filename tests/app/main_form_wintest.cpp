@@ -189,8 +189,12 @@ TEST_F(MainFormTest, ButtonsAndMenuCommandsOpenTheirPages) {
   click(FindChild(form_->Handle(), "TParlixControl", std::string("More free products")));
   click(FindChild(form_->Handle(), "TParlixControl", std::string("Make a donation")));
   SendMessageA(form_->Handle(), WM_COMMAND, kGoogleWebpageBt, 0);
-  ASSERT_EQ(opened_.size(), 3u);
-  EXPECT_EQ(opened_[0], ServiceInfo.AdvUrl);
+  // Without a promotional address the button falls back to the products page.
+  ServiceInfo.AdvUrl.clear();
+  click(FindChild(form_->Handle(), "TParlixControl", std::string("More free products")));
+  ASSERT_EQ(opened_.size(), 4u);
+  EXPECT_EQ(opened_[0], ServiceInfo.ProdUrl);
+  EXPECT_EQ(opened_[3], Unscramble(kProductsPageLit));
   EXPECT_EQ(opened_[1], DonationPageAddress(ServiceInfo.DonateUrl).value_or("none"));
   EXPECT_EQ(opened_[2], Unscramble(kWebPageLit));
 }
