@@ -62,6 +62,7 @@ std::string DecodeServiceText(std::string_view encoded, std::string_view alphabe
 
 std::string EncodeServiceText(std::string_view plain, std::string_view alphabet) {
   std::string text;
+  if (alphabet.size() < 64) return text;
   for (std::size_t i = 0; i < plain.size(); i += 3) {
     const std::size_t n = plain.size() - i < 3 ? plain.size() - i : 3;
     unsigned bits = static_cast<unsigned char>(plain[i]) << 16;

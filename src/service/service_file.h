@@ -19,7 +19,7 @@ namespace parlix {
 std::string DecodeServiceText(std::string_view encoded, std::string_view alphabet);
 
 // The producer's side: base64 of `plain` over `alphabet` in lines of at most 76
-// characters, CR LF after each line.
+// characters, CR LF after each line. Empty when the alphabet has fewer than 64 characters.
 std::string EncodeServiceText(std::string_view plain, std::string_view alphabet);
 
 // DecodeServiceText of the file `source` into the file `target` (created anew) with the

@@ -55,6 +55,7 @@ TEST(ServiceText, EncodingRoundTripsInProducerLines) {
     }
   }
   EXPECT_EQ(EncodeServiceText("Man", kStdAlphabet), "TWFu\r\n");
+  EXPECT_EQ(EncodeServiceText("Man", "ABC"), "");
 }
 
 // Written by tools/encode-service, so the producer's tool and the program agree.
