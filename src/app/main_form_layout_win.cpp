@@ -7,6 +7,7 @@
 #include "app/main_form_win.h"
 #include "config/about_form_win.h"
 #include "config/web_page_win.h"
+#include "service/service_apply_win.h"
 #include "translate/code_cript.h"
 #include "translate/lang_form_win.h"
 #include "translate/language_pairs.h"
@@ -227,6 +228,13 @@ bool TMainForm::DrawMenuItem(const DRAWITEMSTRUCT& item) {
   return true;
 }
 
+// The service file adds the item once per run; it goes at the end of the menu.
+void TMainForm::AddProductsMenuItem() {
+  if (GetMenuState(utils_popup_, kMoreProductsBt, MF_BYCOMMAND) != static_cast<UINT>(-1)) return;
+  AppendMenuA(utils_popup_, MF_STRING, kMoreProductsBt, kMoreProductsCaption);
+  SetMenuItemImage(kMoreProductsBt, kMoreProductsImageIndex);
+}
+
 void TMainForm::ShowUtilsPopup() {
   POINT at;
   GetCursorPos(&at);
@@ -255,7 +263,7 @@ void TMainForm::RunMenuCommand(UINT command) {
     case kConfigurationBt: ConfigurationBtClick(); break;
     case kExitBt: ExitBtClick(); break;
     case kAboutBt: AboutBtClick(); break;
-    case kMoreProductsBt: OpenWebPage(ServiceInfo.ProdUrl); break;
+    case kMoreProductsBt: OpenProductsPage(); break;
     default: break;
   }
 }

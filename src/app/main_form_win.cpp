@@ -13,6 +13,7 @@
 #include "config/system_proxy_win.h"
 #include "platform/profile_file_win.h"
 #include "platform/shell_win.h"
+#include "service/service_apply_win.h"
 #include "translate/code_cript.h"
 #include "translate/lang_form_win.h"
 #include "translate/literals.h"
@@ -151,9 +152,17 @@ void TMainForm::LoadMemoFromFile(const std::string& path) {
 }
 
 void TMainForm::FormCloseQuery() {
-  if (ServiceBusy) {
-    DeleteIfExists(downloaded_file_);
-    DeleteIfExists(decoded_file_);
+  {
+    // Whether or not stopping succeeds, the service's files go.
+    struct DeleteServiceFiles {
+      TMainForm& form;
+      ~DeleteServiceFiles() {
+        form.service_check_.DeleteTempFiles();
+        DeleteIfExists(form.decoded_file_);
+      }
+    } delete_service_files{*this};
+    if (ServiceBusy) service_check_.Stop();
+    ServiceBusy = false;
   }
   if (Translating) {
     // Whether or not stopping succeeds, the answer file goes.
@@ -215,9 +224,27 @@ void TMainForm::SetTrayIconFrame(int frame) {
   if (tray_vis_ != nullptr) tray_vis_->Trayicon.SetIcon(tray_frames_[frame].Get());
 }
 
-// Bodies arrive with the features that own these messages.
-void TMainForm::StartServiceCheck() {}
-void TMainForm::ApplyServiceFile() {}
+void TMainForm::StartServiceCheck() {
+  service_check_.OnDecoded = [this](const std::string& decoded_file) {
+    decoded_file_ = decoded_file;
+    PostMessageA(hwnd_, WM_APPLY_SERVICE_FILE, 0, 0);
+  };
+  service_check_.OnEnded = [this] { ServiceBusy = false; };
+  ServiceBusy = true;
+  service_check_.Start(ProxySettings, [this] { return MakeTempFileName(); });
+  ServiceBusy = service_check_.Busy();
+}
+
+void TMainForm::ApplyServiceFile() {
+  TServiceUiWin ui(hwnd_);
+  ui.OnAddProductsMenuItem = [this] { AddProductsMenuItem(); };
+  ui.OnSetAdvButton = [this](const std::string& caption, const std::string& hint, int color) {
+    adv_bt_->SetText(caption);
+    hints_->Set(adv_bt_->Handle(), hint);
+    adv_bt_->SetFontColor(static_cast<COLORREF>(color));
+  };
+  parlix::ApplyServiceFile(decoded_file_, ui, Random);
+}
 
 void TMainForm::ShowLanguageWindow() {
   if (OpenWindowFlags.LanguagesOpen) return;

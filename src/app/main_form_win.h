@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/settings.h"
+#include "service/srvc_thread_win.h"
 #include "translate/request.h"
 #include "widgets/images_win.h"
 #include "widgets/tray_vis_win.h"
@@ -144,6 +145,7 @@ class TMainForm : public TWindow {
   void MemoKeyDown(WPARAM key);
   void CancelLabelClick();
   void MinimizeBtClick();
+  void AddProductsMenuItem();
   void ShowUtilsPopup();
   void ShowUtilsPopupAt(POINT at);
   void SetMenuItemImage(UINT command, int image);
@@ -199,9 +201,10 @@ class TMainForm : public TWindow {
   TAboutForm* about_ = nullptr;   // frees itself when closed; valid while AboutOpen
   TTransForm* result_ = nullptr;  // frees itself when closed; valid while ResultOpen
 
+  // The background fetch of the service file, once per run.
+  TServiceCheck service_check_;
   // Files of the workers, deleted at close when they still exist.
   std::string answer_file_;
-  std::string downloaded_file_;
   std::string decoded_file_;
 };
 
