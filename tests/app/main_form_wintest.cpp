@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -197,6 +198,34 @@ TEST_F(MainFormTest, ButtonsAndMenuCommandsOpenTheirPages) {
   EXPECT_EQ(opened_[3], Unscramble(kProductsPageLit));
   EXPECT_EQ(opened_[1], DonationPageAddress(ServiceInfo.DonateUrl).value_or("none"));
   EXPECT_EQ(opened_[2], Unscramble(kWebPageLit));
+}
+
+TEST_F(MainFormTest, CtrlEnterTwiceQuicklyStartsOneTranslationAndAddsNoLineBreak) {
+  const test::TStandins standins = test::Standins();
+  ASSERT_TRUE(standins.Running());
+  const std::string record = standins.control_file + ".ctrl-enter";
+  DeleteFileA(record.c_str());
+  std::string unix_record = record.substr(2);
+  std::replace(unix_record.begin(), unix_record.end(), '\\', '/');
+  standins.SetControl("{\"delay\": 0.5, \"record\": \"" + unix_record + "\"}");
+  ProxySettings.Enabled = true;
+  ProxySettings.Address = "127.0.0.1";
+  ProxySettings.Port = std::to_string(standins.port);
+  SetText("thank you");
+  for (int press = 0; press < 2; ++press) {
+    // As with a real key, the line feed character is queued when the key-down is handled.
+    PostMessageA(memo_, WM_CHAR, 0x0A, 1);
+    SendKey(memo_, VK_RETURN, true);
+  }
+  ASSERT_TRUE(WaitUntil([&] { return form_->Translating; }, 5s));
+  ASSERT_TRUE(WaitUntil([&] { return !form_->Translating; }, 20s));
+  standins.SetControl("{}");
+  EXPECT_EQ(WindowText(memo_), "thank you");
+  const std::string requests = test::ReadFileBytes(record);
+  int posts = 0;
+  for (size_t at = requests.find("\"POST\""); at != std::string::npos; at = requests.find("\"POST\"", at + 1)) ++posts;
+  EXPECT_EQ(posts, 1) << requests;
+  DeleteFileA(record.c_str());
 }
 
 TEST_F(MainFormTest, BlankTextStartsNothing) {

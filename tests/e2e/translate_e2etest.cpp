@@ -215,23 +215,6 @@ TEST_F(Translation, SecondRequestWhileTranslatingIsDropped) {
   EXPECT_EQ(PostsIn(requests), 1) << requests;
 }
 
-TEST_F(Translation, CtrlEnterTwiceQuicklyStartsOneTranslationAndAddsNoLineBreak) {
-  Start();
-  const std::string record = standins_.control_file + ".requests";
-  DeleteFileA(record.c_str());
-  std::string unix_record = record.substr(2);
-  std::replace(unix_record.begin(), unix_record.end(), '\\', '/');
-  standins_.SetControl("{\"delay\": 1, \"record\": \"" + unix_record + "\"}");
-  SendMessageA(memo_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("thank you"));
-  PostKey(memo_, VK_RETURN, true);
-  PostKey(memo_, VK_RETURN, true);
-  ASSERT_TRUE(WaitUntil([&] { return ResultMemo() != nullptr && WindowText(ResultMemo()) == "gracias"; }, 30s));
-  EXPECT_EQ(WindowText(memo_), "thank you");
-  Sleep(500);
-  const std::string requests = ReadFileBytes(record);
-  EXPECT_EQ(PostsIn(requests), 1) << requests;
-}
-
 TEST_F(Translation, ResultWindowCopiesTheWholeTextAndIsMadeAfresh) {
   Start();
   Translate(kSample);
@@ -260,14 +243,22 @@ TEST_F(Translation, ResultWindowCopiesTheWholeTextAndIsMadeAfresh) {
 
 TEST_F(Translation, ClosingDuringARequestStopsTheWorkerAndSavesSettings) {
   Start();
-  standins_.SetControl("{\"delay\": 5}");
+  const std::string record = standins_.control_file + ".requests";
+  DeleteFileA(record.c_str());
+  std::string unix_record = record.substr(2);
+  std::replace(unix_record.begin(), unix_record.end(), '\\', '/');
+  standins_.SetControl("{\"delay\": 5, \"record\": \"" + unix_record + "\"}");
   Translate(kSample);
   ASSERT_TRUE(WaitUntil([&] { return WaitText() == "Requesting translation..."; }));
+  // Closed before its thread began, a worker ends without a word; this case is about a
+  // request under way, so wait until the service has it.
+  ASSERT_TRUE(WaitUntil([&] { return PostsIn(ReadFileBytes(record)) == 1; }));
   SetFileAttributesA(SettingsFilePath().c_str(), FILE_ATTRIBUTE_NORMAL);
   DeleteFileA(SettingsFilePath().c_str());
   PostMessageA(main_, WM_USER + 7, 0, 0);
   HWND box = program_->WaitForMessageBox();
-  ASSERT_NE(box, nullptr);
+  ASSERT_NE(box, nullptr) << "running " << program_->Running() << ", main " << IsWindow(main_) << ", panel '"
+                          << WaitText() << "', result window " << (program_->FindTopWindow("TTransForm") != nullptr);
   EXPECT_EQ(MessageBoxText(box), std::string("Error: Cannot download file.") + kErrorTail);
   PressButton(box, IDOK);
   EXPECT_TRUE(program_->WaitForExit());

@@ -237,7 +237,8 @@ void EmptyClipboardNow() {
 
 void PostKey(HWND target, UINT vk, bool ctrl) {
   // Keyboard state is per thread; the program reads Ctrl through GetKeyState, so the
-  // test sets it for the target's thread by attaching to its input.
+  // test sets it for the target's thread by attaching to its input, for as long as the
+  // program handles the key.
   const DWORD target_thread = GetWindowThreadProcessId(target, nullptr);
   const DWORD self = GetCurrentThreadId();
   AttachThreadInput(self, target_thread, TRUE);
@@ -246,12 +247,17 @@ void PostKey(HWND target, UINT vk, bool ctrl) {
   const BYTE saved = state[VK_CONTROL];
   if (ctrl) state[VK_CONTROL] = 0x80;
   SetKeyboardState(state);
+  // A thread may answer GetKeyState from a copy of the key state up to 50 ms old (Wine
+  // keeps one): let any such copy in the program run out before it looks.
+  Sleep(60);
   const UINT scan = MapVirtualKeyA(vk, 0);
-  PostMessageA(target, WM_KEYDOWN, vk, 1 | (scan << 16));
+  // As with a real key, the character is already queued when the key-down is handled:
+  // posted first, it waits behind the key-down, which is sent (sent messages are handled
+  // before posted ones) and returns only once the program has dealt with it.
   if (vk == VK_RETURN) PostMessageA(target, WM_CHAR, ctrl ? 0x0A : 0x0D, 1 | (scan << 16));
   if (vk == VK_ESCAPE) PostMessageA(target, WM_CHAR, 0x1B, 1 | (scan << 16));
+  SendMessageA(target, WM_KEYDOWN, vk, 1 | (scan << 16));
   PostMessageA(target, WM_KEYUP, vk, 1 | (scan << 16) | (1u << 30) | (1u << 31));
-  Sleep(100);
   state[VK_CONTROL] = saved;
   SetKeyboardState(state);
   AttachThreadInput(self, target_thread, FALSE);
