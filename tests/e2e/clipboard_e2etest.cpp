@@ -43,7 +43,7 @@ class ClipboardMonitoring : public ::testing::Test {
     if (monitor)
       WritePrivateProfileStringA("Miscellaneous", "MonitorClp", "1", SettingsFilePath().c_str());
     program_ = std::make_unique<TProgram>();
-    main_ = program_->WaitForTopWindow("TMainForm");
+    main_ = program_->WaitForTopWindow("TMainForm", std::string("Parlix"));
     ASSERT_NE(main_, nullptr);
     memo_ = FindChild(main_, "Edit");
     Sleep(300);

@@ -63,7 +63,7 @@ TEST_P(ProxyCredentials, TranslationPassesTheProxy) {
                                    R"(", "user": "desk", "password": "Tr4nsl8!", "domain": "CORP"}})"));
   WriteSettingsWithProxyCredentials(standins_.port, "desk", "Tr4nsl8!");
   program_ = std::make_unique<TProgram>();
-  main_ = program_->WaitForTopWindow("TMainForm");
+  main_ = program_->WaitForTopWindow("TMainForm", std::string("Parlix"));
   ASSERT_NE(main_, nullptr);
   HWND memo = FindChild(main_, "Edit");
   ASSERT_NE(memo, nullptr);

@@ -39,7 +39,7 @@ class ServiceFile : public ::testing::Test {
   void Start() {
     WriteSettingsWithProxy(standins_.port);
     program_ = std::make_unique<TProgram>();
-    main_ = program_->WaitForTopWindow("TMainForm");
+    main_ = program_->WaitForTopWindow("TMainForm", std::string("Parlix"));
     ASSERT_NE(main_, nullptr);
   }
 
@@ -65,7 +65,7 @@ TEST_F(ServiceFile, DailyMessageIsShownOnceAndTheDateRecorded) {
 
   // Same day, next run: the message is not shown again.
   program_ = std::make_unique<TProgram>();
-  main_ = program_->WaitForTopWindow("TMainForm");
+  main_ = program_->WaitForTopWindow("TMainForm", std::string("Parlix"));
   WritePrivateProfileStringA("Popups", "DateShown", shown, SettingsFilePath().c_str());
   Sleep(3000);
   EXPECT_EQ(program_->FindMessageBox(), nullptr);

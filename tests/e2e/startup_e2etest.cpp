@@ -6,7 +6,7 @@ namespace parlix::test {
 namespace {
 
 void ExitProgram(TProgram& program) {
-  HWND main = program.WaitForTopWindow("TMainForm");
+  HWND main = program.WaitForTopWindow("TMainForm", std::string("Parlix"));
   ASSERT_NE(main, nullptr);
   PostMessageA(main, WM_USER + 7, 0, 0);
   ASSERT_TRUE(program.WaitForExit());
@@ -23,7 +23,7 @@ std::string TempFile(const std::string& name, const std::string& text) {
 TEST(Startup, MainWindowAppearsAndClosesOnTheExitMessage) {
   TProgram program;
   ASSERT_TRUE(program.Started());
-  HWND main = program.WaitForTopWindow("TMainForm");
+  HWND main = program.WaitForTopWindow("TMainForm", std::string("Parlix"));
   ASSERT_NE(main, nullptr);
   EXPECT_EQ(WindowText(main), "Parlix");
   PostMessageA(main, WM_USER + 7, 0, 0);
@@ -33,7 +33,7 @@ TEST(Startup, MainWindowAppearsAndClosesOnTheExitMessage) {
 
 TEST(Startup, SecondCopyIsRefusedAndTheFirstKeepsRunning) {
   TProgram first;
-  HWND main = first.WaitForTopWindow("TMainForm");
+  HWND main = first.WaitForTopWindow("TMainForm", std::string("Parlix"));
   ASSERT_NE(main, nullptr);
   TProgram second;
   ASSERT_TRUE(second.Started());
@@ -50,7 +50,7 @@ TEST(Startup, SecondCopyIsRefusedAndTheFirstKeepsRunning) {
 
 TEST(Startup, AutoArgumentInAnyCaseSendsTheWindowToTheTray) {
   TProgram program("/AUTO");
-  HWND main = program.WaitForTopWindow("TMainForm");
+  HWND main = program.WaitForTopWindow("TMainForm", std::string("Parlix"));
   ASSERT_NE(main, nullptr);
   EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(main); }));
   ExitProgram(program);
@@ -59,7 +59,7 @@ TEST(Startup, AutoArgumentInAnyCaseSendsTheWindowToTheTray) {
 TEST(Startup, QuotedFilePathIsLoadedIntoTheTextArea) {
   const std::string path = TempFile("parlix start text.txt", "Hello from a file\r\nsecond line");
   TProgram program("\"" + path + "\"");
-  HWND main = program.WaitForTopWindow("TMainForm");
+  HWND main = program.WaitForTopWindow("TMainForm", std::string("Parlix"));
   ASSERT_NE(main, nullptr);
   HWND memo = FindChild(main, "Edit");
   ASSERT_NE(memo, nullptr);
@@ -71,7 +71,7 @@ TEST(Startup, QuotedFilePathIsLoadedIntoTheTextArea) {
 
 TEST(Startup, MissingFilePathChangesNothing) {
   TProgram program("\"C:\\no such folder\\missing.txt\"");
-  HWND main = program.WaitForTopWindow("TMainForm");
+  HWND main = program.WaitForTopWindow("TMainForm", std::string("Parlix"));
   ASSERT_NE(main, nullptr);
   HWND memo = FindChild(main, "Edit");
   ASSERT_NE(memo, nullptr);

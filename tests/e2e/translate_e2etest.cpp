@@ -40,7 +40,7 @@ class Translation : public ::testing::Test {
   void Start(int proxy_port = 0) {
     WriteSettingsWithProxy(proxy_port != 0 ? proxy_port : standins_.port);
     program_ = std::make_unique<TProgram>();
-    main_ = program_->WaitForTopWindow("TMainForm");
+    main_ = program_->WaitForTopWindow("TMainForm", std::string("Parlix"));
     ASSERT_NE(main_, nullptr);
     memo_ = FindChild(main_, "Edit");
     ASSERT_NE(memo_, nullptr);

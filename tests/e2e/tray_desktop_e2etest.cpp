@@ -26,7 +26,7 @@ class TrayDesktop : public ::testing::Test {
     ASSERT_TRUE(taskbar != nullptr && IsWindowVisible(taskbar)) << "needs a desktop with a taskbar";
     WriteSettingsWithProxy(standins_.port);
     program_ = std::make_unique<TProgram>();
-    main_ = program_->WaitForTopWindow("TMainForm");
+    main_ = program_->WaitForTopWindow("TMainForm", std::string("Parlix"));
     ASSERT_NE(main_, nullptr);
     memo_ = FindChild(main_, "Edit");
   }

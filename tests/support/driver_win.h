@@ -32,6 +32,8 @@ class TProgram {
   DWORD ProcessId() const { return pid_; }
 
   // The first visible-or-not top-level window of this process with the class (and caption, if given).
+  // The main window gets its caption at the end of its creation: wait for "Parlix" to
+  // know its controls exist.
   HWND FindTopWindow(const std::string& class_name, const std::optional<std::string>& caption = {}) const;
   HWND WaitForTopWindow(const std::string& class_name, const std::optional<std::string>& caption = {},
                         std::chrono::milliseconds timeout = 20s) const;

@@ -20,7 +20,8 @@ HWND FindProcessWindow(const char* class_name) {
 int main(int argc, char** argv) {
   const std::string text = argc > 1 ? argv[1] : "Hello, good morning. Thank you!";
   HWND main = nullptr;
-  WaitUntil([&] { return (main = FindProcessWindow("TMainForm")) != nullptr; }, 60s);
+  // The caption is set at the end of the window's creation, after its controls.
+  WaitUntil([&] { return (main = FindWindowA("TMainForm", "Parlix")) != nullptr; }, 60s);
   if (main == nullptr) {
     std::fprintf(stderr, "demo: the main window did not appear\n");
     return 1;
