@@ -90,7 +90,8 @@ TEST_F(SettingsFile, OlderVersionIsRenewedKeepingTheValuesRead) {
       "[Miscellaneous]\r\nMonitorClp=1\r\n[Popups]\r\nDateShown=1/2/2026\r\n[Other]\r\nKey=x\r\n");
   TProgram program;
   ASSERT_NE(program.WaitForTopWindow("TMainForm", std::string("Parlix")), nullptr);
-  ASSERT_TRUE(WaitUntil([] { return IniValue("Parlix", "Version") == "025000"; }));
+  // The renewed file is written key by key; its last key marks the end.
+  ASSERT_TRUE(WaitUntil([] { return IniValue("Parlix", "Version") == "025000" && IniValue("Popups", "DateShown") != "<missing>"; }));
   // No first run: the version was there.
   Sleep(300);
   EXPECT_EQ(program.FindTopWindow("TAboutForm"), nullptr);
@@ -110,7 +111,7 @@ TEST_F(SettingsFile, EmptyGuidIsRenewedWithoutTheAboutWindow) {
   WriteIni("[Parlix]\r\nVersion=025000\r\nGUID=\r\n[Language]\r\nLast=2\r\n");
   TProgram program;
   ASSERT_NE(program.WaitForTopWindow("TMainForm", std::string("Parlix")), nullptr);
-  ASSERT_TRUE(WaitUntil([] { return IsRegistryGuid(IniValue("Parlix", "GUID")); }));
+  ASSERT_TRUE(WaitUntil([] { return IsRegistryGuid(IniValue("Parlix", "GUID")) && IniValue("Popups", "DateShown") != "<missing>"; }));
   Sleep(300);
   EXPECT_EQ(program.FindTopWindow("TAboutForm"), nullptr);
   EXPECT_EQ(IniValue("Language", "Last"), "2");
