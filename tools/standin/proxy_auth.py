@@ -242,44 +242,44 @@ class ProxyGate:
         self.challenge = None  # the type 2 challenge outstanding on this connection
         self.authenticated = False  # NTLM authenticates the connection, not the request
 
-    def check(self, request, spec):
-        scheme = str(spec.get("scheme", "basic")).lower()
+    def check(self, request, wanted):
+        scheme = str(wanted.get("scheme", "basic")).lower()
         if scheme == "ntlm":
-            return self._ntlm(request, spec)
-        return self._basic(request, spec)
+            return self._ntlm(request, wanted)
+        return self._basic(request, wanted)
 
-    def _basic(self, request, spec):
+    def _basic(self, request, wanted):
         token = decode_token(request.header("Proxy-Authorization"), "Basic")
-        expected = ("%s:%s" % (spec.get("user", ""), spec.get("password", ""))).encode("latin-1")
+        expected = ("%s:%s" % (wanted.get("user", ""), wanted.get("password", ""))).encode("latin-1")
         if token is not None and token == expected:
             return None
-        return [("Proxy-Authenticate", 'Basic realm="%s"' % spec.get("realm", "standin"))]
+        return [("Proxy-Authenticate", 'Basic realm="%s"' % wanted.get("realm", "standin"))]
 
-    def _ntlm(self, request, spec):
+    def _ntlm(self, request, wanted):
         if self.authenticated:
             return None
         token = decode_token(request.header("Proxy-Authorization"), "NTLM")
         kind = message_type(token) if token else None
         if kind == 1:
             self.challenge = os.urandom(8)
-            message = challenge_message(self.challenge, str(spec.get("domain", "")))
+            message = challenge_message(self.challenge, str(wanted.get("domain", "")))
             return [("Proxy-Authenticate", "NTLM " + base64.b64encode(message).decode("ascii"))]
         if kind == 3 and self.challenge is not None:
             challenge, self.challenge = self.challenge, None
-            if self._verify(token, challenge, spec):
+            if self._verify(token, challenge, wanted):
                 self.authenticated = True
                 return None
         return [("Proxy-Authenticate", "NTLM")]
 
     @staticmethod
-    def _verify(token, challenge, spec):
+    def _verify(token, challenge, wanted):
         try:
             fields = parse_authenticate(token)
         except BadMessage:
             return False
-        password = str(spec.get("password", ""))
-        domain = str(spec.get("domain", ""))
-        if fields["user"].lower() != str(spec.get("user", "")).lower():
+        password = str(wanted.get("password", ""))
+        domain = str(wanted.get("domain", ""))
+        if fields["user"].lower() != str(wanted.get("user", "")).lower():
             return False
         if fields["domain"] and fields["domain"].lower() != domain.lower():
             return False

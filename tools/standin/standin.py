@@ -413,9 +413,9 @@ class Handler(socketserver.StreamRequestHandler):
         effective = mode if applies else {}
         summary = "%s %s %s" % (request.method, request.target, request.version)
 
-        spec = mode.get("proxy_auth")
-        if isinstance(spec, dict) and request.target.lower().startswith("http://"):
-            challenge = self.gate.check(request, spec)
+        wanted = mode.get("proxy_auth")
+        if isinstance(wanted, dict) and request.target.lower().startswith("http://"):
+            challenge = self.gate.check(request, wanted)
             if challenge is not None:
                 log("%s -> 407 (%s)" % (summary, challenge[0][1][:40]))
                 return self.send(407, challenge, error_page(407), {}, keep_alive)
