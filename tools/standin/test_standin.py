@@ -378,27 +378,27 @@ class ProxyAuthPrimitivesTest(unittest.TestCase):
         self.assertNotEqual(proxy_auth.lm_hash("caf\xe9"), proxy_auth.lm_hash("CAF\xc9"))
 
     def test_verify_accepts_only_the_right_answer(self):
-        spec = {"user": "user", "password": "SecREt01"}
+        wanted = {"user": "user", "password": "SecREt01"}
         good = authenticate_message("user", EXAMPLE_LM, EXAMPLE_NT)
         verify = proxy_auth.ProxyGate._verify
-        self.assertTrue(verify(good, EXAMPLE_CHALLENGE, spec))
-        self.assertFalse(verify(good, bytes(8), spec))
-        self.assertFalse(verify(good, EXAMPLE_CHALLENGE, dict(spec, password="other")))
-        self.assertFalse(verify(good, EXAMPLE_CHALLENGE, dict(spec, user="someone")))
-        self.assertFalse(verify(authenticate_message("user", bytes(24), EXAMPLE_NT), EXAMPLE_CHALLENGE, spec))
+        self.assertTrue(verify(good, EXAMPLE_CHALLENGE, wanted))
+        self.assertFalse(verify(good, bytes(8), wanted))
+        self.assertFalse(verify(good, EXAMPLE_CHALLENGE, dict(wanted, password="other")))
+        self.assertFalse(verify(good, EXAMPLE_CHALLENGE, dict(wanted, user="someone")))
+        self.assertFalse(verify(authenticate_message("user", bytes(24), EXAMPLE_NT), EXAMPLE_CHALLENGE, wanted))
         self.assertTrue(verify(authenticate_message("user", EXAMPLE_LM, EXAMPLE_NT, domain="CORP"),
-                               EXAMPLE_CHALLENGE, dict(spec, domain="corp")))
+                               EXAMPLE_CHALLENGE, dict(wanted, domain="corp")))
         self.assertFalse(verify(authenticate_message("user", EXAMPLE_LM, EXAMPLE_NT, domain="ELSE"),
-                                EXAMPLE_CHALLENGE, dict(spec, domain="corp")))
+                                EXAMPLE_CHALLENGE, dict(wanted, domain="corp")))
 
     def test_malformed_authenticate_messages_are_refused(self):
         good = authenticate_message("user", EXAMPLE_LM, EXAMPLE_NT)
-        spec = {"user": "user", "password": "SecREt01"}
+        wanted = {"user": "user", "password": "SecREt01"}
         bad = [good[:63], good[:-1], b"NTLMSSP\x00" + struct.pack("<I", 1) + good[12:],
                good[:20] + struct.pack("<HHI", 24, 24, 0xFFFFFFF0) + good[28:],
                good[:36] + struct.pack("<HHI", 0xFFFF, 0xFFFF, 64) + good[44:]]
         for message in bad:
-            self.assertFalse(proxy_auth.ProxyGate._verify(message, EXAMPLE_CHALLENGE, spec))
+            self.assertFalse(proxy_auth.ProxyGate._verify(message, EXAMPLE_CHALLENGE, wanted))
 
     def test_challenge_message_layout(self):
         message = proxy_auth.challenge_message(EXAMPLE_CHALLENGE, "CORP", "SRV")
