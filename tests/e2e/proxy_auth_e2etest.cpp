@@ -67,7 +67,7 @@ TEST_P(ProxyCredentials, TranslationPassesTheProxy) {
   ASSERT_NE(main_, nullptr);
   HWND memo = FindChild(main_, "Edit");
   ASSERT_NE(memo, nullptr);
-  SendMessageA(memo, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(kSample));
+  test::SendBounded(memo, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(kSample));
   PostMessageA(main_, WM_USER + 4, 0, 0);
   ASSERT_TRUE(WaitUntil([&] { return ResultMemo() != nullptr && WindowText(ResultMemo()) == kSampleSpanish; }, 30s))
       << (ResultMemo() ? WindowText(ResultMemo()) : "no result window");

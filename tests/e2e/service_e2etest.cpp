@@ -77,7 +77,7 @@ TEST_F(ServiceFile, ClosedBuildRefusesToTranslate) {
   Start();
   // The check runs in the background; ask until the build knows it is closed.
   HWND memo = FindChild(main_, "Edit");
-  SendMessageA(memo, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("thank you"));
+  test::SendBounded(memo, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("thank you"));
   HWND box = nullptr;
   ASSERT_TRUE(WaitUntil([&] {
     PostMessageA(main_, WM_USER + 4, 0, 0);

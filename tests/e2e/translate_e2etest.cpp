@@ -47,7 +47,7 @@ class Translation : public ::testing::Test {
   }
 
   void Translate(const std::string& text) {
-    SendMessageA(memo_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    test::SendBounded(memo_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
     PostMessageA(main_, WM_USER + 4, 0, 0);
   }
 
@@ -221,12 +221,12 @@ TEST_F(Translation, ResultWindowCopiesTheWholeTextAndIsMadeAfresh) {
   ASSERT_TRUE(WaitUntil([&] { return ResultMemo() != nullptr && WindowText(ResultMemo()) == kSampleSpanish; }, 30s));
   HWND memo = ResultMemo();
   SetClipboardText("before");
-  SendMessageA(memo, EM_SETSEL, 0, 3);
+  test::SendBounded(memo, EM_SETSEL, 0, 3);
   PostMessageA(memo, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(5, 5));
   EXPECT_TRUE(WaitUntil([&] { return ClipboardText() == std::string(kSampleSpanish); }));
 
   // An empty window leaves the clipboard alone.
-  SendMessageA(memo, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
+  test::SendBounded(memo, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
   SetClipboardText("kept");
   PostMessageA(memo, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(5, 5));
   Sleep(500);

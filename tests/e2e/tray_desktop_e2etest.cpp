@@ -38,7 +38,7 @@ class TrayDesktop : public ::testing::Test {
   }
   void TrayClick(UINT mouse_message) { PostMessageA(main_, TrayCallbackMessage(), 0, mouse_message); }
   HWND TranslateAndWaitForResult() {
-    SendMessageA(memo_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("thank you"));
+    test::SendBounded(memo_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("thank you"));
     PostMessageA(main_, WM_USER + 4, 0, 0);
     HWND result = nullptr;
     WaitUntil([&] {

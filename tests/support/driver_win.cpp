@@ -1,5 +1,7 @@
 #include "support/driver_win.h"
 
+#include <gtest/gtest.h>
+
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -58,6 +60,17 @@ bool WaitUntil(const std::function<bool()>& pred, std::chrono::milliseconds time
     PumpMessages();
     Sleep(20);
   }
+}
+
+LRESULT SendBounded(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, std::chrono::milliseconds timeout) {
+  DWORD_PTR result = 0;
+  if (SendMessageTimeoutA(hwnd, msg, wparam, lparam, SMTO_NORMAL, static_cast<UINT>(timeout.count()), &result) == 0 &&
+      IsWindow(hwnd)) {
+    ADD_FAILURE() << "window " << hwnd << " did not answer message 0x" << std::hex << msg << " within "
+                  << std::dec << timeout.count() << " ms";
+    return 0;
+  }
+  return static_cast<LRESULT>(result);
 }
 
 std::string TProgram::PARLIX_EXE_PATH() {
@@ -149,9 +162,9 @@ void TProgram::Kill() {
 
 std::string WindowText(HWND hwnd) {
   // WM_GETTEXT works across processes; GetWindowText would not read another process's controls.
-  const LRESULT length = SendMessageA(hwnd, WM_GETTEXTLENGTH, 0, 0);
+  const LRESULT length = SendBounded(hwnd, WM_GETTEXTLENGTH);
   std::string text(static_cast<size_t>(length) + 1, '\0');
-  const LRESULT copied = SendMessageA(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+  const LRESULT copied = SendBounded(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
   text.resize(static_cast<size_t>(copied));
   return text;
 }
@@ -256,7 +269,7 @@ void PostKey(HWND target, UINT vk, bool ctrl) {
   // before posted ones) and returns only once the program has dealt with it.
   if (vk == VK_RETURN) PostMessageA(target, WM_CHAR, ctrl ? 0x0A : 0x0D, 1 | (scan << 16));
   if (vk == VK_ESCAPE) PostMessageA(target, WM_CHAR, 0x1B, 1 | (scan << 16));
-  SendMessageA(target, WM_KEYDOWN, vk, 1 | (scan << 16));
+  SendBounded(target, WM_KEYDOWN, vk, 1 | (scan << 16));
   PostMessageA(target, WM_KEYUP, vk, 1 | (scan << 16) | (1u << 30) | (1u << 31));
   state[VK_CONTROL] = saved;
   SetKeyboardState(state);

@@ -17,6 +17,11 @@ using namespace std::chrono_literals;
 // Polls pred every 20 ms, pumping this thread's messages, until it holds or the time is up.
 bool WaitUntil(const std::function<bool()>& pred, std::chrono::milliseconds timeout = 10s);
 
+// SendMessage to another process's window with a limit: a program that stopped answering
+// fails the test (naming the message) instead of hanging it. Returns the result, 0 on time-out.
+LRESULT SendBounded(HWND hwnd, UINT msg, WPARAM wparam = 0, LPARAM lparam = 0,
+                    std::chrono::milliseconds timeout = 10s);
+
 class TProgram {
  public:
   // Starts the program with the given command-line arguments (appended after the quoted exe path).
