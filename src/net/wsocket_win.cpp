@@ -107,17 +107,32 @@ class WinsockLibrary {
     ++socket_count_;
   }
 
-  // Unloads when the last socket goes, so the next socket starts from a fresh load.
+  // Unloads when the last socket goes, so the next socket starts from a fresh load; but
+  // not while a lookup is under way: the resolver runs on a thread of the library's own,
+  // and unloading the library under it crashes the process (seen when the program closed
+  // during a lookup). Such a lookup keeps the library until its completion arrives, or,
+  // when it never does, for the rest of the process.
   void RemoveSocket() {
     Lock lock(cs_);
     if (--socket_count_ > 0) return;
     socket_count_ = 0;
-    Unload();
+    if (lookups_ == 0) Unload();
+  }
+
+  void LookupStarted() {
+    Lock lock(cs_);
+    ++lookups_;
+  }
+
+  void LookupEnded() {
+    Lock lock(cs_);
+    if (lookups_ > 0) --lookups_;
+    if (lookups_ == 0 && socket_count_ == 0) Unload();
   }
 
   WSocketLibraryStatus Status() {
     Lock lock(cs_);
-    return {socket_count_, loaded_.load(std::memory_order_relaxed), generation_};
+    return {socket_count_, loaded_.load(std::memory_order_relaxed), generation_, lookups_};
   }
 
   int ReqVerLow() {
@@ -210,6 +225,7 @@ class WinsockLibrary {
   HMODULE module_ = nullptr;
   WinsockApi api_;
   int socket_count_ = 0;
+  int lookups_ = 0;  // started and not yet completed, abandoned ones included
   int generation_ = 0;
   int req_ver_low_ = 1;
   int req_ver_high_ = 1;
@@ -220,10 +236,22 @@ const WinsockApi& Ws() { return WinsockLibrary::Instance().Api(); }
 // ---------------------------------------------------------------------------------
 // The hidden window class, registered for the process while any socket exists.
 
+// Window extra bytes: the socket, then the handle of an abandoned lookup the window still
+// waits for after its socket went.
+constexpr int kSocketSlot = 0;
+constexpr int kAbandonedLookupSlot = sizeof(LONG_PTR);
+
+void EndAbandonedLookup(HWND hwnd);
+
 LRESULT CALLBACK SocketWindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
-  auto* socket = reinterpret_cast<TWSocket*>(GetWindowLongPtrA(hwnd, 0));
-  if (socket == nullptr) return DefWindowProcA(hwnd, msg, wparam, lparam);
-  return socket->HandleMessage(msg, wparam, lparam);
+  auto* socket = reinterpret_cast<TWSocket*>(GetWindowLongPtrA(hwnd, kSocketSlot));
+  if (socket != nullptr) return socket->HandleMessage(msg, wparam, lparam);
+  if (msg == kWmAsyncGetHostByName && wparam != 0 &&
+      static_cast<LONG_PTR>(wparam) == GetWindowLongPtrA(hwnd, kAbandonedLookupSlot)) {
+    EndAbandonedLookup(hwnd);
+    return 0;
+  }
+  return DefWindowProcA(hwnd, msg, wparam, lparam);
 }
 
 class SocketWindowClass {
@@ -240,7 +268,7 @@ class SocketWindowClass {
     if (!GetClassInfoA(instance, kSocketWindowClass, &existing)) {
       WNDCLASSA wc = {};
       wc.lpfnWndProc = SocketWindowProc;
-      wc.cbWndExtra = sizeof(LONG_PTR);
+      wc.cbWndExtra = 2 * sizeof(LONG_PTR);
       wc.hInstance = instance;
       wc.lpszClassName = kSocketWindowClass;
       if (RegisterClassA(&wc) == 0) return nullptr;
@@ -251,17 +279,25 @@ class SocketWindowClass {
       UnregisterIfUnused(instance);
       return nullptr;
     }
-    SetWindowLongPtrA(hwnd, 0, reinterpret_cast<LONG_PTR>(socket));
+    SetWindowLongPtrA(hwnd, kSocketSlot, reinterpret_cast<LONG_PTR>(socket));
     ++windows_;
     return hwnd;
   }
 
   void Destroy(HWND hwnd) {
     Lock lock(cs_);
-    SetWindowLongPtrA(hwnd, 0, 0);
+    SetWindowLongPtrA(hwnd, kSocketSlot, 0);
     DestroyWindow(hwnd);
     --windows_;
     UnregisterIfUnused(GetModuleHandleA(nullptr));
+  }
+
+  // The socket goes but its lookup's completion is still to come: the window stays to
+  // hear it, so the library can be let go then. Its thread ending takes it anyway.
+  void Orphan(HWND hwnd, HANDLE abandoned_lookup) {
+    Lock lock(cs_);
+    SetWindowLongPtrA(hwnd, kSocketSlot, 0);
+    SetWindowLongPtrA(hwnd, kAbandonedLookupSlot, reinterpret_cast<LONG_PTR>(abandoned_lookup));
   }
 
  private:
@@ -272,6 +308,12 @@ class SocketWindowClass {
   CriticalSection cs_;
   int windows_ = 0;
 };
+
+void EndAbandonedLookup(HWND hwnd) {
+  SetWindowLongPtrA(hwnd, kAbandonedLookupSlot, 0);
+  SocketWindowClass::Instance().Destroy(hwnd);
+  WinsockLibrary::Instance().LookupEnded();
+}
 
 // Set when the pump of this thread met a quit message.
 thread_local bool t_terminated = false;
@@ -444,7 +486,11 @@ TWSocket::~TWSocket() {
     if (hsocket_ != kInvalidSocket) InternalClose(true, 0);
   } catch (...) {
   }
-  SocketWindowClass::Instance().Destroy(window_);
+  if (abandoned_lookup_ != nullptr) {
+    SocketWindowClass::Instance().Orphan(window_, abandoned_lookup_);
+  } else {
+    SocketWindowClass::Instance().Destroy(window_);
+  }
   WinsockLibrary::Instance().RemoveSocket();
 }
 
@@ -590,6 +636,7 @@ void TWSocket::DnsLookup(const std::string& host_name) {
     PostDeferredError();
     return;
   }
+  WinsockLibrary::Instance().LookupStarted();
   lookup_handle_ = handle;
   lookup_buffer_ = buffer.release();
   if (lookup_early_) {
@@ -604,11 +651,20 @@ void TWSocket::CancelDnsLookup() {
   lookup_handle_ = nullptr;
   // The resolver may still write into the buffer after a cancel: it is abandoned.
   lookup_buffer_ = nullptr;
+  // Only one abandoned lookup is watched for; an older one keeps the library loaded for
+  // good, which is safe.
+  abandoned_lookup_ = handle;
   const WinsockApi& api = Ws();
   api.WSACancelAsyncRequest(handle);
 }
 
 void TWSocket::HandleLookupDone(WPARAM wparam, LPARAM lparam) {
+  if (abandoned_lookup_ != nullptr && reinterpret_cast<HANDLE>(wparam) == abandoned_lookup_) {
+    // The resolver is done with the library: it may be let go.
+    abandoned_lookup_ = nullptr;
+    WinsockLibrary::Instance().LookupEnded();
+    return;
+  }
   if (lookup_starting_ && lookup_handle_ == nullptr) {
     // Completed before the start call returned its handle: kept for DnsLookup.
     lookup_early_ = true;
@@ -618,6 +674,7 @@ void TWSocket::HandleLookupDone(WPARAM wparam, LPARAM lparam) {
   }
   if (lookup_handle_ == nullptr || reinterpret_cast<HANDLE>(wparam) != lookup_handle_) return;
   lookup_handle_ = nullptr;
+  WinsockLibrary::Instance().LookupEnded();
   std::unique_ptr<LookupBuffer> buffer(lookup_buffer_);
   lookup_buffer_ = nullptr;
   uint16_t error = HIWORD(lparam);

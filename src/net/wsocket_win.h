@@ -92,6 +92,7 @@ struct WSocketLibraryStatus {
   int socket_count = 0;  // live TWSocket objects
   bool loaded = false;   // wsock32.dll loaded and WSAStartup done
   int load_generation = 0;  // how many times it has been loaded so far
+  int lookups = 0;       // name lookups started and not yet completed, abandoned ones included
 };
 WSocketLibraryStatus WSocketGetLibraryStatus();
 
@@ -320,6 +321,7 @@ class TWSocket {
   // The pending asynchronous lookup. Its buffer is abandoned, not freed, when the
   // lookup is cancelled: the resolver may still write into it afterwards.
   HANDLE lookup_handle_ = nullptr;
+  HANDLE abandoned_lookup_ = nullptr;  // cancelled; its completion may still come
   LookupBuffer* lookup_buffer_ = nullptr;
   bool lookup_starting_ = false;
   bool lookup_early_ = false;  // completion seen before the handle was stored

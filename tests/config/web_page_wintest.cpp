@@ -122,8 +122,11 @@ class WebPageTest : public ::testing::Test {
   }
 
   std::optional<std::string> RecordedCommandLine() {
-    if (!test::WaitUntil([&] { return test::FileExists(out_path_); }, 15s)) return std::nullopt;
-    return test::ReadFileBytes(out_path_);
+    // Under load Wine has been seen to show the renamed file before its bytes: wait for
+    // the bytes, not the name.
+    std::string bytes;
+    if (!test::WaitUntil([&] { return !(bytes = test::ReadFileBytes(out_path_)).empty(); }, 15s)) return std::nullopt;
+    return bytes;
   }
 
   std::string out_path_;

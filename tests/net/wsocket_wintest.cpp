@@ -198,6 +198,43 @@ TEST(TWSocketDns, CompletionBeforeTheHandleIsStoredIsHandledExactlyOnce) {
   EXPECT_EQ(r.lookups, 1);
 }
 
+// A resolver stand-in that keeps its lookup running until the test completes it.
+HWND g_slow_lookup_window = nullptr;
+const HANDLE kSlowLookupHandle = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(0x5252));
+HANDLE WINAPI StartSlowLookup(HWND window, unsigned int, const char*, char*, int) {
+  g_slow_lookup_window = window;
+  return kSlowLookupHandle;
+}
+
+TEST(TWSocketDns, ALookupLeftRunningKeepsTheLibraryUntilItsResolverIsDone) {
+  // The resolver runs inside the library: unloading the library under it crashed the
+  // program when it closed during a lookup.
+  ASSERT_EQ(WSocketGetLibraryStatus().socket_count, 0);
+  WSocketSetAsyncGetHostByNameForTest(StartSlowLookup);
+  {
+    TWSocket s;
+    s.DnsLookup("stand-in.test");
+    ASSERT_NE(g_slow_lookup_window, nullptr);
+  }
+  WSocketSetAsyncGetHostByNameForTest(nullptr);
+  WSocketLibraryStatus status = WSocketGetLibraryStatus();
+  EXPECT_EQ(status.socket_count, 0);
+  EXPECT_TRUE(status.loaded);
+  EXPECT_EQ(status.lookups, 1);
+  EXPECT_NE(GetModuleHandleA("wsock32.dll"), nullptr);
+  // A completion for some other lookup changes nothing; the awaited one lets the library go.
+  PostMessageA(g_slow_lookup_window, kWmAsyncGetHostByName, 0x777, 0);
+  PumpFor(100);
+  EXPECT_TRUE(WSocketGetLibraryStatus().loaded);
+  PostMessageA(g_slow_lookup_window, kWmAsyncGetHostByName, reinterpret_cast<WPARAM>(kSlowLookupHandle), 0);
+  PumpFor(100);
+  status = WSocketGetLibraryStatus();
+  EXPECT_FALSE(status.loaded);
+  EXPECT_EQ(status.lookups, 0);
+  EXPECT_FALSE(IsWindow(g_slow_lookup_window));
+  EXPECT_EQ(GetModuleHandleA("wsock32.dll"), nullptr);
+}
+
 TEST(TWSocketConnect, PortWithNoListenerFailsWith10061ThroughOnSessionConnected) {
   TWSocket s;
   Recorder r;

@@ -105,7 +105,12 @@ TProgram::TProgram(const std::string& arguments, const std::string& exe) {
 
 TProgram::~TProgram() {
   if (process_ == nullptr) return;
-  if (Running()) Kill();
+  if (Running()) {
+    Kill();
+  } else if (ExitCode() >= 0xC0000000u) {
+    // An exception code: the program crashed, however well the test's checks went.
+    ADD_FAILURE() << "the program ended with exception code 0x" << std::hex << ExitCode();
+  }
   CloseHandle(process_);
 }
 
