@@ -89,4 +89,11 @@ void TThread::WaitPumping(HANDLE thread, DWORD slice_ms, const std::function<voi
   while (WaitForSingleObject(thread, slice_ms) == WAIT_TIMEOUT) between_slices();
 }
 
+void TThread::WaitForMessages(DWORD limit_ms) {
+  // Waking on a message rather than sleeping out the whole slice lets each socket event
+  // of a request be handled at once: with a plain sleep every event could wait up to a
+  // slice, several times per request.
+  MsgWaitForMultipleObjectsEx(0, nullptr, limit_ms, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+}
+
 }  // namespace parlix

@@ -39,6 +39,10 @@ class TThread {
   // every slice that timed out (the GUI thread processes its messages there).
   static void WaitPumping(HANDLE thread, DWORD slice_ms, const std::function<void()>& between_slices);
 
+  // A worker's wait between looks at its messages and its terminate flag: returns as soon
+  // as a message arrives for this thread, and after `limit_ms` at the latest.
+  static void WaitForMessages(DWORD limit_ms);
+
  protected:
   virtual void Execute() = 0;
   // Runs `call` on the GUI thread and waits for it to return.

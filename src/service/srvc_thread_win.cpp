@@ -110,7 +110,7 @@ void TSrvcThread::Execute() {
       InProgress = false;
     }
     while (InProgress) {
-      Sleep(10);
+      WaitForMessages(10);
       PumpThreadMessages();
       if (Terminated()) {
         if (InProgress) client.Abort();

@@ -124,7 +124,7 @@ void TTransThread::Execute() {
       Running = false;
     }
     while (Running) {
-      Sleep(10);
+      WaitForMessages(10);
       PumpMessages();
       if (Terminated()) {
         if (Running) client.Abort();
