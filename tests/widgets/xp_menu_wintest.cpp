@@ -34,14 +34,21 @@ LRESULT CALLBACK OwnerProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
   return DefWindowProcA(hwnd, msg, wparam, lparam);
 }
 
-// Exact on a true-colour screen; within a step of a 5- or 6-bit channel otherwise.
+// Exact on a true-colour screen; within a step of a 5- or 6-bit channel on a 16-bit one; on
+// a palette screen, the palette's nearest colour.
 bool Close(COLORREF a, COLORREF b, int tolerance) {
   return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance && std::abs(GetGValue(a) - GetGValue(b)) <= tolerance &&
          std::abs(GetBValue(a) - GetBValue(b)) <= tolerance;
 }
-#define EXPECT_COLOR(actual, expected)                                                                     \
-  EXPECT_PRED3(Close, actual, static_cast<COLORREF>(expected), tolerance_) << std::hex << "got 0x" << (actual) \
-                                                                          << " want 0x" << (expected)
+COLORREF OnScreen(COLORREF color) {
+  HDC screen = GetDC(nullptr);
+  const COLORREF nearest = GetNearestColor(screen, color);
+  ReleaseDC(nullptr, screen);
+  return nearest;
+}
+#define EXPECT_COLOR(actual, expected)                                                                        \
+  EXPECT_PRED3(Close, actual, OnScreen(static_cast<COLORREF>(expected)), tolerance_)                          \
+      << std::hex << "got 0x" << (actual) << " want 0x" << OnScreen(static_cast<COLORREF>(expected))
 
 class XPMenuScreen : public ::testing::Test {
  protected:
@@ -67,7 +74,7 @@ class XPMenuScreen : public ::testing::Test {
     AppendMenuA(menu_, MF_STRING | MF_GRAYED, kDisabled, "Disabled");
     AppendMenuA(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(sub_), "Submenu");
     SetMenuItemImageIndex(menu_, kPlain, kMenuImageRestore);
-    SetMenuItemImageIndex(menu_, kCheckedImage, kMenuImagePinIn);
+    SetMenuItemImageIndex(menu_, kCheckedImage, kMenuImageExit);
     SetMenuItemImageIndex(menu_, kFaded, kMenuImageExit);
     SetMenuItemImageIndex(menu_, kDisabled, kMenuImageConfiguration);
     SetMenuItemImageIndex(sub_, kChild, kMenuImageAbout);
@@ -200,18 +207,50 @@ TEST_F(XPMenuScreen, DrawsEveryKindOfItem) {
     shot = std::make_unique<TScreenShot>(window);
   }));
   ASSERT_TRUE(shot && shot->Ok());
-  for (const RECT& r : items) ASSERT_TRUE(r.left >= window.left && r.bottom <= window.bottom && r.right > r.left)
-      << r.left << "," << r.top << "," << r.right << "," << r.bottom << " in " << window.left << "," << window.top << ","
-      << window.right << "," << window.bottom;
+  for (const RECT& r : items) ASSERT_TRUE(r.left >= window.left && r.bottom <= window.bottom && r.right > r.left);
   const auto at = [&](UINT pos, int dx, int dy) {
     const RECT& r = items[pos];
     return shot->Pixel(dx >= 0 ? r.left + dx : r.right + dx, dy >= 0 ? r.top + dy : r.bottom + dy);
   };
-  const COLORREF highlight = GetSysColor(COLOR_HIGHLIGHT);
 
   // Measured: 4 pixels for the separator, the others taller than their 16-pixel images.
   EXPECT_EQ(items[kPosSeparator].bottom - items[kPosSeparator].top, 4);
   EXPECT_GE(items[kPosPlain].bottom - items[kPosPlain].top, 20);
+
+  // The separator: one line from 7 pixels into the text area to the end, two rows down.
+  EXPECT_EQ(at(kPosSeparator, 24 + 7, 2), at(kPosSeparator, -3, 2));
+  EXPECT_NE(at(kPosSeparator, 24 + 6, 2), at(kPosSeparator, 24 + 7, 2));
+  EXPECT_NE(at(kPosSeparator, 40, 1), at(kPosSeparator, 40, 2));
+
+  // The icon column and the text area: a gradient on a deep display, flat colours otherwise.
+  if (deep_) {
+    EXPECT_NE(at(kPosFaded, 0, 1), at(kPosFaded, 23, 1));
+    EXPECT_NE(at(kPosFaded, 23, 1), at(kPosFaded, 60, 1));
+  } else {
+    EXPECT_EQ(at(kPosFaded, 0, 1), at(kPosFaded, 23, 1));
+    EXPECT_EQ(at(kPosFaded, 28, 1), at(kPosFaded, 60, 1));
+    EXPECT_EQ(at(kPosFaded, 28, 1), at(kPosFaded, -3, 1));
+  }
+
+  // The image of an unselected item is faded on a deep display only; a checked item shows the
+  // same image as it is.
+  int same = 0, opaque = 0;
+  for (int y = 0; y < 16; ++y)
+    for (int x = 0; x < 16; ++x) {
+      if (ImagePixel(kMenuImageExit, x, y) == 0xC0C0C0) continue;
+      ++opaque;
+      if (at(kPosFaded, 3 + x, 4 + y) == at(kPosCheckedImage, 3 + x, 4 + y)) ++same;
+    }
+  ASSERT_GT(opaque, 20);
+  if (deep_)
+    EXPECT_LT(same, opaque / 4) << "faded";
+  else
+    EXPECT_EQ(same, opaque) << "unfaded";
+
+  if (const char* path = std::getenv("PARLIX_MENU_SHOT")) {
+    EXPECT_TRUE(shot->SaveBmp(path));
+  }
+  if (bits_ < 16) return;  // a palette display shows the colours below only roughly
 
   // The selected first item: framed in 0xFFAC80 from its second row to its last, filled 0xF5DBAF.
   EXPECT_COLOR(at(kPosPlain, 60, 1), 0xFFAC80);
@@ -222,55 +261,35 @@ TEST_F(XPMenuScreen, DrawsEveryKindOfItem) {
   EXPECT_COLOR(at(kPosPlain, 30, 2), 0xF5DBAF);
 
   // The checked item with an image: its box outlined in the border colour, filled with the
-  // checked-area colour.
-  const COLORREF checked_area = deep_ ? 0xFDF6EB : 0xFFFFFF;
+  // checked-area colour, and its image unfaded in the box at (3, 4).
   EXPECT_COLOR(at(kPosCheckedImage, 1, 10), 0xFFAC80);
   EXPECT_COLOR(at(kPosCheckedImage, 20, 10), 0xFFAC80);
   EXPECT_COLOR(at(kPosCheckedImage, 10, 2), 0xFFAC80);
-  EXPECT_COLOR(at(kPosCheckedImage, 2, 3), checked_area);
-  // Its image sits unfaded in the box, at (3, 4).
-  const POINT pin = OpaquePixel(kMenuImagePinIn);
-  ASSERT_GE(pin.x, 0);
-  EXPECT_COLOR(at(kPosCheckedImage, 3 + pin.x, 4 + pin.y), ImagePixel(kMenuImagePinIn, pin.x, pin.y));
+  EXPECT_COLOR(at(kPosCheckedImage, 2, 3), 0xFDF6EB);
+  const POINT exit = OpaquePixel(kMenuImageExit);
+  EXPECT_COLOR(at(kPosCheckedImage, 3 + exit.x, 4 + exit.y), ImagePixel(kMenuImageExit, exit.x, exit.y));
 
   // The checked item without an image: a 10 x 10 box centred in the 24-pixel column, outlined
   // in the check-mark colour (clHighlight).
+  const COLORREF highlight = GetSysColor(COLOR_HIGHLIGHT);
   const int tick_height = items[kPosTick].bottom - items[kPosTick].top + 1;
   const int box_top = (tick_height - 10) / 2;
   EXPECT_COLOR(at(kPosTick, 7, box_top + 5), highlight);
   EXPECT_COLOR(at(kPosTick, 16, box_top + 5), highlight);
   EXPECT_COLOR(at(kPosTick, 11, box_top), highlight);
 
-  // The separator: a grey line from 7 pixels into the text area, two rows down.
   EXPECT_COLOR(at(kPosSeparator, 24 + 7, 2), 0x808080);
-  EXPECT_COLOR(at(kPosSeparator, -3, 2), 0x808080);
-  EXPECT_NE(at(kPosSeparator, 24 + 6, 2), 0x808080u);
-  EXPECT_NE(at(kPosSeparator, 40, 1), 0x808080u);
 
-  // The icon column and the text area.
-  if (deep_) {
-    EXPECT_COLOR(at(kPosFaded, 0, 1), 0xC1C1C1);   // v = 1
-    EXPECT_COLOR(at(kPosFaded, 1, 1), Lighten(clSilver, 4));
-    EXPECT_COLOR(at(kPosFaded, 28, 1), 0xF6F6F6);  // v = 85
-    EXPECT_COLOR(at(kPosFaded, 60, 1), 0xFCFCFC);  // v = 96
-  } else {
-    EXPECT_COLOR(at(kPosFaded, 0, 1), 0xC0C0C0);
-    EXPECT_COLOR(at(kPosFaded, 23, 1), 0xC0C0C0);
-    EXPECT_COLOR(at(kPosFaded, 28, 1), 0xC7C7C7);
-    EXPECT_COLOR(at(kPosFaded, 60, 1), 0xC7C7C7);
-  }
-  // Images of unselected items are faded by 30 on a deep display only; a disabled item's is grey.
-  const POINT exit = OpaquePixel(kMenuImageExit);
-  ASSERT_GE(exit.x, 0);
-  const COLORREF exit_pixel = ImagePixel(kMenuImageExit, exit.x, exit.y);
-  EXPECT_COLOR(at(kPosFaded, 3 + exit.x, 4 + exit.y), deep_ ? Lighten(exit_pixel, 30) : exit_pixel);
+  // The gradient's columns: v = 1, 4, 85 and the cap of 96.
+  EXPECT_COLOR(at(kPosFaded, 0, 1), 0xC1C1C1);
+  EXPECT_COLOR(at(kPosFaded, 1, 1), Lighten(clSilver, 4));
+  EXPECT_COLOR(at(kPosFaded, 28, 1), 0xF6F6F6);
+  EXPECT_COLOR(at(kPosFaded, 60, 1), 0xFCFCFC);
+  // Faded by 30, and the disabled item's image grey.
+  EXPECT_COLOR(at(kPosFaded, 3 + exit.x, 4 + exit.y), Lighten(ImagePixel(kMenuImageExit, exit.x, exit.y), 30));
   const POINT gear = OpaquePixel(kMenuImageConfiguration);
   ASSERT_GE(gear.x, 0);
   EXPECT_COLOR(at(kPosDisabled, 3 + gear.x, 4 + gear.y), Grey(ImagePixel(kMenuImageConfiguration, gear.x, gear.y), 90));
-
-  if (const char* path = std::getenv("PARLIX_MENU_SHOT")) {
-    EXPECT_TRUE(shot->SaveBmp(path));
-  }
 }
 
 TEST_F(XPMenuScreen, DisabledItemIsNeitherFramedNorShowsItsImageWhenSelected) {
