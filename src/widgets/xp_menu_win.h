@@ -5,7 +5,8 @@
 // Items of a menu bar, the flat-border repainting of the menu window and right-to-left
 // menus are not drawn here: the program's only menu is a left-to-right popup. FlatMenu
 // is kept as a property (it narrows the selection frame) and MenuBarColor is resolved,
-// but nothing paints a bar or a border.
+// but nothing paints a bar or a border. Images come from the menu's image list only: no
+// item of the program has a bitmap of its own (the layout would place one).
 #pragma once
 
 #include <windows.h>
