@@ -13,6 +13,7 @@
 #include "translate/language_pairs.h"
 #include "translate/literals.h"
 #include "app/main_form_art_win.h"
+#include "app/xp_menu1_win.h"
 
 namespace parlix {
 
@@ -201,38 +202,25 @@ void TMainForm::CreateMenu() {
     SetMenuItemImage(item.command, item.image);
   }
   SetMenuDefaultItem(utils_popup_, kRestoreBt, FALSE);
+  xp_menu1_ = std::make_unique<TXPMenu>(hwnd_);
+  SetUpXPMenu1(*xp_menu1_);
+  xp_menu1_->AddMenu(utils_popup_, menu_images_.Get());
+  xp_menu1_->SetActive(true);
 }
 
-// Items draw their image from MenuImages themselves; the image index rides in the item data.
-void TMainForm::SetMenuItemImage(UINT command, int image) {
-  MENUITEMINFOA info{};
-  info.cbSize = sizeof(info);
-  info.fMask = MIIM_BITMAP | MIIM_DATA;
-  info.hbmpItem = HBMMENU_CALLBACK;
-  info.dwItemData = static_cast<ULONG_PTR>(image);
-  SetMenuItemInfoA(utils_popup_, command, FALSE, &info);
-}
+// XPMenu1 draws every item; the image index rides in the item data.
+void TMainForm::SetMenuItemImage(UINT command, int image) { SetMenuItemImageIndex(utils_popup_, command, image); }
 
-bool TMainForm::MeasureMenuItem(MEASUREITEMSTRUCT& item) {
-  if (item.CtlType != ODT_MENU) return false;
-  item.itemWidth = 16;
-  item.itemHeight = 16;
-  return true;
-}
+bool TMainForm::MeasureMenuItem(MEASUREITEMSTRUCT& item) { return xp_menu1_ && xp_menu1_->MeasureItem(item); }
 
-bool TMainForm::DrawMenuItem(const DRAWITEMSTRUCT& item) {
-  if (item.CtlType != ODT_MENU || !menu_images_) return false;
-  const int top = item.rcItem.top + (item.rcItem.bottom - item.rcItem.top - 16) / 2;
-  ImageList_Draw(menu_images_.Get(), static_cast<int>(item.itemData), item.hDC, item.rcItem.left, top,
-                 ILD_TRANSPARENT);
-  return true;
-}
+bool TMainForm::DrawMenuItem(const DRAWITEMSTRUCT& item) { return xp_menu1_ && xp_menu1_->DrawItem(item); }
 
 // The service file adds the item once per run; it goes at the end of the menu.
 void TMainForm::AddProductsMenuItem() {
   if (GetMenuState(utils_popup_, kMoreProductsBt, MF_BYCOMMAND) != static_cast<UINT>(-1)) return;
   AppendMenuA(utils_popup_, MF_STRING, kMoreProductsBt, kMoreProductsCaption);
   SetMenuItemImage(kMoreProductsBt, kMoreProductsImageIndex);
+  xp_menu1_->MenuItemInserted();
 }
 
 void TMainForm::ShowUtilsPopup() {

@@ -17,6 +17,7 @@
 #include "widgets/tray_vis_win.h"
 #include "widgets/controls_win.h"
 #include "widgets/window_win.h"
+#include "widgets/xp_menu_win.h"
 
 namespace parlix {
 
@@ -108,6 +109,7 @@ class TMainForm : public TWindow {
 
   TTransForm* ResultForm() const { return result_; }
   HMENU UtilsPopup() const { return utils_popup_; }
+  TXPMenu* XPMenu1() const { return xp_menu1_.get(); }
   std::string MemoHint() const { return hints_->Get(memo_); }
   HWND HintWindow() const { return hints_->Handle(); }
   HWND LangPaintHandle() const { return lang_paint_->Handle(); }
@@ -188,6 +190,7 @@ class TMainForm : public TWindow {
   std::unique_ptr<THints> hints_;
   HMENU utils_popup_ = nullptr;
   UniqueImageList menu_images_;
+  std::unique_ptr<TXPMenu> xp_menu1_;
   std::unique_ptr<TTrayVis> tray_vis_;
   UniqueIcon tray_frames_[2];
 

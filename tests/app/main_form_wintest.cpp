@@ -258,11 +258,7 @@ std::string MenuText(HMENU menu, int position) {
 }
 
 ULONG_PTR MenuImage(HMENU menu, UINT command) {
-  MENUITEMINFOA info{};
-  info.cbSize = sizeof(info);
-  info.fMask = MIIM_DATA;
-  GetMenuItemInfoA(menu, command, FALSE, &info);
-  return info.dwItemData;
+  return static_cast<ULONG_PTR>(MenuItemImageIndex(menu, command, false));
 }
 
 TEST_F(MainFormTest, MenuHasItsSevenItemsInOrder) {
