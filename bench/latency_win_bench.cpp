@@ -5,11 +5,13 @@
 // handles, GDI and USER objects) before and after a soak of many translations.
 //   latency_win_bench.exe [ROUNDS] [SOAK]      run inside tools/with-standins (bench/latency)
 #include <windows.h>
-#include <psapi.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -32,29 +34,33 @@ double Now() {
   return static_cast<double>(c.QuadPart) * 1000.0 / frequency;
 }
 
+// The program answers these itself: Wine reports none of them across processes.
+UINT DiagnosticsMessage() {
+  static const UINT message = RegisterWindowMessageA("ParlixDiagnostics");
+  return message;
+}
+enum : WPARAM { kHandles = 0, kGdiObjects = 1, kUserObjects = 2, kWorkingSetKiB = 3, kFlushStageLog = 4 };
+
 struct Footprint {
-  SIZE_T working_set_kib = 0;
-  DWORD handles = 0;
-  DWORD gdi = 0;
-  DWORD user = 0;
+  LRESULT working_set_kib = 0;
+  LRESULT handles = 0;
+  LRESULT gdi = 0;
+  LRESULT user = 0;
 };
 
-Footprint Measure(DWORD pid) {
+Footprint Measure(HWND main) {
   Footprint f;
-  HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
-  if (process == nullptr) return f;
-  PROCESS_MEMORY_COUNTERS counters{};
-  if (GetProcessMemoryInfo(process, &counters, sizeof(counters))) f.working_set_kib = counters.WorkingSetSize / 1024;
-  GetProcessHandleCount(process, &f.handles);
-  f.gdi = GetGuiResources(process, GR_GDIOBJECTS);
-  f.user = GetGuiResources(process, GR_USEROBJECTS);
-  CloseHandle(process);
+  f.working_set_kib = SendBounded(main, DiagnosticsMessage(), kWorkingSetKiB);
+  f.handles = SendBounded(main, DiagnosticsMessage(), kHandles);
+  f.gdi = SendBounded(main, DiagnosticsMessage(), kGdiObjects);
+  f.user = SendBounded(main, DiagnosticsMessage(), kUserObjects);
   return f;
 }
 
 void PrintFootprint(const char* when, const Footprint& f) {
-  std::printf("%-28s working set %6zu KiB  handles %5lu  GDI %5lu  USER %5lu\n", when,
-              static_cast<size_t>(f.working_set_kib), f.handles, f.gdi, f.user);
+  std::printf("%-28s working set %6lld KiB  handles %5lld  GDI %5lld  USER %5lld\n", when,
+              static_cast<long long>(f.working_set_kib), static_cast<long long>(f.handles),
+              static_cast<long long>(f.gdi), static_cast<long long>(f.user));
 }
 
 class Rounds {
@@ -93,6 +99,30 @@ double Percentile(std::vector<double> values, double p) {
   return values[index];
 }
 
+// The program's stage log: "stage microseconds" lines, a round beginning at "asked".
+// Prints, per stage, the median time since the round's start, in the order stages come.
+void PrintBreakdown(const std::string& path) {
+  std::ifstream in(path);
+  std::map<std::string, std::vector<double>> since_asked;
+  std::vector<std::string> order;
+  std::string line;
+  double asked = -1;
+  while (std::getline(in, line)) {
+    const size_t blank = line.rfind(' ');
+    if (blank == std::string::npos) continue;
+    const std::string stage = line.substr(0, blank);
+    const double micros = std::atof(line.c_str() + blank + 1);
+    if (stage == "asked") asked = micros;
+    if (asked < 0) continue;
+    if (since_asked.find(stage) == since_asked.end()) order.push_back(stage);
+    since_asked[stage].push_back((micros - asked) / 1000.0);
+  }
+  if (order.empty()) return;
+  std::printf("where the time goes (median ms since asked, %zu rounds):\n", since_asked["asked"].size());
+  for (const std::string& stage : order)
+    std::printf("  %-34s %7.2f\n", stage.c_str(), Percentile(since_asked[stage], 0.5));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -104,6 +134,11 @@ int main(int argc, char** argv) {
     return 2;
   }
   WriteSettingsWithProxy(standins.port, 1);
+  char temp[MAX_PATH] = {};
+  GetTempPathA(MAX_PATH, temp);
+  const std::string stage_log = std::string(temp) + "parlix_stage_log.txt";
+  DeleteFileA(stage_log.c_str());
+  SetEnvironmentVariableA("PARLIX_STAGE_LOG", stage_log.c_str());
   TProgram program;
   HWND main = program.WaitForTopWindow("TMainForm", std::string("Parlix"), 60s);
   HWND memo = main != nullptr ? FindChild(main, "Edit") : nullptr;
@@ -114,6 +149,8 @@ int main(int argc, char** argv) {
   Rounds measure(main, memo);
   // Warm-up: the first request also loads the socket library and fills caches.
   for (int i = 0; i < 5; ++i) measure.One();
+  SendBounded(main, DiagnosticsMessage(), kFlushStageLog);
+  DeleteFileA(stage_log.c_str());
 
   std::vector<double> times;
   for (int i = 0; i < rounds; ++i) {
@@ -127,16 +164,18 @@ int main(int argc, char** argv) {
   std::printf("rounds %d: min %.1f ms  median %.1f ms  p95 %.1f ms  max %.1f ms\n", rounds,
               Percentile(times, 0), Percentile(times, 0.5), Percentile(times, 0.95), Percentile(times, 1));
   std::printf("program median_ms %.2f\n", Percentile(times, 0.5));
+  if (SendBounded(main, DiagnosticsMessage(), kFlushStageLog) == 1) PrintBreakdown(stage_log);
 
   if (soak > 0) {
-    const Footprint before = Measure(program.ProcessId());
+    const Footprint before = Measure(main);
     for (int i = 0; i < soak; ++i) {
       if (measure.One() < 0) {
         std::fprintf(stderr, "latency: soak round %d brought no translation\n", i + 1);
         return 1;
       }
     }
-    const Footprint after = Measure(program.ProcessId());
+    const Footprint after = Measure(main);
+    SendBounded(main, DiagnosticsMessage(), kFlushStageLog);
     PrintFootprint("before the soak:", before);
     PrintFootprint(("after " + std::to_string(soak) + " translations:").c_str(), after);
   }

@@ -8,6 +8,7 @@
 #include "app/main_form_win.h"
 #include "config/web_page_win.h"
 #include "platform/code_page.h"
+#include "platform/stage_clock.h"
 #include "platform/thread_win.h"
 #include "translate/code_cript.h"
 #include "translate/extract.h"
@@ -46,6 +47,7 @@ void TMainForm::StartTranslation() {
   const std::string text = TrimText(GetWindowString(memo_));
   if (text.empty()) return;
 
+  stage_clock::Mark("asked");
   SetBusy(false);
   ShowStatus("Requesting translation...");
   if (OpenWindowFlags.ResultOpen && result_ != nullptr) result_->SetText("");
@@ -65,6 +67,7 @@ void TMainForm::StartTranslation() {
   worker->FreeOnTerminate = true;
   worker->OnTerminate = [this] { WorkerTerminated(); };
   worker->Start();
+  stage_clock::Mark("worker started");
 }
 
 std::string TMainForm::MakeTempFileName() {
@@ -137,6 +140,7 @@ void TMainForm::StopTranslation() {
 }
 
 void TMainForm::TranslationDone(int result_code) {
+  stage_clock::Mark("result code on the GUI thread");
   if (result_code != kTransOk) {
     if (cancel_label_->Tag != 0) {
       cancel_label_->Tag = 0;
@@ -189,6 +193,7 @@ void TMainForm::ShowTranslation() {
   switch (result.status) {
     case ExtractStatus::kTranslated:
       ShowResult(result.text);
+      stage_clock::Mark("result shown");
       PostMessageA(hwnd_, WM_SHOW_MAIN_WINDOW, 0, 0);
       ShowStatus("");
       return;

@@ -7,6 +7,7 @@
 
 #include "app/application_win.h"
 #include "app/command_line.h"
+#include "app/diagnostics_win.h"
 #include "app/globals.h"
 #include "app/taskbar_win.h"
 #include "config/about_form_win.h"
@@ -327,6 +328,7 @@ void TMainForm::FormDropFiles(HDROP drop) {
 void TMainForm::HandleDestroyed() { PostQuitMessage(0); }
 
 LRESULT TMainForm::WndProc(UINT msg, WPARAM wparam, LPARAM lparam) {
+  if (msg == DiagnosticsMessage()) return AnswerDiagnostics(wparam);
   switch (msg) {
     case WM_SHOWWINDOW:
       if (wparam && !shown_) {

@@ -5,6 +5,7 @@
 #include "app/application_win.h"
 #include "app/main_form_win.h"
 #include "platform/handles_win.h"
+#include "platform/stage_clock.h"
 
 namespace parlix {
 
@@ -21,6 +22,7 @@ void ShowStartupMessage(const char* text) {
 }  // namespace
 
 int RunProgram() {
+  stage_clock::EnableFromEnvironment();
   // The mutex is never released explicitly: closing the handle at the end, or the
   // end of the process, frees it.
   UniqueHandle mutex(CreateMutexA(nullptr, TRUE, kMutexName));

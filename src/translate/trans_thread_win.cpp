@@ -4,6 +4,7 @@
 
 #include "net/http_cli_win.h"
 #include "net/http_stream.h"
+#include "platform/stage_clock.h"
 #include "translate/code_cript.h"
 #include "translate/literals.h"
 
@@ -71,6 +72,7 @@ void TTransThread::ConfigureClient(THttpCli& client) {
 }
 
 void TTransThread::HttpDocBegin(THttpCli& client) {
+  stage_clock::Mark("answer begins");
   auto file = std::make_unique<HttpFileStream>(AnswerFileName, HttpFileStream::Mode::kCreate);
   // A file that cannot be made leaves the client without a stream: the answer is then
   // missing and the request ends as "Cannot download file".
@@ -87,6 +89,7 @@ void TTransThread::HttpDocEnd(THttpCli& client) {
 }
 
 void TTransThread::HttpRequestDone(THttpCli& client, unsigned error) {
+  stage_clock::Mark("request done");
   // The answer must be on disk before its size is looked at.
   doc_stream_.reset();
   client.SetDocStream(nullptr);
@@ -109,6 +112,7 @@ void TTransThread::PumpMessages() {
 }
 
 void TTransThread::Execute() {
+  stage_clock::Mark("worker running");
   if (Terminated()) return;
   ResultCode = kTransOk;
   Running = true;
