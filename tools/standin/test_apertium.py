@@ -171,7 +171,7 @@ done
 
 class EngineFaultTest(unittest.TestCase):
     def setUp(self):
-        self.engine = apertium.ApertiumEngine(commands={"eng-spa": ECHO, "spa-eng": "exit 1"}, time_limit=1.0)
+        self.engine = apertium.ApertiumEngine(commands={"eng-spa": ECHO, "spa-eng": "exit 1"}, time_limit=2.0)
         self.dir = tempfile.TemporaryDirectory()
         self.control = os.path.join(self.dir.name, "control.json")
         self.server = standin.StandinServer(0, self.control, engine="apertium", apertium_engine=self.engine)
