@@ -196,7 +196,10 @@ class Pipeline:
         try:
             if self.proc is None or self.proc.poll() is not None:
                 self._kill()
-                self._start()
+                try:
+                    self._start()
+                except OSError as e:
+                    raise EngineError("%s could not start (%s)" % (self.name, e))
             try:
                 return self._exchange(data + b"\0", deadline)
             except EngineError:
@@ -208,18 +211,28 @@ class Pipeline:
     def _exchange(self, data, deadline):
         stdin = self.proc.stdin.fileno()
         stdout = self.proc.stdout.fileno()
+        # poll, not select: a busy server's descriptors may lie above select's limit.
+        poller = select.poll()
+        poller.register(stdout, select.POLLIN)
+        poller.register(stdin, select.POLLOUT)
         answer = b""
         while True:
             left = deadline - time.monotonic()
             if left <= 0:
                 raise EngineError("%s gave no answer within the time limit" % self.name)
-            readable, writable, _ = select.select([stdout], [stdin] if data else [], [], left)
+            events = dict(poller.poll(left * 1000))
+            readable = events.get(stdout, 0) & (select.POLLIN | select.POLLHUP | select.POLLERR)
+            writable = data and events.get(stdin, 0) & (select.POLLOUT | select.POLLERR | select.POLLHUP)
             if writable:
                 try:
-                    written = os.write(stdin, data[:65536])
+                    # No more than the pipe is sure to take: a stage that stops reading
+                    # must not block this write past the deadline.
+                    written = os.write(stdin, data[:select.PIPE_BUF])
                 except OSError as e:
                     raise EngineError("%s stopped reading (%s)" % (self.name, e))
                 data = data[written:]
+                if not data:
+                    poller.unregister(stdin)
             if readable:
                 piece = os.read(stdout, 65536)
                 if not piece:
