@@ -157,6 +157,7 @@ class Pipeline:
         self.lock = threading.Lock()
         self.proc = None
         self.starts = 0
+        self.closed = False
 
     def _start(self):
         env = dict(os.environ, LC_ALL="C.UTF-8")
@@ -186,14 +187,28 @@ class Pipeline:
             pass
 
     def close(self):
-        with self.lock:
-            self._kill()
+        self.closed = True
+        # Kill first, then take the lock: a request stuck in the pipeline meets its end at
+        # once and lets go, instead of holding the server's end up until its deadline.
+        proc = self.proc
+        if proc is not None:
+            try:
+                os.killpg(proc.pid, signal.SIGKILL)
+            except OSError:
+                pass
+        if self.lock.acquire(timeout=STOP_WAIT):
+            try:
+                self._kill()
+            finally:
+                self.lock.release()
 
     def run(self, data, deadline):
         """The pipeline's answer to data (bytes without NUL), or EngineError."""
         if not self.lock.acquire(timeout=max(0.0, deadline - time.monotonic())):
             raise EngineError("%s busy past the time limit" % self.name)
         try:
+            if self.closed:
+                raise EngineError("%s closed" % self.name)
             if self.proc is None or self.proc.poll() is not None:
                 self._kill()
                 try:
@@ -315,7 +330,7 @@ class ApertiumEngine:
             if pipeline is None:
                 continue
             try:
-                pipeline.run(b"warm ", time.monotonic() + 60)
+                pipeline.run(b"warm ", time.monotonic() + self.time_limit)
             except EngineError:
                 pass
 

@@ -223,13 +223,23 @@ class EngineFaultTest(unittest.TestCase):
         self.assertEqual(hung.get("status"), 500)
         self.assertEqual(base.extract(self.post("after").body()), "after")
 
-    def test_closing_the_server_ends_the_pipelines(self):
+    def test_closing_the_engine_ends_its_pipelines_and_their_requests(self):
         self.assertEqual(self.post("x").status, 200)
-        proc = self.engine._pipeline("eng-spa").proc
+        pipeline = self.engine._pipeline("eng-spa")
+        proc = pipeline.proc
+        hung = {}
+        thread = threading.Thread(target=lambda: hung.update(status=self.post("sleepy").status))
+        thread.start()
+        time.sleep(0.3)
         self.engine.close()
+        thread.join(10)
+        self.assertEqual(hung.get("status"), 500)
         self.assertIsNotNone(proc.poll())
         with self.assertRaises(ProcessLookupError):
             os.killpg(proc.pid, 0)
+        # A closed engine starts no pipeline again.
+        self.assertEqual(self.post("x").status, 500)
+        self.assertIsNone(pipeline.proc)
 
 
 class StreamFormatTest(unittest.TestCase):
