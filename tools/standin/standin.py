@@ -18,6 +18,11 @@ the stand-in.
 
 Misbehaviour is read from a JSON control file at every request; see README.md.
 
+Two engines translate: the phrasebook below (deterministic, the tests' reference and the
+default) and Apertium (apertium.py), chosen per server (serve.py --engine) or per request
+("engine" in the control file). Pairs Apertium has no data for are answered from the
+phrasebook under either engine; the log says which engine answered.
+
 The phrasebook
 --------------
 Translations are deterministic and ours. Each pair has a small phrasebook; the text is
@@ -46,6 +51,7 @@ import threading
 import time
 import urllib.parse
 
+import apertium
 import proxy_auth
 
 TRANSLATE_HOST = "translate.google.com"
@@ -55,6 +61,8 @@ SERVICE_PATH = "/desk/service.txt"
 
 MAX_HEAD_BYTES = 64 * 1024
 MAX_BODY_BYTES = 4 * 1024 * 1024
+
+ENGINES = ("phrasebook", "apertium")
 
 PHRASEBOOKS = {
     "en|de": [
@@ -199,6 +207,14 @@ def reason_of(status):
         return http.HTTPStatus(status).phrase
     except ValueError:
         return "Status"
+
+
+def _seconds(value):
+    """A number of seconds from the control file, or None when it names none."""
+    try:
+        return max(0.0, float(value)) if value is not None else None
+    except (TypeError, ValueError):
+        return None
 
 
 class Control:
@@ -436,13 +452,15 @@ class Handler(socketserver.StreamRequestHandler):
             log("%s -> %d (%s, by control)" % (summary, status, role))
             return self.send(status, headers, error_page(status), effective, keep_alive)
 
+        self.engine_note = ""
         if role == "translate":
             status, headers, body = self.translation_answer(request, path, effective)
         elif role == "maker":
             status, headers, body = self.maker_answer(request, path, effective, mode)
         else:
             status, headers, body = 404, [], error_page(404)
-        log("%s -> %d (%s, %d bytes)" % (summary, status, role, len(body)))
+        note = ", " + self.engine_note if self.engine_note else ""
+        log("%s -> %d (%s%s, %d bytes)" % (summary, status, role, note, len(body)))
         return self.send(status, headers, body, effective, keep_alive)
 
     def translation_answer(self, request, path, mode):
@@ -455,8 +473,32 @@ class Handler(socketserver.StreamRequestHandler):
         if body_mode == "empty":
             return 200, html_type, b""
         fields = form_fields(request, path)
-        translation = translate(fields.get("text", ""), fields.get("langpair", ""))
-        escaped = escape_translation(translation, numeric=mode.get("escape") == "numeric")
+        text, langpair = fields.get("text", ""), fields.get("langpair", "")
+        numeric = mode.get("escape") == "numeric"
+        translation = None
+        if (mode.get("engine") or self.server.engine) == "apertium":
+            engine = self.server.apertium_engine()
+            started = time.monotonic()
+            try:
+                translation = engine.translate(text, langpair, _seconds(mode.get("engine_limit")))
+            except apertium.TextTooLong as e:
+                self.engine_note = "apertium refused: %s" % e
+                return 413, [], error_page(413)
+            except apertium.EngineError as e:
+                self.engine_note = "apertium failed: %s" % e
+                return 500, [], error_page(500)
+            if translation is not None:
+                self.engine_note = "apertium %s, %.0f ms" % ("+".join(engine.route(langpair)),
+                                                             (time.monotonic() - started) * 1000)
+                # The real service wrote every character outside ASCII as a reference.
+                numeric = True
+            else:
+                self.engine_note = "phrasebook: no Apertium data for %s" % langpair
+        if translation is None:
+            translation = translate(text, langpair)
+            if not self.engine_note:
+                self.engine_note = "phrasebook"
+        escaped = escape_translation(translation, numeric=numeric)
         return 200, html_type, result_page(escaped, with_markers=body_mode != "no_markers")
 
     def maker_answer(self, request, path, mode, control):
@@ -526,9 +568,30 @@ class StandinServer(socketserver.ThreadingTCPServer):
     allow_reuse_address = True
     daemon_threads = True
 
-    def __init__(self, port=0, control_path=None):
+    def __init__(self, port=0, control_path=None, engine="phrasebook", apertium_engine=None):
+        """engine: the one that answers when the control file names none. apertium_engine:
+        the Apertium engine to use (tests give their own, and close it); made on first need
+        otherwise, and closed with the server."""
+        if engine not in ENGINES:
+            raise ValueError("unknown engine %r" % engine)
         self.control_path = control_path
+        self.engine = engine
+        self._apertium = apertium_engine
+        self._owns_apertium = apertium_engine is None
+        self._apertium_lock = threading.Lock()
         super().__init__(("127.0.0.1", port), Handler)
+
+    def apertium_engine(self):
+        with self._apertium_lock:
+            if self._apertium is None:
+                self._apertium = apertium.ApertiumEngine()
+            return self._apertium
+
+    def server_close(self):
+        super().server_close()
+        with self._apertium_lock:
+            if self._apertium is not None and self._owns_apertium:
+                self._apertium.close()
 
     @property
     def port(self):
