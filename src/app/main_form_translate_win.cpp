@@ -55,6 +55,7 @@ void TMainForm::StartTranslation() {
   const std::string body = BuildRequestBody(text, CurrentPair, SystemCodePage());
   Translating = true;
   answer_file_ = MakeTempFileName();
+  stage_clock::Mark("answer file named");
 
   auto* worker = new TTransThread();
   TransWorker = worker;
@@ -169,9 +170,12 @@ void TMainForm::CancelLabelClick() {
 void TMainForm::ShowResult(const std::string& text) {
   if (!OpenWindowFlags.ResultOpen || result_ == nullptr) {
     result_ = TTransForm::Create(hwnd_);
+    stage_clock::Mark("result window made");
     result_->Place(hwnd_, kMemoLeftInPanel, InTray(), TaskbarTop());
+    stage_clock::Mark("result window placed");
     ShowWindow(result_->Handle(), SW_SHOWNA);
     SetWindowPos(result_->Handle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    stage_clock::Mark("result window shown");
   } else {
     result_->Place(hwnd_, kMemoLeftInPanel, InTray(), TaskbarTop());
     if (!IsWindowVisible(result_->Handle())) {
@@ -179,6 +183,7 @@ void TMainForm::ShowResult(const std::string& text) {
       SetWindowPos(result_->Handle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
   }
+  stage_clock::Mark("result window ready");
   if (!text.empty()) result_->SetText(text);
 }
 
@@ -189,7 +194,9 @@ void TMainForm::ShowTranslation() {
     ~DeleteAnswer() { DeleteFileA(path.c_str()); }
   } delete_answer{answer_file_};
 
+  stage_clock::Mark("show translation");
   const ExtractResult result = ExtractFromAnswer(ReadWholeFile(answer_file_), SystemCodePage());
+  stage_clock::Mark("answer read and extracted");
   switch (result.status) {
     case ExtractStatus::kTranslated:
       ShowResult(result.text);

@@ -12,6 +12,7 @@
 
 #include "net/ascii.h"
 #include "net/wsocket_util.h"
+#include "platform/stage_clock.h"
 
 namespace parlix {
 namespace {
@@ -167,6 +168,7 @@ class WinsockLibrary {
   }
 
   void Load() {
+    stage_clock::Mark("socket library loading");
     module_ = LoadLibraryA(kLibraryName);
     if (module_ == nullptr) {
       throw ESocketException(std::string("Unable to load ") + kLibraryName + " Error #" +
@@ -209,6 +211,7 @@ class WinsockLibrary {
     api_ = api;
     ++generation_;
     loaded_.store(true, std::memory_order_release);
+    stage_clock::Mark("socket library loaded");
   }
 
   void Unload() {
@@ -909,6 +912,7 @@ void TWSocket::HandleNetworkEvent(WPARAM wparam, LPARAM lparam) {
 
 void TWSocket::DoConnectEvent(uint16_t error) {
   if (state_ == wsConnected) return;
+  stage_clock::Mark("connected");
   const uintptr_t h = hsocket_;
   ChangeState(wsConnected);
   if (OnSessionConnected) OnSessionConnected(this, error);
@@ -916,6 +920,7 @@ void TWSocket::DoConnectEvent(uint16_t error) {
 }
 
 void TWSocket::DoReadEvent(uint16_t error) {
+  stage_clock::Mark("data to read");
   const uintptr_t h = hsocket_;
   if (state_ != wsConnected) {
     ChangeState(wsConnected);
