@@ -235,6 +235,15 @@ class EngineFaultTest(unittest.TestCase):
         thread.join(10)
         self.assertEqual(hung.get("status"), 500)
         self.assertIsNotNone(proc.poll())
+        # The pipeline's own children are killed with it, but they are reaped by whoever
+        # adopted them, which on a busy machine takes a moment: wait for the group to go.
+        deadline = time.monotonic() + 10
+        while time.monotonic() < deadline:
+            try:
+                os.killpg(proc.pid, 0)
+            except ProcessLookupError:
+                break
+            time.sleep(0.05)
         with self.assertRaises(ProcessLookupError):
             os.killpg(proc.pid, 0)
         # A closed engine starts no pipeline again.
