@@ -14,6 +14,7 @@ namespace {
 
 constexpr COLORREF kFormColor = 15132390;
 constexpr COLORREF kEditColor = 15066597;
+constexpr COLORREF kEditFrameColor = 0xB4B4B4;
 constexpr int kEditWidth = 121;
 constexpr int kEditHeight = 19;
 constexpr int kCheckHeight = 17;
@@ -50,6 +51,31 @@ LRESULT CALLBACK ConfigControlProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lp
         SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_HAND)));
         return TRUE;
       }
+      break;
+    case WM_PAINT:
+      // A group box draws only its frame and caption; the panel leaves the area to its
+      // child, so the group fills it with the window's colour first.
+      if (hwnd == form->proxy_group_ || hwnd == form->shortcuts_group_) {
+        RECT rect;
+        GetClientRect(hwnd, &rect);
+        HDC dc = GetDC(hwnd);
+        FillRect(dc, &rect, static_cast<HBRUSH>(form->panel_brush_.Get()));
+        // The flat edits are nearly the window's colour: a thin line shows where they are.
+        HBRUSH line = CreateSolidBrush(kEditFrameColor);
+        for (HWND edit : {form->p_address_edit_, form->p_port_edit_, form->p_user_edit_, form->p_pass_edit_}) {
+          if (edit == nullptr || GetParent(edit) != GetParent(hwnd)) continue;
+          RECT frame;
+          GetWindowRect(edit, &frame);
+          MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&frame), 2);
+          InflateRect(&frame, 1, 1);
+          FrameRect(dc, &frame, line);
+        }
+        DeleteObject(line);
+        ReleaseDC(hwnd, dc);
+      }
+      break;
+    case WM_ERASEBKGND:
+      if (hwnd == form->proxy_group_ || hwnd == form->shortcuts_group_) return 1;
       break;
     case WM_NCDESTROY:
       RemovePropA(hwnd, "ParlixHand");
