@@ -2,6 +2,7 @@
 // and values, Autodetect, saving on close and the proxy the next translation takes, and the
 // four integration boxes toggled by real mouse clicks and the space bar.
 #include <gtest/gtest.h>
+#include <winsock2.h>
 #include <windows.h>
 #include <objbase.h>
 #include <shlobj.h>
@@ -120,12 +121,68 @@ RECT RectIn(HWND control, HWND window) {
 
 bool Checked(HWND box) { return SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
-// Real input: the pointer is moved and the button pressed through the system's input queue,
-// so activation, focus and the button's own click handling all happen as for a person.
+// Real input through the X server: xdotool, reached through tools/xinput-relay.py (a
+// Windows program cannot start it). Without the relay, the system's input queue (SendInput)
+// stands in; both make activation, focus and the button's own click handling happen as for
+// a person.
+class TXInput {
+ public:
+  static TXInput& Instance() {
+    static TXInput input;
+    return input;
+  }
+  bool Available() const { return socket_ != INVALID_SOCKET; }
+  bool Command(const std::string& line) {
+    if (!Available()) return false;
+    const std::string out = line + "\n";
+    if (send_(socket_, out.data(), static_cast<int>(out.size()), 0) != static_cast<int>(out.size())) return false;
+    std::string answer;
+    char c = 0;
+    while (answer.size() < 16 && recv_(socket_, &c, 1, 0) == 1 && c != '\n') answer += c;
+    return answer == "ok";
+  }
+
+ private:
+  TXInput() {
+    char port[16] = {}, display[64] = {};
+    if (GetEnvironmentVariableA("PARLIX_XINPUT_PORT", port, sizeof(port)) == 0 ||
+        GetEnvironmentVariableA("DISPLAY", display, sizeof(display)) == 0)
+      return;
+    HMODULE ws = LoadLibraryA("ws2_32.dll");
+    if (ws == nullptr) return;
+    auto startup = reinterpret_cast<decltype(&::WSAStartup)>(reinterpret_cast<void*>(GetProcAddress(ws, "WSAStartup")));
+    auto make = reinterpret_cast<decltype(&::socket)>(reinterpret_cast<void*>(GetProcAddress(ws, "socket")));
+    auto connect = reinterpret_cast<decltype(&::connect)>(reinterpret_cast<void*>(GetProcAddress(ws, "connect")));
+    send_ = reinterpret_cast<decltype(&::send)>(reinterpret_cast<void*>(GetProcAddress(ws, "send")));
+    recv_ = reinterpret_cast<decltype(&::recv)>(reinterpret_cast<void*>(GetProcAddress(ws, "recv")));
+    if (!startup || !make || !connect || !send_ || !recv_) return;
+    WSADATA data;
+    startup(MAKEWORD(2, 2), &data);
+    SOCKET s = make(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = static_cast<u_short>(((atoi(port) & 0xFF) << 8) | ((atoi(port) >> 8) & 0xFF));
+    address.sin_addr.s_addr = 0x0100007F;  // 127.0.0.1 in network order
+    if (s == INVALID_SOCKET || connect(s, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) return;
+    socket_ = s;
+    if (!Command(std::string("display ") + display)) socket_ = INVALID_SOCKET;
+  }
+  SOCKET socket_ = INVALID_SOCKET;
+  decltype(&::send) send_ = nullptr;
+  decltype(&::recv) recv_ = nullptr;
+};
+
 void ClickAt(HWND control) {
   RECT rect;
   GetWindowRect(control, &rect);
-  SetCursorPos(rect.left + 6, (rect.top + rect.bottom) / 2);
+  const int x = rect.left + 6, y = (rect.top + rect.bottom) / 2;
+  TXInput& x_input = TXInput::Instance();
+  if (x_input.Available()) {
+    EXPECT_TRUE(x_input.Command("mousemove " + std::to_string(x) + " " + std::to_string(y)));
+    EXPECT_TRUE(x_input.Command("click 1"));
+    return;
+  }
+  SetCursorPos(x, y);
   Sleep(50);
   INPUT inputs[2] = {};
   inputs[0].type = inputs[1].type = INPUT_MOUSE;
@@ -136,11 +193,16 @@ void ClickAt(HWND control) {
   SendInput(1, &inputs[1], sizeof(INPUT));
 }
 
-void PressKey(WORD vk) {
+void PressSpace() {
+  TXInput& x_input = TXInput::Instance();
+  if (x_input.Available()) {
+    EXPECT_TRUE(x_input.Command("key space"));
+    return;
+  }
   INPUT inputs[2] = {};
   inputs[0].type = inputs[1].type = INPUT_KEYBOARD;
-  inputs[0].ki.wVk = inputs[1].ki.wVk = vk;
-  inputs[0].ki.wScan = inputs[1].ki.wScan = static_cast<WORD>(MapVirtualKeyA(vk, 0));
+  inputs[0].ki.wVk = inputs[1].ki.wVk = VK_SPACE;
+  inputs[0].ki.wScan = inputs[1].ki.wScan = static_cast<WORD>(MapVirtualKeyA(VK_SPACE, 0));
   inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
   SendInput(1, &inputs[0], sizeof(INPUT));
   Sleep(30);
@@ -213,6 +275,11 @@ class ConfigWindow : public ::testing::Test {
   void SetUp() override {
     standins_ = Standins();
     ASSERT_TRUE(standins_.Running()) << "run through tools/with-standins";
+    // Under tools/with-xinput the clicks and keys must really go through the X server.
+    char port[16] = {};
+    if (GetEnvironmentVariableA("PARLIX_XINPUT_PORT", port, sizeof(port)) > 0) {
+      ASSERT_TRUE(TXInput::Instance().Available()) << "the X input relay does not answer";
+    }
     CleanIntegrations();
   }
   void TearDown() override {
@@ -291,7 +358,7 @@ class ConfigWindow : public ::testing::Test {
   }
   void SpaceOn(HWND box) {
     ASSERT_TRUE(WaitUntil([&] { return GetFocus() == box || FocusOf(box) == box; }, 5s));
-    PressKey(VK_SPACE);
+    PressSpace();
     Settle();
   }
   // The focus of the window's thread, which GetFocus of this process does not see.
