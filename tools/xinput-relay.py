@@ -10,6 +10,7 @@ is one command, answered "ok" or "error":
 
     mousemove X Y     move the pointer to root coordinates X, Y
     click B           press and release mouse button B (1 to 3)
+    mousedown B       press mouse button B; mouseup B releases it
     key NAME          press and release one key by its X key name (space, Tab, Return, a, ...)
 
 Only these commands, with plain numbers and key names, are passed on (as an argument list,
@@ -32,8 +33,8 @@ KEY = re.compile(r"^[A-Za-z0-9_]{1,32}$")
 def command_args(words):
     if len(words) == 3 and words[0] == "mousemove" and NUMBER.match(words[1]) and NUMBER.match(words[2]):
         return ["mousemove", words[1], words[2]]
-    if len(words) == 2 and words[0] == "click" and words[1] in ("1", "2", "3"):
-        return ["click", words[1]]
+    if len(words) == 2 and words[0] in ("click", "mousedown", "mouseup") and words[1] in ("1", "2", "3"):
+        return [words[0], words[1]]
     if len(words) == 2 and words[0] == "key" and KEY.match(words[1]):
         return ["key", words[1]]
     return None

@@ -451,6 +451,25 @@ TEST_F(ConfigWindow, OpensOnceWithItsLayoutAndTheStoredValuesAndAlwaysSavesOnClo
   Settle();
   EXPECT_TRUE(IsWindowVisible(form));
 
+  // Pressing on the background drags the window along.
+  if (TXInput::Instance().Available()) {
+    TXInput& x = TXInput::Instance();
+    const POINT from{window.left + 100, window.top + 296};
+    EXPECT_TRUE(x.Command("mousemove " + std::to_string(from.x) + " " + std::to_string(from.y)));
+    EXPECT_TRUE(x.Command("mousedown 1"));
+    Sleep(200);
+    for (int step = 1; step <= 4; ++step) {
+      EXPECT_TRUE(x.Command("mousemove " + std::to_string(from.x - 10 * step) + " " + std::to_string(from.y - 8 * step)));
+      Sleep(100);
+    }
+    EXPECT_TRUE(x.Command("mouseup 1"));
+    Settle();
+    RECT moved;
+    GetWindowRect(form, &moved);
+    EXPECT_EQ(moved.left, window.left - 40);
+    EXPECT_EQ(moved.top, window.top - 32);
+  }
+
   // Nothing changed, and still the file is written when the window closes.
   DeleteSettingsFile();
   ClickAt(close);
