@@ -87,9 +87,12 @@ LRESULT CALLBACK ConfigControlProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lp
   return DefSubclassProc(hwnd, msg, wparam, lparam);
 }
 
+TConfigForm* TConfigForm::current_ = nullptr;
+
 TConfigForm* TConfigForm::Open(HWND owner, std::function<void()> save_settings) {
   RegisterWindowClass(kConfigFormClass, CS_DBLCLKS);
   auto* form = new TConfigForm();
+  current_ = form;
   form->save_settings_ = std::move(save_settings);
   OpenWindowFlags.ConfigOpen = true;
   const int left = (GetSystemMetrics(SM_CXSCREEN) - kConfigFormWidth) / 2;
@@ -351,6 +354,7 @@ LRESULT TConfigForm::WndProc(UINT msg, WPARAM wparam, LPARAM lparam) {
 
 void TConfigForm::HandleDestroyed() {
   OpenWindowFlags.ConfigOpen = false;
+  if (current_ == this) current_ = nullptr;
   delete this;
 }
 

@@ -23,6 +23,8 @@ class TConfigForm : public TWindow {
   // ConfigOpen. Whether one is open already is the caller's test. The object frees itself
   // when the window is closed; `save_settings` writes the settings file then.
   static TConfigForm* Open(HWND owner, std::function<void()> save_settings);
+  // The open window, or null.
+  static TConfigForm* Current() { return current_; }
 
   HWND CenterPanel() const { return center_panel_->Handle(); }
   HWND ProxyGroup() const { return proxy_group_; }
@@ -77,6 +79,7 @@ class TConfigForm : public TWindow {
   void ShowProxyControls(const TProxyControls& controls);
   bool Checked(HWND box) const;
 
+  static TConfigForm* current_;
   std::function<void()> save_settings_;
   std::unique_ptr<TControl> center_panel_, close_bt_;
   std::vector<std::unique_ptr<TControl>> labels_;

@@ -596,6 +596,20 @@ TEST_F(ConfigWindow, ClosingKeepsTheTypedProxyAndTheNextTranslationGoesThroughIt
   EXPECT_NE(requests[0].find("text=thank+you"), std::string::npos) << requests[0];
 }
 
+TEST_F(ConfigWindow, ExitingWithTheWindowOpenKeepsWhatItShows) {
+  WriteSettings("Autodetect=0\r\nEnabled=1\r\nAddress=127.0.0.1\r\nPort=" + std::to_string(standins_.port) +
+                "\r\nAuthenticate=0\r\nUsername=\r\nPassword=\r\n");
+  Start();
+  HWND form = OpenConfig();
+  ASSERT_NE(form, nullptr);
+  const std::vector<HWND> edits = Edits(form);
+  ASSERT_NE(edits[0], nullptr);
+  SendMessageA(edits[0], WM_SETTEXT, 0, reinterpret_cast<LPARAM>("gate.example"));
+  PostMessageA(main_, WM_USER + 7, 0, 0);  // what the Exit command posts
+  ASSERT_TRUE(program_->WaitForExit());
+  EXPECT_EQ(IniValue("Proxy", "Address"), "gate.example");
+}
+
 TEST_F(ConfigWindow, ShortcutBoxesWriteAndRemoveTheirLinksByClickAndSpaceBar) {
   WriteSettings("Autodetect=0\r\nEnabled=1\r\nAddress=127.0.0.1\r\nPort=" + std::to_string(standins_.port) + "\r\n");
   // A Start-menu shortcut from before: the box shows it, and opening the window keeps it.
