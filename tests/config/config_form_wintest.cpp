@@ -200,6 +200,57 @@ TEST_F(ConfigFormTest, ABoxChangedByCodeActsOnNothing) {
   EXPECT_FALSE(IsWindowEnabled(form_->PAddressEdit()));
 }
 
+// Points the user's Desktop shell folder elsewhere for one test.
+class DesktopFolderRedirect {
+ public:
+  explicit DesktopFolderRedirect(const std::string& folder) {
+    RegOpenKeyExA(HKEY_CURRENT_USER, kShellFoldersKey, 0, KEY_READ | KEY_WRITE, &key_);
+    char value[MAX_PATH] = {};
+    DWORD size = sizeof(value);
+    RegQueryValueExA(key_, "Desktop", nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size);
+    saved_ = value;
+    Set(folder);
+  }
+  ~DesktopFolderRedirect() {
+    Set(saved_);
+    RegCloseKey(key_);
+  }
+
+ private:
+  static constexpr char kShellFoldersKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+  void Set(const std::string& folder) {
+    RegSetValueExA(key_, "Desktop", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
+                   static_cast<DWORD>(folder.size() + 1));
+  }
+  HKEY key_ = nullptr;
+  std::string saved_;
+};
+
+TEST_F(ConfigFormTest, AShortcutThatCannotBeWrittenLeavesTheBoxShowingTheDisk) {
+  BoxCloser closer;
+  const std::string base = GetTempFolder() + "parlix-desk-test";
+  CreateDirectoryA(base.c_str(), nullptr);
+  {
+    // The folder is missing: nothing is written and nothing said.
+    DesktopFolderRedirect redirect(base + "\\missing");
+    Toggle(form_->DeskshortCheck());
+    EXPECT_FALSE(Checked(form_->DeskshortCheck()));
+    EXPECT_FALSE(test::FileExists(base + "\\missing\\Parlix.lnk"));
+  }
+  {
+    // The disk refuses: a folder stands where the link would go.
+    DesktopFolderRedirect redirect(base);
+    CreateDirectoryA((base + "\\Parlix.lnk").c_str(), nullptr);
+    Toggle(form_->DeskshortCheck());
+    ASSERT_TRUE(WaitUntil([&] { return !closer.Texts().empty(); }));
+    EXPECT_EQ(closer.Texts().front().rfind(kShortcutFailedText, 0), 0u) << closer.Texts().front();
+    EXPECT_FALSE(Checked(form_->DeskshortCheck()));
+    RemoveDirectoryA((base + "\\Parlix.lnk").c_str());
+  }
+  EXPECT_EQ(closer.Texts().size(), 1u);
+  RemoveDirectoryA(base.c_str());
+}
+
 TEST_F(ConfigFormTest, TabMovesThroughTheControlsInOrderSkippingDisabledOnes) {
   const std::vector<HWND> expected{form_->PAutodetCheck(), form_->PEnableCheck(),   form_->PAddressEdit(),
                                    form_->PPortEdit(),     form_->PAuthCheck(),     form_->PUserEdit(),
