@@ -19,6 +19,8 @@ namespace {
 
 // The "ToolbarIcon" resource is a few kilobytes; anything larger is not ours.
 constexpr DWORD kMaxToolbarIconBytes = 64 * 1024;
+// A command line or a file name; a longer value is not one of ours.
+constexpr DWORD kMaxRegistryStringBytes = 32 * 1024;
 
 HKEY RootKey(TRegRoot root) { return root == TRegRoot::kLocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER; }
 
@@ -43,7 +45,7 @@ class TWinRegistry : public IIntegrationRegistry {
     DWORD type = 0;
     DWORD size = 0;
     if (RegQueryValueExA(opened.Get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return std::nullopt;
-    if (type != REG_SZ && type != REG_EXPAND_SZ) return std::nullopt;
+    if ((type != REG_SZ && type != REG_EXPAND_SZ) || size > kMaxRegistryStringBytes) return std::nullopt;
     std::string buffer(size + 1, '\0');
     if (RegQueryValueExA(opened.Get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &size) !=
         ERROR_SUCCESS)
