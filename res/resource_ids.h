@@ -10,3 +10,4 @@
 #define IDB_MINIMIZE_BT 104   // one 16 x 16 image; magenta is transparent
 #define IDB_MENU_IMAGES 105   // twelve 16 x 16 menu images, side by side; magenta is transparent
 #define IDB_ABOUT_PICTURE 106  // 128 x 128, the about window's picture; magenta is transparent
+#define IDB_CLOSE_GLYPH 107   // 16 x 16, the configuration window's close cross; magenta is transparent

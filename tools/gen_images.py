@@ -505,6 +505,93 @@ def write_canvas(name, canvas):
     write_bmp(name, canvas.px)
 
 
+# ---- the browser button's icon file and the close glyph -------------------------------------
+
+# The sixteen colours of a 4-bit icon: the standard VGA palette.
+VGA16 = [
+    (0, 0, 0), (128, 0, 0), (0, 128, 0), (128, 128, 0), (0, 0, 128), (128, 0, 128), (0, 128, 128),
+    (192, 192, 192), (128, 128, 128), (255, 0, 0), (0, 255, 0), (255, 255, 0), (0, 0, 255),
+    (255, 0, 255), (0, 255, 255), (255, 255, 255),
+]
+
+
+def palette_256():
+    """A 6 x 6 x 6 colour cube, then greys: enough for small drawn images."""
+    levels = (0, 51, 102, 153, 204, 255)
+    pal = [(r, g, b) for r in levels for g in levels for b in levels]
+    pal += [(v, v, v) for v in range(8, 248, 6)][:256 - len(pal)]
+    return pal + [(0, 0, 0)] * (256 - len(pal))
+
+
+def nearest(pal, c):
+    return min(range(len(pal)), key=lambda i: sum((pal[i][k] - c[k]) ** 2 for k in range(3)))
+
+
+def ico_palette_image(px, pal, bits):
+    """One icon image with a colour table: 4 or 8 bits per pixel, and the AND mask."""
+    size = len(px)
+    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, bits, 0, 0, 0, 0, len(pal), 0)
+    table = b"".join(bytes((b, g, r, 0)) for (r, g, b) in pal)
+    row_bytes = ((size * bits + 31) // 32) * 4
+    xor = bytearray()
+    for row in reversed(px):
+        line = bytearray(row_bytes)
+        for x, (r, g, b, a) in enumerate(row):
+            index = nearest(pal, (r, g, b)) if a else 0
+            if bits == 8:
+                line[x] = index
+            else:
+                line[x // 2] |= index << (4 if x % 2 == 0 else 0)
+        xor += line
+    mask_row = ((size + 31) // 32) * 4
+    mask = bytearray()
+    for row in reversed(px):
+        line = bytearray(mask_row)
+        for x, (_, _, _, a) in enumerate(row):
+            if a == 0:
+                line[x // 8] |= 0x80 >> (x % 8)
+        mask += line
+    return header + table + bytes(xor) + bytes(mask)
+
+
+def write_palette_ico(name, images):
+    """images: (pixels, bits) pairs; bits 4 or 8."""
+    blobs = []
+    for px, bits in images:
+        pal = VGA16 if bits == 4 else palette_256()
+        blobs.append(ico_palette_image(px, pal, bits))
+    out = struct.pack("<HHH", 0, 1, len(blobs))
+    offset = 6 + 16 * len(blobs)
+    for (px, bits), blob in zip(images, blobs):
+        size = len(px)
+        colours = 16 if bits == 4 else 0
+        out += struct.pack("<BBBBHHII", size, size, colours, 0, 1, bits, len(blob), offset)
+        offset += len(blob)
+    out += b"".join(blobs)
+    with open(os.path.join(RES, name), "wb") as f:
+        f.write(out)
+
+
+def toolbar_icon():
+    """The browser button: the program's bubble at 24, 20 and 16 pixels, each in 16 and 256 colours."""
+    images = []
+    for size in (24, 20, 16):
+        px = bubble(size, BLUE, WHITE)
+        images.append((px, 4))
+        images.append((px, 8))
+    return images
+
+
+def close_glyph():
+    """The close button's cross, 16 x 16 on MAGENTA."""
+    c = Canvas(16, 16)
+    grey = (80, 80, 80)
+    c.line(4, 4, 11, 11, grey, width=2)
+    c.line(11, 4, 4, 11, grey, width=2)
+    c.px[15][0] = MAGENTA
+    return c
+
+
 def main():
     os.makedirs(RES, exist_ok=True)
     write_ico("parlix.ico", [bubble(32, BLUE, WHITE), bubble(16, BLUE, WHITE)])
@@ -516,6 +603,8 @@ def main():
     write_canvas("minimize_bt.bmp", button_minimize())
     write_canvas("menu_images.bmp", strip([make() for make in MENU_IMAGES]))
     write_canvas("about_picture.bmp", about_picture())
+    write_palette_ico("toolbar_icon.ico", toolbar_icon())
+    write_canvas("close_glyph.bmp", close_glyph())
 
 
 if __name__ == "__main__":

@@ -6,6 +6,7 @@
 #include "app/globals.h"
 #include "app/main_form_win.h"
 #include "config/about_form_win.h"
+#include "config/config_form_win.h"
 #include "config/web_page_win.h"
 #include "service/service_apply_win.h"
 #include "translate/code_cript.h"
@@ -270,7 +271,13 @@ void TMainForm::GoogleWebpageBtClick() {
   OpenWebPage(Unscramble(kWebPageLit));
 }
 
-void TMainForm::ConfigurationBtClick() {}
+void TMainForm::ConfigurationBtClick() {
+  if (OpenWindowFlags.ConfigOpen) return;
+  TApplication::Instance().ProcessMessages();
+  // A message that ran meanwhile may have opened one.
+  if (OpenWindowFlags.ConfigOpen) return;
+  TConfigForm::Open(hwnd_, [this] { SaveSettings(); });
+}
 
 void TMainForm::ExitBtClick() { PostMessageA(hwnd_, WM_CLOSE_MAIN_WINDOW, 0, 0); }
 

@@ -11,6 +11,7 @@
 #include "app/globals.h"
 #include "app/taskbar_win.h"
 #include "config/about_form_win.h"
+#include "config/config_form_win.h"
 #include "config/system_proxy_win.h"
 #include "platform/profile_file_win.h"
 #include "platform/shell_win.h"
@@ -173,6 +174,8 @@ void TMainForm::FormCloseQuery() {
     } delete_answer{answer_file_};
     StopTranslation();
   }
+  // An open configuration window closes the way it always does, keeping what it shows.
+  if (TConfigForm* config = TConfigForm::Current()) SendMessageA(config->Handle(), WM_CLOSE, 0, 0);
   SaveSettings();
 }
 

@@ -1,7 +1,8 @@
 // Drives a running Parlix Desk through one translation, as a user would: puts the sample
 // text into the text area, asks for the translation and waits for the result window.
-//   parlix_demo.exe [TEXT]
-// Prints the translated text; exit status 0 when it arrived.
+//   parlix_demo.exe [TEXT] [--config]
+// Prints the translated text; exit status 0 when it arrived. With --config it then opens
+// the configuration window through the menu command and waits for it.
 #include <cstdio>
 #include <string>
 
@@ -48,5 +49,12 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::printf("%s\n", translated.c_str());
+  if (argc > 2 && std::string(argv[2]) == "--config") {
+    PostMessageA(main, WM_COMMAND, 104, 0);  // "Configuration..."
+    if (!WaitUntil([] { return FindProcessWindow("TConfigForm") != nullptr; }, 20s)) {
+      std::fprintf(stderr, "demo: the configuration window did not open\n");
+      return 1;
+    }
+  }
   return 0;
 }

@@ -1,0 +1,98 @@
+// The configuration window: the HTTP proxy settings and the four desktop integrations.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "config/config_values.h"
+#include "platform/handles_win.h"
+#include "widgets/controls_win.h"
+#include "widgets/window_win.h"
+
+namespace parlix {
+
+inline constexpr char kConfigFormClass[] = "TConfigForm";
+inline constexpr int kConfigFormWidth = 250;
+inline constexpr int kConfigFormHeight = 310;
+
+class TConfigForm : public TWindow {
+ public:
+  // Creates and shows the window owned by `owner`, centred on the screen, and sets
+  // ConfigOpen. Whether one is open already is the caller's test. The object frees itself
+  // when the window is closed; `save_settings` writes the settings file then.
+  static TConfigForm* Open(HWND owner, std::function<void()> save_settings);
+  // The open window, or null.
+  static TConfigForm* Current() { return current_; }
+
+  HWND CenterPanel() const { return center_panel_->Handle(); }
+  HWND ProxyGroup() const { return proxy_group_; }
+  HWND ShortcutsGroup() const { return shortcuts_group_; }
+  HWND PAutodetCheck() const { return p_autodet_check_; }
+  HWND PEnableCheck() const { return p_enable_check_; }
+  HWND PAddressEdit() const { return p_address_edit_; }
+  HWND PPortEdit() const { return p_port_edit_; }
+  HWND PAuthCheck() const { return p_auth_check_; }
+  HWND PUserEdit() const { return p_user_edit_; }
+  HWND PPassEdit() const { return p_pass_edit_; }
+  HWND DeskshortCheck() const { return deskshort_check_; }
+  HWND StartmenuCheck() const { return startmenu_check_; }
+  HWND IEbuttonCheck() const { return iebutton_check_; }
+  HWND LaunchWinCheck() const { return launchwin_check_; }
+  HWND CloseBt() const { return close_bt_->Handle(); }
+  std::string Hint(HWND control) const { return hints_->Get(control); }
+  // The controls in tab order.
+  const std::vector<HWND>& TabOrder() const { return tab_order_; }
+
+  // Sets a check box's state the way code does (a change runs its click handler, as a
+  // user's toggle would); the integration handlers then act only if the box has the focus.
+  void SetChecked(HWND box, bool checked);
+
+  void PAutodetCheckClick();
+  void DeskshortCheckClick();
+  void StartmenuCheckClick();
+  void IEbuttonCheckClick();
+  void LaunchWinCheckClick();
+  void CloseBtClick();
+
+ protected:
+  LRESULT WndProc(UINT msg, WPARAM wparam, LPARAM lparam) override;
+  void HandleDestroyed() override;
+
+ private:
+  friend LRESULT CALLBACK ConfigControlProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+
+  TConfigForm() = default;
+  void FormCreate();
+  void FormClose();
+  void CreateControls();
+  HWND MakeChild(const char* window_class, const char* text, DWORD style, int left, int top, int width, int height);
+  HWND MakeCheck(const char* caption, int left, int top, int width, bool hand_cursor);
+  HWND MakeEdit(int left, int top, bool password);
+  void MakeLabel(const char* caption, int left, int top);
+  void CenterPanelMouseDown(int button);
+  void BoxClicked(HWND box);
+  bool MoveFocus(HWND from, bool backwards);
+
+  TProxyControls ReadProxyControls() const;
+  void ShowProxyControls(const TProxyControls& controls);
+  bool Checked(HWND box) const;
+
+  static TConfigForm* current_;
+  std::function<void()> save_settings_;
+  std::unique_ptr<TControl> center_panel_, close_bt_;
+  std::vector<std::unique_ptr<TControl>> labels_;
+  HWND proxy_group_ = nullptr, shortcuts_group_ = nullptr;
+  HWND p_autodet_check_ = nullptr, p_enable_check_ = nullptr, p_auth_check_ = nullptr;
+  HWND p_address_edit_ = nullptr, p_port_edit_ = nullptr, p_user_edit_ = nullptr, p_pass_edit_ = nullptr;
+  HWND deskshort_check_ = nullptr, startmenu_check_ = nullptr, iebutton_check_ = nullptr, launchwin_check_ = nullptr;
+  std::vector<HWND> tab_order_;
+  HWND last_focus_ = nullptr;
+  std::unique_ptr<THints> hints_;
+  UniqueGdiObject close_glyph_;
+  UniqueGdiObject panel_brush_, edit_brush_;
+  bool closing_ = false;
+};
+
+}  // namespace parlix

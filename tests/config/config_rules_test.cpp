@@ -1,0 +1,134 @@
+// The configuration window's pure rules: the filling order and the Autodetect toggle, and
+// the texts the desktop integrations write and recognise.
+#include <gtest/gtest.h>
+
+#include "config/config_values.h"
+#include "config/integration.h"
+
+namespace parlix {
+namespace {
+
+TProxySettings Stored(bool autodetect) {
+  TProxySettings s;
+  s.Autodetect = autodetect;
+  s.Enabled = true;
+  s.Address = "stored";
+  s.Port = "3128";
+  s.Authenticate = true;
+  s.Username = "alice";
+  s.Password = "pw";
+  return s;
+}
+
+struct CountingDetector {
+  int calls = 0;
+  TDetectedProxy answer;
+  ProxyDetector Get() {
+    return [this] {
+      ++calls;
+      return answer;
+    };
+  }
+};
+
+TEST(ConfigValues, FillingRunsOneDetectionUnderAutodetectYetShowsTheStoredValues) {
+  CountingDetector detector;
+  detector.answer = {true, "fresh", "8080"};
+  const TProxyControls on = FillProxyControls(Stored(true), detector.Get());
+  EXPECT_EQ(detector.calls, 1);
+  EXPECT_TRUE(on.autodetect);
+  EXPECT_FALSE(on.details_enabled);
+  EXPECT_TRUE(on.use_proxy);
+  EXPECT_EQ(on.address, "stored");
+  EXPECT_EQ(on.port, "3128");
+  EXPECT_EQ(on.username, "alice");
+
+  const TProxyControls off = FillProxyControls(Stored(false), detector.Get());
+  EXPECT_EQ(detector.calls, 1);  // no detection without Autodetect
+  EXPECT_FALSE(off.autodetect);
+  EXPECT_TRUE(off.details_enabled);
+  EXPECT_EQ(off.address, "stored");
+  // What the window holds is what closing writes back.
+  const TProxySettings back = ProxySettingsFrom(off);
+  EXPECT_EQ(back.Autodetect, false);
+  EXPECT_EQ(back.Enabled, true);
+  EXPECT_EQ(back.Address, "stored");
+  EXPECT_EQ(back.Port, "3128");
+  EXPECT_EQ(back.Authenticate, true);
+  EXPECT_EQ(back.Username, "alice");
+  EXPECT_EQ(back.Password, "pw");
+}
+
+TEST(ConfigValues, TickingDetectsAndClearingBringsTheStoredValuesBack) {
+  CountingDetector detector;
+  const TProxySettings stored = Stored(false);
+  TProxyControls controls = FillProxyControls(stored, detector.Get());
+  controls.username = "typed";
+
+  detector.answer = {true, "fresh", "8080"};
+  AutodetectToggled(controls, true, stored, detector.Get());
+  EXPECT_FALSE(controls.details_enabled);
+  EXPECT_TRUE(controls.use_proxy);
+  EXPECT_EQ(controls.address, "fresh");
+  EXPECT_EQ(controls.port, "8080");
+  EXPECT_EQ(controls.username, "typed");  // credentials keep what they show
+
+  // The system switch on but no entry for http: the proxy goes off, address and port empty.
+  detector.answer = {true, "", ""};
+  AutodetectToggled(controls, true, stored, detector.Get());
+  EXPECT_FALSE(controls.use_proxy);
+  EXPECT_EQ(controls.address, "");
+  EXPECT_EQ(controls.port, "");
+  EXPECT_TRUE(controls.authenticate);
+  // An entry but the switch off: shown, not used.
+  detector.answer = {false, "gate", "80"};
+  AutodetectToggled(controls, true, stored, detector.Get());
+  EXPECT_FALSE(controls.use_proxy);
+  EXPECT_EQ(controls.address, "gate");
+
+  AutodetectToggled(controls, false, stored, detector.Get());
+  EXPECT_TRUE(controls.details_enabled);
+  EXPECT_TRUE(controls.use_proxy);
+  EXPECT_EQ(controls.address, "stored");
+  EXPECT_EQ(controls.port, "3128");
+  EXPECT_EQ(controls.username, "alice");
+  EXPECT_EQ(detector.calls, 3);
+}
+
+TEST(Integration, RunValueQuotesThePathAndRecognisesOnlyThisProgram) {
+  const std::string program = "C:\\Program Files\\Parlix\\parlix.exe";
+  EXPECT_EQ(RunValueData(program), "\"C:\\Program Files\\Parlix\\parlix.exe\" /auto");
+  EXPECT_TRUE(NamesProgram(RunValueData(program), program));
+  EXPECT_TRUE(NamesProgram("c:\\program files\\PARLIX\\parlix.exe /auto", program));  // the old bare form
+  EXPECT_TRUE(NamesProgram(program, program));
+  EXPECT_TRUE(NamesProgram("  \"" + program + "\"", program));
+  EXPECT_FALSE(NamesProgram("C:\\Program Files\\Parlix\\parlix.exe.bak /auto", program));
+  EXPECT_FALSE(NamesProgram("\"C:\\Program Files\\Parlix\\parlix.exe /auto", program));  // no closing quote
+  EXPECT_FALSE(NamesProgram("C:\\Other\\other.exe /tray", program));
+  EXPECT_FALSE(NamesProgram("C:\\Program", program));
+  EXPECT_FALSE(NamesProgram("", program));
+  EXPECT_FALSE(NamesProgram("anything", ""));
+}
+
+TEST(Integration, BrowserButtonKeyValuesAndFolders) {
+  EXPECT_EQ(BrowserButtonKey("{A-B}"), "Software\\Microsoft\\Internet Explorer\\Extensions\\{A-B}\\");
+  const std::vector<TRegValue> values = BrowserButtonValues("Parlix", "Parlix Desk Translator", "C:\\p.exe", "C:\\i.ico");
+  ASSERT_EQ(values.size(), 8u);
+  const std::vector<std::pair<std::string, std::string>> expected{
+      {"ButtonText", "Parlix"},  {"MenuText", "Parlix"},
+      {"MenuStatusBar", "Parlix Desk Translator"}, {"ClSid", "{1FBA04EE-3024-11d2-8F1F-0000F87ABD16}"},
+      {"Default Visible", "Yes"}, {"Exec", "C:\\p.exe"},
+      {"HotIcon", "C:\\i.ico"}, {"Icon", "C:\\i.ico"}};
+  for (size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(values[i].name, expected[i].first);
+    EXPECT_EQ(values[i].data, expected[i].second);
+  }
+  EXPECT_FALSE(IsUsableShellFolder(""));
+  EXPECT_FALSE(IsUsableShellFolder("\\"));
+  EXPECT_TRUE(IsUsableShellFolder("C:\\users\\me\\Desktop\\"));
+  EXPECT_EQ(FolderOf("C:\\A\\b.exe"), "C:\\A\\");
+  EXPECT_EQ(FolderOf("b.exe"), "");
+}
+
+}  // namespace
+}  // namespace parlix

@@ -1,0 +1,749 @@
+// The configuration window in the running program: opened from the tray menu, its layout
+// and values, Autodetect, saving on close and the proxy the next translation takes, and the
+// four integration boxes toggled by real mouse clicks and the space bar.
+#include <gtest/gtest.h>
+#include <winsock2.h>
+#include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+
+#include "support/driver_win.h"
+#include "support/loopback_peer_win.h"
+
+namespace parlix::test {
+namespace {
+
+constexpr char kGuid[] = "{11111111-2222-3333-4444-555555555555}";
+constexpr char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr char kInternetKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+constexpr char kBrowserKey[] =
+    "Software\\Microsoft\\Internet Explorer\\Extensions\\{11111111-2222-3333-4444-555555555555}";
+constexpr UINT kConfigurationCommandRow = 5;  // the menu's fifth item
+
+UINT TrayCallbackMessage() { return RegisterWindowMessageA("WM_TRAYCALLBACK"); }
+
+std::string ShellFolder(const char* name) {
+  HKEY key = nullptr;
+  std::string folder;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", 0,
+                    KEY_READ, &key) == ERROR_SUCCESS) {
+    char value[MAX_PATH] = {};
+    DWORD size = sizeof(value);
+    if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size) == ERROR_SUCCESS)
+      folder = value;
+    RegCloseKey(key);
+  }
+  return folder + "\\";
+}
+
+std::string DataFolder() { return AppDataFolder() + "ParlixSoft\\Parlix\\"; }
+
+void WriteSettings(const std::string& proxy_lines) {
+  const std::string folder = AppDataFolder() + "ParlixSoft";
+  CreateDirectoryA(folder.c_str(), nullptr);
+  CreateDirectoryA((folder + "\\Parlix").c_str(), nullptr);
+  SetFileAttributesA(SettingsFilePath().c_str(), FILE_ATTRIBUTE_NORMAL);
+  WriteFileBytes(SettingsFilePath(), std::string("[Parlix]\r\nVersion=025000\r\nGUID=") + kGuid +
+                                         "\r\n[Language]\r\nLast=1\r\n[Proxy]\r\n" + proxy_lines +
+                                         "[Miscellaneous]\r\nOntop=0\r\nMonitorClp=0\r\n[Popups]\r\nDateShown=\r\n");
+}
+
+std::string IniValue(const std::string& section, const std::string& key) {
+  char buffer[1024] = {};
+  GetPrivateProfileStringA(section.c_str(), key.c_str(), "<missing>", buffer, sizeof(buffer),
+                           SettingsFilePath().c_str());
+  return buffer;
+}
+
+std::optional<std::string> RegString(HKEY root, const std::string& key, const std::string& name) {
+  HKEY opened = nullptr;
+  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) return std::nullopt;
+  char value[1024] = {};
+  DWORD size = sizeof(value) - 1;
+  DWORD type = 0;
+  const LONG result = RegQueryValueExA(opened, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
+  RegCloseKey(opened);
+  if (result != ERROR_SUCCESS || type != REG_SZ) return std::nullopt;
+  return std::string(value);
+}
+
+void SetRegString(HKEY root, const std::string& key, const std::string& name, const std::string& data) {
+  HKEY opened = nullptr;
+  ASSERT_EQ(RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &opened, nullptr), ERROR_SUCCESS);
+  RegSetValueExA(opened, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                 static_cast<DWORD>(data.size() + 1));
+  RegCloseKey(opened);
+}
+
+void SetRegDword(HKEY root, const std::string& key, const std::string& name, DWORD data) {
+  HKEY opened = nullptr;
+  ASSERT_EQ(RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &opened, nullptr), ERROR_SUCCESS);
+  RegSetValueExA(opened, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof(data));
+  RegCloseKey(opened);
+}
+
+void DeleteRegValue(HKEY root, const std::string& key, const std::string& name) {
+  HKEY opened = nullptr;
+  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_WRITE, &opened) != ERROR_SUCCESS) return;
+  RegDeleteValueA(opened, name.c_str());
+  RegCloseKey(opened);
+}
+
+bool RegKeyExists(HKEY root, const std::string& key) {
+  HKEY opened = nullptr;
+  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) return false;
+  RegCloseKey(opened);
+  return true;
+}
+
+DWORD RegValueCount(HKEY root, const std::string& key) {
+  HKEY opened = nullptr;
+  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) return 0;
+  DWORD count = 0;
+  RegQueryInfoKeyA(opened, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr,
+                   nullptr);
+  RegCloseKey(opened);
+  return count;
+}
+
+// Where a control sits in its window's client area, as the window's rectangles say.
+RECT RectIn(HWND control, HWND window) {
+  RECT rect;
+  GetWindowRect(control, &rect);
+  MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+bool Checked(HWND box) { return SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+// Real input through the X server: xdotool, reached through tools/xinput-relay.py (a
+// Windows program cannot start it). Without the relay, the system's input queue (SendInput)
+// stands in; both make activation, focus and the button's own click handling happen as for
+// a person.
+class TXInput {
+ public:
+  static TXInput& Instance() {
+    static TXInput input;
+    return input;
+  }
+  bool Available() const { return socket_ != INVALID_SOCKET; }
+  bool Command(const std::string& line) {
+    if (!Available()) return false;
+    const std::string out = line + "\n";
+    if (send_(socket_, out.data(), static_cast<int>(out.size()), 0) != static_cast<int>(out.size())) return false;
+    std::string answer;
+    char c = 0;
+    while (answer.size() < 16 && recv_(socket_, &c, 1, 0) == 1 && c != '\n') answer += c;
+    return answer == "ok";
+  }
+
+ private:
+  TXInput() {
+    char port[16] = {}, display[64] = {};
+    if (GetEnvironmentVariableA("PARLIX_XINPUT_PORT", port, sizeof(port)) == 0 ||
+        GetEnvironmentVariableA("DISPLAY", display, sizeof(display)) == 0)
+      return;
+    HMODULE ws = LoadLibraryA("ws2_32.dll");
+    if (ws == nullptr) return;
+    auto startup = reinterpret_cast<decltype(&::WSAStartup)>(reinterpret_cast<void*>(GetProcAddress(ws, "WSAStartup")));
+    auto make = reinterpret_cast<decltype(&::socket)>(reinterpret_cast<void*>(GetProcAddress(ws, "socket")));
+    auto connect = reinterpret_cast<decltype(&::connect)>(reinterpret_cast<void*>(GetProcAddress(ws, "connect")));
+    send_ = reinterpret_cast<decltype(&::send)>(reinterpret_cast<void*>(GetProcAddress(ws, "send")));
+    recv_ = reinterpret_cast<decltype(&::recv)>(reinterpret_cast<void*>(GetProcAddress(ws, "recv")));
+    if (!startup || !make || !connect || !send_ || !recv_) return;
+    WSADATA data;
+    startup(MAKEWORD(2, 2), &data);
+    SOCKET s = make(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = static_cast<u_short>(((atoi(port) & 0xFF) << 8) | ((atoi(port) >> 8) & 0xFF));
+    address.sin_addr.s_addr = 0x0100007F;  // 127.0.0.1 in network order
+    if (s == INVALID_SOCKET || connect(s, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) return;
+    socket_ = s;
+    if (!Command(std::string("display ") + display)) socket_ = INVALID_SOCKET;
+  }
+  SOCKET socket_ = INVALID_SOCKET;
+  decltype(&::send) send_ = nullptr;
+  decltype(&::recv) recv_ = nullptr;
+};
+
+void ClickAt(HWND control) {
+  RECT rect;
+  GetWindowRect(control, &rect);
+  const int x = rect.left + 6, y = (rect.top + rect.bottom) / 2;
+  TXInput& x_input = TXInput::Instance();
+  if (x_input.Available()) {
+    EXPECT_TRUE(x_input.Command("mousemove " + std::to_string(x) + " " + std::to_string(y)));
+    EXPECT_TRUE(x_input.Command("click 1"));
+    return;
+  }
+  SetCursorPos(x, y);
+  Sleep(50);
+  INPUT inputs[2] = {};
+  inputs[0].type = inputs[1].type = INPUT_MOUSE;
+  inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  SendInput(1, &inputs[0], sizeof(INPUT));
+  Sleep(50);
+  SendInput(1, &inputs[1], sizeof(INPUT));
+}
+
+void PressSpace() {
+  TXInput& x_input = TXInput::Instance();
+  if (x_input.Available()) {
+    EXPECT_TRUE(x_input.Command("key space"));
+    return;
+  }
+  INPUT inputs[2] = {};
+  inputs[0].type = inputs[1].type = INPUT_KEYBOARD;
+  inputs[0].ki.wVk = inputs[1].ki.wVk = VK_SPACE;
+  inputs[0].ki.wScan = inputs[1].ki.wScan = static_cast<WORD>(MapVirtualKeyA(VK_SPACE, 0));
+  inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  SendInput(1, &inputs[0], sizeof(INPUT));
+  Sleep(30);
+  SendInput(1, &inputs[1], sizeof(INPUT));
+}
+
+struct TShortcutFields {
+  std::string target, working_folder, description, icon_file, arguments;
+  int icon_index = -1;
+};
+
+std::optional<TShortcutFields> ReadShortcut(const std::string& path) {
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  IShellLinkA* link = nullptr;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                              reinterpret_cast<void**>(&link))))
+    return std::nullopt;
+  IPersistFile* file = nullptr;
+  std::optional<TShortcutFields> fields;
+  if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+    std::wstring wide(path.begin(), path.end());
+    if (SUCCEEDED(file->Load(wide.c_str(), STGM_READ))) {
+      char buffer[MAX_PATH] = {};
+      TShortcutFields f;
+      link->GetPath(buffer, MAX_PATH, nullptr, SLGP_RAWPATH);
+      f.target = buffer;
+      link->GetWorkingDirectory(buffer, MAX_PATH);
+      f.working_folder = buffer;
+      link->GetDescription(buffer, MAX_PATH);
+      f.description = buffer;
+      link->GetArguments(buffer, MAX_PATH);
+      f.arguments = buffer;
+      link->GetIconLocation(buffer, MAX_PATH, &f.icon_index);
+      f.icon_file = buffer;
+      fields = f;
+    }
+    file->Release();
+  }
+  link->Release();
+  return fields;
+}
+
+// The image sizes and colour depths an icon file announces, after checking it is one.
+std::vector<std::pair<int, int>> IconImages(const std::string& bytes) {
+  std::vector<std::pair<int, int>> images;
+  if (bytes.size() < 6 || bytes[0] != 0 || bytes[1] != 0 || bytes[2] != 1 || bytes[3] != 0) return images;
+  const int count = static_cast<unsigned char>(bytes[4]) | (static_cast<unsigned char>(bytes[5]) << 8);
+  for (int i = 0; i < count; ++i) {
+    const size_t at = 6 + 16 * static_cast<size_t>(i);
+    if (at + 16 > bytes.size()) return {};
+    auto u32 = [&](size_t p) {
+      return static_cast<uint32_t>(static_cast<unsigned char>(bytes[p])) |
+             (static_cast<uint32_t>(static_cast<unsigned char>(bytes[p + 1])) << 8) |
+             (static_cast<uint32_t>(static_cast<unsigned char>(bytes[p + 2])) << 16) |
+             (static_cast<uint32_t>(static_cast<unsigned char>(bytes[p + 3])) << 24);
+    };
+    const uint32_t size = u32(at + 8), offset = u32(at + 12);
+    if (offset + size > bytes.size() || size < 40) return {};
+    // The image's own header must agree with the directory.
+    const int width = static_cast<int>(u32(offset + 4));
+    const int bits = static_cast<unsigned char>(bytes[offset + 14]);
+    if (width != static_cast<unsigned char>(bytes[at])) return {};
+    images.emplace_back(width, bits);
+  }
+  return images;
+}
+
+class ConfigWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    standins_ = Standins();
+    ASSERT_TRUE(standins_.Running()) << "run through tools/with-standins";
+    // Under tools/with-xinput the clicks and keys must really go through the X server.
+    char port[16] = {};
+    if (GetEnvironmentVariableA("PARLIX_XINPUT_PORT", port, sizeof(port)) > 0) {
+      ASSERT_TRUE(TXInput::Instance().Available()) << "the X input relay does not answer";
+    }
+    CleanIntegrations();
+  }
+  void TearDown() override {
+    Exit();
+    CleanIntegrations();
+    DeleteRegValue(HKEY_CURRENT_USER, kInternetKey, "ProxyServer");
+    DeleteRegValue(HKEY_CURRENT_USER, kInternetKey, "ProxyEnable");
+    if (!copied_exe_.empty()) {
+      DeleteFileA(copied_exe_.c_str());
+      RemoveDirectoryA(FolderOfCopy().c_str());
+    }
+  }
+
+  static void CleanIntegrations() {
+    DeleteFileA((ShellFolder("Desktop") + "Parlix.lnk").c_str());
+    DeleteFileA((ShellFolder("Programs") + "Parlix.lnk").c_str());
+    DeleteRegValue(HKEY_CURRENT_USER, kRunKey, "Parlix Desk");
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kBrowserKey);
+    DeleteFileA((DataFolder() + "ToolbarIcon.ico").c_str());
+  }
+
+  static std::string FolderOfCopy() { return "C:\\Program Files\\Parlix Test"; }
+
+  void Start(const std::string& exe = TProgram::PARLIX_EXE_PATH()) {
+    program_ = std::make_unique<TProgram>("", exe);
+    main_ = program_->WaitForTopWindow("TMainForm", std::string("Parlix"));
+    ASSERT_NE(main_, nullptr);
+  }
+
+  void Exit() {
+    if (!program_ || !program_->Running()) return;
+    for (int i = 0; i < 3; ++i)
+      if (HWND box = program_->FindMessageBox()) PressButton(box, IDOK);
+    PostMessageA(main_, WM_USER + 7, 0, 0);
+    if (!program_->WaitForExit()) program_->Kill();
+  }
+
+  // The tray icon's right click opens the menu; the keys pick "Configuration...".
+  void ChooseConfigurationFromTrayMenu() {
+    PostMessageA(main_, TrayCallbackMessage(), 0, WM_RBUTTONUP);
+    HWND menu = nullptr;
+    ASSERT_TRUE(WaitUntil([&] {
+      for (HWND w : program_->TopWindows("#32768"))
+        if (IsWindowVisible(w)) menu = w;
+      return menu != nullptr;
+    }));
+    for (UINT i = 0; i < kConfigurationCommandRow; ++i) PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(menu); }));
+  }
+
+  HWND OpenConfig() {
+    ChooseConfigurationFromTrayMenu();
+    HWND form = program_->WaitForTopWindow("TConfigForm");
+    if (form != nullptr) WaitUntil([&] { return IsWindowVisible(form) != FALSE; });
+    return form;
+  }
+
+  HWND Box(HWND form, const char* caption) { return FindChild(form, "Button", std::string(caption)); }
+
+  // The edits by their place in the proxy group: address, port, user name, password.
+  std::vector<HWND> Edits(HWND form) {
+    std::vector<HWND> edits(4, nullptr);
+    for (HWND edit : Children(form, "Edit")) {
+      const RECT r = RectIn(edit, form);
+      for (int i = 0; i < 4; ++i)
+        if (r.left == 7 + 90 && r.top == 7 + (i < 2 ? 42 + 25 * i : 113 + 25 * (i - 2))) edits[i] = edit;
+    }
+    return edits;
+  }
+
+  // Clicks the box and waits for its action to settle; an information box is confirmed.
+  void ClickBox(HWND box) {
+    ClickAt(box);
+    Settle();
+  }
+  void SpaceOn(HWND box) {
+    ASSERT_TRUE(WaitUntil([&] { return GetFocus() == box || FocusOf(box) == box; }, 5s));
+    PressSpace();
+    Settle();
+  }
+  // The focus of the window's thread, which GetFocus of this process does not see.
+  static HWND FocusOf(HWND window) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
+    return info.hwndFocus;
+  }
+  void Settle() {
+    Sleep(300);
+    WaitUntil([] { return false; }, 200ms);
+  }
+
+  TStandins standins_;
+  std::unique_ptr<TProgram> program_;
+  HWND main_ = nullptr;
+  std::string copied_exe_;
+};
+
+TEST_F(ConfigWindow, OpensOnceWithItsLayoutAndTheStoredValuesAndAlwaysSavesOnClose) {
+  WriteSettings("Autodetect=0\r\nEnabled=1\r\nAddress=127.0.0.1\r\nPort=" + std::to_string(standins_.port) +
+                "\r\nAuthenticate=1\r\nUsername=alice\r\nPassword=s3cret\r\n");
+  Start();
+  HWND form = OpenConfig();
+  ASSERT_NE(form, nullptr);
+  EXPECT_EQ(WindowText(form), "Configuration");
+  EXPECT_EQ(GetWindow(form, GW_OWNER), main_);
+  EXPECT_EQ(GetWindowLongA(form, GWL_STYLE) & (WS_CAPTION | WS_THICKFRAME | WS_SYSMENU), 0);
+  RECT window;
+  GetWindowRect(form, &window);
+  EXPECT_EQ(window.right - window.left, 250);
+  EXPECT_EQ(window.bottom - window.top, 310);
+  EXPECT_EQ(window.left, (GetSystemMetrics(SM_CXSCREEN) - 250) / 2);
+  EXPECT_EQ(window.top, (GetSystemMetrics(SM_CYSCREEN) - 310) / 2);
+
+  HWND proxy_group = Box(form, " HTTP Proxy ");
+  HWND shortcuts_group = Box(form, " Shortcuts ");
+  ASSERT_NE(proxy_group, nullptr);
+  ASSERT_NE(shortcuts_group, nullptr);
+  const RECT group = RectIn(proxy_group, form);
+  EXPECT_EQ(group.left, 7);
+  EXPECT_EQ(group.top, 7);
+  EXPECT_EQ(group.right - group.left, 235);
+  EXPECT_EQ(group.bottom - group.top, 170);
+  const RECT autodetect = RectIn(Box(form, "Autodetect"), form);
+  EXPECT_EQ(autodetect.left - group.left, 153);
+  EXPECT_EQ(autodetect.top - group.top, 6);
+  EXPECT_EQ(autodetect.right - autodetect.left, 80);
+  const std::vector<HWND> edits = Edits(form);
+  for (HWND edit : edits) ASSERT_NE(edit, nullptr);
+  const RECT port = RectIn(edits[1], form);
+  EXPECT_EQ(port.right - port.left, 121);
+  EXPECT_EQ(port.bottom - port.top, 19);
+  EXPECT_EQ(GetWindowLongA(edits[1], GWL_EXSTYLE) & (WS_EX_CLIENTEDGE | WS_EX_STATICEDGE), 0);
+  const RECT shortcuts = RectIn(shortcuts_group, form);
+  const RECT launch = RectIn(Box(form, "Launch with Windows"), form);
+  EXPECT_EQ(shortcuts.top, 181);
+  EXPECT_EQ(launch.left - shortcuts.left, 10);
+  EXPECT_EQ(launch.top - shortcuts.top, 78);
+  EXPECT_EQ(launch.right - launch.left, 215);
+  HWND close = FindChild(form, "TParlixControl", std::string("Close"));
+  ASSERT_NE(close, nullptr);
+  const RECT close_rect = RectIn(close, form);
+  EXPECT_EQ(close_rect.left, 226);
+  EXPECT_EQ(close_rect.top, 286);
+  EXPECT_EQ(close_rect.right - close_rect.left, 19);
+
+  // The stored values, with the details enabled as Autodetect is off.
+  EXPECT_FALSE(Checked(Box(form, "Autodetect")));
+  EXPECT_TRUE(Checked(Box(form, "Use proxy")));
+  EXPECT_TRUE(Checked(Box(form, "Authenticate")));
+  EXPECT_EQ(WindowText(edits[0]), "127.0.0.1");
+  EXPECT_EQ(WindowText(edits[1]), std::to_string(standins_.port));
+  EXPECT_EQ(WindowText(edits[2]), "alice");
+  EXPECT_EQ(WindowText(edits[3]), "s3cret");
+  EXPECT_TRUE(GetWindowLongA(edits[3], GWL_STYLE) & ES_PASSWORD);
+  EXPECT_EQ(SendMessageA(edits[3], EM_GETPASSWORDCHAR, 0, 0), '*');
+  for (HWND control : {Box(form, "Use proxy"), edits[0], edits[1], Box(form, "Authenticate"), edits[2], edits[3]})
+    EXPECT_TRUE(IsWindowEnabled(control));
+
+  // The command again: still one window.
+  ChooseConfigurationFromTrayMenu();
+  Settle();
+  EXPECT_EQ(program_->TopWindows("TConfigForm").size(), 1u);
+
+  // The main window goes to the tray; this one stays.
+  PostMessageA(main_, WM_USER + 8, 0, 0);
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(main_); }));
+  Settle();
+  EXPECT_TRUE(IsWindowVisible(form));
+
+  // Pressing on the background drags the window along.
+  if (TXInput::Instance().Available()) {
+    TXInput& x = TXInput::Instance();
+    const POINT from{window.left + 100, window.top + 296};
+    EXPECT_TRUE(x.Command("mousemove " + std::to_string(from.x) + " " + std::to_string(from.y)));
+    EXPECT_TRUE(x.Command("mousedown 1"));
+    Sleep(200);
+    for (int step = 1; step <= 4; ++step) {
+      EXPECT_TRUE(x.Command("mousemove " + std::to_string(from.x - 10 * step) + " " + std::to_string(from.y - 8 * step)));
+      Sleep(100);
+    }
+    EXPECT_TRUE(x.Command("mouseup 1"));
+    Settle();
+    RECT moved;
+    GetWindowRect(form, &moved);
+    EXPECT_EQ(moved.left, window.left - 40);
+    EXPECT_EQ(moved.top, window.top - 32);
+  }
+
+  // Nothing changed, and still the file is written when the window closes.
+  DeleteSettingsFile();
+  ClickAt(close);
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(form); }));
+  ASSERT_TRUE(WaitUntil([] { return IniValue("Popups", "DateShown") != "<missing>"; }));
+  EXPECT_EQ(IniValue("Proxy", "Username"), "alice");
+  EXPECT_EQ(IniValue("Proxy", "Port"), std::to_string(standins_.port));
+
+  // Closed, it opens again.
+  form = OpenConfig();
+  EXPECT_NE(form, nullptr);
+}
+
+TEST_F(ConfigWindow, AutodetectShowsStoredValuesDetectsOnTickAndRestoresOnClear) {
+  SetRegDword(HKEY_CURRENT_USER, kInternetKey, "ProxyEnable", 1);
+  SetRegString(HKEY_CURRENT_USER, kInternetKey, "ProxyServer", "http=stored-gate:3128");
+  WriteSettings("Autodetect=1\r\nEnabled=0\r\nAddress=\r\nPort=\r\nAuthenticate=0\r\nUsername=\r\nPassword=\r\n");
+  Start();
+  // The system changes after the program read its settings.
+  SetRegString(HKEY_CURRENT_USER, kInternetKey, "ProxyServer", "ftp=x:21;HTTP=Fresh-Gate:8080");
+  HWND form = OpenConfig();
+  ASSERT_NE(form, nullptr);
+  HWND autodetect = Box(form, "Autodetect");
+  HWND use_proxy = Box(form, "Use proxy");
+  HWND auth = Box(form, "Authenticate");
+  const std::vector<HWND> edits = Edits(form);
+  for (HWND edit : edits) ASSERT_NE(edit, nullptr);
+
+  // Open with Autodetect: the stored (load-time) values, all six disabled.
+  EXPECT_TRUE(Checked(autodetect));
+  EXPECT_TRUE(Checked(use_proxy));
+  EXPECT_EQ(WindowText(edits[0]), "stored-gate");
+  EXPECT_EQ(WindowText(edits[1]), "3128");
+  for (HWND control : {use_proxy, edits[0], edits[1], auth, edits[2], edits[3]}) EXPECT_FALSE(IsWindowEnabled(control));
+
+  // Cleared by a click: the stored values again, enabled.
+  ClickBox(autodetect);
+  EXPECT_FALSE(Checked(autodetect));
+  EXPECT_EQ(WindowText(edits[0]), "stored-gate");
+  EXPECT_EQ(WindowText(edits[1]), "3128");
+  for (HWND control : {use_proxy, edits[0], edits[1], auth, edits[2], edits[3]}) EXPECT_TRUE(IsWindowEnabled(control));
+
+  // Ticked by the space bar: a fresh detection.
+  SpaceOn(autodetect);
+  EXPECT_TRUE(Checked(autodetect));
+  EXPECT_EQ(WindowText(edits[0]), "fresh-gate");
+  EXPECT_EQ(WindowText(edits[1]), "8080");
+  // Cleared again: the stored values, not the detected ones.
+  SpaceOn(autodetect);
+  EXPECT_EQ(WindowText(edits[0]), "stored-gate");
+  EXPECT_EQ(WindowText(edits[1]), "3128");
+
+  // No entry for http: Use proxy, Address and Port are cleared, the credentials stay.
+  SetRegString(HKEY_CURRENT_USER, kInternetKey, "ProxyServer", "ftp=x:21");
+  SendMessageA(edits[2], WM_SETTEXT, 0, reinterpret_cast<LPARAM>("bob"));
+  SendMessageA(edits[3], WM_SETTEXT, 0, reinterpret_cast<LPARAM>("pw"));
+  ClickBox(auth);
+  ASSERT_TRUE(Checked(auth));
+  ClickBox(autodetect);
+  EXPECT_TRUE(Checked(autodetect));
+  EXPECT_FALSE(Checked(use_proxy));
+  EXPECT_EQ(WindowText(edits[0]), "");
+  EXPECT_EQ(WindowText(edits[1]), "");
+  EXPECT_TRUE(Checked(auth));
+  EXPECT_EQ(WindowText(edits[2]), "bob");
+  EXPECT_EQ(WindowText(edits[3]), "pw");
+}
+
+TEST_F(ConfigWindow, ClosingKeepsTheTypedProxyAndTheNextTranslationGoesThroughIt) {
+  WriteSettings("Autodetect=0\r\nEnabled=1\r\nAddress=127.0.0.1\r\nPort=" + std::to_string(standins_.port) +
+                "\r\nAuthenticate=0\r\nUsername=\r\nPassword=\r\n");
+  // The new proxy: records the request line and answers with a page of its own.
+  std::mutex lock;
+  std::vector<std::string> requests;
+  LoopbackPeer new_proxy(
+      [&](PeerConnection& c) {
+        std::string head;
+        while (head.find("\r\n\r\n") == std::string::npos && head.size() < 16384) {
+          const std::string byte = c.ReceiveExactly(1);
+          if (byte.empty()) return;
+          head += byte;
+        }
+        size_t length = 0;
+        const size_t at = head.find("Content-Length: ");
+        if (at != std::string::npos) length = std::stoul(head.substr(at + 16));
+        const std::string body = c.ReceiveExactly(length);
+        {
+          std::lock_guard<std::mutex> guard(lock);
+          requests.push_back(head.substr(0, head.find("\r\n")) + "|" + body);
+        }
+        const std::string page =
+            "<html><body>\n<div dir=\"ltr\" id=result_box class=\"short_text\">por el proxy nuevo</div>\n</body></html>\n";
+        c.SendAll("HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: " + std::to_string(page.size()) +
+                  "\r\nConnection: close\r\n\r\n" + page);
+      },
+      2);
+  Start();
+  HWND form = OpenConfig();
+  ASSERT_NE(form, nullptr);
+  const std::vector<HWND> edits = Edits(form);
+  for (HWND edit : edits) ASSERT_NE(edit, nullptr);
+  SendMessageA(edits[1], WM_SETTEXT, 0, reinterpret_cast<LPARAM>(new_proxy.PortText().c_str()));
+  SendMessageA(edits[2], WM_SETTEXT, 0, reinterpret_cast<LPARAM>("carol "));
+  ClickAt(FindChild(form, "TParlixControl", std::string("Close")));
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(form); }));
+  ASSERT_TRUE(WaitUntil([&] { return IniValue("Proxy", "Port") == new_proxy.PortText(); }));
+  // As typed: the trailing blank reaches the file (reading a profile string would trim it).
+  EXPECT_NE(ReadFileBytes(SettingsFilePath()).find("\r\nUsername=carol \r\n"), std::string::npos)
+      << ReadFileBytes(SettingsFilePath());
+  EXPECT_EQ(IniValue("Proxy", "Address"), "127.0.0.1");
+  EXPECT_EQ(IniValue("Proxy", "Enabled"), "1");
+
+  HWND memo = FindChild(main_, "Edit");
+  SendMessageA(memo, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("thank you"));
+  PostMessageA(main_, WM_USER + 4, 0, 0);
+  HWND result = nullptr;
+  ASSERT_TRUE(WaitUntil([&] {
+    result = program_->FindTopWindow("TTransForm");
+    return result != nullptr && WindowText(FindChild(result, "Edit")) == "por el proxy nuevo";
+  }, 30s));
+  std::lock_guard<std::mutex> guard(lock);
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].substr(0, requests[0].find(' ', 5)), "POST http://translate.google.com/translate_t");
+  EXPECT_NE(requests[0].find("text=thank+you"), std::string::npos) << requests[0];
+}
+
+TEST_F(ConfigWindow, ExitingWithTheWindowOpenKeepsWhatItShows) {
+  WriteSettings("Autodetect=0\r\nEnabled=1\r\nAddress=127.0.0.1\r\nPort=" + std::to_string(standins_.port) +
+                "\r\nAuthenticate=0\r\nUsername=\r\nPassword=\r\n");
+  Start();
+  HWND form = OpenConfig();
+  ASSERT_NE(form, nullptr);
+  const std::vector<HWND> edits = Edits(form);
+  ASSERT_NE(edits[0], nullptr);
+  SendMessageA(edits[0], WM_SETTEXT, 0, reinterpret_cast<LPARAM>("gate.example"));
+  PostMessageA(main_, WM_USER + 7, 0, 0);  // what the Exit command posts
+  ASSERT_TRUE(program_->WaitForExit());
+  EXPECT_EQ(IniValue("Proxy", "Address"), "gate.example");
+}
+
+TEST_F(ConfigWindow, ShortcutBoxesWriteAndRemoveTheirLinksByClickAndSpaceBar) {
+  WriteSettings("Autodetect=0\r\nEnabled=1\r\nAddress=127.0.0.1\r\nPort=" + std::to_string(standins_.port) + "\r\n");
+  // A Start-menu shortcut from before: the box shows it, and opening the window keeps it.
+  const std::string start_link = ShellFolder("Programs") + "Parlix.lnk";
+  ASSERT_TRUE(WriteFileBytes(start_link, "old"));
+  Start();
+  HWND form = OpenConfig();
+  ASSERT_NE(form, nullptr);
+  const std::string program = TProgram::PARLIX_EXE_PATH();
+  const std::string folder = program.substr(0, program.rfind('\\') + 1);
+  HWND desk_box = Box(form, "Install Desktop shortcut");
+  HWND start_box = Box(form, "Install Start menu shortcut");
+  EXPECT_FALSE(Checked(desk_box));
+  EXPECT_TRUE(Checked(start_box));
+  EXPECT_EQ(ReadFileBytes(start_link), "old");
+
+  const struct {
+    HWND box;
+    std::string link;
+  } boxes[] = {{desk_box, ShellFolder("Desktop") + "Parlix.lnk"}, {start_box, start_link}};
+  for (const auto& item : boxes) {
+    SCOPED_TRACE(item.link);
+    if (Checked(item.box)) {
+      ClickBox(item.box);  // clears: the old file goes
+      EXPECT_FALSE(FileExists(item.link));
+      EXPECT_FALSE(Checked(item.box));
+    }
+    ClickBox(item.box);
+    ASSERT_TRUE(Checked(item.box));
+    ASSERT_TRUE(FileExists(item.link));
+    const std::optional<TShortcutFields> fields = ReadShortcut(item.link);
+    ASSERT_TRUE(fields.has_value());
+    EXPECT_EQ(fields->target, program);
+    EXPECT_EQ(fields->working_folder, folder);
+    EXPECT_EQ(fields->description, "Parlix Desk Translator");
+    EXPECT_EQ(fields->arguments, "");
+    EXPECT_EQ(fields->icon_file, program);
+    EXPECT_EQ(fields->icon_index, 0);
+    SpaceOn(item.box);
+    EXPECT_FALSE(Checked(item.box));
+    EXPECT_FALSE(FileExists(item.link));
+  }
+
+  // A change that does not come from the user: the box's click arrives while another
+  // control has the focus, and nothing is written.
+  SetForegroundWindow(form);
+  HWND autodetect = Box(form, "Autodetect");
+  ClickBox(autodetect);
+  ClickBox(autodetect);
+  SendMessageA(desk_box, BM_SETCHECK, BST_CHECKED, 0);
+  SendMessageA(form, WM_COMMAND, MAKEWPARAM(0, BN_CLICKED), reinterpret_cast<LPARAM>(desk_box));
+  Settle();
+  EXPECT_FALSE(FileExists(boxes[0].link));
+}
+
+TEST_F(ConfigWindow, LaunchWithWindowsWritesTheQuotedPathAndLeavesAForeignValue) {
+  // A program path with a blank in it.
+  CreateDirectoryA(FolderOfCopy().c_str(), nullptr);
+  copied_exe_ = FolderOfCopy() + "\\parlix.exe";
+  ASSERT_TRUE(CopyFileA(TProgram::PARLIX_EXE_PATH().c_str(), copied_exe_.c_str(), FALSE));
+  WriteSettings("Autodetect=0\r\nEnabled=1\r\nAddress=127.0.0.1\r\nPort=" + std::to_string(standins_.port) + "\r\n");
+  Start(copied_exe_);
+  HWND form = OpenConfig();
+  ASSERT_NE(form, nullptr);
+  HWND box = Box(form, "Launch with Windows");
+  EXPECT_FALSE(Checked(box));
+  ClickBox(box);
+  EXPECT_TRUE(Checked(box));
+  EXPECT_EQ(RegString(HKEY_CURRENT_USER, kRunKey, "Parlix Desk"), "\"" + copied_exe_ + "\" /auto");
+  SpaceOn(box);
+  EXPECT_FALSE(Checked(box));
+  EXPECT_EQ(RegString(HKEY_CURRENT_USER, kRunKey, "Parlix Desk"), std::nullopt);
+
+  // Another program's value of the same name: the box opens clear, and a tick leaves the
+  // value as it is and says so.
+  PostMessageA(form, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(form); }));
+  SetRegString(HKEY_CURRENT_USER, kRunKey, "Parlix Desk", "C:\\Other\\other.exe /tray");
+  form = OpenConfig();
+  ASSERT_NE(form, nullptr);
+  box = Box(form, "Launch with Windows");
+  EXPECT_FALSE(Checked(box));
+  ClickAt(box);
+  HWND message = program_->WaitForMessageBox(10s);
+  ASSERT_NE(message, nullptr);
+  EXPECT_NE(MessageBoxText(message).find("Another program already starts with Windows"), std::string::npos);
+  PressButton(message, IDOK);
+  Settle();
+  EXPECT_FALSE(Checked(box));
+  EXPECT_EQ(RegString(HKEY_CURRENT_USER, kRunKey, "Parlix Desk"), "C:\\Other\\other.exe /tray");
+}
+
+TEST_F(ConfigWindow, BrowserButtonWritesItsKeyAndIconAndRemovesBoth) {
+  WriteSettings("Autodetect=0\r\nEnabled=1\r\nAddress=127.0.0.1\r\nPort=" + std::to_string(standins_.port) + "\r\n");
+  Start();
+  HWND form = OpenConfig();
+  ASSERT_NE(form, nullptr);
+  HWND box = Box(form, "Install Internet Explorer tool button");
+  EXPECT_FALSE(Checked(box));
+  const std::string icon = DataFolder() + "ToolbarIcon.ico";
+  const std::string program = TProgram::PARLIX_EXE_PATH();
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    ClickAt(box);
+    HWND message = program_->WaitForMessageBox(10s);
+    ASSERT_NE(message, nullptr);
+    EXPECT_EQ(MessageBoxText(message),
+              "Please start Internet Explorer. You might need to go to View / Toolbars / Customize and move Parlix "
+              "button from \"Available toolbar buttons\" to \"Current toolbar buttons\".");
+    PressButton(message, IDOK);
+    Settle();
+    EXPECT_TRUE(Checked(box));
+    EXPECT_EQ(RegValueCount(HKEY_LOCAL_MACHINE, kBrowserKey), 8u);
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kBrowserKey, "ButtonText"), "Parlix");
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kBrowserKey, "MenuText"), "Parlix");
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kBrowserKey, "MenuStatusBar"), "Parlix Desk Translator");
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kBrowserKey, "ClSid"), "{1FBA04EE-3024-11d2-8F1F-0000F87ABD16}");
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kBrowserKey, "Default Visible"), "Yes");
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kBrowserKey, "Exec"), program);
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kBrowserKey, "HotIcon"), icon);
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kBrowserKey, "Icon"), icon);
+    const std::vector<std::pair<int, int>> images = IconImages(ReadFileBytes(icon));
+    const std::vector<std::pair<int, int>> expected{{24, 4}, {24, 8}, {20, 4}, {20, 8}, {16, 4}, {16, 8}};
+    EXPECT_EQ(images, expected);
+    HICON loaded = static_cast<HICON>(LoadImageA(nullptr, icon.c_str(), IMAGE_ICON, 16, 16, LR_LOADFROMFILE));
+    EXPECT_NE(loaded, nullptr);
+    if (loaded != nullptr) DestroyIcon(loaded);
+
+    SpaceOn(box);
+    EXPECT_FALSE(Checked(box));
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kBrowserKey));
+    EXPECT_FALSE(FileExists(icon));
+  }
+}
+
+}  // namespace
+}  // namespace parlix::test
