@@ -23,6 +23,9 @@ class TIniText {
   // Decimal, or hexadecimal after "0x" or "$", with an optional sign; `fallback` when the
   // key is missing or its value is no number that fits an int.
   int ReadInteger(std::string_view section, std::string_view key, int fallback) const;
+  // The names of the section's keys in file order, each once (as first written), so a
+  // caller can look only at what the file holds.
+  std::vector<std::string> KeyNames(std::string_view section) const;
 
  private:
   struct Entry {
