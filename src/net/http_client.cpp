@@ -478,10 +478,6 @@ void HttpClientCore::HeaderLine(const std::string& line, const char* raw, size_t
     header_line_count_ = 0;
   }
   ++header_line_count_;
-  if (header_line_count_ > kMaxHeaderLines) {
-    FailAnswer(kHttpErrBadAnswer);
-    return;
-  }
   if (!CountHeaderBytes(raw_len)) return;
 
   if (header_line_count_ == 1 && HttpUpper(line.substr(0, 6)) == "<HTML>") {
@@ -499,6 +495,10 @@ void HttpClientCore::HeaderLine(const std::string& line, const char* raw, size_t
   }
   if (line.empty()) {
     HeaderEnd();
+    return;
+  }
+  if (rcvd_header_.size() >= kMaxHeaderLines) {
+    FailAnswer(kHttpErrBadAnswer);
     return;
   }
   rcvd_header_.push_back(line);

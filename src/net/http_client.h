@@ -96,7 +96,7 @@ class HttpClientCore {
   static constexpr int kMaxRelocations = 20;
   // Servers send ten to thirty header lines; a peer that sends more than this is
   // flooding, and every line is kept (RcvdHeader) until the next answer.
-  static constexpr int kMaxHeaderLines = 100;
+  static constexpr size_t kMaxHeaderLines = 100;
   // The whole header block of one answer, over-long lines' lost tails included. An
   // honest header is a few kilobytes; without a limit an endless line without a
   // line feed would keep the request (and the worker waiting for it) alive for ever.

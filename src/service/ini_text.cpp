@@ -133,16 +133,16 @@ std::string TIniText::ReadString(std::string_view section, std::string_view key,
   return value ? *value : std::string(fallback);
 }
 
-std::vector<std::string> TIniText::KeyNames(std::string_view section) const {
-  std::vector<std::string> names;
+std::vector<std::pair<std::string, std::string>> TIniText::KeyValues(std::string_view section) const {
+  std::vector<std::pair<std::string, std::string>> pairs;
   std::unordered_set<std::string> seen;
   for (const Entry& entry : entries_) {
     if (!SameName(entry.section, section)) continue;
     std::string lower = entry.key;
     for (char& c : lower) c = LowerAscii(c);
-    if (seen.insert(std::move(lower)).second) names.push_back(entry.key);
+    if (seen.insert(std::move(lower)).second) pairs.emplace_back(entry.key, entry.value);
   }
-  return names;
+  return pairs;
 }
 
 int TIniText::ReadInteger(std::string_view section, std::string_view key, int fallback) const {

@@ -1,6 +1,8 @@
 #include "service/service_file.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <limits>
 #include <fstream>
 #include <iterator>
 
@@ -150,18 +152,19 @@ void ReadPromotion(const TIniText& ini, PseudoRandom& random, TServiceInfo& info
 // The N of a key named "VersionN" (N from 1, written without leading zeros), or 0.
 int VersionKeyNumber(const std::string& key) {
   constexpr std::string_view kPrefix = "version";
-  if (key.size() <= kPrefix.size() || key.size() > kPrefix.size() + 9) return 0;
+  // Ten digits hold every positive int.
+  if (key.size() <= kPrefix.size() || key.size() > kPrefix.size() + 10) return 0;
   for (std::size_t i = 0; i < kPrefix.size(); ++i) {
     const char c = key[i];
     if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != kPrefix[i]) return 0;
   }
   if (key[kPrefix.size()] == '0') return 0;
-  int n = 0;
+  std::int64_t n = 0;
   for (std::size_t i = kPrefix.size(); i < key.size(); ++i) {
     if (key[i] < '0' || key[i] > '9') return 0;
     n = n * 10 + (key[i] - '0');
   }
-  return n;
+  return n <= std::numeric_limits<int>::max() ? static_cast<int>(n) : 0;
 }
 
 // "Count" closes the builds Version1 .. VersionCount. The count comes from the network:
@@ -170,10 +173,10 @@ int VersionKeyNumber(const std::string& key) {
 bool BuildIsClosed(const TIniText& ini, std::string_view build) {
   const int count = ini.ReadInteger("ClosedVersions", "Count", 0);
   if (count <= 0) return false;
-  for (const std::string& key : ini.KeyNames("ClosedVersions")) {
+  for (const auto& [key, value] : ini.KeyValues("ClosedVersions")) {
     const int n = VersionKeyNumber(key);
     if (n < 1 || n > count) continue;
-    if (Unscramble(ini.ReadString("ClosedVersions", key, "")) == build) return true;
+    if (Unscramble(value) == build) return true;
   }
   return false;
 }
