@@ -70,12 +70,13 @@ std::size_t PlaceholderEnd(const std::string& text, std::size_t at) {
 }
 
 // Removes the placeholder at `at`; quotes standing right around it go with it, since the
-// argument it stood for is not passed.
-void RemoveFurtherPlaceholder(std::string& text, std::size_t at) {
+// argument it stood for is not passed. Nothing before `keep` is removed: that is where the
+// address goes, and a quote there belongs to its argument.
+void RemoveFurtherPlaceholder(std::string& text, std::size_t at, std::size_t keep) {
   std::size_t end = PlaceholderEnd(text, at);
   if (end < text.size() && text[end] == '"') ++end;
   std::size_t begin = at;
-  if (begin > 0 && text[begin - 1] == '"') --begin;
+  if (begin > keep && text[begin - 1] == '"') --begin;
   text.erase(begin, end - begin);
 }
 
@@ -88,7 +89,7 @@ std::string FillParameters(std::string parameters, const std::string& document) 
   parameters.erase(first, PlaceholderEnd(parameters, first) - first);
   // Every further "%" lies after the first one, so `first` stays where the document goes.
   for (std::size_t at = parameters.find('%', first); at != std::string::npos; at = parameters.find('%', first))
-    RemoveFurtherPlaceholder(parameters, at);
+    RemoveFurtherPlaceholder(parameters, at, first);
   parameters.insert(first, document);
   return Trim(parameters);
 }

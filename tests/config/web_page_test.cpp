@@ -198,6 +198,9 @@ TEST(BuildCommandLine, RegisteredCommandForms) {
       // Further placeholders go, with quotes standing right around them.
       {"\"C:\\B\\browser.exe\" \"%1\" \"%2\" -x", "C:\\B\\browser.exe", "\"http://www.example.test/page?a=1\"  -x"},
       {"C:\\B\\browser.exe -a %1 -b %L -c", "C:\\B\\browser.exe", "-a http://www.example.test/page?a=1 -b  -c"},
+      // Further placeholders packed behind the first one, quotes and all, never take
+      // text from before the address's place.
+      {"\"C:\\B\\browser.exe\" a\"%1\"%2\"%3", "C:\\B\\browser.exe", "a\"http://www.example.test/page?a=1"},
       // The placeholder ends at the first quote or blank, so later options are kept.
       {"C:\\B\\browser.exe %1 -profile \"C:\\P\"", "C:\\B\\browser.exe",
        "http://www.example.test/page?a=1 -profile \"C:\\P\""},
