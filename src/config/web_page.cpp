@@ -33,32 +33,33 @@ std::string ReadValue(IAssociationRegistry& registry, TRegistryRoot root, const 
   return registry.ReadString(root, key, name);
 }
 
-// A quote inside an address would end the quoted argument early and let the rest of the
-// address pass as further arguments of the browser. A quote is not valid in an address
-// anyway; its escaped form reaches the same page.
-std::string EscapeQuotes(const std::string& document) {
+bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
+
+bool StartsWithNoCase(const std::string& text, const char* prefix) {
+  const std::string p = prefix;
+  return text.size() >= p.size() && AsciiLower(text.substr(0, p.size())) == p;
+}
+
+// Characters that could change how the command line is split (blank, tab, quote,
+// backslash before a quote) or that no address holds as they stand (controls,
+// bytes of other code pages) are percent-encoded. What is left cannot open or close
+// a quoted argument, so the address stays one argument wherever the template puts
+// it; the browser reaches the same page through the encoded form.
+std::string EncodeForCommandLine(const std::string& document) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
   std::string out;
   out.reserve(document.size());
-  for (char c : document) {
-    if (c == '"')
-      out += "%22";
-    else
-      out += c;
+  for (char ch : document) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c == ' ' || c == '"' || c == '\\' || IsControl(c) || c >= 0x80) {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    } else {
+      out += ch;
+    }
   }
   return out;
-}
-
-bool HasBlank(const std::string& text) {
-  for (char c : text)
-    if (c == ' ' || c == '\t') return true;
-  return false;
-}
-
-// The document as one argument where it is not already inside quotes of the template.
-std::string AsArgument(const std::string& document) {
-  std::string escaped = EscapeQuotes(document);
-  if (!HasBlank(escaped)) return escaped;
-  return "\"" + escaped + "\"";
 }
 
 // Where the placeholder starting at `at` ("%1", "%L", "%*") ends: at the next quote or
@@ -69,12 +70,13 @@ std::size_t PlaceholderEnd(const std::string& text, std::size_t at) {
 }
 
 // Removes the placeholder at `at`; quotes standing right around it go with it, since the
-// argument it stood for is not passed.
-void RemoveFurtherPlaceholder(std::string& text, std::size_t at) {
+// argument it stood for is not passed. Nothing before `keep` is removed: that is where the
+// address goes, and a quote there belongs to its argument.
+void RemoveFurtherPlaceholder(std::string& text, std::size_t at, std::size_t keep) {
   std::size_t end = PlaceholderEnd(text, at);
   if (end < text.size() && text[end] == '"') ++end;
   std::size_t begin = at;
-  if (begin > 0 && text[begin - 1] == '"') --begin;
+  if (begin > keep && text[begin - 1] == '"') --begin;
   text.erase(begin, end - begin);
 }
 
@@ -82,15 +84,13 @@ std::string FillParameters(std::string parameters, const std::string& document) 
   const std::size_t first = parameters.find('%');
   if (first == std::string::npos) {
     if (parameters.back() != ' ') parameters += ' ';
-    return parameters + "\"" + EscapeQuotes(document) + "\"";
+    return parameters + "\"" + document + "\"";
   }
   parameters.erase(first, PlaceholderEnd(parameters, first) - first);
   // Every further "%" lies after the first one, so `first` stays where the document goes.
   for (std::size_t at = parameters.find('%', first); at != std::string::npos; at = parameters.find('%', first))
-    RemoveFurtherPlaceholder(parameters, at);
-  const bool quoted = first > 0 && parameters[first - 1] == '"' && first < parameters.size() &&
-                      parameters[first] == '"';
-  parameters.insert(first, quoted ? EscapeQuotes(document) : AsArgument(document));
+    RemoveFurtherPlaceholder(parameters, at, first);
+  parameters.insert(first, document);
   return Trim(parameters);
 }
 
@@ -150,7 +150,9 @@ bool FindOpenCommand(IAssociationRegistry& registry, const std::string& extensio
 }
 
 std::optional<TCommandLine> BuildCommandLine(ICommandLineEnvironment& environment, const std::string& command_template,
-                                             const std::string& document) {
+                                             const std::string& address) {
+  if (!address.empty() && !IsWebAddress(address)) return std::nullopt;
+  const std::string document = EncodeForCommandLine(address);
   const std::string line = Trim(environment.ExpandEnvironment(command_template).value_or(command_template));
   TCommandLine result;
   const std::size_t dot = AsciiLower(line).find(".exe");
@@ -174,19 +176,31 @@ std::optional<TCommandLine> BuildCommandLine(ICommandLineEnvironment& environmen
 
   result.Parameters = Trim(result.Parameters);
   if (result.Parameters.empty())
-    result.Parameters = AsArgument(document);
+    result.Parameters = document;
   else
     result.Parameters = FillParameters(result.Parameters, document);
   return result;
 }
 
-bool IsContactLink(const std::string& link) {
-  const std::string lower = AsciiLower(link);
-  for (const char* scheme : {"mailto:", "http://", "https://"}) {
-    const std::string prefix = scheme;
-    if (lower.size() > prefix.size() && lower.compare(0, prefix.size(), prefix) == 0) return true;
+bool IsWebAddress(const std::string& address) {
+  if (address.empty() || address.size() > kMaxWebAddressSize) return false;
+  for (char c : address)
+    if (IsControl(static_cast<unsigned char>(c))) return false;
+  for (const char* scheme : {"http://", "https://"}) {
+    if (!StartsWithNoCase(address, scheme)) continue;
+    const std::size_t host = std::string(scheme).size();
+    // "http:///x" or "http://\\host" name no web server.
+    return host < address.size() && address[host] != '/' && address[host] != '\\';
   }
   return false;
+}
+
+bool IsContactLink(const std::string& link) {
+  if (IsWebAddress(link)) return true;
+  if (link.size() > kMaxWebAddressSize || !StartsWithNoCase(link, "mailto:") || link.size() == 7) return false;
+  for (char c : link)
+    if (IsControl(static_cast<unsigned char>(c))) return false;
+  return true;
 }
 
 std::optional<std::string> FormatDonationUrl(const std::string& url_template, const std::vector<std::string>& args) {
@@ -226,7 +240,9 @@ std::optional<std::string> FormatDonationUrl(const std::string& url_template, co
 std::optional<std::string> DonationPageAddress(const std::string& url_template) {
   if (url_template.empty()) return std::nullopt;
   const std::string item = Unscramble(kProductTitleLit) + " " + Unscramble(kCaptionSuffixLit);
-  return FormatDonationUrl(url_template, {item, "Donate", ""});
+  std::optional<std::string> address = FormatDonationUrl(url_template, {item, "Donate", ""});
+  if (address && !IsWebAddress(*address)) return std::nullopt;
+  return address;
 }
 
 }  // namespace parlix

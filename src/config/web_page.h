@@ -3,6 +3,7 @@
 // so the rules run natively against fakes.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -46,14 +47,27 @@ struct TCommandLine {
   std::string Parameters;
 };
 
-// The program and parameters that open `document` (an address) with a registered command
-// template. nullopt when the template names no program that can be started.
+// The program and parameters that open `address` with a registered command template. The
+// address is percent-encoded where a character could split it or end a quoted argument
+// (blank, quote, backslash, controls, non-ASCII), so it is always exactly one argument.
+// nullopt when the template names no program that can be started, or when a non-empty
+// address is not IsWebAddress.
 std::optional<TCommandLine> BuildCommandLine(ICommandLineEnvironment& environment, const std::string& command_template,
-                                             const std::string& document);
+                                             const std::string& address);
 
-// Whether the contact link may be handed to the shell: a "mailto:", "http:" or "https:"
-// address. The link can come from the service file, and the shell would start a program or
-// open a local file named there just as readily.
+// Addresses longer than this are refused: browsers themselves stop near 2 KB, and the
+// whole command line of a Windows program is limited to 32 K characters.
+inline constexpr std::size_t kMaxWebAddressSize = 4096;
+
+// Whether an address from the service file or the network may be opened: an absolute
+// "http://" or "https://" address naming a host, without control characters. Anything else
+// (a UNC path, which makes Windows send the user's credentials to its host; a "file:" or
+// other scheme; text a browser would take as an option) opens nothing.
+bool IsWebAddress(const std::string& address);
+
+// Whether the contact link may be handed to the shell: IsWebAddress, or a "mailto:" address
+// without control characters. The link can come from the service file, and the shell would
+// start a program or open a local file named there just as readily.
 bool IsContactLink(const std::string& link);
 
 // Fills a donation page template: "%s" takes the next argument, "%N:s" argument N (from 0),
@@ -64,7 +78,7 @@ std::optional<std::string> FormatDonationUrl(const std::string& url_template, co
 
 // The donation page for the template in ServiceInfo.DonateUrl: the three arguments are the
 // product title with the caption suffix, "Donate" and an empty text. nullopt when the
-// template is empty or not valid.
+// template is empty, not valid, or does not give an IsWebAddress.
 std::optional<std::string> DonationPageAddress(const std::string& url_template);
 
 }  // namespace parlix

@@ -113,6 +113,10 @@ bool OpenWebPageInBrowser(const std::string& address) {
 }
 
 bool OpenWebPage(const std::string& address) {
+  // Addresses come from the service file and the network: what is not plainly a web
+  // page is never handed to a program, nor to a test's recorder. An empty address
+  // starts the browser without a page.
+  if (!address.empty() && !IsWebAddress(address)) return false;
   if (const TOpenWebPageHandler& handler = WebPageHandler()) {
     handler(address);
     return true;

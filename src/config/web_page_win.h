@@ -12,7 +12,8 @@
 namespace parlix {
 
 // Opens the address with the program registered for ".htm" files. True when it was started;
-// every caller may ignore the result. Goes through the handler set below, if any.
+// every caller may ignore the result. Goes through the handler set below, if any. An address
+// that is neither empty nor IsWebAddress opens nothing and reaches no handler.
 bool OpenWebPage(const std::string& address);
 
 // Replaces how addresses are opened (tests record them instead); returns the previous way.

@@ -81,6 +81,7 @@ void HttpClientCore::ResetRequestState(bool keep_location, bool keep_doc_name) {
   rcvd_count_ = 0;
   sent_count_ = 0;
   header_line_count_ = 0;
+  header_bytes_ = 0;
   body_piece_count_ = 0;
   content_length_ = -1;
   content_type_.clear();
@@ -368,6 +369,8 @@ void HttpClientCore::SocketDataAvailable(uint16_t error) {
     const int n = socket_->Receive(piece, sizeof(piece));
     if (n <= 0 || !ever_started_) return;
     const char* lf = static_cast<const char*>(std::memchr(piece, '\n', static_cast<size_t>(n)));
+    const size_t lost = lf == nullptr ? static_cast<size_t>(n) : static_cast<size_t>(lf - piece);
+    if (state_ == ClientState::kWaitingHeader && !CountHeaderBytes(lost)) return;
     if (lf == nullptr) return;  // still inside the over-long line: its tail is lost
     const size_t tail = static_cast<size_t>(piece + n - lf);
     std::memcpy(buffer + kReceiveBufferSize - tail, lf, tail);
@@ -398,6 +401,14 @@ bool HttpClientCore::ReadBodyDirectly() {
   const int n = socket_->Receive(body_buffer_.data(), cap);
   if (n > 0) BodyPiece(body_buffer_.data(), static_cast<size_t>(n));
   return true;
+}
+
+// False, with the answer failed, once the header block passes kMaxHeaderBytes.
+bool HttpClientCore::CountHeaderBytes(size_t n) {
+  header_bytes_ += n;
+  if (header_bytes_ <= kMaxHeaderBytes) return true;
+  FailAnswer(kHttpErrBadAnswer);
+  return false;
 }
 
 void HttpClientCore::ProcessReceiveBuffer() {
@@ -467,6 +478,7 @@ void HttpClientCore::HeaderLine(const std::string& line, const char* raw, size_t
     header_line_count_ = 0;
   }
   ++header_line_count_;
+  if (!CountHeaderBytes(raw_len)) return;
 
   if (header_line_count_ == 1 && HttpUpper(line.substr(0, 6)) == "<HTML>") {
     // No header at all: the answer is the document.
@@ -485,6 +497,10 @@ void HttpClientCore::HeaderLine(const std::string& line, const char* raw, size_t
     HeaderEnd();
     return;
   }
+  if (rcvd_header_.size() >= kMaxHeaderLines) {
+    FailAnswer(kHttpErrBadAnswer);
+    return;
+  }
   rcvd_header_.push_back(line);
   if (header_line_count_ == 1) {
     HttpStatusLine status;
@@ -501,22 +517,28 @@ void HttpClientCore::HeaderLine(const std::string& line, const char* raw, size_t
         reason_phrase_ = status.reason;
         break;
     }
-  } else {
-    HeaderField(line);
+  } else if (!HeaderField(line)) {
+    return;
   }
   if (Finished()) return;
   Raise(OnHeaderData, *this);
 }
 
-void HttpClientCore::HeaderField(const std::string& line) {
+bool HttpClientCore::HeaderField(const std::string& line) {
   const size_t colon = line.find(':');
-  if (colon == std::string::npos) return;
+  if (colon == std::string::npos) return true;
   const std::string name = HttpLower(std::string_view(line).substr(0, colon));
   size_t start = colon + 1;
   while (start < line.size() && line[start] == ' ') ++start;
   const std::string value = line.substr(start);
 
   if (name == "location") {
+    // A line break or NUL inside the value would pass into the next request line
+    // and Host line: such an answer is malformed.
+    if (value.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) {
+      FailAnswer(kHttpErrBadAnswer);
+      return false;
+    }
     if (request_type_ == httpPUT) {
       location_ = value;
     } else if (follow_relocation_) {
@@ -533,6 +555,10 @@ void HttpClientCore::HeaderField(const std::string& line) {
   } else if (name == "content-type") {
     content_type_ = HttpLower(value);
   } else if (name == "www-authenticate" || name == "proxy-authenticate") {
+    if (auth_challenges_.size() >= kMaxAuthChallenges) {
+      FailAnswer(kHttpErrBadAnswer);
+      return false;
+    }
     auth_challenges_.push_back(value);
   } else if (name == "set-cookie") {
     bool accept = true;
@@ -542,6 +568,7 @@ void HttpClientCore::HeaderField(const std::string& line) {
     if (v == "close") close_after_response_ = true;
     if (v == "keep-alive") close_after_response_ = false;
   }
+  return true;
 }
 
 void HttpClientCore::FollowLocation(const std::string& value) {
@@ -599,6 +626,10 @@ void HttpClientCore::HeaderEnd() {
     }
     return;
   }
+  if (max_doc_size_ >= 0 && content_length_ > max_doc_size_) {
+    FailAnswer(kHttpErrTooLarge);
+    return;
+  }
   doc_name_ = HttpHtmlDocName(doc_name_, content_type_);
   SetState(ClientState::kWaitingBody);
   data_handler_ = DataHandler::kBody;
@@ -634,6 +665,10 @@ void HttpClientCore::BodyPiece(const char* data, size_t len) {
 }
 
 bool HttpClientCore::WriteDocData(const char* data, size_t len) {
+  if (max_doc_size_ >= 0 && rcvd_count_ > max_doc_size_) {
+    FailAnswer(kHttpErrTooLarge);
+    return false;
+  }
   if (doc_stream_ != nullptr && !doc_stream_->WriteAll(data, len)) {
     FailAnswer(kHttpErrDocWrite);
     return false;

@@ -53,6 +53,8 @@ inline constexpr uint16_t kHttpErrInvalidAuthState = 6;
 inline constexpr uint16_t kHttpErrCutShort = 7;
 // DocStream refused the document's bytes (a full disk, say).
 inline constexpr uint16_t kHttpErrDocWrite = 8;
+// The document is larger than MaxDocSize allows.
+inline constexpr uint16_t kHttpErrTooLarge = 9;
 
 class EHttpException : public std::runtime_error {
  public:
@@ -92,6 +94,16 @@ class HttpClientCore {
   // worker waiting for it) alive for ever; past this many the relocating answer
   // ends the request.
   static constexpr int kMaxRelocations = 20;
+  // Servers send ten to thirty header lines; a peer that sends more than this is
+  // flooding, and every line is kept (RcvdHeader) until the next answer.
+  static constexpr size_t kMaxHeaderLines = 100;
+  // The whole header block of one answer, over-long lines' lost tails included. An
+  // honest header is a few kilobytes; without a limit an endless line without a
+  // line feed would keep the request (and the worker waiting for it) alive for ever.
+  static constexpr size_t kMaxHeaderBytes = 64 * 1024;
+  // Authentication challenges of one answer: a server offers a few schemes; each is
+  // kept and looked at.
+  static constexpr size_t kMaxAuthChallenges = 16;
 
   HttpClientCore();
   virtual ~HttpClientCore();
@@ -152,6 +164,10 @@ class HttpClientCore {
   void SetRequestVer(const std::string& v);
   bool FollowRelocation() const { return follow_relocation_; }
   void SetFollowRelocation(bool v) { follow_relocation_ = v; }
+  // The largest document accepted, in bytes; a larger one (by its Content-Length or
+  // as it arrives) ends the request with kHttpErrTooLarge. Negative: no limit.
+  int64_t MaxDocSize() const { return max_doc_size_; }
+  void SetMaxDocSize(int64_t v) { max_doc_size_ = v; }
   THttpCliOptions Options() const { return options_; }
   void SetOptions(THttpCliOptions v) { options_ = v; }
   // Handed to the socket; nothing in the program sets them, so connections stay direct.
@@ -262,10 +278,12 @@ class HttpClientCore {
   std::vector<std::string> BuildHeaderLines(const std::string& method);
   void SendNextBodyPiece();
   bool ReadBodyDirectly();
+  bool CountHeaderBytes(size_t n);
   void ProcessReceiveBuffer();
   void ProcessBodyBuffer();
   void HeaderLine(const std::string& line, const char* raw, size_t raw_len);
-  void HeaderField(const std::string& line);
+  // False when the field made the answer fail.
+  bool HeaderField(const std::string& line);
   void HeaderEnd();
   void BodyPiece(const char* data, size_t len);
   bool WriteDocData(const char* data, size_t len);
@@ -322,6 +340,7 @@ class HttpClientCore {
   std::string request_ver_ = "1.0";
   bool follow_relocation_ = true;
   THttpCliOptions options_ = 0;
+  int64_t max_doc_size_ = -1;
   HttpConnectParams socks_;
 
   HttpStream* doc_stream_ = nullptr;
@@ -374,6 +393,7 @@ class HttpClientCore {
   std::vector<char> body_buffer_;  // kBodyReadSize, allocated on the first body read
   size_t receive_len_ = 0;
   int header_line_count_ = 0;
+  size_t header_bytes_ = 0;
   int64_t body_piece_count_ = 0;
   DataHandler data_handler_ = DataHandler::kNone;
   ChunkDecoder chunk_decoder_;

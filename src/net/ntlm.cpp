@@ -11,6 +11,10 @@ namespace {
 constexpr char kSignature[8] = {'N', 'T', 'L', 'M', 'S', 'S', 'P', '\0'};
 constexpr size_t kMessage1Size = 32;
 constexpr size_t kMessage3HeaderSize = 64;
+// A challenge must at least reach the end of its 8-byte challenge field.
+constexpr size_t kChallengeMinSize = 32;
+// The challenge header with the target information buffer's fields.
+constexpr size_t kChallengeHeaderSize = 48;
 // The length fields are 16 bits; longer texts are cut so the fields stay true.
 constexpr size_t kMaxFieldBytes = 0xFFFE;
 // What follows "NTLM " in a challenge field is read up to this many characters.
@@ -67,34 +71,34 @@ std::u16string FromUtf16Le(std::string_view bytes) {
   return out;
 }
 
-// The bytes a security buffer at `at` names, or false when the buffer header or
-// the bytes it names lie outside the message.
-bool ReadBuffer(std::string_view msg, size_t at, std::string_view& out) {
-  if (msg.size() < at + 8) return false;
+// The bytes an optional security buffer at `at` names. A buffer that reaches past
+// the message is read as empty: the client needs only the challenge and the flags,
+// and servers people use send garbage offsets for empty names (one proxy puts
+// 0xAAAAAAAE in the target name's offset).
+std::string_view ReadOptionalBuffer(std::string_view msg, size_t at) {
+  if (msg.size() < at + 8) return {};
   const size_t length = GetLe16(msg, at);
   const size_t offset = GetLe32(msg, at + 4);
-  if (offset > msg.size() || length > msg.size() - offset) return false;
-  out = msg.substr(offset, length);
-  return true;
+  if (offset > msg.size() || length > msg.size() - offset) return {};
+  return msg.substr(offset, length);
 }
 
 // Target information: entries of 16-bit type, 16-bit length and that many bytes,
 // up to a terminating entry of type 0 or the end of the block. An entry that
-// claims more bytes than remain makes the whole message invalid.
-bool ReadTargetInfo(std::string_view info, NtlmChallengeInfo& out) {
+// claims more bytes than remain ends the reading; the names are not needed to
+// answer, so they never cost the challenge.
+void ReadTargetInfo(std::string_view info, NtlmChallengeInfo& out) {
   size_t pos = 0;
   while (info.size() - pos >= 4) {
     const uint32_t type = GetLe16(info, pos);
     const size_t length = GetLe16(info, pos + 2);
     pos += 4;
-    if (type == 0) return true;
-    if (length > info.size() - pos) return false;
+    if (type == 0 || length > info.size() - pos) return;
     const std::string_view value = info.substr(pos, length);
     if (type == 1) out.server_name = FromUtf16Le(value);
     if (type == 2) out.domain_name = FromUtf16Le(value);
     pos += length;
   }
-  return true;
 }
 
 }  // namespace
@@ -143,29 +147,34 @@ std::string NtlmGetMessage1(std::string_view domain, std::string_view workstatio
 // | 20     | 4    | flags                                                |
 // | 24     | 8    | server challenge                                     |
 // | 32     | 8    | context (not read)                                   |
-// | 40     | 8    | target information buffer (length at 40, offset 44)  |
+// | 40     | 8    | target information buffer (length at 40, offset 44), |
+// |        |      | only with flag 0x00800000                            |
 //
-// Older servers send only the first 32 bytes (no target information): that is
-// still a usable challenge.
+// Older servers send only the first 32 bytes (no target information), and some
+// send the 40-byte header with the target name right after it: both are usable.
+// The target information fields exist only when the flags announce them
+// (kNtlmFlagTargetInfo) and the header is long enough to hold them.
 NtlmChallengeInfo NtlmParseMessage2(std::string_view raw) {
   NtlmChallengeInfo info;
-  if (raw.size() < 32) return info;
+  if (raw.size() < kChallengeMinSize) return info;
   if (!std::equal(std::begin(kSignature), std::end(kSignature), raw.begin())) return info;
   if (GetLe32(raw, 8) != 2) return info;
-  std::string_view target;
-  if (!ReadBuffer(raw, 12, target)) return info;
-  const bool unicode = (GetLe32(raw, 20) & 1) != 0;
-  if (unicode) {
+  const uint32_t flags = GetLe32(raw, 20);
+  if ((flags & kNtlmFlagTargetInfo) != 0 && raw.size() >= kChallengeHeaderSize) {
+    const size_t info_length = GetLe16(raw, 40);
+    const size_t info_offset = GetLe32(raw, 44);
+    // Target information laid over the header would be read from the challenge
+    // and the flags themselves: a message built like that is no honest server's.
+    if (info_length > 0 && info_offset < kChallengeHeaderSize) return info;
+    ReadTargetInfo(ReadOptionalBuffer(raw, 40), info);
+  }
+  const std::string_view target = ReadOptionalBuffer(raw, 12);
+  if ((flags & kNtlmFlagUnicode) != 0) {
     info.target_name = FromUtf16Le(target);
   } else {
     for (char c : target) info.target_name.push_back(static_cast<char16_t>(static_cast<uint8_t>(c)));
   }
   for (size_t i = 0; i < 8; ++i) info.challenge[i] = static_cast<uint8_t>(raw[24 + i]);
-  if (raw.size() >= 48) {
-    std::string_view target_info;
-    if (!ReadBuffer(raw, 40, target_info)) return NtlmChallengeInfo{};
-    if (!ReadTargetInfo(target_info, info)) return NtlmChallengeInfo{};
-  }
   info.valid = true;
   return info;
 }

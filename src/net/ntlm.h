@@ -17,6 +17,8 @@ inline constexpr uint32_t kNtlmFlagsNegotiate = 0x00008207;
 inline constexpr uint32_t kNtlmFlagsAuthenticate = 0x00008205;
 inline constexpr uint32_t kNtlmFlagDomainSupplied = 0x00001000;
 inline constexpr uint32_t kNtlmFlagWorkstationSupplied = 0x00002000;
+inline constexpr uint32_t kNtlmFlagUnicode = 0x00000001;
+inline constexpr uint32_t kNtlmFlagTargetInfo = 0x00800000;
 
 using NtlmChallenge = std::array<uint8_t, 8>;
 
@@ -36,9 +38,11 @@ std::string NtlmBuildMessage1(std::string_view domain = {}, std::string_view wor
 // The same, base64-encoded, as it follows "NTLM ".
 std::string NtlmGetMessage1(std::string_view domain = {}, std::string_view workstation = {});
 
-// Parses a raw challenge message. Anything malformed (wrong signature or type, too
-// short, a buffer reaching past the end) gives valid == false and reads nothing
-// out of bounds.
+// Parses a raw challenge message. A wrong signature or type, a message too short
+// for the challenge, or target information laid over the header give
+// valid == false. Names the client does not need (a buffer reaching past the end,
+// a malformed target information entry) are read as empty instead. Nothing is
+// read out of bounds.
 NtlmChallengeInfo NtlmParseMessage2(std::string_view raw);
 // The base64 text after "NTLM "; empty text is not valid.
 NtlmChallengeInfo NtlmGetMessage2(std::string_view base64);

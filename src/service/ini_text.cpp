@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <unordered_set>
 
 namespace parlix {
 
@@ -130,6 +131,18 @@ bool TIniText::SectionExists(std::string_view section) const {
 std::string TIniText::ReadString(std::string_view section, std::string_view key, std::string_view fallback) const {
   const std::optional<std::string> value = Find(section, key);
   return value ? *value : std::string(fallback);
+}
+
+std::vector<std::pair<std::string, std::string>> TIniText::KeyValues(std::string_view section) const {
+  std::vector<std::pair<std::string, std::string>> pairs;
+  std::unordered_set<std::string> seen;
+  for (const Entry& entry : entries_) {
+    if (!SameName(entry.section, section)) continue;
+    std::string lower = entry.key;
+    for (char& c : lower) c = LowerAscii(c);
+    if (seen.insert(std::move(lower)).second) pairs.emplace_back(entry.key, entry.value);
+  }
+  return pairs;
 }
 
 int TIniText::ReadInteger(std::string_view section, std::string_view key, int fallback) const {

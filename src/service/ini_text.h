@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace parlix {
@@ -23,6 +24,10 @@ class TIniText {
   // Decimal, or hexadecimal after "0x" or "$", with an optional sign; `fallback` when the
   // key is missing or its value is no number that fits an int.
   int ReadInteger(std::string_view section, std::string_view key, int fallback) const;
+  // The section's keys and values in file order, each key once with the value
+  // ReadString gives it (the first written), so a caller can look only at what the
+  // file holds, in one pass.
+  std::vector<std::pair<std::string, std::string>> KeyValues(std::string_view section) const;
 
  private:
   struct Entry {

@@ -58,8 +58,15 @@ void ApplyServiceFile(const std::string& decoded_file, IServiceUi& ui, PseudoRan
   random.Seed(GetTickCount());
   std::string text;
   {
-    std::ifstream in(decoded_file, std::ios::binary);
-    if (in) text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    // Decoding made it from a file no larger than kMaxServiceFileSize; a file that
+    // grew since is not read.
+    std::ifstream in(decoded_file, std::ios::binary | std::ios::ate);
+    const std::streamoff size = in ? static_cast<std::streamoff>(in.tellg()) : -1;
+    if (size > 0 && size <= kMaxServiceFileSize) {
+      in.seekg(0);
+      text.resize(static_cast<std::size_t>(size));
+      if (!in.read(text.data(), size)) text.clear();
+    }
   }
   DeleteFileA(decoded_file.c_str());
   const TServiceOutcome outcome = InterpretServiceFile(text, ServiceInfo, TodayShortDate(), kBuildVersion, random);

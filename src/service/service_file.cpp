@@ -1,9 +1,12 @@
 #include "service/service_file.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <limits>
 #include <fstream>
 #include <iterator>
 
+#include "config/web_page.h"
 #include "service/ini_text.h"
 #include "translate/code_cript.h"
 #include "translate/literals.h"
@@ -82,10 +85,13 @@ std::string EncodeServiceText(std::string_view plain, std::string_view alphabet)
 }
 
 bool DecodeServiceFile(const std::string& source, const std::string& target) {
-  std::ifstream in(source, std::ios::binary);
+  std::ifstream in(source, std::ios::binary | std::ios::ate);
   if (!in) return false;
-  const std::string encoded((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return false;
+  const std::streamoff size = in.tellg();
+  if (size < 0 || size > kMaxServiceFileSize) return false;
+  in.seekg(0);
+  std::string encoded(static_cast<std::size_t>(size), '\0');
+  if (!in.read(encoded.data(), size)) return false;
   const std::string decoded = DecodeServiceText(encoded, Unscramble(kServiceAlphabetLit));
   std::ofstream out(target, std::ios::binary | std::ios::trunc);
   if (!out) return false;
@@ -105,21 +111,29 @@ bool SignatureMatches(const TIniText& ini) {
   return ini.ReadString("Signature", "Name", "") == Unscramble(kProductNameLit);
 }
 
+// An address the file names that IsWebAddress refuses reads as absent, so nothing
+// opens it and buttons keep their own address.
+std::string ReadWebAddress(const TIniText& ini, std::string_view section, std::string_view key) {
+  std::string address = ini.ReadString(section, key, "");
+  return IsWebAddress(address) ? address : std::string();
+}
+
 void ReadUpdates(const TIniText& ini, std::string_view build, TServiceInfo& info) {
   const std::string file_build = ini.ReadString("Updates", "Build", "");
   if (file_build == build) return;
   const std::string version = ini.ReadString("Updates", "Version", "");
-  info.UpdateUrl = ini.ReadString("Updates", "Url", "");
+  info.UpdateUrl = ReadWebAddress(ini, "Updates", "Url");
   info.UpdatePrompt =
       "Parlix version " + version + " (build version " + file_build + ") is available, download now?";
 }
 
 void ReadAddresses(const TIniText& ini, TServiceInfo& info) {
-  info.HomeUrl = ini.ReadString("Home", "Url", "");
-  info.HomeEmail = ini.ReadString("Home", "Email", "");
+  info.HomeUrl = ReadWebAddress(ini, "Home", "Url");
+  const std::string email = ini.ReadString("Home", "Email", "");
+  info.HomeEmail = IsContactLink(email) ? email : std::string();
   info.PopupMsg = ini.ReadString("Home", "PopupMsg", "");
-  info.PopupUrl = ini.ReadString("Home", "PopupUrl", "");
-  info.ProdUrl = ini.ReadString("Home", "ProdUrl", "");
+  info.PopupUrl = ReadWebAddress(ini, "Home", "PopupUrl");
+  info.ProdUrl = ReadWebAddress(ini, "Home", "ProdUrl");
   info.DonateUrl = ini.ReadString("Donate", "Url", "");
 }
 
@@ -132,17 +146,41 @@ void ReadPromotion(const TIniText& ini, PseudoRandom& random, TServiceInfo& info
   info.AdvCaption = ini.ReadString(section, "Caption", "");
   info.AdvColor = ini.ReadInteger(section, "Color", kDefaultAdvColor);
   info.AdvText = ini.ReadString(section, "Text", "");
-  info.AdvUrl = ini.ReadString(section, "Url", "");
+  info.AdvUrl = ReadWebAddress(ini, section, "Url");
 }
 
+// The N of a key named "VersionN" (N from 1, written without leading zeros), or 0.
+int VersionKeyNumber(const std::string& key) {
+  constexpr std::string_view kPrefix = "version";
+  // Ten digits hold every positive int.
+  if (key.size() <= kPrefix.size() || key.size() > kPrefix.size() + 10) return 0;
+  for (std::size_t i = 0; i < kPrefix.size(); ++i) {
+    const char c = key[i];
+    if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != kPrefix[i]) return 0;
+  }
+  if (key[kPrefix.size()] == '0') return 0;
+  std::int64_t n = 0;
+  for (std::size_t i = kPrefix.size(); i < key.size(); ++i) {
+    if (key[i] < '0' || key[i] > '9') return 0;
+    n = n * 10 + (key[i] - '0');
+  }
+  return n <= std::numeric_limits<int>::max() ? static_cast<int>(n) : 0;
+}
+
+// "Count" closes the builds Version1 .. VersionCount. The count comes from the network:
+// walking it would read up to two billion missing keys on the GUI thread, so only the
+// keys the file holds are looked at.
 bool BuildIsClosed(const TIniText& ini, std::string_view build) {
   const int count = ini.ReadInteger("ClosedVersions", "Count", 0);
-  for (int i = count; i >= 1; --i) {
-    const std::string stored = ini.ReadString("ClosedVersions", "Version" + std::to_string(i), "");
-    if (Unscramble(stored) == build) return true;
+  if (count <= 0) return false;
+  for (const auto& [key, value] : ini.KeyValues("ClosedVersions")) {
+    const int n = VersionKeyNumber(key);
+    if (n < 1 || n > count) continue;
+    if (Unscramble(value) == build) return true;
   }
   return false;
 }
+
 
 void AddDailyActions(const TServiceInfo& info, std::vector<TServiceAction>& actions) {
   if (!info.PopupMsg.empty()) actions.push_back({TServiceAction::Kind::kShowMessage, info.PopupMsg, ""});

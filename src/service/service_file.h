@@ -22,9 +22,15 @@ std::string DecodeServiceText(std::string_view encoded, std::string_view alphabe
 // characters, CR LF after each line. Empty when the alphabet has fewer than 64 characters.
 std::string EncodeServiceText(std::string_view plain, std::string_view alphabet);
 
+// The largest service file accepted, downloaded or decoded. Today's file is a few
+// kilobytes; it is read whole into memory and interpreted on the GUI thread, so a
+// peer on the path must not be able to make it large.
+inline constexpr std::int64_t kMaxServiceFileSize = 256 * 1024;
+
 // DecodeServiceText of the file `source` into the file `target` (created anew) with the
 // unscrambled service alphabet. False when either file cannot be opened or written; a
-// target that could not be completed is removed.
+// target that could not be completed is removed. A source larger than
+// kMaxServiceFileSize is refused unread.
 bool DecodeServiceFile(const std::string& source, const std::string& target);
 
 // One announcement of the day, in the order the main window carries them out.

@@ -55,6 +55,7 @@ void TSrvcThread::ConfigureClient(THttpCli& client) {
     client.SetProxyPassword("");
   }
   client.SetURL(URL);
+  client.SetMaxDocSize(kMaxServiceFileSize);
   client.SetAgent(Unscramble(kUserAgentLit));
   client.SetReference("");
   client.SetSender(Unscramble(kProductNameLit));

@@ -49,6 +49,7 @@ void TTransThread::ConfigureClient(THttpCli& client) {
     client.SetProxyPassword("");
   }
   client.SetURL(RequestURL);
+  client.SetMaxDocSize(kMaxAnswerSize);
   client.SetAgent(Unscramble(kUserAgentLit));
   client.SetReference(Unscramble(kRefererLit));
   client.SetSender(Unscramble(kProductNameLit));

