@@ -115,27 +115,45 @@ class Watchdog : public ::testing::EmptyTestEventListener {
     running_ = false;
   }
 
+  // The cases are over; the process's own end (static destructors, the system's clean-up)
+  // is watched too: once a program hung there after all its cases had passed.
+  void WatchExit(int result) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    name_ = "the end of the test program";
+    started_ = Clock::now();
+    limit_ = kExitLimit;
+    exit_result_ = result;
+    running_ = true;
+  }
+
  private:
   void Watch() {
     for (;;) {
       Sleep(1000);
       std::string name;
+      std::chrono::seconds limit{};
+      int exit_result = -1;
       {
         std::lock_guard<std::mutex> lock(mutex_);
         if (!running_ || Clock::now() - started_ < limit_) continue;
         name = name_;
+        limit = limit_;
+        exit_result = exit_result_;
       }
       std::fprintf(stderr, "\nwatchdog: %s is still running after %lld s; where each thread stands:\n",
-                   name.c_str(), static_cast<long long>(limit_.count()));
+                   name.c_str(), static_cast<long long>(limit.count()));
       DumpThreads();
       std::fprintf(stderr, "watchdog: ending the test program\n");
       std::fflush(stderr);
       std::fflush(stdout);
-      TerminateProcess(GetCurrentProcess(), 124);
+      // A hang after the last case keeps the cases' own result: they ran to the end.
+      TerminateProcess(GetCurrentProcess(), exit_result >= 0 ? static_cast<UINT>(exit_result) : 124);
     }
   }
 
-  const std::chrono::seconds limit_;
+  static constexpr std::chrono::seconds kExitLimit{30};
+  std::chrono::seconds limit_;
+  int exit_result_ = -1;
   std::mutex mutex_;
   std::string name_;
   Clock::time_point started_{};
@@ -146,6 +164,13 @@ class Watchdog : public ::testing::EmptyTestEventListener {
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
-  ::testing::UnitTest::GetInstance()->listeners().Append(new Watchdog(CaseLimit()));
-  return RUN_ALL_TESTS();
+  auto* watchdog = new Watchdog(CaseLimit());
+  ::testing::UnitTest::GetInstance()->listeners().Append(watchdog);
+  const int result = RUN_ALL_TESTS();
+  std::fflush(stdout);
+  std::fflush(stderr);
+  // Kept past the framework's own clean-up, which would otherwise free it under its thread.
+  ::testing::UnitTest::GetInstance()->listeners().Release(watchdog);
+  watchdog->WatchExit(result);
+  return result;
 }
