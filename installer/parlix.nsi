@@ -5,6 +5,8 @@
 ; write, so the window shows them ticked.
 
 Unicode true
+; parlix.exe is a 64-bit program; a 64-bit setup also runs where no 32-bit layer is installed.
+Target amd64-unicode
 ManifestDPIAware true
 RequestExecutionLevel user
 SetCompressor /SOLID lzma
@@ -343,10 +345,13 @@ Function un.RemoveBrowserButton
   StrLen $1 $0
   StrCpy $2 $0 1
   StrCpy $3 $0 1 -1
-  Push $0
-  Push "\"
-  Call un.StrContains
-  Pop $4
+  StrCpy $4 0
+  StrCpy $5 0
+  ${Do}
+    StrCpy $6 $0 1 $5
+    ${IfThen} $6 == "\" ${|} StrCpy $4 1 ${|}
+    IntOp $5 $5 + 1
+  ${LoopUntil} $6 == ""
   ${If} $1 != 38
   ${OrIf} $2 != "{"
   ${OrIf} $3 != "}"
@@ -368,32 +373,6 @@ Function un.RemoveBrowserButton
   ${If} $5 == 1
     Delete "$DataFolder\${TOOLBAR_ICON}"
   ${EndIf}
-FunctionEnd
-
-; Stack: text, character -> 1 when the text holds the character, else 0.
-Function un.StrContains
-  Exch $1 ; character
-  Exch
-  Exch $0 ; text
-  Push $2
-  Push $3
-  StrCpy $3 0
-  loop:
-    StrCpy $2 $0 1 $3
-    StrCmp $2 "" not_found
-    StrCmp $2 $1 found
-    IntOp $3 $3 + 1
-    Goto loop
-  found:
-    StrCpy $0 1
-    Goto end
-  not_found:
-    StrCpy $0 0
-  end:
-  Pop $3
-  Pop $2
-  Pop $1
-  Exch $0
 FunctionEnd
 
 Section "Uninstall"
