@@ -371,5 +371,48 @@ TEST_F(Packages, SetupGivesUpOnACopyThatDoesNotCloseAndChangesNothing) {
   EXPECT_FALSE(FileExists(StartMenuLink()));
 }
 
+// Installed elsewhere without the options, the uninstaller takes only what is its own: an
+// autostart entry and a browser button of another copy, and a file of the user's in the
+// program folder, stay.
+TEST_F(Packages, UninstallLeavesWhatIsNotItsOwn) {
+  ASSERT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kUninstallKey)) << "an earlier test left an install";
+  const std::string folder = "C:\\Other Place\\Parlix";
+  ASSERT_EQ(RunSetup("/DESKTOP=0 /AUTOSTART=0 /D=" + folder), std::optional<DWORD>(0));
+  EXPECT_EQ(RegString(HKEY_CURRENT_USER, kUninstallKey, "InstallLocation"), folder);
+  EXPECT_TRUE(FileExists(folder + "\\parlix.exe"));
+  EXPECT_TRUE(ReadLink(StartMenuLink()).has_value());
+  EXPECT_FALSE(FileExists(DesktopLink()));
+  EXPECT_EQ(RegString(HKEY_CURRENT_USER, kRunKey, kRunValue), std::nullopt);
+
+  const std::string other_exe = "C:\\Elsewhere\\parlix.exe";
+  const std::string other_run = "\"" + other_exe + "\" /auto";
+  ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, kRunKey, kRunValue, REG_SZ, other_run.c_str(), other_run.size() + 1),
+            ERROR_SUCCESS);
+  const std::string guid = IniValue(SettingsFilePath(), "Parlix", "GUID");
+  ASSERT_EQ(guid.size(), 38u);
+  const std::string button_key = kBrowserButtonKey + guid;
+  ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, button_key.c_str(), "Exec", REG_SZ, other_exe.c_str(),
+                            other_exe.size() + 1),
+            ERROR_SUCCESS);
+  const std::string toolbar_icon = DataFolder() + "ToolbarIcon.ico";
+  ASSERT_TRUE(WriteFileBytes(toolbar_icon, "icon"));
+  const std::string users_file = folder + "\\notes.txt";
+  ASSERT_TRUE(WriteFileBytes(users_file, "mine"));
+
+  ASSERT_EQ(RunAndWait("\"" + folder + "\\uninstall.exe\" /S"), std::optional<DWORD>(0));
+  EXPECT_TRUE(WaitUntil([&] { return !RegKeyExists(HKEY_CURRENT_USER, kUninstallKey); }, 60s));
+  EXPECT_TRUE(WaitUntil([&] { return !FileExists(folder + "\\uninstall.exe"); }, 10s));
+  EXPECT_FALSE(FileExists(folder + "\\parlix.exe"));
+  EXPECT_FALSE(FileExists(StartMenuLink()));
+  EXPECT_TRUE(FileExists(users_file));
+  EXPECT_EQ(RegString(HKEY_CURRENT_USER, kRunKey, kRunValue), other_run);
+  EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, button_key, "Exec"), other_exe);
+  EXPECT_TRUE(FileExists(toolbar_icon));
+
+  RegDeleteKeyValueA(HKEY_CURRENT_USER, kRunKey, kRunValue);
+  RegDeleteTreeA(HKEY_LOCAL_MACHINE, button_key.c_str());
+  DeleteFileA(toolbar_icon.c_str());
+}
+
 }  // namespace
 }  // namespace parlix::test
