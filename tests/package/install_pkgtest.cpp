@@ -371,10 +371,10 @@ TEST_F(Packages, SetupGivesUpOnACopyThatDoesNotCloseAndChangesNothing) {
   EXPECT_FALSE(FileExists(StartMenuLink()));
 }
 
-// Installed elsewhere without the options, the uninstaller takes only what is its own: an
-// autostart entry and a browser button of another copy, and a file of the user's in the
-// program folder, stay.
-TEST_F(Packages, UninstallLeavesWhatIsNotItsOwn) {
+// Installed elsewhere without the options, the uninstaller closes the running program through
+// its Exit path and takes only what is its own: an autostart entry and a browser button of
+// another copy, and a file of the user's in the program folder, stay.
+TEST_F(Packages, UninstallClosesTheProgramAndLeavesWhatIsNotItsOwn) {
   ASSERT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kUninstallKey)) << "an earlier test left an install";
   const std::string folder = "C:\\Other Place\\Parlix";
   ASSERT_EQ(RunSetup("/DESKTOP=0 /AUTOSTART=0 /D=" + folder), std::optional<DWORD>(0));
@@ -399,8 +399,15 @@ TEST_F(Packages, UninstallLeavesWhatIsNotItsOwn) {
   const std::string users_file = folder + "\\notes.txt";
   ASSERT_TRUE(WriteFileBytes(users_file, "mine"));
 
+  // Running, it is closed through its Exit path first, like setup does it.
+  Start(folder + "\\parlix.exe", 1);
+  PostKey(memo_, VK_F3);  // pair 2
   ASSERT_EQ(RunAndWait("\"" + folder + "\\uninstall.exe\" /S"), std::optional<DWORD>(0));
+  EXPECT_TRUE(program_->WaitForExit(30s)) << "the uninstaller left the program running";
+  EXPECT_EQ(program_->ExitCode(), 0u);
+  program_.reset();
   EXPECT_TRUE(WaitUntil([&] { return !RegKeyExists(HKEY_CURRENT_USER, kUninstallKey); }, 60s));
+  EXPECT_EQ(IniValue(SettingsFilePath(), "Language", "Last"), "2");
   EXPECT_TRUE(WaitUntil([&] { return !FileExists(folder + "\\uninstall.exe"); }, 10s));
   EXPECT_FALSE(FileExists(folder + "\\parlix.exe"));
   EXPECT_FALSE(FileExists(StartMenuLink()));
