@@ -1,0 +1,425 @@
+// The packages as a user gets them, in a fresh prefix of their own (tools/package-test makes
+// it, unpacks the portable zip and runs this program there with the stand-ins up): the real
+// setup program and uninstaller run silently, and the prefix is read back afterwards.
+#include <gtest/gtest.h>
+#include <objbase.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+#include <windows.h>
+
+#include <optional>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "support/driver_win.h"
+
+namespace parlix::test {
+namespace {
+
+constexpr char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Parlix Desk";
+constexpr char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr char kRunValue[] = "Parlix Desk";
+constexpr char kShellFoldersKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+constexpr char kBrowserButtonKey[] = "Software\\Microsoft\\Internet Explorer\\Extensions\\";
+constexpr char kSample[] = "Hello, good morning. Thank you!";
+constexpr char kSampleSpanish[] = "Hola, buenos d\xED" "as. Gracias!";
+constexpr DWORD kSetupTimeoutMs = 60000;
+
+std::string Env(const char* name) {
+  char buffer[1024] = {};
+  const DWORD n = GetEnvironmentVariableA(name, buffer, sizeof(buffer));
+  return n > 0 && n < sizeof(buffer) ? std::string(buffer, n) : std::string();
+}
+
+// Files tools/package-test hands over (Unix paths of the package folder and the unpacked zip).
+std::string SetupPath() { return Env("PARLIX_SETUP"); }
+std::string PortableExe() { return Env("PARLIX_PORTABLE_EXE"); }
+
+std::optional<std::string> RegString(HKEY root, const std::string& key, const char* name) {
+  char value[2048] = {};
+  DWORD size = sizeof(value) - 1;
+  if (RegGetValueA(root, key.c_str(), name, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS) return std::nullopt;
+  return std::string(value);
+}
+
+std::optional<DWORD> RegDword(HKEY root, const std::string& key, const char* name) {
+  DWORD value = 0;
+  DWORD size = sizeof(value);
+  if (RegGetValueA(root, key.c_str(), name, RRF_RT_REG_DWORD, nullptr, &value, &size) != ERROR_SUCCESS)
+    return std::nullopt;
+  return value;
+}
+
+bool RegKeyExists(HKEY root, const std::string& key) {
+  HKEY opened = nullptr;
+  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) return false;
+  RegCloseKey(opened);
+  return true;
+}
+
+std::string ShellFolder(const char* name) { return RegString(HKEY_CURRENT_USER, kShellFoldersKey, name).value_or(""); }
+std::string DesktopLink() { return ShellFolder("Desktop") + "\\Parlix.lnk"; }
+std::string StartMenuLink() { return ShellFolder("Programs") + "\\Parlix.lnk"; }
+std::string ExpectedInstallFolder() { return ShellFolder("Local AppData") + "\\Programs\\Parlix Desk"; }
+std::string DataFolder() { return AppDataFolder() + "ParlixSoft\\Parlix\\"; }
+
+// Runs a command line and waits for it; the exit code, or nullopt when it could not start or
+// did not end in time.
+std::optional<DWORD> RunAndWait(const std::string& command_line, DWORD timeout_ms = kSetupTimeoutMs) {
+  STARTUPINFOA si{};
+  si.cb = sizeof(si);
+  PROCESS_INFORMATION pi{};
+  std::string command = command_line;
+  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    return std::nullopt;
+  CloseHandle(pi.hThread);
+  std::optional<DWORD> code;
+  if (WaitForSingleObject(pi.hProcess, timeout_ms) == WAIT_OBJECT_0) {
+    DWORD exit_code = 0;
+    GetExitCodeProcess(pi.hProcess, &exit_code);
+    code = exit_code;
+  } else {
+    TerminateProcess(pi.hProcess, 1);
+  }
+  CloseHandle(pi.hProcess);
+  return code;
+}
+
+std::optional<DWORD> RunSetup(const std::string& options = "") {
+  return RunAndWait("\"" + UnixToWindowsPath(SetupPath()) + "\" /S" + (options.empty() ? "" : " " + options));
+}
+
+struct TLink {
+  std::string target, arguments, working_folder, description, icon_file;
+  int icon_index = -1;
+};
+
+// Reads a shell link the way the shell does, through IShellLinkA.
+std::optional<TLink> ReadLink(const std::string& path) {
+  IShellLinkA* link = nullptr;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                              reinterpret_cast<void**>(&link))))
+    return std::nullopt;
+  std::optional<TLink> result;
+  IPersistFile* file = nullptr;
+  if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+    std::wstring wide(path.begin(), path.end());
+    if (SUCCEEDED(file->Load(wide.c_str(), STGM_READ))) {
+      TLink read;
+      char text[MAX_PATH * 2] = {};
+      if (SUCCEEDED(link->GetPath(text, sizeof(text), nullptr, SLGP_RAWPATH))) read.target = text;
+      text[0] = 0;
+      if (SUCCEEDED(link->GetArguments(text, sizeof(text)))) read.arguments = text;
+      text[0] = 0;
+      if (SUCCEEDED(link->GetWorkingDirectory(text, sizeof(text)))) read.working_folder = text;
+      text[0] = 0;
+      if (SUCCEEDED(link->GetDescription(text, sizeof(text)))) read.description = text;
+      text[0] = 0;
+      if (SUCCEEDED(link->GetIconLocation(text, sizeof(text), &read.icon_index))) read.icon_file = text;
+      result = read;
+    }
+    file->Release();
+  }
+  link->Release();
+  return result;
+}
+
+std::string WithoutTrailingDelimiter(std::string path) {
+  while (!path.empty() && path.back() == '\\') path.pop_back();
+  return path;
+}
+
+bool FolderExists(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool SameText(const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()) == 0; }
+
+// "a.b.c" out of ".../ParlixDesk-a.b.c-setup.exe".
+std::string VersionOfSetupName() {
+  std::smatch m;
+  const std::string path = SetupPath();
+  static const std::regex name(R"(ParlixDesk-(\d+)\.(\d+)\.(\d+)-setup\.exe$)");
+  if (!std::regex_search(path, m, name)) return "";
+  return m[1].str() + "." + m[2].str() + "." + m[3].str();
+}
+
+struct TVersionInfo {
+  std::string fixed;  // "a.b.c.d" from the fixed part
+  std::string file_version, product_version, product_name, description, company, copyright;
+};
+
+std::optional<TVersionInfo> ReadVersionInfo(const std::string& exe) {
+  DWORD handle = 0;
+  const DWORD size = GetFileVersionInfoSizeA(exe.c_str(), &handle);
+  if (size == 0) return std::nullopt;
+  std::vector<char> data(size);
+  if (!GetFileVersionInfoA(exe.c_str(), 0, size, data.data())) return std::nullopt;
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  if (!VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&fixed), &length) || fixed == nullptr)
+    return std::nullopt;
+  TVersionInfo info;
+  info.fixed = std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." + std::to_string(LOWORD(fixed->dwFileVersionMS)) +
+               "." + std::to_string(HIWORD(fixed->dwFileVersionLS)) + "." +
+               std::to_string(LOWORD(fixed->dwFileVersionLS));
+  auto text = [&](const char* name) {
+    char* value = nullptr;
+    UINT chars = 0;
+    const std::string query = std::string("\\StringFileInfo\\040904B0\\") + name;
+    if (!VerQueryValueA(data.data(), query.c_str(), reinterpret_cast<void**>(&value), &chars) || value == nullptr)
+      return std::string();
+    return std::string(value);
+  };
+  info.file_version = text("FileVersion");
+  info.product_version = text("ProductVersion");
+  info.product_name = text("ProductName");
+  info.description = text("FileDescription");
+  info.company = text("CompanyName");
+  info.copyright = text("LegalCopyright");
+  return info;
+}
+
+std::string IniValue(const std::string& file, const char* section, const char* key) {
+  char value[256] = {};
+  GetPrivateProfileStringA(section, key, "", value, sizeof(value), file.c_str());
+  return value;
+}
+
+class Packages : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(SetupPath().empty()) << "run through tools/package-test";
+    standins_ = Standins();
+    ASSERT_TRUE(standins_.Running()) << "run through tools/with-standins";
+    CoInitialize(nullptr);
+  }
+  void TearDown() override { CoUninitialize(); }
+
+  // Starts exe with a settings file pointing at the stand-ins and waits for its main window.
+  void Start(const std::string& exe, int pair = 1) {
+    WriteSettingsWithProxy(standins_.port, pair);
+    program_ = std::make_unique<TProgram>("", exe);
+    ASSERT_TRUE(program_->Started()) << exe;
+    main_ = program_->WaitForTopWindow("TMainForm", std::string("Parlix"));
+    ASSERT_NE(main_, nullptr);
+    memo_ = FindChild(main_, "Edit");
+    ASSERT_NE(memo_, nullptr);
+  }
+
+  void TranslateSample() {
+    SendMessageA(memo_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(kSample));
+    PostMessageA(main_, WM_USER + 4, 0, 0);
+    auto result_text = [&] {
+      HWND result = program_->FindTopWindow("TTransForm");
+      HWND memo = result != nullptr ? FindChild(result, "Edit") : nullptr;
+      return memo != nullptr ? WindowText(memo) : std::string();
+    };
+    EXPECT_TRUE(WaitUntil([&] { return result_text() == kSampleSpanish; }, 30s)) << result_text();
+  }
+
+  void Exit() {
+    PostMessageA(main_, WM_USER + 7, 0, 0);
+    EXPECT_TRUE(program_->WaitForExit());
+    EXPECT_EQ(program_->ExitCode(), 0u);
+    program_.reset();
+  }
+
+  TStandins standins_;
+  std::unique_ptr<TProgram> program_;
+  HWND main_ = nullptr;
+  HWND memo_ = nullptr;
+};
+
+TEST_F(Packages, VersionResourceMatchesTheSetupName) {
+  const std::string version = VersionOfSetupName();
+  ASSERT_FALSE(version.empty()) << SetupPath();
+  // The installed exe is byte for byte this one (checked below).
+  const std::optional<TVersionInfo> info = ReadVersionInfo(UnixToWindowsPath(PortableExe()));
+  ASSERT_TRUE(info.has_value());
+  EXPECT_EQ(info->fixed, version + ".0");
+  EXPECT_EQ(info->file_version, version);
+  EXPECT_EQ(info->product_version, version);
+  EXPECT_EQ(info->product_name, "Parlix Desk");
+  EXPECT_EQ(info->description, "Parlix Desk Translator");
+  EXPECT_EQ(info->company, "ParlixSoft");
+  EXPECT_NE(info->copyright.find("ParlixSoft"), std::string::npos) << info->copyright;
+  // The setup program says the same of itself.
+  const std::optional<TVersionInfo> setup = ReadVersionInfo(UnixToWindowsPath(SetupPath()));
+  ASSERT_TRUE(setup.has_value());
+  EXPECT_EQ(setup->product_version, version);
+}
+
+TEST_F(Packages, PortableZipUnpacksToAProgramThatTranslates) {
+  ASSERT_TRUE(FileExists(UnixToWindowsPath(PortableExe())));
+  Start(UnixToWindowsPath(PortableExe()));
+  TranslateSample();
+  Exit();
+}
+
+// One user's whole story with the setup program: install, use, upgrade while the program
+// runs, uninstall.
+TEST_F(Packages, InstallRunUpgradeWhileRunningAndUninstall) {
+  ASSERT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kUninstallKey)) << "the prefix is not fresh";
+  ASSERT_EQ(RunSetup("/AUTOSTART=1"), std::optional<DWORD>(0));
+
+  const std::string folder = ExpectedInstallFolder();
+  const std::string exe = folder + "\\parlix.exe";
+  const std::string uninstaller = folder + "\\uninstall.exe";
+  EXPECT_TRUE(FileExists(exe));
+  EXPECT_TRUE(FileExists(uninstaller));
+  EXPECT_EQ(ReadFileBytes(exe), ReadFileBytes(UnixToWindowsPath(PortableExe())));
+
+  // Both shortcuts, as the configuration window makes them.
+  for (const std::string& path : {StartMenuLink(), DesktopLink()}) {
+    const std::optional<TLink> link = ReadLink(path);
+    ASSERT_TRUE(link.has_value()) << path;
+    EXPECT_TRUE(SameText(link->target, exe)) << link->target;
+    EXPECT_TRUE(SameText(WithoutTrailingDelimiter(link->working_folder), folder)) << link->working_folder;
+    EXPECT_EQ(link->arguments, "");
+    EXPECT_EQ(link->description, "Parlix Desk Translator");
+    EXPECT_TRUE(SameText(link->icon_file, exe)) << link->icon_file;
+    EXPECT_EQ(link->icon_index, 0);
+  }
+  EXPECT_EQ(RegString(HKEY_CURRENT_USER, kRunKey, kRunValue), "\"" + exe + "\" /auto");
+
+  // Apps and features.
+  EXPECT_EQ(RegString(HKEY_CURRENT_USER, kUninstallKey, "DisplayName"), "Parlix Desk");
+  EXPECT_EQ(RegString(HKEY_CURRENT_USER, kUninstallKey, "DisplayVersion"), VersionOfSetupName());
+  EXPECT_EQ(RegString(HKEY_CURRENT_USER, kUninstallKey, "Publisher"), "ParlixSoft");
+  EXPECT_EQ(RegString(HKEY_CURRENT_USER, kUninstallKey, "DisplayIcon"), exe + ",0");
+  EXPECT_EQ(RegString(HKEY_CURRENT_USER, kUninstallKey, "InstallLocation"), folder);
+  EXPECT_EQ(RegString(HKEY_CURRENT_USER, kUninstallKey, "UninstallString"), "\"" + uninstaller + "\"");
+  EXPECT_EQ(RegString(HKEY_CURRENT_USER, kUninstallKey, "QuietUninstallString"), "\"" + uninstaller + "\" /S");
+  const DWORD exe_kb = static_cast<DWORD>(ReadFileBytes(exe).size() / 1024);
+  const std::optional<DWORD> estimated = RegDword(HKEY_CURRENT_USER, kUninstallKey, "EstimatedSize");
+  ASSERT_TRUE(estimated.has_value());
+  EXPECT_GE(*estimated, exe_kb);
+  EXPECT_LT(*estimated, exe_kb + 1024);
+  EXPECT_EQ(RegDword(HKEY_CURRENT_USER, kUninstallKey, "NoModify"), std::optional<DWORD>(1));
+  EXPECT_EQ(RegDword(HKEY_CURRENT_USER, kUninstallKey, "NoRepair"), std::optional<DWORD>(1));
+
+  // The installed program works.
+  Start(exe);
+  TranslateSample();
+  Exit();
+
+  // An older build in place (different bytes) and running, with a pair chosen in this run:
+  // a second silent install closes it through its Exit path, so the pair is saved, then
+  // replaces it. The shortcuts and the autostart entry stay as they were.
+  {
+    std::string older = ReadFileBytes(exe);
+    older.append(4096, '\0');
+    ASSERT_TRUE(WriteFileBytes(exe, older));
+  }
+  Start(exe, 1);
+  PostKey(memo_, VK_F6);  // pair 5
+  ASSERT_EQ(RunSetup(), std::optional<DWORD>(0));
+  EXPECT_TRUE(program_->WaitForExit(5s)) << "setup left the program running";
+  EXPECT_EQ(program_->ExitCode(), 0u) << "the program did not leave through its Exit path";
+  program_.reset();
+  EXPECT_EQ(IniValue(SettingsFilePath(), "Language", "Last"), "5");
+  EXPECT_EQ(ReadFileBytes(exe), ReadFileBytes(UnixToWindowsPath(PortableExe())));
+  EXPECT_TRUE(ReadLink(DesktopLink()).has_value());
+  EXPECT_TRUE(ReadLink(StartMenuLink()).has_value());
+  EXPECT_EQ(RegString(HKEY_CURRENT_USER, kRunKey, kRunValue), "\"" + exe + "\" /auto");
+
+  // A browser button this installation made (its key is named by the settings file's GUID).
+  const std::string guid = IniValue(SettingsFilePath(), "Parlix", "GUID");
+  ASSERT_EQ(guid.size(), 38u);
+  const std::string button_key = kBrowserButtonKey + guid;
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, button_key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  RegSetValueExA(key, "Exec", 0, REG_SZ, reinterpret_cast<const BYTE*>(exe.c_str()), exe.size() + 1);
+  RegCloseKey(key);
+  const std::string toolbar_icon = DataFolder() + "ToolbarIcon.ico";
+  ASSERT_TRUE(WriteFileBytes(toolbar_icon, "icon"));
+
+  // Uninstall the way Apps and features does it silently. The uninstaller hands over to a
+  // copy of itself and returns at once: wait for its work.
+  const std::optional<std::string> quiet = RegString(HKEY_CURRENT_USER, kUninstallKey, "QuietUninstallString");
+  ASSERT_TRUE(quiet.has_value());
+  ASSERT_EQ(RunAndWait(*quiet), std::optional<DWORD>(0));
+  EXPECT_TRUE(WaitUntil([&] { return !RegKeyExists(HKEY_CURRENT_USER, kUninstallKey); }, 60s));
+  EXPECT_TRUE(WaitUntil([&] { return !FolderExists(folder); }, 10s)) << "program folder still there";
+  EXPECT_FALSE(FileExists(exe));
+  EXPECT_FALSE(FileExists(uninstaller));
+  EXPECT_FALSE(FileExists(DesktopLink()));
+  EXPECT_FALSE(FileExists(StartMenuLink()));
+  EXPECT_EQ(RegString(HKEY_CURRENT_USER, kRunKey, kRunValue), std::nullopt);
+  EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, button_key));
+  EXPECT_FALSE(FileExists(toolbar_icon));
+  // The user's settings stay for a later install.
+  EXPECT_TRUE(FileExists(SettingsFilePath()));
+  EXPECT_EQ(IniValue(SettingsFilePath(), "Language", "Last"), "5");
+}
+
+// A copy that holds the single-instance mutex but never answers (here: no window at all)
+// gets a limited time; then a silent setup gives up with exit code 2 and changes nothing.
+TEST_F(Packages, SetupGivesUpOnACopyThatDoesNotCloseAndChangesNothing) {
+  HANDLE mutex = CreateMutexA(nullptr, TRUE, "PARLIXmutex");
+  ASSERT_NE(mutex, nullptr);
+  ASSERT_NE(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+  const std::optional<DWORD> code = RunSetup();
+  CloseHandle(mutex);
+  EXPECT_EQ(code, std::optional<DWORD>(2));
+  EXPECT_FALSE(FolderExists(ExpectedInstallFolder()));
+  EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kUninstallKey));
+  EXPECT_FALSE(FileExists(StartMenuLink()));
+}
+
+// Installed elsewhere without the options, the uninstaller closes the running program through
+// its Exit path and takes only what is its own: an autostart entry and a browser button of
+// another copy, and a file of the user's in the program folder, stay.
+TEST_F(Packages, UninstallClosesTheProgramAndLeavesWhatIsNotItsOwn) {
+  ASSERT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kUninstallKey)) << "an earlier test left an install";
+  const std::string folder = "C:\\Other Place\\Parlix";
+  ASSERT_EQ(RunSetup("/DESKTOP=0 /AUTOSTART=0 /D=" + folder), std::optional<DWORD>(0));
+  EXPECT_EQ(RegString(HKEY_CURRENT_USER, kUninstallKey, "InstallLocation"), folder);
+  EXPECT_TRUE(FileExists(folder + "\\parlix.exe"));
+  EXPECT_TRUE(ReadLink(StartMenuLink()).has_value());
+  EXPECT_FALSE(FileExists(DesktopLink()));
+  EXPECT_EQ(RegString(HKEY_CURRENT_USER, kRunKey, kRunValue), std::nullopt);
+
+  const std::string other_exe = "C:\\Elsewhere\\parlix.exe";
+  const std::string other_run = "\"" + other_exe + "\" /auto";
+  ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, kRunKey, kRunValue, REG_SZ, other_run.c_str(), other_run.size() + 1),
+            ERROR_SUCCESS);
+  const std::string guid = IniValue(SettingsFilePath(), "Parlix", "GUID");
+  ASSERT_EQ(guid.size(), 38u);
+  const std::string button_key = kBrowserButtonKey + guid;
+  ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, button_key.c_str(), "Exec", REG_SZ, other_exe.c_str(),
+                            other_exe.size() + 1),
+            ERROR_SUCCESS);
+  const std::string toolbar_icon = DataFolder() + "ToolbarIcon.ico";
+  ASSERT_TRUE(WriteFileBytes(toolbar_icon, "icon"));
+  const std::string users_file = folder + "\\notes.txt";
+  ASSERT_TRUE(WriteFileBytes(users_file, "mine"));
+
+  // Running, it is closed through its Exit path first, like setup does it.
+  Start(folder + "\\parlix.exe", 1);
+  PostKey(memo_, VK_F3);  // pair 2
+  ASSERT_EQ(RunAndWait("\"" + folder + "\\uninstall.exe\" /S"), std::optional<DWORD>(0));
+  EXPECT_TRUE(program_->WaitForExit(30s)) << "the uninstaller left the program running";
+  EXPECT_EQ(program_->ExitCode(), 0u);
+  program_.reset();
+  EXPECT_TRUE(WaitUntil([&] { return !RegKeyExists(HKEY_CURRENT_USER, kUninstallKey); }, 60s));
+  EXPECT_EQ(IniValue(SettingsFilePath(), "Language", "Last"), "2");
+  EXPECT_TRUE(WaitUntil([&] { return !FileExists(folder + "\\uninstall.exe"); }, 10s));
+  EXPECT_FALSE(FileExists(folder + "\\parlix.exe"));
+  EXPECT_FALSE(FileExists(StartMenuLink()));
+  EXPECT_TRUE(FileExists(users_file));
+  EXPECT_EQ(RegString(HKEY_CURRENT_USER, kRunKey, kRunValue), other_run);
+  EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, button_key, "Exec"), other_exe);
+  EXPECT_TRUE(FileExists(toolbar_icon));
+
+  RegDeleteKeyValueA(HKEY_CURRENT_USER, kRunKey, kRunValue);
+  RegDeleteTreeA(HKEY_LOCAL_MACHINE, button_key.c_str());
+  DeleteFileA(toolbar_icon.c_str());
+}
+
+}  // namespace
+}  // namespace parlix::test
