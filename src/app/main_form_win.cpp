@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 
+#include <exception>
 #include <fstream>
 #include <sstream>
 
@@ -109,7 +110,7 @@ void TMainForm::LoadSettings() {
   if (values.ontop) SetStayOnTop(true);
   monitor_clp_checked_ = values.monitor_clp;
   ServiceInfo.DateShown = values.date_shown;
-  lang_paint_->Invalidate();
+  ShowCurrentPair();
 
   if (IsFirstRun(values)) AboutBtClick();
   if (NeedsRenewal(values)) {
@@ -173,6 +174,15 @@ void TMainForm::FormCloseQuery() {
     StopTranslation();
   }
   SaveSettings();
+}
+
+void TMainForm::EndSessionQuery() {
+  // The session ends whatever happens here: an error box now would hold up the logoff, and
+  // the workers' files are deleted even when a worker cannot be stopped.
+  try {
+    FormCloseQuery();
+  } catch (const std::exception&) {
+  }
 }
 
 void TMainForm::FormDestroy() {
@@ -251,7 +261,7 @@ void TMainForm::ShowLanguageWindow() {
   TLangFormEvents events;
   events.OnPairChosen = [this](int pair) {
     CurrentPair = pair;
-    lang_paint_->Invalidate();
+    ShowCurrentPair();
   };
   events.OnClosed = [this] {
     if (languages_bt_ != nullptr && languages_bt_->Handle() != nullptr) languages_bt_->SetEnabled(true);
@@ -336,7 +346,18 @@ LRESULT TMainForm::WndProc(UINT msg, WPARAM wparam, LPARAM lparam) {
       break;
     case WM_ACTIVATE:
       if (LOWORD(wparam) != WA_INACTIVE) FormActivate();
+      if (focus_keeper_.Handle(hwnd_, msg, wparam, memo_)) return 0;
       break;
+    case WM_SETFOCUS:
+      focus_keeper_.Handle(hwnd_, msg, wparam, memo_);
+      return 0;
+    case WM_QUERYENDSESSION:
+      EndSessionQuery();
+      return TRUE;
+    case WM_ENDSESSION:
+      // The settings were saved at the query; the program ends with the session.
+      if (wparam) DestroyWindow(hwnd_);
+      return 0;
     case WM_CLOSE:
       // An error in the close query leaves this handler before the window is destroyed:
       // the close is abandoned and the program stays open.

@@ -83,6 +83,8 @@ class TMainForm : public TWindow {
   void SaveSettings();
 
   void SelectPair(int index);
+  // Repaints the pair label after CurrentPair changed.
+  void ShowCurrentPair();
   void UpdateMemoHint();
 
   // The translation's busy state and the wait panel.
@@ -126,6 +128,8 @@ class TMainForm : public TWindow {
   void FormCloseQuery();
   void FormDestroy();
   void FormActivate();
+  // The end of the Windows session: the closing path, which must not hold the session up.
+  void EndSessionQuery();
 
   // Handlers of the private messages.
   void StartServiceCheck();
@@ -141,8 +145,8 @@ class TMainForm : public TWindow {
   void TopPanelMouseDown(int button);
   void MemoChange();
   void MemoDblClick();
-  // True when the key was handled and must not reach the text area.
-  void MemoKeyDown(WPARAM key);
+  // True when the key was one of the text area's commands.
+  bool MemoKeyDown(WPARAM key);
   void CancelLabelClick();
   void MinimizeBtClick();
   void AddProductsMenuItem();
@@ -183,6 +187,7 @@ class TMainForm : public TWindow {
   std::unique_ptr<TControl> top_panel_, center_panel_, wait_panel_, wait_label_, cancel_label_, bevel1_;
   std::unique_ptr<TControl> languages_bt_, lang_paint_, translate_bt_, minimize_bt_, adv_bt_, donate_bt_;
   HWND memo_ = nullptr;
+  TFocusKeeper focus_keeper_;  // Memo has the focus whenever the window is activated
   HBRUSH memo_brush_ = nullptr;
   HBITMAP title_image_ = nullptr;
   std::unique_ptr<THints> hints_;

@@ -70,6 +70,39 @@ LRESULT CALLBACK TWindow::StaticWndProc(HWND hwnd, UINT msg, WPARAM wparam, LPAR
   }
 }
 
+namespace {
+
+bool CanTakeFocus(HWND window, HWND control) {
+  return control != nullptr && IsWindow(control) && IsChild(window, control) && IsWindowVisible(control) &&
+         IsWindowEnabled(control);
+}
+
+}  // namespace
+
+bool TFocusKeeper::Handle(HWND window, UINT msg, WPARAM wparam, HWND default_control) {
+  switch (msg) {
+    case WM_ACTIVATE:
+      if (LOWORD(wparam) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        if (focus != nullptr && IsChild(window, focus)) saved_ = focus;
+        return false;
+      }
+      if (HIWORD(wparam) != 0) return false;  // activated while minimized: no focus to give
+      Restore(window, default_control);
+      return true;
+    case WM_SETFOCUS:
+      Restore(window, default_control);
+      return true;
+    default:
+      return false;
+  }
+}
+
+void TFocusKeeper::Restore(HWND window, HWND default_control) {
+  HWND target = CanTakeFocus(window, saved_) ? saved_ : default_control;
+  if (CanTakeFocus(window, target)) SetFocus(target);
+}
+
 std::string GetWindowString(HWND hwnd) {
   const int length = GetWindowTextLengthA(hwnd);
   std::string text(static_cast<size_t>(length) + 1, '\0');
