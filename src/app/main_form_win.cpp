@@ -44,9 +44,13 @@ TMainForm::~TMainForm() {
 void TMainForm::CreateAndShow(const std::string& command_line) {
   command_line_ = command_line;
   RegisterWindowClass(kMainFormClass, CS_DBLCLKS, nullptr, LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1)));
-  // A tool window has no taskbar button: the program is reached through its window and tray icon.
+  // No taskbar button: the program is reached through its window and tray icon. A tool
+  // window has none on Windows; Wine's taskbar ignores that style and shows a button for
+  // every visible window without an owner, so the window also gets a hidden owner.
+  taskbar_owner_ = CreateWindowExA(WS_EX_TOOLWINDOW, "STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                   GetModuleHandleA(nullptr), nullptr);
   CreateHandle(kMainFormClass, "", WS_POPUP | WS_CLIPCHILDREN, WS_EX_ACCEPTFILES | WS_EX_TOOLWINDOW, 0, 0, kFormWidth,
-               kFormHeight, nullptr);
+               kFormHeight, taskbar_owner_);
   TApplication::Instance().main_form = hwnd_;
   CreateTrayVis();
   FormCreate();
@@ -179,6 +183,7 @@ void TMainForm::FormCloseQuery() {
 void TMainForm::EndSessionQuery() {
   // The session ends whatever happens here: an error box now would hold up the logoff, and
   // the workers' files are deleted even when a worker cannot be stopped.
+  ending_session_ = true;
   try {
     FormCloseQuery();
   } catch (const std::exception&) {
@@ -334,7 +339,11 @@ void TMainForm::FormDropFiles(HDROP drop) {
   SetForegroundWindow(hwnd_);
 }
 
-void TMainForm::HandleDestroyed() { PostQuitMessage(0); }
+void TMainForm::HandleDestroyed() {
+  if (taskbar_owner_ != nullptr) DestroyWindow(taskbar_owner_);
+  taskbar_owner_ = nullptr;
+  PostQuitMessage(0);
+}
 
 LRESULT TMainForm::WndProc(UINT msg, WPARAM wparam, LPARAM lparam) {
   switch (msg) {
@@ -356,7 +365,10 @@ LRESULT TMainForm::WndProc(UINT msg, WPARAM wparam, LPARAM lparam) {
       return TRUE;
     case WM_ENDSESSION:
       // The settings were saved at the query; the program ends with the session.
-      if (wparam) DestroyWindow(hwnd_);
+      if (wparam)
+        DestroyWindow(hwnd_);
+      else
+        ending_session_ = false;  // another program refused: the session goes on
       return 0;
     case WM_CLOSE:
       // An error in the close query leaves this handler before the window is destroyed:

@@ -179,6 +179,8 @@ class TMainForm : public TWindow {
   static TMainForm* instance_;
 
   std::string command_line_;
+  HWND taskbar_owner_ = nullptr;
+  bool ending_session_ = false;  // the session ends: no box may wait for the user  // hidden; owning the window keeps it off Wine's taskbar
   bool shown_ = false;
   bool stay_on_top_checked_ = false;
   bool monitor_clp_checked_ = false;
