@@ -5,6 +5,7 @@
 #include <exception>
 #include <fstream>
 #include <sstream>
+#include <string_view>
 
 #include "app/application_win.h"
 #include "app/command_line.h"
@@ -307,12 +308,23 @@ bool ApplicationIsActive() {
   return pid == GetCurrentProcessId();
 }
 
+// Under Wine, text copied in a program outside Wine (a Linux program on the same X display)
+// reaches the clipboard through Wine's clipboard manager, which then owns it; and Wine still
+// counts this program as the active one, since the X window that has the focus is none of
+// Wine's. Such a copy is not the program's own. No window of this class exists on Windows.
+bool CopiedOutsideWine() {
+  HWND owner = GetClipboardOwner();
+  char name[64] = {};
+  return owner != nullptr && GetClassNameA(owner, name, sizeof(name)) > 0 &&
+         std::string_view(name) == "__wine_clipboard_manager";
+}
+
 }  // namespace
 
 void TMainForm::ClipboardChanged() {
   if (monitor_clp_checked_ && IsClipboardFormatAvailable(CF_TEXT)) {
     // A copy made inside the program, or during a translation, starts nothing.
-    if (!Translating && !ApplicationIsActive()) {
+    if (!Translating && (!ApplicationIsActive() || CopiedOutsideWine())) {
       SetWindowTextA(memo_, "");
       SendMessageA(memo_, WM_PASTE, 0, 0);
       PostMessageA(hwnd_, WM_START_TRANSLATION, 0, 0);

@@ -24,6 +24,8 @@ class KeyboardX11 : public ::testing::Test {
     HWND taskbar = FindWindowA("Shell_TrayWnd", nullptr);
     ASSERT_TRUE(taskbar != nullptr && IsWindowVisible(taskbar)) << "needs a desktop with a taskbar";
     WriteSettingsWithProxy(standins_.port);
+    if (monitor_clipboard_)
+      WritePrivateProfileStringA("Miscellaneous", "MonitorClp", "1", SettingsFilePath().c_str());
     EmptyClipboardNow();
     program_ = std::make_unique<TProgram>();
     main_ = program_->WaitForTopWindow("TMainForm", std::string("Parlix"));
@@ -60,6 +62,15 @@ class KeyboardX11 : public ::testing::Test {
   HWND main_ = nullptr;
   HWND memo_ = nullptr;
   HWND other_ = nullptr;
+  bool monitor_clipboard_ = false;  // "Translate from clipboard" on at start
+};
+
+class ClipboardX11 : public KeyboardX11 {
+ protected:
+  void SetUp() override {
+    monitor_clipboard_ = true;
+    KeyboardX11::SetUp();
+  }
 };
 
 TEST_F(KeyboardX11, TypingTranslatingAndThePairKeysWorkFromTheKeyboard) {
@@ -159,6 +170,35 @@ TEST_F(KeyboardX11, AHintShowsItsColourOnTheScreen) {
   char shown[16];
   std::snprintf(shown, sizeof(shown), "0x%06lX", static_cast<unsigned long>(*colour));
   EXPECT_EQ(*colour, kHintColour) << "the hint's background on the screen is " << shown;
+}
+
+// A Linux program copies a text on the same X display while the program is, for Wine, the
+// active one (no Wine window but its own is there): the copy is translated all the same.
+TEST_F(ClipboardX11, TextCopiedInALinuxProgramIsTranslated) {
+  const TUnixResult xclip = RunUnix("command -v xclip");
+  ASSERT_EQ(xclip.status, 0) << "needs xclip (tools/install-deps)";
+  ASSERT_EQ(GetForegroundWindow(), main_);
+  // xclip stays in the background to serve the selection, as the copying program would.
+  ASSERT_EQ(RunUnix("printf 'thank you' | timeout 60 xclip -selection clipboard").status, 0);
+  EXPECT_TRUE(MemoBecomes("thank you")) << "'" << MemoText() << "'";
+  HWND result = nullptr;
+  EXPECT_TRUE(WaitUntil([&] {
+    result = program_->FindTopWindow("TTransForm");
+    return result != nullptr && WindowText(FindChild(result, "Edit")) == "gracias";
+  }, 30s)) << "the copied text was not translated";
+
+  // A copy inside the program itself still starts nothing: the result window's double click
+  // copies the translation, and the text area keeps what it had.
+  SetWindowTextA(memo_, "kept");
+  HWND result_memo = FindChild(result, "Edit");
+  ASSERT_NE(result_memo, nullptr);
+  const POINT at = CentreOf(result_memo);
+  ASSERT_TRUE(Xdotool("mousemove --sync " + std::to_string(at.x) + " " + std::to_string(at.y) +
+                      " click --repeat 2 --delay 100 1"));
+  EXPECT_TRUE(WaitUntil([&] { return ClipboardText() == std::optional<std::string>("gracias"); }))
+      << "the double click did not copy";
+  Sleep(500);
+  EXPECT_EQ(MemoText(), "kept");
 }
 
 }  // namespace
