@@ -224,6 +224,10 @@ void TMainForm::TrayVisTrayicon() {
 void TMainForm::TrayVisTrayRestore() {
   if (OpenWindowFlags.AboutOpen && about_ != nullptr) ShowWindow(about_->Handle(), SW_SHOWNA);
   if (OpenWindowFlags.ResultOpen && result_ != nullptr) ShowWindow(result_->Handle(), SW_SHOWNA);
+  // Activated while it was still being shown, the window may not have the keyboard yet in
+  // the window system (under Wine the X focus can stay on the tray): once it is up, it is
+  // brought to the front again, as WM_USER+6 does, so the text area surely gets the keys.
+  PostMessageA(hwnd_, WM_SHOW_MAIN_WINDOW, 0, 0);
 }
 
 bool TMainForm::InterceptAltF4(MSG& msg) {

@@ -72,9 +72,11 @@ LRESULT CALLBACK TWindow::StaticWndProc(HWND hwnd, UINT msg, WPARAM wparam, LPAR
 
 namespace {
 
+// The control's own visibility, not its parents': the window may get the activation a moment
+// before it is shown.
 bool CanTakeFocus(HWND window, HWND control) {
-  return control != nullptr && IsWindow(control) && IsChild(window, control) && IsWindowVisible(control) &&
-         IsWindowEnabled(control);
+  return control != nullptr && IsWindow(control) && IsChild(window, control) &&
+         (GetWindowLongPtrA(control, GWL_STYLE) & WS_VISIBLE) != 0 && IsWindowEnabled(control);
 }
 
 }  // namespace
@@ -88,8 +90,8 @@ bool TFocusKeeper::Handle(HWND window, UINT msg, WPARAM wparam, HWND default_con
         return false;
       }
       if (HIWORD(wparam) != 0) return false;  // activated while minimized: no focus to give
-      Restore(window, default_control);
-      return true;
+      // With no control to take it, the default handling gives the focus to the window.
+      return Restore(window, default_control);
     case WM_SETFOCUS:
       Restore(window, default_control);
       return true;
@@ -98,9 +100,11 @@ bool TFocusKeeper::Handle(HWND window, UINT msg, WPARAM wparam, HWND default_con
   }
 }
 
-void TFocusKeeper::Restore(HWND window, HWND default_control) {
+bool TFocusKeeper::Restore(HWND window, HWND default_control) {
   HWND target = CanTakeFocus(window, saved_) ? saved_ : default_control;
-  if (CanTakeFocus(window, target)) SetFocus(target);
+  if (!CanTakeFocus(window, target)) return false;
+  SetFocus(target);
+  return true;
 }
 
 std::string GetWindowString(HWND hwnd) {

@@ -44,8 +44,9 @@ class TFocusKeeper {
   // Call from the window's WndProc for every message; true when the message was handled
   // (WM_ACTIVATE on activation, WM_SETFOCUS) and must not reach DefWindowProc.
   bool Handle(HWND window, UINT msg, WPARAM wparam, HWND default_control);
-  // Gives the focus to the remembered control, else the default one.
-  void Restore(HWND window, HWND default_control);
+  // Gives the focus to the remembered control, else the default one; false when neither can
+  // take it.
+  bool Restore(HWND window, HWND default_control);
 
  private:
   HWND saved_ = nullptr;
