@@ -49,6 +49,13 @@ LRESULT CALLBACK MemoSubclassProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lpa
       // The key is handled and then still goes to the text area, as a key event would.
       form->MemoKeyDown(wparam);
       break;
+    case WM_SYSKEYDOWN:
+      // F10 and every key with Alt held come this way; Alt is not looked at. A function key
+      // that chose a pair goes no further: the default handling would start the menu mode
+      // (F10) and swallow what is typed next. Alt+F4 never gets here (the application's
+      // hook takes it), and Alt alone or with other keys keeps its system meaning.
+      if (wparam != VK_F4 && form->MemoKeyDown(wparam) && wparam >= VK_F1 && wparam <= VK_F12) return 0;
+      break;
     case WM_LBUTTONDBLCLK: {
       const LRESULT result = DefSubclassProc(hwnd, msg, wparam, lparam);
       form->MemoDblClick();
@@ -301,6 +308,14 @@ void TMainForm::SelectPair(int index) {
   if (!IsValidPair(index)) return;
   CurrentPair = index;
   if (TLangForm* languages = TLangForm::Current()) languages->CheckPairButton(index);
+  ShowCurrentPair();
+}
+
+void TMainForm::ShowCurrentPair() {
+  // The painted label also carries the pair as its text, for accessibility tools and tests.
+  if (IsValidPair(CurrentPair))
+    lang_paint_->SetText(std::string(LanguageNames[PairSource[CurrentPair]]) + " to " +
+                         std::string(LanguageNames[PairTarget[CurrentPair]]));
   lang_paint_->Invalidate();
 }
 
@@ -331,23 +346,25 @@ void TMainForm::MemoDblClick() {
   MemoChange();
 }
 
-void TMainForm::MemoKeyDown(WPARAM key) {
+bool TMainForm::MemoKeyDown(WPARAM key) {
   const bool ctrl = GetKeyState(VK_CONTROL) < 0;
   if (key == VK_RETURN && ctrl) {
     // Also removes the character message the Enter key already queued: no line break.
     DiscardKeyboardInput();
     PostMessageA(hwnd_, WM_START_TRANSLATION, 0, 0);
-    return;
+    return true;
   }
   if (key == VK_ESCAPE && !ctrl) {
     SetWindowTextA(memo_, "");
     translate_bt_->SetEnabled(false);
-    return;
+    return true;
   }
   if (const std::optional<int> pair = PairForKey(static_cast<unsigned>(key), ctrl)) {
     DiscardKeyboardInput();
     SelectPair(*pair);
+    return true;
   }
+  return false;
 }
 
 void TMainForm::UpdateMemoHint() {

@@ -143,6 +143,8 @@ void TMainForm::StopTranslation() {
 void TMainForm::TranslationDone(int result_code) {
   stage_clock::Mark("result code on the GUI thread");
   if (result_code != kTransOk) {
+    // At the session's end nobody is there to press OK, and the box would hold up the logoff.
+    if (ending_session_) return;
     if (cancel_label_->Tag != 0) {
       cancel_label_->Tag = 0;
       return;

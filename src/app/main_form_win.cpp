@@ -2,8 +2,10 @@
 
 #include <shellapi.h>
 
+#include <exception>
 #include <fstream>
 #include <sstream>
+#include <string_view>
 
 #include "app/application_win.h"
 #include "app/command_line.h"
@@ -45,9 +47,13 @@ TMainForm::~TMainForm() {
 void TMainForm::CreateAndShow(const std::string& command_line) {
   command_line_ = command_line;
   RegisterWindowClass(kMainFormClass, CS_DBLCLKS, nullptr, LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1)));
-  // A tool window has no taskbar button: the program is reached through its window and tray icon.
+  // No taskbar button: the program is reached through its window and tray icon. A tool
+  // window has none on Windows; Wine's taskbar ignores that style and shows a button for
+  // every visible window without an owner, so the window also gets a hidden owner.
+  taskbar_owner_ = CreateWindowExA(WS_EX_TOOLWINDOW, "STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                   GetModuleHandleA(nullptr), nullptr);
   CreateHandle(kMainFormClass, "", WS_POPUP | WS_CLIPCHILDREN, WS_EX_ACCEPTFILES | WS_EX_TOOLWINDOW, 0, 0, kFormWidth,
-               kFormHeight, nullptr);
+               kFormHeight, taskbar_owner_);
   TApplication::Instance().main_form = hwnd_;
   CreateTrayVis();
   FormCreate();
@@ -111,7 +117,7 @@ void TMainForm::LoadSettings() {
   if (values.ontop) SetStayOnTop(true);
   monitor_clp_checked_ = values.monitor_clp;
   ServiceInfo.DateShown = values.date_shown;
-  lang_paint_->Invalidate();
+  ShowCurrentPair();
 
   if (IsFirstRun(values)) AboutBtClick();
   if (NeedsRenewal(values)) {
@@ -179,6 +185,16 @@ void TMainForm::FormCloseQuery() {
   SaveSettings();
 }
 
+void TMainForm::EndSessionQuery() {
+  // The session ends whatever happens here: an error box now would hold up the logoff, and
+  // the workers' files are deleted even when a worker cannot be stopped.
+  ending_session_ = true;
+  try {
+    FormCloseQuery();
+  } catch (const std::exception&) {
+  }
+}
+
 void TMainForm::FormDestroy() {
   // Its close callback reaches into this window's buttons: close it while they exist.
   if (TLangForm* languages = TLangForm::Current()) DestroyWindow(languages->Handle());
@@ -212,6 +228,10 @@ void TMainForm::TrayVisTrayicon() {
 void TMainForm::TrayVisTrayRestore() {
   if (OpenWindowFlags.AboutOpen && about_ != nullptr) ShowWindow(about_->Handle(), SW_SHOWNA);
   if (OpenWindowFlags.ResultOpen && result_ != nullptr) ShowWindow(result_->Handle(), SW_SHOWNA);
+  // Activated while it was still being shown, the window may not have the keyboard yet in
+  // the window system (under Wine the X focus can stay on the tray): once it is up, it is
+  // brought to the front again, as WM_USER+6 does, so the text area surely gets the keys.
+  PostMessageA(hwnd_, WM_SHOW_MAIN_WINDOW, 0, 0);
 }
 
 bool TMainForm::InterceptAltF4(MSG& msg) {
@@ -255,7 +275,7 @@ void TMainForm::ShowLanguageWindow() {
   TLangFormEvents events;
   events.OnPairChosen = [this](int pair) {
     CurrentPair = pair;
-    lang_paint_->Invalidate();
+    ShowCurrentPair();
   };
   events.OnClosed = [this] {
     if (languages_bt_ != nullptr && languages_bt_->Handle() != nullptr) languages_bt_->SetEnabled(true);
@@ -296,12 +316,23 @@ bool ApplicationIsActive() {
   return pid == GetCurrentProcessId();
 }
 
+// Under Wine, text copied in a program outside Wine (a Linux program on the same X display)
+// reaches the clipboard through Wine's clipboard manager, which then owns it; and Wine still
+// counts this program as the active one, since the X window that has the focus is none of
+// Wine's. Such a copy is not the program's own. No window of this class exists on Windows.
+bool CopiedOutsideWine() {
+  HWND owner = GetClipboardOwner();
+  char name[64] = {};
+  return owner != nullptr && GetClassNameA(owner, name, sizeof(name)) > 0 &&
+         std::string_view(name) == "__wine_clipboard_manager";
+}
+
 }  // namespace
 
 void TMainForm::ClipboardChanged() {
   if (monitor_clp_checked_ && IsClipboardFormatAvailable(CF_TEXT)) {
     // A copy made inside the program, or during a translation, starts nothing.
-    if (!Translating && !ApplicationIsActive()) {
+    if (!Translating && (!ApplicationIsActive() || CopiedOutsideWine())) {
       SetWindowTextA(memo_, "");
       SendMessageA(memo_, WM_PASTE, 0, 0);
       PostMessageA(hwnd_, WM_START_TRANSLATION, 0, 0);
@@ -328,7 +359,11 @@ void TMainForm::FormDropFiles(HDROP drop) {
   SetForegroundWindow(hwnd_);
 }
 
-void TMainForm::HandleDestroyed() { PostQuitMessage(0); }
+void TMainForm::HandleDestroyed() {
+  if (taskbar_owner_ != nullptr) DestroyWindow(taskbar_owner_);
+  taskbar_owner_ = nullptr;
+  PostQuitMessage(0);
+}
 
 LRESULT TMainForm::WndProc(UINT msg, WPARAM wparam, LPARAM lparam) {
   if (msg == DiagnosticsMessage()) return AnswerDiagnostics(wparam);
@@ -341,7 +376,21 @@ LRESULT TMainForm::WndProc(UINT msg, WPARAM wparam, LPARAM lparam) {
       break;
     case WM_ACTIVATE:
       if (LOWORD(wparam) != WA_INACTIVE) FormActivate();
+      if (focus_keeper_.Handle(hwnd_, msg, wparam, memo_)) return 0;
       break;
+    case WM_SETFOCUS:
+      focus_keeper_.Handle(hwnd_, msg, wparam, memo_);
+      return 0;
+    case WM_QUERYENDSESSION:
+      EndSessionQuery();
+      return TRUE;
+    case WM_ENDSESSION:
+      // The settings were saved at the query; the program ends with the session.
+      if (wparam)
+        DestroyWindow(hwnd_);
+      else
+        ending_session_ = false;  // another program refused: the session goes on
+      return 0;
     case WM_CLOSE:
       // An error in the close query leaves this handler before the window is destroyed:
       // the close is abandoned and the program stays open.

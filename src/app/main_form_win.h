@@ -84,6 +84,8 @@ class TMainForm : public TWindow {
   void SaveSettings();
 
   void SelectPair(int index);
+  // Repaints the pair label after CurrentPair changed.
+  void ShowCurrentPair();
   void UpdateMemoHint();
 
   // The translation's busy state and the wait panel.
@@ -128,6 +130,8 @@ class TMainForm : public TWindow {
   void FormCloseQuery();
   void FormDestroy();
   void FormActivate();
+  // The end of the Windows session: the closing path, which must not hold the session up.
+  void EndSessionQuery();
 
   // Handlers of the private messages.
   void StartServiceCheck();
@@ -143,8 +147,8 @@ class TMainForm : public TWindow {
   void TopPanelMouseDown(int button);
   void MemoChange();
   void MemoDblClick();
-  // True when the key was handled and must not reach the text area.
-  void MemoKeyDown(WPARAM key);
+  // True when the key was one of the text area's commands.
+  bool MemoKeyDown(WPARAM key);
   void CancelLabelClick();
   void MinimizeBtClick();
   void AddProductsMenuItem();
@@ -177,6 +181,8 @@ class TMainForm : public TWindow {
   static TMainForm* instance_;
 
   std::string command_line_;
+  HWND taskbar_owner_ = nullptr;
+  bool ending_session_ = false;  // the session ends: no box may wait for the user  // hidden; owning the window keeps it off Wine's taskbar
   bool shown_ = false;
   bool stay_on_top_checked_ = false;
   bool monitor_clp_checked_ = false;
@@ -185,6 +191,7 @@ class TMainForm : public TWindow {
   std::unique_ptr<TControl> top_panel_, center_panel_, wait_panel_, wait_label_, cancel_label_, bevel1_;
   std::unique_ptr<TControl> languages_bt_, lang_paint_, translate_bt_, minimize_bt_, adv_bt_, donate_bt_;
   HWND memo_ = nullptr;
+  TFocusKeeper focus_keeper_;  // Memo has the focus whenever the window is activated
   HBRUSH memo_brush_ = nullptr;
   HBITMAP title_image_ = nullptr;
   std::unique_ptr<THints> hints_;

@@ -212,6 +212,10 @@ void TLangForm::CloseBtPaint(HDC dc, const RECT& rect) {
 }
 
 LRESULT TLangForm::WndProc(UINT msg, WPARAM wparam, LPARAM lparam) {
+  if (msg == WM_ACTIVATE || msg == WM_SETFOCUS) {
+    const int checked = CheckedPair();
+    if (focus_keeper_.Handle(hwnd_, msg, wparam, IsPair(checked) ? lang_[checked] : nullptr)) return 0;
+  }
   switch (msg) {
     case WM_CLOSE_LANGUAGE_WINDOW:
     case WM_CLOSE:

@@ -88,6 +88,7 @@ class TLangForm : public TWindow {
   UniqueGdiObject back_brush_;
   UniqueImageList flags_;
   std::unique_ptr<THints> hints_;
+  TFocusKeeper focus_keeper_;  // the checked row has the focus whenever the window is activated
 };
 
 }  // namespace parlix

@@ -47,9 +47,9 @@ inline constexpr char kServiceAlphabetLit[] = "WfKnbge3bncJAnbXamML6SROjnLs0PoUu
 // characters temporary file names are drawn from
 inline constexpr char kNamePoolLit[] = "KqMxYJf5Ynel052QjqXpWGPhWHAcbZbU9SozdBRmL3unLmIXwuM3AgfJAOeMFD2dBuXtuPPFucAffEbKqfo2SnPNKnAEY5bo";
 // first information line of the about box
-inline constexpr char kAboutInfo1Lit[] = "fGMejZLQKSAljnXmRJLpjquIYZMpjFsO0JuIAnCpYnyERGbEKNsOW5PvWnyebJEpjNsmYSMn0qLEaI==";
+inline constexpr char kAboutInfo1Lit[] = "fGMejZLQKSAljnXmRJMXRGAoYFsGjnCZjJuIbnfNRGLEWZYlKnuv";
 // second information line of the about box
-inline constexpr char kAboutInfo2Lit[] = "AZMEYFs5jHRIWJfhWnCvKqzIbSLEaNs3jnc2YqXOWhseW5uIbnfQKnC2YFg=";
+inline constexpr char kAboutInfo2Lit[] = "AZMEYFs5jHRIWJfhWnCvKqzIbSLEaNs3jnc2YqXOWhsHYqyxjncERw==";
 // first answer marker
 inline constexpr char kStartMarkerLit[] = "tJAlbI==";
 // second answer marker

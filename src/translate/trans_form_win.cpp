@@ -115,6 +115,7 @@ void TTransForm::TopPanelMouseDown(int button) {
 void TTransForm::CloseResultWindow() { DestroyWindow(hwnd_); }
 
 LRESULT TTransForm::WndProc(UINT msg, WPARAM wparam, LPARAM lparam) {
+  if (focus_keeper_.Handle(hwnd_, msg, wparam, memo_)) return 0;
   switch (msg) {
     case WM_CLOSE_RESULT_WINDOW:
     case WM_CLOSE:

@@ -41,6 +41,7 @@ class TTransForm : public TWindow {
   std::unique_ptr<TControl> top_panel_, close_bt_, center_panel_;
   HWND memo_ = nullptr;
   HBRUSH memo_brush_ = nullptr;
+  TFocusKeeper focus_keeper_;  // the text has the focus whenever the window is activated
   HBITMAP title_image_ = nullptr;
   std::unique_ptr<THints> hints_;
 };

@@ -1,6 +1,7 @@
 #include "widgets/controls_win.h"
 
 #include <commctrl.h>
+#include <uxtheme.h>
 
 #include <map>
 #include <mutex>
@@ -234,6 +235,9 @@ LRESULT TControl::WndProc(UINT msg, WPARAM wparam, LPARAM lparam) {
 THints::THints(HWND owner) {
   tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, 0, 0, 0,
                              0, owner, nullptr, GetModuleHandleA(nullptr), nullptr);
+  // A themed tooltip paints the theme's background and ignores its own colour: the hints
+  // are drawn the classic way so that their colour shows.
+  SetWindowTheme(tooltip_, L"", L"");
   SendMessageA(tooltip_, TTM_SETTIPBKCOLOR, kHintColor, 0);
   SendMessageA(tooltip_, TTM_SETDELAYTIME, TTDT_AUTOPOP, kHintMilliseconds);
   // Hint texts have two lines; a width makes the tooltip honour the line break.

@@ -70,6 +70,43 @@ LRESULT CALLBACK TWindow::StaticWndProc(HWND hwnd, UINT msg, WPARAM wparam, LPAR
   }
 }
 
+namespace {
+
+// The control's own visibility, not its parents': the window may get the activation a moment
+// before it is shown.
+bool CanTakeFocus(HWND window, HWND control) {
+  return control != nullptr && IsWindow(control) && IsChild(window, control) &&
+         (GetWindowLongPtrA(control, GWL_STYLE) & WS_VISIBLE) != 0 && IsWindowEnabled(control);
+}
+
+}  // namespace
+
+bool TFocusKeeper::Handle(HWND window, UINT msg, WPARAM wparam, HWND default_control) {
+  switch (msg) {
+    case WM_ACTIVATE:
+      if (LOWORD(wparam) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        if (focus != nullptr && IsChild(window, focus)) saved_ = focus;
+        return false;
+      }
+      if (HIWORD(wparam) != 0) return false;  // activated while minimized: no focus to give
+      // With no control to take it, the default handling gives the focus to the window.
+      return Restore(window, default_control);
+    case WM_SETFOCUS:
+      Restore(window, default_control);
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool TFocusKeeper::Restore(HWND window, HWND default_control) {
+  HWND target = CanTakeFocus(window, saved_) ? saved_ : default_control;
+  if (!CanTakeFocus(window, target)) return false;
+  SetFocus(target);
+  return true;
+}
+
 std::string GetWindowString(HWND hwnd) {
   const int length = GetWindowTextLengthA(hwnd);
   std::string text(static_cast<size_t>(length) + 1, '\0');

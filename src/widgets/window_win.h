@@ -35,6 +35,23 @@ class TWindow {
   static LRESULT CALLBACK StaticWndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
 };
 
+// Keeps the keyboard focus on a window's controls across activation, as dialogs do: the
+// control that had it when the window lost the activation gets it back, else the default
+// control. Without this, activation leaves the focus on the window itself, where typed keys
+// go nowhere.
+class TFocusKeeper {
+ public:
+  // Call from the window's WndProc for every message; true when the message was handled
+  // (WM_ACTIVATE on activation, WM_SETFOCUS) and must not reach DefWindowProc.
+  bool Handle(HWND window, UINT msg, WPARAM wparam, HWND default_control);
+  // Gives the focus to the remembered control, else the default one; false when neither can
+  // take it.
+  bool Restore(HWND window, HWND default_control);
+
+ private:
+  HWND saved_ = nullptr;
+};
+
 // Text of any window, ANSI.
 std::string GetWindowString(HWND hwnd);
 

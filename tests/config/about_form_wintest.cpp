@@ -13,6 +13,7 @@
 #include "support/driver_win.h"
 #include "translate/code_cript.h"
 #include "translate/literals.h"
+#include "widgets/controls_win.h"
 
 namespace parlix {
 namespace {
@@ -111,6 +112,19 @@ TEST_F(AboutFormTest, LabelsAndButtonsShowTheirTexts) {
   EXPECT_EQ(info_rect.top, 77);
   EXPECT_EQ(info_rect.right - info_rect.left, 250);
   EXPECT_EQ(info_rect.bottom - info_rect.top, 55);
+  // Every line, the second information line last, lies wholly inside the label as it is
+  // drawn (centred, wrapped at the label's width): nothing is cut at its bottom.
+  HDC dc = GetDC(form_->InfoLabel());
+  HGDIOBJ old_font = SelectObject(dc, GetSharedFont("Tahoma", 11));
+  RECT needed{0, 0, 250, 0};
+  DrawTextA(dc, info.c_str(), static_cast<int>(info.size()), &needed,
+            DT_CENTER | DT_WORDBREAK | DT_NOPREFIX | DT_CALCRECT);
+  TEXTMETRICA metrics{};
+  GetTextMetricsA(dc, &metrics);
+  SelectObject(dc, old_font);
+  ReleaseDC(form_->InfoLabel(), dc);
+  EXPECT_LE(needed.right - needed.left, 250);
+  EXPECT_LE(needed.bottom, 55) << "the text needs " << needed.bottom / metrics.tmHeight << " lines";
 
   const struct {
     HWND button;
