@@ -47,9 +47,9 @@ inline constexpr char kServiceAlphabetLit[] = "WfKnbge3bncJAnbXamML6SROjnLs0PoUu
 // characters temporary file names are drawn from
 inline constexpr char kNamePoolLit[] = "KqMxYJf5Ynel052QjqXpWGPhWHAcbZbU9SozdBRmL3unLmIXwuM3AgfJAOeMFD2dBuXtuPPFucAffEbKqfo2SnPNKnAEY5bo";
 // first information line of the about box
-inline constexpr char kAboutInfo1Lit[] = "fGMejZLQKSAljnXmRJMXRGAoYFsGjnCZjJuIbnfNRGLEWZYlKnuv";
+inline constexpr char kAboutInfo1Lit[] = "fGMejZLQKSAljnXmRJLpjquIYZMpjFseRGbEKNsmYSMn0qLEaI==";
 // second information line of the about box
-inline constexpr char kAboutInfo2Lit[] = "AZMEYFs5jHRIWJfhWnCvKqzIbSLEaNs3jnc2YqXOWhsHYqyxjncERw==";
+inline constexpr char kAboutInfo2Lit[] = "AZMEYFs5jHRIWJfhWnCvKqzIbSLEaNsSW5EOYFsOjhscWhg=";
 // first answer marker
 inline constexpr char kStartMarkerLit[] = "tJAlbI==";
 // second answer marker
