@@ -10,6 +10,19 @@ namespace {
 
 // GDI handles are indices into a table of at most this many slots (the handle's low word).
 constexpr unsigned kMaxGdiHandleSlots = 0x10000;
+// Kernel handle values are multiples of 4; a process of ours holds far fewer than this.
+constexpr uintptr_t kMaxKernelHandleValue = 0x10000;
+
+LRESULT KernelHandles() {
+  DWORD count = 0;
+  if (GetProcessHandleCount(GetCurrentProcess(), &count) && count != 0) return count;
+  // Wine counts nothing: ask each possible value whether it is an open handle.
+  LRESULT open = 0;
+  DWORD flags = 0;
+  for (uintptr_t value = 4; value < kMaxKernelHandleValue; value += 4)
+    if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++open;
+  return open;
+}
 
 LRESULT GdiObjects() {
   const DWORD counted = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
@@ -52,11 +65,8 @@ UINT DiagnosticsMessage() {
 
 LRESULT AnswerDiagnostics(WPARAM what) {
   switch (static_cast<TDiagnostic>(what)) {
-    case TDiagnostic::kHandles: {
-      DWORD count = 0;
-      GetProcessHandleCount(GetCurrentProcess(), &count);
-      return count;
-    }
+    case TDiagnostic::kHandles:
+      return KernelHandles();
     case TDiagnostic::kGdiObjects:
       return GdiObjects();
     case TDiagnostic::kUserObjects:
