@@ -49,8 +49,10 @@ void TMainForm::StartTranslation() {
 
   stage_clock::Mark("asked");
   SetBusy(false);
+  stage_clock::Mark("controls disabled");
   ShowStatus("Requesting translation...");
   if (OpenWindowFlags.ResultOpen && result_ != nullptr) result_->SetText("");
+  stage_clock::Mark("status shown");
 
   const std::string body = BuildRequestBody(text, CurrentPair, SystemCodePage());
   Translating = true;

@@ -1,11 +1,11 @@
 #include "platform/stage_clock.h"
 
 #include <algorithm>
-#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 namespace parlix::stage_clock {
 
@@ -20,7 +20,8 @@ struct Entry {
   long long micros;
 };
 
-std::array<Entry, kMaxMarks> g_marks;
+// Made only when timing is switched on: an ordinary run carries no table at all.
+std::unique_ptr<Entry[]> g_marks;
 std::atomic<size_t> g_next{0};
 std::atomic<bool> g_enabled{false};
 std::string g_path;
@@ -37,6 +38,7 @@ void EnableFromEnvironment() {
   const char* path = std::getenv("PARLIX_STAGE_LOG");
   if (path == nullptr || *path == '\0') return;
   g_path = path;
+  g_marks = std::make_unique<Entry[]>(kMaxMarks);
   g_enabled.store(true, std::memory_order_release);
 }
 
