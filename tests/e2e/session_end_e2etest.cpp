@@ -102,7 +102,11 @@ TEST_F(SessionEnd, AnUnwritableSettingsFileDoesNotHoldUpTheLogoff) {
 TEST_F(SessionEnd, ACancelledSessionEndKeepsTheProgramRunning) {
   for (HWND w : program_->TopWindows()) {
     DWORD_PTR answer = 0;
-    ASSERT_TRUE(SendMessageTimeoutA(w, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 20000, &answer));
+    const bool answered =
+        SendMessageTimeoutA(w, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 20000, &answer) != 0;
+    // A window of the program may go while the others are asked (a hint, a worker's window).
+    if (!answered && !IsWindow(w)) continue;
+    ASSERT_TRUE(answered);
     EXPECT_TRUE(answer);
   }
   // Another program refused: the system tells everybody that the session goes on.
