@@ -93,7 +93,7 @@ TEST(HandleCount, RequestsOnWorkersLeaveNothingBehind) {
 void TranslationRounds(bool through_proxy, bool keep_alive) {
   char temp[MAX_PATH] = {};
   GetTempPathA(MAX_PATH, temp);
-  const std::string answer = std::string(temp) + "handle_count_answer.dat";
+  const std::string answer = std::string(temp) + "handle_count_answer.tmp";
   const auto one = [&] {
     test::LoopbackPeer peer([keep_alive](test::PeerConnection& c) {
       std::string head;
