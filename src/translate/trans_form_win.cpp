@@ -85,11 +85,29 @@ void TTransForm::Place(HWND main_window, int memo_left_in_panel, bool main_in_tr
   SetWindowPos(hwnd_, nullptr, pos.left, pos.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+namespace {
+
+// Another program may hold the clipboard open for a moment (a clipboard manager syncing, a
+// program reading what was copied): the copy waits briefly for it rather than failing after
+// the beep has told the user it was done. At most this long on the GUI thread.
+constexpr int kClipboardAttempts = 10;
+constexpr DWORD kClipboardRetryMs = 25;
+
+bool OpenClipboardPatiently(HWND owner) {
+  for (int attempt = 0; attempt < kClipboardAttempts; ++attempt) {
+    if (OpenClipboard(owner)) return true;
+    Sleep(kClipboardRetryMs);
+  }
+  return false;
+}
+
+}  // namespace
+
 void TTransForm::MemoDblClick() {
   const std::string text = Text();
   if (text.empty()) return;
   MessageBeep(0xFFFFFFFF);
-  if (OpenClipboard(hwnd_)) {
+  if (OpenClipboardPatiently(hwnd_)) {
     EmptyClipboard();
     HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
     bool placed = false;

@@ -227,6 +227,15 @@ TEST_F(Translation, ResultWindowCopiesTheWholeTextAndIsMadeAfresh) {
   PostMessageA(memo, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(5, 5));
   EXPECT_TRUE(WaitUntil([&] { return ClipboardText() == std::string(kSampleSpanish); }));
 
+  // A clipboard that another program holds open for a moment still gets the copy.
+  SetClipboardText("held");
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  PostMessageA(memo, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(5, 5));
+  Sleep(100);
+  CloseClipboard();
+  EXPECT_TRUE(WaitUntil([&] { return ClipboardText() == std::string(kSampleSpanish); }))
+      << "the copy was lost while the clipboard was busy";
+
   // An empty window leaves the clipboard alone.
   test::SendBounded(memo, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
   SetClipboardText("kept");
