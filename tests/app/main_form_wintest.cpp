@@ -12,6 +12,7 @@
 #include "app/main_form_win.h"
 #include "config/web_page.h"
 #include "config/web_page_win.h"
+#include "support/box_closer_win.h"
 #include "support/driver_win.h"
 #include "translate/code_cript.h"
 #include "translate/lang_form_win.h"
@@ -21,54 +22,10 @@ namespace parlix {
 namespace {
 
 using test::FindChild;
+using test::BoxCloser;
 using test::WaitUntil;
 using test::WindowText;
 using namespace std::chrono_literals;
-
-// Presses OK on every message box of this process, recording their texts.
-class BoxCloser {
- public:
-  BoxCloser() : thread_([this] { Run(); }) {}
-  ~BoxCloser() {
-    stop_ = true;
-    thread_.join();
-  }
-  std::vector<std::string> Texts() {
-    std::lock_guard<std::mutex> guard(lock_);
-    return texts_;
-  }
-
- private:
-  void Run() {
-    while (!stop_) {
-      HWND box = nullptr;
-      EnumWindows(
-          [](HWND hwnd, LPARAM out) -> BOOL {
-            DWORD pid = 0;
-            GetWindowThreadProcessId(hwnd, &pid);
-            if (pid == GetCurrentProcessId() && test::ClassName(hwnd) == "#32770" && IsWindowVisible(hwnd)) {
-              *reinterpret_cast<HWND*>(out) = hwnd;
-              return FALSE;
-            }
-            return TRUE;
-          },
-          reinterpret_cast<LPARAM>(&box));
-      if (box != nullptr) {
-        {
-          std::lock_guard<std::mutex> guard(lock_);
-          texts_.push_back(test::MessageBoxText(box));
-        }
-        test::PressButton(box, IDOK);
-        Sleep(200);
-      }
-      Sleep(20);
-    }
-  }
-  std::atomic<bool> stop_{false};
-  std::mutex lock_;
-  std::vector<std::string> texts_;
-  std::thread thread_;
-};
 
 void SendKey(HWND target, UINT vk, bool ctrl) {
   BYTE state[256] = {};

@@ -13,60 +13,17 @@
 #include "config/config_form_win.h"
 #include "config/integration_win.h"
 #include "platform/shell_win.h"
+#include "support/box_closer_win.h"
 #include "support/driver_win.h"
 
 namespace parlix {
 namespace {
 
 using namespace std::chrono_literals;
+using test::BoxCloser;
 using test::WaitUntil;
 
 constexpr char kGuid[] = "{99999999-2222-3333-4444-555555555555}";
-
-// Presses OK on every message box of this process, recording their texts.
-class BoxCloser {
- public:
-  BoxCloser() : thread_([this] { Run(); }) {}
-  ~BoxCloser() {
-    stop_ = true;
-    thread_.join();
-  }
-  std::vector<std::string> Texts() {
-    std::lock_guard<std::mutex> guard(lock_);
-    return texts_;
-  }
-
- private:
-  void Run() {
-    while (!stop_) {
-      HWND box = nullptr;
-      EnumWindows(
-          [](HWND hwnd, LPARAM out) -> BOOL {
-            DWORD pid = 0;
-            GetWindowThreadProcessId(hwnd, &pid);
-            if (pid == GetCurrentProcessId() && test::ClassName(hwnd) == "#32770" && IsWindowVisible(hwnd)) {
-              *reinterpret_cast<HWND*>(out) = hwnd;
-              return FALSE;
-            }
-            return TRUE;
-          },
-          reinterpret_cast<LPARAM>(&box));
-      if (box != nullptr) {
-        {
-          std::lock_guard<std::mutex> guard(lock_);
-          texts_.push_back(test::MessageBoxText(box));
-        }
-        test::PressButton(box, IDOK);
-        Sleep(200);
-      }
-      Sleep(20);
-    }
-  }
-  std::atomic<bool> stop_{false};
-  std::mutex lock_;
-  std::vector<std::string> texts_;
-  std::thread thread_;
-};
 
 // Passes everything to the real registry and records the writes; with `refuse_after`, a
 // write under HKEY_LOCAL_MACHINE stops after that many values and reports a refusal, as
