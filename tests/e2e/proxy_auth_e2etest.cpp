@@ -13,20 +13,6 @@ namespace {
 constexpr char kSample[] = "Hello, good morning. Thank you!";
 constexpr char kSampleSpanish[] = "Hola, buenos d\xED" "as. Gracias!";
 
-void WriteSettingsWithProxyCredentials(int port, const std::string& user, const std::string& password) {
-  const std::string folder = AppDataFolder() + "ParlixSoft";
-  CreateDirectoryA(folder.c_str(), nullptr);
-  CreateDirectoryA((folder + "\\Parlix").c_str(), nullptr);
-  SetFileAttributesA(SettingsFilePath().c_str(), FILE_ATTRIBUTE_NORMAL);
-  WriteFileBytes(SettingsFilePath(),
-                 "[Parlix]\r\nVersion=025000\r\nGUID={11111111-2222-3333-4444-555555555555}\r\n"
-                 "[Language]\r\nLast=1\r\n"
-                 "[Proxy]\r\nAutodetect=0\r\nEnabled=1\r\nAddress=127.0.0.1\r\nPort=" +
-                     std::to_string(port) + "\r\nAuthenticate=1\r\nUsername=" + user +
-                     "\r\nPassword=" + password +
-                     "\r\n[Miscellaneous]\r\nOntop=0\r\nMonitorClp=0\r\n[Popups]\r\nDateShown=\r\n");
-}
-
 class ProxyCredentials : public ::testing::TestWithParam<const char*> {
  protected:
   void SetUp() override {

@@ -39,20 +39,6 @@ std::string EnvPath(const char* name) {
   return GetEnvironmentVariableA(name, buffer, sizeof(buffer)) > 0 ? UnixToWindowsPath(buffer) : "";
 }
 
-void WriteSettings(int port, const std::string& user, const std::string& password) {
-  const std::string folder = AppDataFolder() + "ParlixSoft";
-  CreateDirectoryA(folder.c_str(), nullptr);
-  CreateDirectoryA((folder + "\\Parlix").c_str(), nullptr);
-  SetFileAttributesA(SettingsFilePath().c_str(), FILE_ATTRIBUTE_NORMAL);
-  WriteFileBytes(SettingsFilePath(),
-                 "[Parlix]\r\nVersion=025000\r\nGUID={11111111-2222-3333-4444-555555555555}\r\n"
-                 "[Language]\r\nLast=1\r\n"
-                 "[Proxy]\r\nAutodetect=0\r\nEnabled=1\r\nAddress=127.0.0.1\r\nPort=" +
-                     std::to_string(port) + "\r\nAuthenticate=1\r\nUsername=" + user +
-                     "\r\nPassword=" + password +
-                     "\r\n[Miscellaneous]\r\nOntop=0\r\nMonitorClp=0\r\n[Popups]\r\nDateShown=\r\n");
-}
-
 // One line of the NTLM squid's access log: "time address:port result/status method url user".
 struct LogLine {
   std::string client;
@@ -137,7 +123,7 @@ class RealProxy : public ::testing::Test {
   }
 
   void Start(int port, const std::string& user, const std::string& password) {
-    WriteSettings(port, user, password);
+    WriteSettingsWithProxyCredentials(port, user, password);
     program_ = std::make_unique<TProgram>();
     main_ = program_->WaitForTopWindow("TMainForm", std::string("Parlix"));
     ASSERT_NE(main_, nullptr);

@@ -341,7 +341,10 @@ TStandins Standins() {
   return standins;
 }
 
-void WriteSettingsWithProxy(int port, int last_pair) {
+namespace {
+
+void WriteProxySettings(int port, int last_pair, bool authenticate, const std::string& user,
+                        const std::string& password) {
   const std::string folder = AppDataFolder() + "ParlixSoft";
   CreateDirectoryA(folder.c_str(), nullptr);
   CreateDirectoryA((folder + "\\Parlix").c_str(), nullptr);
@@ -350,8 +353,17 @@ void WriteSettingsWithProxy(int port, int last_pair) {
                  "[Parlix]\r\nVersion=025000\r\nGUID={11111111-2222-3333-4444-555555555555}\r\n"
                  "[Language]\r\nLast=" + std::to_string(last_pair) + "\r\n"
                  "[Proxy]\r\nAutodetect=0\r\nEnabled=1\r\nAddress=127.0.0.1\r\nPort=" + std::to_string(port) +
-                     "\r\nAuthenticate=0\r\nUsername=\r\nPassword=\r\n"
-                     "[Miscellaneous]\r\nOntop=0\r\nMonitorClp=0\r\n[Popups]\r\nDateShown=\r\n");
+                     "\r\nAuthenticate=" + (authenticate ? "1" : "0") + "\r\nUsername=" + user +
+                     "\r\nPassword=" + password +
+                     "\r\n[Miscellaneous]\r\nOntop=0\r\nMonitorClp=0\r\n[Popups]\r\nDateShown=\r\n");
+}
+
+}  // namespace
+
+void WriteSettingsWithProxy(int port, int last_pair) { WriteProxySettings(port, last_pair, false, "", ""); }
+
+void WriteSettingsWithProxyCredentials(int port, const std::string& user, const std::string& password) {
+  WriteProxySettings(port, 1, true, user, password);
 }
 
 std::vector<std::string> TempDatFiles() {

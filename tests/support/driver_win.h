@@ -105,6 +105,8 @@ TStandins Standins();
 
 // Writes a current settings file (no first run) whose proxy points at 127.0.0.1:port.
 void WriteSettingsWithProxy(int port, int last_pair = 1);
+// The same with proxy credentials switched on.
+void WriteSettingsWithProxyCredentials(int port, const std::string& user, const std::string& password);
 
 // The files in the temporary folder whose names end in ".dat" (answer and service files).
 std::vector<std::string> TempDatFiles();
