@@ -5,7 +5,7 @@
 #include <string>
 
 #include "service/service_file.h"
-#include "translate/code_cript.h"
+#include "shared/code_cript.h"
 
 namespace {
 

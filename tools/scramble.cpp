@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "translate/code_cript.h"
+#include "shared/code_cript.h"
 
 namespace {
 

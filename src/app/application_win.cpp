@@ -4,6 +4,8 @@ namespace parlix {
 
 TApplication& TApplication::Instance() {
   static TApplication app;
+  static const bool hosted = (SetAppHost(&app), true);
+  (void)hosted;
   return app;
 }
 

@@ -7,19 +7,22 @@
 #include <functional>
 #include <string>
 
+#include "platform/app_host_win.h"
+
 namespace parlix {
 
-class TApplication {
+class TApplication : public IAppHost {
  public:
+  // The one application object; it becomes the host of the layers below when first asked for.
   static TApplication& Instance();
 
-  const std::string& Title() const { return title_; }
+  const std::string& Title() const override { return title_; }
   void SetTitle(const std::string& title) { title_ = title; }
 
   // Runs the message loop until Terminate or the quit message.
   void Run();
   // Handles every message already queued for this thread, then returns.
-  void ProcessMessages();
+  void ProcessMessages() override;
   void Terminate();
   bool Terminated() const { return terminated_; }
 
@@ -28,7 +31,7 @@ class TApplication {
   std::function<bool(MSG&)> OnMessage;
 
   // The standard error report: a stop box with the error's text under the application title.
-  void ShowException(const std::exception& error);
+  void ShowException(const std::exception& error) override;
 
   HWND main_form = nullptr;
 

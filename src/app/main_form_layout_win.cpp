@@ -3,18 +3,20 @@
 #include <commctrl.h>
 
 #include "app/application_win.h"
-#include "app/globals.h"
 #include "app/main_form_win.h"
+#include "app/xp_menu1_win.h"
 #include "config/about_form_win.h"
 #include "config/config_form_win.h"
 #include "config/web_page_win.h"
 #include "service/service_apply_win.h"
-#include "translate/code_cript.h"
+#include "shared/code_cript.h"
+#include "shared/globals.h"
+#include "shared/literals.h"
 #include "translate/lang_form_win.h"
 #include "translate/language_pairs.h"
-#include "translate/literals.h"
-#include "app/main_form_art_win.h"
-#include "app/xp_menu1_win.h"
+#include "translate/pair_label_win.h"
+#include "widgets/art_win.h"
+#include "widgets/title_gradient_win.h"
 
 namespace parlix {
 
@@ -35,12 +37,6 @@ constexpr char kHintPasteText[] = "Double click to paste from clipboard\r\nPress
 bool ClipboardHasText() { return IsClipboardFormatAvailable(CF_TEXT) != FALSE; }
 
 }  // namespace
-
-void DiscardKeyboardInput() {
-  MSG msg;
-  while (PeekMessageA(&msg, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE | PM_NOYIELD)) {
-  }
-}
 
 LRESULT CALLBACK MemoSubclassProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, UINT_PTR, DWORD_PTR data) {
   auto* form = reinterpret_cast<TMainForm*>(data);
@@ -80,9 +76,9 @@ void TMainForm::CreateComponents() {
   top_panel_->SetColor(kTitleColor);
   top_panel_->SetBevel(TBevel::kRaised);
   // TopImage and CaptionLabel are drawn by the strip itself: a press anywhere on it drags.
-  title_image_ = CreateTitleGradientBitmap(kTitleCorner, kTitleColor, 150, 18);
+  title_image_ = PaintTitleGradient(kTitleCorner, kTitleColor, 150, 18);
   top_panel_->OnPaint = [this](HDC dc, const RECT&) {
-    DrawBitmap(dc, title_image_, 1, 1);
+    DrawBitmap(dc, static_cast<HBITMAP>(title_image_.Get()), 1, 1);
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, RGB(255, 255, 255));
     HGDIOBJ old = SelectObject(dc, GetSharedFont("Tahoma", 11, true));
@@ -103,7 +99,7 @@ void TMainForm::CreateComponents() {
   SendMessageA(memo_, WM_SETFONT, reinterpret_cast<WPARAM>(GetSharedFont("Tahoma", 11)), FALSE);
   // No length limit: a dropped file or a pasted text is taken in whole.
   SendMessageA(memo_, EM_SETLIMITTEXT, 0, 0);
-  memo_brush_ = CreateSolidBrush(kMemoColor);
+  memo_brush_.Reset(CreateSolidBrush(kMemoColor));
   SetWindowSubclass(memo_, MemoSubclassProc, kMemoSubclassId, reinterpret_cast<DWORD_PTR>(this));
 
   wait_panel_ = std::make_unique<TControl>(TControlKind::kPanel, center, 19, 40, 212, 40);
@@ -161,10 +157,7 @@ void TMainForm::CreateComponents() {
   adv_bt_->SetFont("Arial", 10);
   adv_bt_->SetFontColor(0x4B4B4B);
   adv_bt_->SetHandCursor(true);
-  adv_bt_->OnClick = [] {
-    TApplication::Instance().ProcessMessages();
-    OpenWebPage(ServiceInfo.AdvUrl.empty() ? Unscramble(kProductsPageLit) : ServiceInfo.AdvUrl);
-  };
+  adv_bt_->OnClick = [] { OpenPromotionPage(); };
 
   donate_bt_ = std::make_unique<TControl>(TControlKind::kTextButton, center, 7, 180, 235, 25, "Make a donation");
   donate_bt_->SetColor(kFormColor);
@@ -191,7 +184,7 @@ void TMainForm::CreateComponents() {
 
 void TMainForm::CreateMenu() {
   menu_images_ = LoadMenuImages();
-  utils_popup_ = CreatePopupMenu();
+  utils_popup_.Reset(CreatePopupMenu());
   const struct {
     UINT command;
     const char* caption;
@@ -206,18 +199,18 @@ void TMainForm::CreateMenu() {
       {kAboutBt, "About...", kMenuImageAbout},
   };
   for (const auto& item : items) {
-    AppendMenuA(utils_popup_, MF_STRING, item.command, item.caption);
+    AppendMenuA(utils_popup_.Get(), MF_STRING, item.command, item.caption);
     SetMenuItemImage(item.command, item.image);
   }
-  SetMenuDefaultItem(utils_popup_, kRestoreBt, FALSE);
+  SetMenuDefaultItem(utils_popup_.Get(), kRestoreBt, FALSE);
   xp_menu1_ = std::make_unique<TXPMenu>(hwnd_);
   SetUpXPMenu1(*xp_menu1_);
-  xp_menu1_->AddMenu(utils_popup_, menu_images_.Get());
+  xp_menu1_->AddMenu(utils_popup_.Get(), menu_images_.Get());
   xp_menu1_->SetActive(true);
 }
 
 // XPMenu1 draws every item; the image index rides in the item data.
-void TMainForm::SetMenuItemImage(UINT command, int image) { SetMenuItemImageIndex(utils_popup_, command, image); }
+void TMainForm::SetMenuItemImage(UINT command, int image) { SetMenuItemImageIndex(utils_popup_.Get(), command, image); }
 
 bool TMainForm::MeasureMenuItem(MEASUREITEMSTRUCT& item) { return xp_menu1_ && xp_menu1_->MeasureItem(item); }
 
@@ -225,8 +218,8 @@ bool TMainForm::DrawMenuItem(const DRAWITEMSTRUCT& item) { return xp_menu1_ && x
 
 // The service file adds the item once per run; it goes at the end of the menu.
 void TMainForm::AddProductsMenuItem() {
-  if (GetMenuState(utils_popup_, kMoreProductsBt, MF_BYCOMMAND) != static_cast<UINT>(-1)) return;
-  AppendMenuA(utils_popup_, MF_STRING, kMoreProductsBt, kMoreProductsCaption);
+  if (GetMenuState(utils_popup_.Get(), kMoreProductsBt, MF_BYCOMMAND) != static_cast<UINT>(-1)) return;
+  AppendMenuA(utils_popup_.Get(), MF_STRING, kMoreProductsBt, kMoreProductsCaption);
   SetMenuItemImage(kMoreProductsBt, kMoreProductsImageIndex);
   xp_menu1_->MenuItemInserted();
 }
@@ -239,13 +232,13 @@ void TMainForm::ShowUtilsPopup() {
 
 void TMainForm::ShowUtilsPopupAt(POINT at) {
   const bool on_top = StayOnTopChecked();
-  CheckMenuItem(utils_popup_, kStayontopBt, on_top ? MF_CHECKED : MF_UNCHECKED);
+  CheckMenuItem(utils_popup_.Get(), kStayontopBt, on_top ? MF_CHECKED : MF_UNCHECKED);
   SetMenuItemImage(kStayontopBt, on_top ? kMenuImagePinIn : kMenuImagePinFlat);
-  CheckMenuItem(utils_popup_, kMonitorclpBt, monitor_clp_checked_ ? MF_CHECKED : MF_UNCHECKED);
+  CheckMenuItem(utils_popup_.Get(), kMonitorclpBt, monitor_clp_checked_ ? MF_CHECKED : MF_UNCHECKED);
   SetMenuItemImage(kMonitorclpBt, monitor_clp_checked_ ? kMenuImageClipboardOn : kMenuImageClipboard);
   // The menu's owner must be in front, or the menu does not close when clicking elsewhere.
   SetForegroundWindow(hwnd_);
-  const UINT command = TrackPopupMenu(utils_popup_, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, hwnd_, nullptr);
+  const UINT command = TrackPopupMenu(utils_popup_.Get(), TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, hwnd_, nullptr);
   PostMessageA(hwnd_, WM_NULL, 0, 0);
   if (command != 0) RunMenuCommand(command);
 }

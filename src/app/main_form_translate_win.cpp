@@ -1,18 +1,18 @@
 // Starting, stopping and finishing translations on the main window.
-#include <fstream>
-#include <sstream>
+#include <memory>
 
 #include "app/application_win.h"
-#include "app/globals.h"
-#include "app/taskbar_win.h"
 #include "app/main_form_win.h"
+#include "app/taskbar_win.h"
 #include "config/web_page_win.h"
+#include "net/proxy_settings.h"
 #include "platform/code_page.h"
+#include "platform/files_win.h"
 #include "platform/stage_clock.h"
-#include "platform/thread_win.h"
-#include "translate/code_cript.h"
+#include "shared/code_cript.h"
+#include "shared/globals.h"
+#include "shared/literals.h"
 #include "translate/extract.h"
-#include "translate/literals.h"
 #include "translate/request.h"
 #include "translate/trans_form_win.h"
 #include "translate/trans_thread_win.h"
@@ -23,15 +23,6 @@ namespace {
 
 constexpr char kContactAddress[] = "support@parlix.example";
 constexpr int kMemoLeftInPanel = 2;
-
-bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-std::string ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
 
 }  // namespace
 
@@ -59,17 +50,20 @@ void TMainForm::StartTranslation() {
   answer_file_ = MakeTempFileName();
   stage_clock::Mark("answer file named");
 
-  auto* worker = new TTransThread();
-  TransWorker = worker;
+  auto worker = std::make_unique<TTransThread>();
+  TTransThread* started = worker.get();
   worker->RequestURL = Unscramble(kRequestAddressLit);
   worker->RequestBody = body;
   worker->AnswerFileName = answer_file_;
   worker->Proxy = ProxySettings;
   worker->OnTranslationDone = [this](int result_code) { TranslationDone(result_code); };
-  worker->SetPriority(THREAD_PRIORITY_BELOW_NORMAL);
-  worker->FreeOnTerminate = true;
-  worker->OnTerminate = [this] { WorkerTerminated(); };
-  worker->Start();
+  if (!trans_owner_.Start(std::move(worker), [this] { WorkerTerminated(); })) {
+    // Out of threads or handles: the window must not stay busy, and the user hears why.
+    TranslationEnded();
+    TranslationDone(kTransNotStarted);
+    return;
+  }
+  TransWorker = started;
   stage_clock::Mark("worker started");
 }
 
@@ -77,7 +71,7 @@ std::string TMainForm::MakeTempFileName() {
   for (;;) {
     const std::string name = TempPath + RandomName(8, Random) + ".dat";
     TApplication::Instance().ProcessMessages();
-    if (!FileExists(name)) return name;
+    if (!PathExists(name)) return name;
   }
 }
 
@@ -125,21 +119,7 @@ void TMainForm::WorkerTerminated() {
 
 void TMainForm::StopTranslation() {
   if (!Translating || TransWorker == nullptr) return;
-  TTransThread* worker = TransWorker;
-  worker->SetPriority(THREAD_PRIORITY_NORMAL);
-  // The handle outlives the worker when it has already passed its end and frees itself.
-  HANDLE thread = nullptr;
-  DuplicateHandle(GetCurrentProcess(), worker->Handle(), GetCurrentProcess(), &thread, SYNCHRONIZE, FALSE, 0);
-  const bool detached = worker->DetachForStop();
-  worker->Terminate();
-  // The worker's last act is a synchronised call into this thread: wait while pumping.
-  TThread::WaitPumping(thread, 50, [] { TApplication::Instance().ProcessMessages(); });
-  CloseHandle(thread);
-  if (detached) {
-    delete worker;
-    TransWorker = nullptr;
-    TranslationEnded();
-  }
+  trans_owner_.Stop([] { TApplication::Instance().ProcessMessages(); });
 }
 
 void TMainForm::TranslationDone(int result_code) {
@@ -199,7 +179,7 @@ void TMainForm::ShowTranslation() {
   } delete_answer{answer_file_};
 
   stage_clock::Mark("show translation");
-  const ExtractResult result = ExtractFromAnswer(ReadWholeFile(answer_file_), SystemCodePage());
+  const ExtractResult result = ExtractFromAnswer(ReadWholeFile(answer_file_, kMaxAnswerSize).value_or(""), SystemCodePage());
   stage_clock::Mark("answer read and extracted");
   switch (result.status) {
     case ExtractStatus::kTranslated:

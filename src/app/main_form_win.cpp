@@ -3,24 +3,26 @@
 #include <shellapi.h>
 
 #include <exception>
-#include <fstream>
-#include <sstream>
+#include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "app/application_win.h"
 #include "app/command_line.h"
 #include "app/diagnostics_win.h"
-#include "app/globals.h"
 #include "app/taskbar_win.h"
 #include "config/about_form_win.h"
 #include "config/config_form_win.h"
 #include "config/system_proxy_win.h"
+#include "net/proxy_settings.h"
+#include "platform/files_win.h"
 #include "platform/profile_file_win.h"
 #include "platform/shell_win.h"
 #include "service/service_apply_win.h"
-#include "translate/code_cript.h"
+#include "shared/code_cript.h"
+#include "shared/globals.h"
+#include "shared/literals.h"
 #include "translate/lang_form_win.h"
-#include "translate/literals.h"
 #include "translate/trans_form_win.h"
 #include "translate/trans_thread_win.h"
 
@@ -30,10 +32,11 @@ namespace {
 constexpr int kFormWidth = 250;
 constexpr int kFormHeight = 230;
 constexpr COLORREF kMemoColor = 0xF5F5F5;
+// A dropped or named file is read whole into memory and into the text area, of which only
+// the first 2 KiB are ever sent. Far more than any text a person means to translate, and
+// small enough that a huge file cannot exhaust the memory.
+constexpr std::int64_t kMaxLoadedFileSize = 16 * 1024 * 1024;
 
-void DeleteIfExists(const std::string& path) {
-  if (!path.empty() && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) DeleteFileA(path.c_str());
-}
 }  // namespace
 
 TMainForm* TMainForm::instance_ = nullptr;
@@ -67,7 +70,7 @@ void TMainForm::CreateTrayVis() {
   CreateMenu();
   tray_vis_ = std::make_unique<TTrayVis>(hwnd_);
   tray_vis_->Trayicon.SetToolTip("Parlix, click to open");
-  tray_vis_->Trayicon.PopupMenu = utils_popup_;
+  tray_vis_->Trayicon.PopupMenu = utils_popup_.Get();
   tray_vis_->OnShowPopupMenu = [this](TTrayVis&, HMENU, POINT at) { ShowUtilsPopupAt(at); };
   tray_vis_->OnTrayicon = [this](TTrayVis&) { TrayVisTrayicon(); };
   tray_vis_->OnTrayLeftClick = [this](TTrayVis&) { TrayVisTrayLeftClick(); };
@@ -150,13 +153,16 @@ void TMainForm::FormShow() {
 }
 
 void TMainForm::LoadMemoFromFile(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return;
-  std::ostringstream text;
-  text << in.rdbuf();
-  SetWindowTextA(memo_, text.str().c_str());
+  if (!FileExists(path)) return;
+  const std::optional<std::string> text = ReadWholeFile(path, kMaxLoadedFileSize);
+  if (!text) {
+    if (FileSizeOf(path) > kMaxLoadedFileSize) {
+      MessageBoxA(hwnd_, ("The file is too large to load:\r\n" + path).c_str(),
+                  TApplication::Instance().Title().c_str(), MB_OK | MB_ICONINFORMATION);
+    }
+    return;
+  }
+  SetWindowTextA(memo_, text->c_str());
 }
 
 void TMainForm::FormCloseQuery() {
@@ -201,9 +207,9 @@ void TMainForm::FormDestroy() {
   KillTimer(hwnd_, kTrayTimerId);
   TApplication::Instance().OnMessage = nullptr;
   ChangeClipboardChain(hwnd_, NextClipboardViewer);
-  if (memo_brush_ != nullptr) DeleteObject(memo_brush_);
-  if (title_image_ != nullptr) DeleteObject(title_image_);
-  if (utils_popup_ != nullptr) DestroyMenu(utils_popup_);
+  memo_brush_.Reset();
+  title_image_.Reset();
+  utils_popup_.Reset();
 }
 
 void TMainForm::FormActivate() {
@@ -409,7 +415,7 @@ LRESULT TMainForm::WndProc(UINT msg, WPARAM wparam, LPARAM lparam) {
     case WM_CTLCOLOREDIT:
       if (reinterpret_cast<HWND>(lparam) == memo_) {
         SetBkColor(reinterpret_cast<HDC>(wparam), kMemoColor);
-        return reinterpret_cast<LRESULT>(memo_brush_);
+        return reinterpret_cast<LRESULT>(memo_brush_.Get());
       }
       break;
     case WM_TIMER:

@@ -10,12 +10,13 @@
 #include <memory>
 #include <string>
 
-#include "app/settings.h"
+#include "config/settings.h"
+#include "platform/worker_owner_win.h"
 #include "service/srvc_thread_win.h"
 #include "translate/request.h"
+#include "widgets/controls_win.h"
 #include "widgets/images_win.h"
 #include "widgets/tray_vis_win.h"
-#include "widgets/controls_win.h"
 #include "widgets/window_win.h"
 #include "widgets/xp_menu_win.h"
 
@@ -49,9 +50,6 @@ class TAboutForm;
 class TTransForm;
 class TTransThread;
 
-// Removes every keyboard message still queued for the calling thread.
-void DiscardKeyboardInput();
-
 class TMainForm : public TWindow {
  public:
   TMainForm();
@@ -69,7 +67,7 @@ class TMainForm : public TWindow {
   bool ServiceBusy = false;
   int CurrentPair = 1;
   HWND NextClipboardViewer = nullptr;
-  TTransThread* TransWorker = nullptr;
+  TTransThread* TransWorker = nullptr;  // the running worker, owned by trans_owner_ or its own thread
   // The pseudo-random generator behind temporary file names.
   PseudoRandom Random;
 
@@ -110,7 +108,7 @@ class TMainForm : public TWindow {
   bool InterceptAltF4(MSG& msg);
 
   TTransForm* ResultForm() const { return result_; }
-  HMENU UtilsPopup() const { return utils_popup_; }
+  HMENU UtilsPopup() const { return utils_popup_.Get(); }
   TXPMenu* XPMenu1() const { return xp_menu1_.get(); }
   std::string MemoHint() const { return hints_->Get(memo_); }
   HWND HintWindow() const { return hints_->Handle(); }
@@ -192,10 +190,10 @@ class TMainForm : public TWindow {
   std::unique_ptr<TControl> languages_bt_, lang_paint_, translate_bt_, minimize_bt_, adv_bt_, donate_bt_;
   HWND memo_ = nullptr;
   TFocusKeeper focus_keeper_;  // Memo has the focus whenever the window is activated
-  HBRUSH memo_brush_ = nullptr;
-  HBITMAP title_image_ = nullptr;
+  UniqueGdiObject memo_brush_;
+  UniqueGdiObject title_image_;
   std::unique_ptr<THints> hints_;
-  HMENU utils_popup_ = nullptr;
+  UniqueMenu utils_popup_;
   UniqueImageList menu_images_;
   std::unique_ptr<TXPMenu> xp_menu1_;
   std::unique_ptr<TTrayVis> tray_vis_;
@@ -216,6 +214,8 @@ class TMainForm : public TWindow {
   // Files of the workers, deleted at close when they still exist.
   std::string answer_file_;
   std::string decoded_file_;
+  // Last, so that it goes first: a worker stopped at destruction still finds the controls.
+  TWorkerOwner trans_owner_;
 };
 
 }  // namespace parlix

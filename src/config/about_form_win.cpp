@@ -1,11 +1,12 @@
 #include "config/about_form_win.h"
 
 #include "../../res/resource_ids.h"
-#include "app/application_win.h"
-#include "app/globals.h"
 #include "config/web_page_win.h"
-#include "translate/code_cript.h"
-#include "translate/literals.h"
+#include "platform/app_host_win.h"
+#include "platform/handles_win.h"
+#include "shared/code_cript.h"
+#include "shared/globals.h"
+#include "shared/literals.h"
 
 namespace parlix {
 
@@ -122,9 +123,8 @@ std::unique_ptr<TControl> TAboutForm::MakeLinkButton(int left, int top, const ch
 }
 
 void TAboutForm::PaintPanelBackground(HDC dc, const RECT& panel_rect) {
-  HBRUSH brush = CreateSolidBrush(kPanelColor);
-  FillRect(dc, &panel_rect, brush);
-  DeleteObject(brush);
+  const UniqueGdiObject brush(CreateSolidBrush(kPanelColor));
+  FillRect(dc, &panel_rect, static_cast<HBRUSH>(brush.Get()));
   RECT bevel = kBevelRect;
   DrawEdge(dc, &bevel, EDGE_ETCHED, BF_RECT);
   if (picture_) ImageList_Draw(picture_.Get(), 0, dc, kPicturePos.x, kPicturePos.y, ILD_TRANSPARENT);
@@ -164,32 +164,31 @@ void TAboutForm::PaintInfo(HDC dc, const RECT& rect) {
 }
 
 void TAboutForm::PaintCloseGlyph(HDC dc, const RECT& rect) {
-  HPEN pen = CreatePen(PS_SOLID, 2, RGB(80, 80, 80));
-  HGDIOBJ old = SelectObject(dc, pen);
+  const UniqueGdiObject pen(CreatePen(PS_SOLID, 2, RGB(80, 80, 80)));
+  HGDIOBJ old = SelectObject(dc, pen.Get());
   const int inset = 5;
   MoveToEx(dc, rect.left + inset, rect.top + inset, nullptr);
   LineTo(dc, rect.right - inset, rect.bottom - inset);
   MoveToEx(dc, rect.right - inset, rect.top + inset, nullptr);
   LineTo(dc, rect.left + inset, rect.bottom - inset);
   SelectObject(dc, old);
-  DeleteObject(pen);
 }
 
 // Pending messages run before each action, and one of them may close this window: nothing
 // below reads the object after ProcessMessages.
 void TAboutForm::WebBtClick() {
-  TApplication::Instance().ProcessMessages();
+  AppHost().ProcessMessages();
   OpenWebPage(ServiceInfo.HomeUrl);
 }
 
 void TAboutForm::EmailBtClick() {
   HWND owner = GetWindow(hwnd_, GW_OWNER);
-  TApplication::Instance().ProcessMessages();
+  AppHost().ProcessMessages();
   OpenContactLink(IsWindow(owner) ? owner : nullptr, ServiceInfo.HomeEmail);
 }
 
 void TAboutForm::DonateBtClick() {
-  TApplication::Instance().ProcessMessages();
+  AppHost().ProcessMessages();
   OpenDonationPage();
 }
 

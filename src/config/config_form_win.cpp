@@ -3,10 +3,11 @@
 #include <commctrl.h>
 
 #include "../../res/resource_ids.h"
-#include "app/application_win.h"
-#include "app/globals.h"
 #include "config/integration_win.h"
 #include "config/system_proxy_win.h"
+#include "net/proxy_settings.h"
+#include "platform/app_host_win.h"
+#include "shared/globals.h"
 
 namespace parlix {
 
@@ -61,16 +62,15 @@ LRESULT CALLBACK ConfigControlProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lp
         HDC dc = GetDC(hwnd);
         FillRect(dc, &rect, static_cast<HBRUSH>(form->panel_brush_.Get()));
         // The flat edits are nearly the window's colour: a thin line shows where they are.
-        HBRUSH line = CreateSolidBrush(kEditFrameColor);
+        const UniqueGdiObject line(CreateSolidBrush(kEditFrameColor));
         for (HWND edit : {form->p_address_edit_, form->p_port_edit_, form->p_user_edit_, form->p_pass_edit_}) {
           if (edit == nullptr || GetParent(edit) != GetParent(hwnd)) continue;
           RECT frame;
           GetWindowRect(edit, &frame);
           MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&frame), 2);
           InflateRect(&frame, 1, 1);
-          FrameRect(dc, &frame, line);
+          FrameRect(dc, &frame, static_cast<HBRUSH>(line.Get()));
         }
-        DeleteObject(line);
         ReleaseDC(hwnd, dc);
       }
       break;
@@ -283,7 +283,7 @@ void TConfigForm::FormClose() {
   try {
     if (save_settings_) save_settings_();
   } catch (const std::exception& e) {
-    TApplication::Instance().ShowException(e);
+    AppHost().ShowException(e);
   }
   DestroyWindow(hwnd_);
 }

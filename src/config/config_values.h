@@ -4,8 +4,9 @@
 
 #include <functional>
 
-#include "app/globals.h"
-#include "app/settings.h"
+#include "config/settings.h"
+#include "net/proxy_settings.h"
+#include "shared/globals.h"
 
 namespace parlix {
 

@@ -7,11 +7,12 @@
 #include <stdexcept>
 #include <vector>
 
-#include "app/application_win.h"
+#include "platform/app_host_win.h"
+#include "platform/files_win.h"
 #include "platform/handles_win.h"
 #include "platform/shell_win.h"
-#include "translate/code_cript.h"
-#include "translate/literals.h"
+#include "shared/code_cript.h"
+#include "shared/literals.h"
 
 namespace parlix {
 
@@ -111,18 +112,8 @@ std::string Narrow(const std::wstring& text) {
   return narrow;
 }
 
-bool FileExists(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool FolderExists(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 void ShowBox(HWND owner, const std::string& text, UINT icon) {
-  MessageBoxA(owner, text.c_str(), TApplication::Instance().Title().c_str(), MB_OK | icon);
+  MessageBoxA(owner, text.c_str(), AppHost().Title().c_str(), MB_OK | icon);
 }
 
 template <typename T>
@@ -223,7 +214,7 @@ bool ShortcutInstalled(const std::string& folder_name) {
 bool SetShortcut(HWND owner, const std::string& folder_name, bool install) {
   const std::string path = ShortcutPath(folder_name);
   if (path.empty()) return false;
-  if (FileExists(path)) DeleteFileA(path.c_str());
+  DeleteIfExists(path);
   if (install) {
     const std::string program = ProgramFileName();
     const TShortcutResult result = CreateShortcut(Widen(path), program, FolderOf(program), "",
@@ -247,7 +238,7 @@ bool SetBrowserButton(HWND owner, const std::string& install_guid, bool install)
   const std::string icon_file = data_folder.empty() ? "" : data_folder + kToolbarIconFileName;
   if (!install) {
     registry.DeleteTree(TRegRoot::kLocalMachine, key);
-    if (!icon_file.empty() && FileExists(icon_file)) DeleteFileA(icon_file.c_str());
+    DeleteIfExists(icon_file);
     return BrowserButtonInstalled(install_guid);
   }
   if (icon_file.empty() || !WriteToolbarIcon(icon_file)) {

@@ -2,8 +2,8 @@
 
 #include <cstddef>
 
-#include "translate/code_cript.h"
-#include "translate/literals.h"
+#include "shared/code_cript.h"
+#include "shared/literals.h"
 
 namespace parlix {
 

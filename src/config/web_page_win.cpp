@@ -5,8 +5,9 @@
 #include <utility>
 #include <vector>
 
-#include "app/globals.h"
+#include "platform/files_win.h"
 #include "platform/handles_win.h"
+#include "shared/globals.h"
 
 namespace parlix {
 
@@ -22,11 +23,6 @@ UniqueRegKey OpenKey(TRegistryRoot root, const std::string& key) {
   HKEY handle = nullptr;
   if (RegOpenKeyExA(RootKey(root), key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return {};
   return UniqueRegKey(handle);
-}
-
-bool FileExists(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 std::string JoinPath(const char* folder, UINT length, const std::string& file_name) {

@@ -12,6 +12,7 @@
 
 #include "net/ascii.h"
 #include "net/wsocket_util.h"
+#include "platform/handles_win.h"
 #include "platform/stage_clock.h"
 
 namespace parlix {
@@ -94,6 +95,9 @@ class WinsockLibrary {
     static WinsockLibrary library;
     return library;
   }
+  // Left loaded at the process's end: a lookup that never completed may still be running
+  // on the library's own thread, and unloading under it crashes the exit.
+  ~WinsockLibrary() { module_.Release(); }
 
   // The entry points, loading the library first when needed. Throws ESocketException.
   const WinsockApi& Api() {
@@ -155,12 +159,10 @@ class WinsockLibrary {
 
  private:
   template <typename Fn>
-  void Resolve(Fn& fn, const char* name) {
-    FARPROC proc = GetProcAddress(module_, name);
+  static void Resolve(HMODULE module, Fn& fn, const char* name) {
+    FARPROC proc = GetProcAddress(module, name);
     if (proc == nullptr) {
       const DWORD code = GetLastError();
-      FreeLibrary(module_);
-      module_ = nullptr;
       throw ESocketException(std::string("Procedure ") + name + " not found in " + kLibraryName +
                              " Error #" + std::to_string(code));
     }
@@ -169,45 +171,44 @@ class WinsockLibrary {
 
   void Load() {
     stage_clock::Mark("socket library loading");
-    module_ = LoadLibraryA(kLibraryName);
-    if (module_ == nullptr) {
+    UniqueModule module(LoadLibraryA(kLibraryName));
+    if (!module) {
       throw ESocketException(std::string("Unable to load ") + kLibraryName + " Error #" +
                              std::to_string(GetLastError()));
     }
     WinsockApi api;
-    Resolve(api.WSAStartup, "WSAStartup");
-    Resolve(api.WSACleanup, "WSACleanup");
-    Resolve(api.WSAGetLastError, "WSAGetLastError");
-    Resolve(api.WSASetLastError, "WSASetLastError");
-    Resolve(api.WSAAsyncGetHostByName, "WSAAsyncGetHostByName");
-    Resolve(api.WSACancelAsyncRequest, "WSACancelAsyncRequest");
-    Resolve(api.WSAAsyncSelect, "WSAAsyncSelect");
-    Resolve(api.socket, "socket");
-    Resolve(api.connect, "connect");
-    Resolve(api.bind, "bind");
-    Resolve(api.send, "send");
-    Resolve(api.recv, "recv");
-    Resolve(api.closesocket, "closesocket");
-    Resolve(api.shutdown, "shutdown");
-    Resolve(api.setsockopt, "setsockopt");
-    Resolve(api.getsockopt, "getsockopt");
-    Resolve(api.ioctlsocket, "ioctlsocket");
-    Resolve(api.inet_addr, "inet_addr");
-    Resolve(api.inet_ntoa, "inet_ntoa");
-    Resolve(api.htons, "htons");
-    Resolve(api.getservbyname, "getservbyname");
-    Resolve(api.getprotobyname, "getprotobyname");
-    Resolve(api.gethostbyname, "gethostbyname");
-    Resolve(api.gethostname, "gethostname");
+    Resolve(module.Get(), api.WSAStartup, "WSAStartup");
+    Resolve(module.Get(), api.WSACleanup, "WSACleanup");
+    Resolve(module.Get(), api.WSAGetLastError, "WSAGetLastError");
+    Resolve(module.Get(), api.WSASetLastError, "WSASetLastError");
+    Resolve(module.Get(), api.WSAAsyncGetHostByName, "WSAAsyncGetHostByName");
+    Resolve(module.Get(), api.WSACancelAsyncRequest, "WSACancelAsyncRequest");
+    Resolve(module.Get(), api.WSAAsyncSelect, "WSAAsyncSelect");
+    Resolve(module.Get(), api.socket, "socket");
+    Resolve(module.Get(), api.connect, "connect");
+    Resolve(module.Get(), api.bind, "bind");
+    Resolve(module.Get(), api.send, "send");
+    Resolve(module.Get(), api.recv, "recv");
+    Resolve(module.Get(), api.closesocket, "closesocket");
+    Resolve(module.Get(), api.shutdown, "shutdown");
+    Resolve(module.Get(), api.setsockopt, "setsockopt");
+    Resolve(module.Get(), api.getsockopt, "getsockopt");
+    Resolve(module.Get(), api.ioctlsocket, "ioctlsocket");
+    Resolve(module.Get(), api.inet_addr, "inet_addr");
+    Resolve(module.Get(), api.inet_ntoa, "inet_ntoa");
+    Resolve(module.Get(), api.htons, "htons");
+    Resolve(module.Get(), api.getservbyname, "getservbyname");
+    Resolve(module.Get(), api.getprotobyname, "getprotobyname");
+    Resolve(module.Get(), api.gethostbyname, "gethostbyname");
+    Resolve(module.Get(), api.gethostname, "gethostname");
     WSADATA data;
     const WORD version = MAKEWORD(req_ver_low_, req_ver_high_);
     const int rc = api.WSAStartup(version, &data);
     if (rc != 0) {
-      FreeLibrary(module_);
-      module_ = nullptr;
       throw ESocketException(std::string(kLibraryName) + ": WSAStartup error #" +
                              std::to_string(rc));
     }
+    module_ = std::move(module);
     api_ = api;
     ++generation_;
     loaded_.store(true, std::memory_order_release);
@@ -218,14 +219,13 @@ class WinsockLibrary {
     if (!loaded_.load(std::memory_order_relaxed)) return;
     loaded_.store(false, std::memory_order_release);
     api_.WSACleanup();
-    FreeLibrary(module_);
-    module_ = nullptr;
+    module_.Reset();
     api_ = WinsockApi{};
   }
 
   CriticalSection cs_;
   std::atomic<bool> loaded_{false};
-  HMODULE module_ = nullptr;
+  UniqueModule module_;
   WinsockApi api_;
   int socket_count_ = 0;
   int lookups_ = 0;  // started and not yet completed, abandoned ones included

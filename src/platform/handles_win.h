@@ -54,10 +54,16 @@ struct ModuleTraits {
   static void Close(HMODULE m) { FreeLibrary(m); }
 };
 
+struct MenuTraits {
+  static HMENU Invalid() { return nullptr; }
+  static void Close(HMENU m) { DestroyMenu(m); }
+};
+
 using UniqueHandle = UniqueResource<HANDLE, HandleTraits>;
 using UniqueFile = UniqueResource<HANDLE, FileHandleTraits>;
 using UniqueRegKey = UniqueResource<HKEY, RegKeyTraits>;
 using UniqueGdiObject = UniqueResource<HGDIOBJ, GdiObjectTraits>;
 using UniqueModule = UniqueResource<HMODULE, ModuleTraits>;
+using UniqueMenu = UniqueResource<HMENU, MenuTraits>;
 
 }  // namespace parlix

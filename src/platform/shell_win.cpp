@@ -3,9 +3,10 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include "platform/files_win.h"
 #include "platform/handles_win.h"
-#include "translate/code_cript.h"
-#include "translate/literals.h"
+#include "shared/code_cript.h"
+#include "shared/literals.h"
 
 namespace parlix {
 
@@ -17,8 +18,7 @@ std::string WithDelimiter(std::string path) {
 }
 
 bool EnsureFolder(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  if (PathExists(path)) return FolderExists(path);
   return CreateDirectoryA(path.c_str(), nullptr) != FALSE;
 }
 

@@ -7,7 +7,7 @@ namespace parlix {
 namespace {
 
 constexpr char kSyncWindowClass[] = "TThreadSyncWindow";
-constexpr UINT kSyncMessage = WM_USER + 0x100;
+constexpr UINT kSyncMessage = WM_APP + 0x100;
 
 // The synchronised calls of every worker go to one hidden window owned by the GUI thread.
 HWND g_sync_window = nullptr;
@@ -21,35 +21,44 @@ LRESULT CALLBACK SyncWindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lpara
   return DefWindowProcA(hwnd, msg, wparam, lparam);
 }
 
-void EnsureSyncWindow() {
-  if (g_sync_window != nullptr) return;
+// False when the window cannot be made: a worker whose last call could not reach the GUI
+// thread would never report its end, so no worker starts without it.
+bool EnsureSyncWindow() {
+  if (g_sync_window != nullptr) return true;
   WNDCLASSA wc{};
   wc.lpfnWndProc = SyncWindowProc;
   wc.hInstance = GetModuleHandleA(nullptr);
   wc.lpszClassName = kSyncWindowClass;
   RegisterClassA(&wc);
-  g_sync_window = CreateWindowExA(0, kSyncWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                  GetModuleHandleA(nullptr), nullptr);
+  g_sync_window = ThreadSystemCalls().create_window(0, kSyncWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                                    GetModuleHandleA(nullptr), nullptr);
+  if (g_sync_window == nullptr) return false;
   g_gui_thread = GetCurrentThreadId();
+  return true;
 }
 
 }  // namespace
 
+TThreadSystemCalls& ThreadSystemCalls() {
+  static TThreadSystemCalls calls;
+  return calls;
+}
+
 TThread::TThread() {
-  EnsureSyncWindow();
-  handle_ = CreateThread(nullptr, 0, ThreadProc, this, CREATE_SUSPENDED, nullptr);
+  if (!EnsureSyncWindow()) return;
+  handle_.Reset(ThreadSystemCalls().create_thread(nullptr, 0, ThreadProc, this, CREATE_SUSPENDED, nullptr));
 }
 
 TThread::~TThread() {
-  if (handle_ == nullptr) return;
-  if (started_ && GetCurrentThreadId() != GetThreadId(handle_)) WaitForSingleObject(handle_, INFINITE);
-  CloseHandle(handle_);
+  if (handle_ && started_ && GetCurrentThreadId() != GetThreadId(handle_.Get()))
+    WaitForSingleObject(handle_.Get(), INFINITE);
 }
 
-void TThread::Start() {
-  if (started_ || handle_ == nullptr) return;
+bool TThread::Start() {
+  if (started_ || !handle_) return false;
   started_ = true;
-  ResumeThread(handle_);
+  ResumeThread(handle_.Get());
+  return true;
 }
 
 bool TThread::DetachForStop() {

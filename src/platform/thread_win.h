@@ -8,7 +8,19 @@
 #include <atomic>
 #include <functional>
 
+#include "platform/handles_win.h"
+
 namespace parlix {
+
+// The system calls a worker's start and stop depend on that can fail when the system runs
+// short of threads, handles or windows. Tests put failing ones in their place to show that
+// each failure ends cleanly.
+struct TThreadSystemCalls {
+  decltype(&::CreateThread) create_thread = ::CreateThread;
+  decltype(&::DuplicateHandle) duplicate_handle = ::DuplicateHandle;
+  decltype(&::CreateWindowExA) create_window = ::CreateWindowExA;
+};
+TThreadSystemCalls& ThreadSystemCalls();
 
 class TThread {
  public:
@@ -19,11 +31,15 @@ class TThread {
   // Waits for the thread to end if it was started and is still running.
   virtual ~TThread();
 
-  void Start();
+  // False when the thread could not be made (or the window that carries its calls to the
+  // GUI thread): nothing runs then, and the caller still owns the object.
+  bool Start();
   void Terminate() { terminated_ = true; }
   bool Terminated() const { return terminated_; }
-  void SetPriority(int priority) { SetThreadPriority(handle_, priority); }
-  HANDLE Handle() const { return handle_; }
+  void SetPriority(int priority) {
+    if (handle_) SetThreadPriority(handle_.Get(), priority);
+  }
+  HANDLE Handle() const { return handle_.Get(); }
 
   // Read by the thread at its end; set on the GUI thread before Start.
   bool FreeOnTerminate = false;
@@ -53,7 +69,7 @@ class TThread {
   void Finish();
 
   enum State : int { kRunning, kFinishing, kDetached };
-  HANDLE handle_ = nullptr;
+  UniqueHandle handle_;
   bool started_ = false;
   std::atomic<bool> terminated_{false};
   std::atomic<int> state_{kRunning};

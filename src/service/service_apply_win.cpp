@@ -1,12 +1,12 @@
 #include "service/service_apply_win.h"
 
-#include <fstream>
 #include <iterator>
 
-#include "app/application_win.h"
 #include "config/web_page_win.h"
-#include "translate/code_cript.h"
-#include "translate/literals.h"
+#include "platform/app_host_win.h"
+#include "platform/files_win.h"
+#include "shared/code_cript.h"
+#include "shared/literals.h"
 
 namespace parlix {
 
@@ -19,11 +19,11 @@ void TServiceUiWin::SetAdvButton(const std::string& caption, const std::string& 
 }
 
 void TServiceUiWin::ShowInformation(const std::string& text) {
-  MessageBoxA(owner_, text.c_str(), TApplication::Instance().Title().c_str(), MB_OK | MB_ICONINFORMATION);
+  MessageBoxA(owner_, text.c_str(), AppHost().Title().c_str(), MB_OK | MB_ICONINFORMATION);
 }
 
 bool TServiceUiWin::AskYesNo(const std::string& text) {
-  return MessageBoxA(owner_, text.c_str(), TApplication::Instance().Title().c_str(),
+  return MessageBoxA(owner_, text.c_str(), AppHost().Title().c_str(),
                      MB_YESNO | MB_ICONINFORMATION) == IDYES;
 }
 
@@ -56,18 +56,9 @@ void CarryOutServiceOutcome(const TServiceOutcome& outcome, IServiceUi& ui) {
 
 void ApplyServiceFile(const std::string& decoded_file, IServiceUi& ui, PseudoRandom& random) {
   random.Seed(GetTickCount());
-  std::string text;
-  {
-    // Decoding made it from a file no larger than kMaxServiceFileSize; a file that
-    // grew since is not read.
-    std::ifstream in(decoded_file, std::ios::binary | std::ios::ate);
-    const std::streamoff size = in ? static_cast<std::streamoff>(in.tellg()) : -1;
-    if (size > 0 && size <= kMaxServiceFileSize) {
-      in.seekg(0);
-      text.resize(static_cast<std::size_t>(size));
-      if (!in.read(text.data(), size)) text.clear();
-    }
-  }
+  // Decoding made it from a file no larger than kMaxServiceFileSize; a file that grew
+  // since is not read.
+  const std::string text = ReadWholeFile(decoded_file, kMaxServiceFileSize).value_or("");
   DeleteFileA(decoded_file.c_str());
   const TServiceOutcome outcome = InterpretServiceFile(text, ServiceInfo, TodayShortDate(), kBuildVersion, random);
   // The new values are in place before any box is shown: the boxes run a message loop.
@@ -76,7 +67,7 @@ void ApplyServiceFile(const std::string& decoded_file, IServiceUi& ui, PseudoRan
 }
 
 void OpenPromotionPage() {
-  TApplication::Instance().ProcessMessages();
+  AppHost().ProcessMessages();
   if (!ServiceInfo.AdvUrl.empty()) {
     OpenWebPage(ServiceInfo.AdvUrl);
     return;

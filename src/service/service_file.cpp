@@ -8,8 +8,8 @@
 
 #include "config/web_page.h"
 #include "service/ini_text.h"
-#include "translate/code_cript.h"
-#include "translate/literals.h"
+#include "shared/code_cript.h"
+#include "shared/literals.h"
 
 namespace parlix {
 

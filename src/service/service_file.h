@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/globals.h"
-#include "translate/request.h"
+#include "shared/globals.h"
+#include "shared/pseudo_random.h"
 
 namespace parlix {
 

@@ -3,24 +3,21 @@
 #pragma once
 
 #include <functional>
-#include <memory>
 #include <string>
 
-#include "app/globals.h"
+#include "net/download_win.h"
+#include "net/proxy_settings.h"
 #include "platform/thread_win.h"
+#include "platform/worker_owner_win.h"
 
 namespace parlix {
 
-class THttpCli;
-class HttpStream;
+// Whether a service file download succeeded: the server's 200 with a file that is not empty.
+bool ServiceDownloadSucceeded(const TDownloadOutcome& outcome);
 
 class TSrvcThread : public TThread {
  public:
-  TSrvcThread();
-  ~TSrvcThread() override;
-
   bool Success = false;
-  bool InProgress = false;
   std::string URL;
   std::string FileName;
   TProxySettings Proxy;
@@ -31,14 +28,6 @@ class TSrvcThread : public TThread {
 
  protected:
   void Execute() override;
-
- private:
-  void ConfigureClient(THttpCli& client);
-  void HttpDocBegin(THttpCli& client);
-  void HttpDocEnd(THttpCli& client);
-  void HttpRequestDone(THttpCli& client, unsigned error);
-
-  std::unique_ptr<HttpStream> doc_stream_;
 };
 
 // What the main window calls: StartServiceCheck -> Start, StopServiceCheck -> Stop, and
@@ -63,7 +52,7 @@ class TServiceCheck {
   void DeleteTempFiles();
 
   // ServiceBusy: a worker exists and has not ended.
-  bool Busy() const { return busy_; }
+  bool Busy() const { return starting_ || owner_.Running(); }
   const std::string& DownloadedFile() const { return downloaded_file_; }
   const std::string& DecodedFile() const { return decoded_file_; }
 
@@ -75,10 +64,9 @@ class TServiceCheck {
 
  private:
   void ServiceCheckDone(bool success);
-  void WorkerTerminated();
 
-  TSrvcThread* worker_ = nullptr;
-  bool busy_ = false;
+  TWorkerOwner owner_;
+  bool starting_ = false;
   bool stopping_ = false;
   TMakeTempFileName make_temp_name_;
   std::string downloaded_file_;

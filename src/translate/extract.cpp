@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "translate/code_cript.h"
-#include "translate/literals.h"
+#include "shared/code_cript.h"
+#include "shared/literals.h"
 #include "translate/request.h"
 #include "translate/xml_char_ref.h"
 

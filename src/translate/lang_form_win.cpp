@@ -2,12 +2,12 @@
 
 #include <commctrl.h>
 
-#include "app/application_win.h"
-#include "app/globals.h"
-#include "app/main_form_art_win.h"
-#include "app/main_form_win.h"
+#include "platform/app_host_win.h"
+#include "platform/handles_win.h"
+#include "shared/globals.h"
 #include "translate/lang_place.h"
 #include "translate/pair_label_win.h"
+#include "widgets/art_win.h"
 #include "widgets/title_gradient_win.h"
 
 namespace parlix {
@@ -174,7 +174,7 @@ void TLangForm::ChoosePair(int pair) {
   if (events_.OnPairChosen) events_.OnPairChosen(pair);
   if (!*alive) return;
   // The main window's label repaints before this window goes.
-  TApplication::Instance().ProcessMessages();
+  AppHost().ProcessMessages();
   if (!*alive) return;
   Close();
 }
@@ -200,15 +200,14 @@ void TLangForm::FormDeactivate() { Close(); }
 void TLangForm::LangPaintPaint(int pair, HDC dc) { PaintPairLabel(dc, pair, true, flags_.Get(), nullptr); }
 
 void TLangForm::CloseBtPaint(HDC dc, const RECT& rect) {
-  HPEN pen = CreatePen(PS_SOLID, 2, kGlyphColor);
-  HGDIOBJ old = SelectObject(dc, pen);
+  const UniqueGdiObject pen(CreatePen(PS_SOLID, 2, kGlyphColor));
+  HGDIOBJ old = SelectObject(dc, pen.Get());
   const int left = rect.left + 6, top = rect.top + 6, right = rect.right - 6, bottom = rect.bottom - 6;
   MoveToEx(dc, left, top, nullptr);
   LineTo(dc, right, bottom);
   MoveToEx(dc, right, top, nullptr);
   LineTo(dc, left, bottom);
   SelectObject(dc, old);
-  DeleteObject(pen);
 }
 
 LRESULT TLangForm::WndProc(UINT msg, WPARAM wparam, LPARAM lparam) {

@@ -19,7 +19,9 @@ inline constexpr char kLangFormClass[] = "TLangForm";
 inline constexpr int kLangFormWidth = 200;
 inline constexpr int kLangFormHeight = 280;
 // The window's own close, posted so that it is never destroyed inside one of its handlers.
-inline constexpr UINT WM_CLOSE_LANGUAGE_WINDOW = WM_USER + 1;
+// In the WM_APP range: the WM_USER values are the main window's fixed commands, and a
+// stray post to the wrong window must not be taken for one of them.
+inline constexpr UINT WM_CLOSE_LANGUAGE_WINDOW = WM_APP + 1;
 
 struct TLangFormEvents {
   // The user chose a pair (0..11): make it current and repaint the main label. The window

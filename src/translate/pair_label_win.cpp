@@ -5,6 +5,7 @@
 
 #include "platform/handles_win.h"
 #include "translate/language_pairs.h"
+#include "widgets/images_win.h"
 
 namespace parlix {
 
@@ -81,6 +82,11 @@ void PaintPairLabel(HDC dc, int pair, bool with_key, HIMAGELIST flags, HFONT fon
     DrawText(dc, x, KeyText(pair));
   }
   RestoreDC(dc, saved);
+}
+
+void PaintPairLabel(HDC dc, int pair, bool with_key) {
+  static const UniqueImageList flags = LoadFlagImages();
+  PaintPairLabel(dc, pair, with_key, flags.Get(), nullptr);
 }
 
 }  // namespace parlix

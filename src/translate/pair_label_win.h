@@ -17,5 +17,7 @@ inline constexpr int kPairKeyPointSize = 5;
 // background. The DC's font, colours and modes are as before afterwards. An index outside
 // 0..11 paints nothing.
 void PaintPairLabel(HDC dc, int pair, bool with_key, HIMAGELIST flags, HFONT font);
+// The same with the program's own flags, loaded once, and the DC's font.
+void PaintPairLabel(HDC dc, int pair, bool with_key);
 
 }  // namespace parlix

@@ -1,8 +1,8 @@
 #include "translate/request.h"
 
-#include "translate/code_cript.h"
+#include "shared/code_cript.h"
+#include "shared/literals.h"
 #include "translate/language_pairs.h"
-#include "translate/literals.h"
 
 namespace parlix {
 
@@ -99,12 +99,6 @@ std::string BuildRequestBody(std::string_view ansi_text, int pair, const ICodePa
   body += Unscramble(kRequestConst2Lit);
   body += Unscramble(kRequestConst3Lit);
   return body;
-}
-
-std::uint32_t PseudoRandom::Next(std::uint32_t range) {
-  state_ = state_ * 1664525u + 1013904223u;
-  // The high bits of an LCG are its good ones: scale them instead of taking a remainder.
-  return static_cast<std::uint32_t>((static_cast<std::uint64_t>(state_) * range) >> 32);
 }
 
 std::string RandomName(std::size_t n, PseudoRandom& random) {

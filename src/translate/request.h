@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "platform/code_page.h"
+#include "shared/pseudo_random.h"
 
 namespace parlix {
 
@@ -30,21 +31,6 @@ std::string RequestTextUtf8(std::string_view ansi_text, const ICodePage& code_pa
 // The whole form body for an already trimmed ANSI text and a pair 0..11 (std::out_of_range
 // for any other pair).
 std::string BuildRequestBody(std::string_view ansi_text, int pair, const ICodePage& code_page);
-
-// The program's own pseudo-random generator: a 32-bit linear congruential generator with a
-// fixed initial state, so a run that is never seeded draws the same sequence every time.
-class PseudoRandom {
- public:
-  static constexpr std::uint32_t kInitialState = 0;
-
-  void Seed(std::uint32_t seed) { state_ = seed; }
-  std::uint32_t State() const { return state_; }
-  // Uniform in 0..range-1; 0 when range is 0.
-  std::uint32_t Next(std::uint32_t range);
-
- private:
-  std::uint32_t state_ = kInitialState;
-};
 
 // n characters drawn uniformly from the name-pool literal.
 std::string RandomName(std::size_t n, PseudoRandom& random);

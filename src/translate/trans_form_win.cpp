@@ -2,8 +2,9 @@
 
 #include <commctrl.h>
 
-#include "app/globals.h"
-#include "app/main_form_art_win.h"
+#include "shared/globals.h"
+#include "widgets/art_win.h"
+#include "widgets/title_gradient_win.h"
 
 namespace parlix {
 
@@ -38,9 +39,9 @@ TTransForm* TTransForm::Create(HWND owner) {
 void TTransForm::CreateComponents() {
   top_panel_ = std::make_unique<TControl>(TControlKind::kPanel, hwnd_, 0, 0, kWidth, 20);
   top_panel_->SetColor(kTitleColor);
-  title_image_ = CreateTitleGradientBitmap(RGB(80, 80, 80), kTitleColor, 150, 18);
+  title_image_ = PaintTitleGradient(RGB(80, 80, 80), kTitleColor, 150, 18);
   top_panel_->OnPaint = [this](HDC dc, const RECT&) {
-    DrawBitmap(dc, title_image_, 1, 1);
+    DrawBitmap(dc, static_cast<HBITMAP>(title_image_.Get()), 1, 1);
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, RGB(255, 255, 255));
     HGDIOBJ old = SelectObject(dc, GetSharedFont("Tahoma", 11, true));
@@ -65,7 +66,7 @@ void TTransForm::CreateComponents() {
                           2, 2, 246, 146, center_panel_->Handle(), nullptr, GetModuleHandleA(nullptr), nullptr);
   SendMessageA(memo_, WM_SETFONT, reinterpret_cast<WPARAM>(GetSharedFont("Tahoma", 11)), FALSE);
   SendMessageA(memo_, EM_SETLIMITTEXT, 0, 0);
-  memo_brush_ = CreateSolidBrush(kMemoColor);
+  memo_brush_.Reset(CreateSolidBrush(kMemoColor));
   SetWindowSubclass(memo_, ResultMemoProc, kMemoSubclassId, reinterpret_cast<DWORD_PTR>(this));
 
   hints_ = std::make_unique<THints>(hwnd_);
@@ -141,7 +142,7 @@ LRESULT TTransForm::WndProc(UINT msg, WPARAM wparam, LPARAM lparam) {
       return 0;
     case WM_CTLCOLOREDIT:
       SetBkColor(reinterpret_cast<HDC>(wparam), kMemoColor);
-      return reinterpret_cast<LRESULT>(memo_brush_);
+      return reinterpret_cast<LRESULT>(memo_brush_.Get());
     case WM_ERASEBKGND:
       return 1;
     default:
@@ -152,8 +153,6 @@ LRESULT TTransForm::WndProc(UINT msg, WPARAM wparam, LPARAM lparam) {
 
 void TTransForm::HandleDestroyed() {
   OpenWindowFlags.ResultOpen = false;
-  if (memo_brush_ != nullptr) DeleteObject(memo_brush_);
-  if (title_image_ != nullptr) DeleteObject(title_image_);
   delete this;
 }
 

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/handles_win.h"
 #include "translate/result_place.h"
 #include "widgets/controls_win.h"
 #include "widgets/window_win.h"
@@ -11,6 +12,7 @@
 namespace parlix {
 
 inline constexpr char kTransFormClass[] = "TTransForm";
+// The result window's close has a fixed number that other programs may post.
 inline constexpr UINT WM_CLOSE_RESULT_WINDOW = WM_USER + 7;
 
 class TTransForm : public TWindow {
@@ -40,9 +42,9 @@ class TTransForm : public TWindow {
 
   std::unique_ptr<TControl> top_panel_, close_bt_, center_panel_;
   HWND memo_ = nullptr;
-  HBRUSH memo_brush_ = nullptr;
+  UniqueGdiObject memo_brush_;
   TFocusKeeper focus_keeper_;  // the text has the focus whenever the window is activated
-  HBITMAP title_image_ = nullptr;
+  UniqueGdiObject title_image_;
   std::unique_ptr<THints> hints_;
 };
 

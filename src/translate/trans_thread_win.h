@@ -3,16 +3,13 @@
 
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <string>
 
-#include "app/globals.h"
+#include "net/download_win.h"
+#include "net/proxy_settings.h"
 #include "platform/thread_win.h"
 
 namespace parlix {
-
-class THttpCli;
-class HttpStream;
 
 // Outcomes of a translation request.
 enum TTransResult : int {
@@ -20,10 +17,14 @@ enum TTransResult : int {
   kTransNoDocument = 1,    // "Error: Cannot download file."
   kTransUnavailable = 2,   // "Error: Service unavailable."
   kTransConnection = 3,    // "Error: Connection failed."
+  kTransNotStarted = 4,    // the system would not start the worker
 };
 
 // The message shown for a result code, empty for success.
 const char* TranslationResultMessage(int result_code);
+
+// The result code for a request's outcome.
+int TranslationResultOf(const TDownloadOutcome& outcome);
 
 // The largest translation answer accepted. The page with the translation is a few
 // hundred kilobytes; a peer that sends more would fill the disk and then the memory
@@ -32,11 +33,7 @@ inline constexpr int64_t kMaxAnswerSize = 8 * 1024 * 1024;
 
 class TTransThread : public TThread {
  public:
-  TTransThread();
-  ~TTransThread() override;
-
   int ResultCode = 0;
-  bool Running = false;
   std::string RequestURL;
   std::string RequestBody;
   std::string AnswerFileName;
@@ -47,16 +44,6 @@ class TTransThread : public TThread {
 
  protected:
   void Execute() override;
-
- private:
-  void ConfigureClient(THttpCli& client);
-  void HttpDocBegin(THttpCli& client);
-  void HttpDocEnd(THttpCli& client);
-  void HttpRequestDone(THttpCli& client, unsigned error);
-  void PumpMessages();
-
-  std::unique_ptr<HttpStream> post_stream_;
-  std::unique_ptr<HttpStream> doc_stream_;
 };
 
 }  // namespace parlix

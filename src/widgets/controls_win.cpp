@@ -1,5 +1,7 @@
 #include "widgets/controls_win.h"
 
+#include "platform/handles_win.h"
+
 #include <commctrl.h>
 #include <uxtheme.h>
 
@@ -141,9 +143,10 @@ void TControl::PaintText(HDC dc, const RECT& rect) {
 void TControl::Paint(HDC dc) {
   RECT rect;
   GetClientRect(hwnd_, &rect);
-  HBRUSH brush = CreateSolidBrush(color_);
-  FillRect(dc, &rect, brush);
-  DeleteObject(brush);
+  {
+    const UniqueGdiObject brush(CreateSolidBrush(color_));
+    FillRect(dc, &rect, static_cast<HBRUSH>(brush.Get()));
+  }
   if (kind_ == TControlKind::kTextButton || kind_ == TControlKind::kImageButton) {
     if (kind_ == TControlKind::kTextButton)
       DrawEdge(dc, &rect, pressed_ ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT | BF_ADJUST);

@@ -4,7 +4,7 @@
 #include <mutex>
 #include <set>
 
-#include "app/application_win.h"
+#include "platform/app_host_win.h"
 
 namespace parlix {
 
@@ -65,7 +65,7 @@ LRESULT CALLBACK TWindow::StaticWndProc(HWND hwnd, UINT msg, WPARAM wparam, LPAR
   try {
     return self->WndProc(msg, wparam, lparam);
   } catch (const std::exception& e) {
-    TApplication::Instance().ShowException(e);
+    AppHost().ShowException(e);
     return 0;
   }
 }
@@ -113,6 +113,12 @@ std::string GetWindowString(HWND hwnd) {
   const int copied = GetWindowTextA(hwnd, text.data(), length + 1);
   text.resize(static_cast<size_t>(copied > 0 ? copied : 0));
   return text;
+}
+
+void DiscardKeyboardInput() {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE | PM_NOYIELD)) {
+  }
 }
 
 }  // namespace parlix

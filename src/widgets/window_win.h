@@ -55,4 +55,7 @@ class TFocusKeeper {
 // Text of any window, ANSI.
 std::string GetWindowString(HWND hwnd);
 
+// Removes every keyboard message still queued for the calling thread.
+void DiscardKeyboardInput();
+
 }  // namespace parlix

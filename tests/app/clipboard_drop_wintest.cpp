@@ -3,8 +3,8 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include "app/globals.h"
 #include "app/main_form_win.h"
+#include "shared/globals.h"
 #include "support/driver_win.h"
 
 namespace parlix {

@@ -8,15 +8,17 @@
 #include <atomic>
 #include <thread>
 
-#include "app/globals.h"
 #include "app/main_form_win.h"
 #include "config/web_page.h"
 #include "config/web_page_win.h"
+#include "net/proxy_settings.h"
+#include "shared/code_cript.h"
+#include "shared/globals.h"
+#include "shared/literals.h"
+#include "platform/thread_win.h"
 #include "support/box_closer_win.h"
 #include "support/driver_win.h"
-#include "translate/code_cript.h"
 #include "translate/lang_form_win.h"
-#include "translate/literals.h"
 
 namespace parlix {
 namespace {
@@ -320,6 +322,31 @@ TEST_F(MainFormTest, TrayIconAlternatesWhileTranslatingAndEndsOnFrameZero) {
   // 0, 1, 0, 1, ... : a frame every 250 ms over 1.6 s gives several changes.
   ASSERT_GE(frames.size(), 4u);
   for (size_t i = 0; i < frames.size(); ++i) EXPECT_EQ(frames[i], static_cast<int>(i % 2)) << i;
+}
+
+TEST_F(MainFormTest, ATranslationTheSystemCannotStartLeavesTheWindowFreeAndSaysSo) {
+  struct RefuseThreads {
+    decltype(&::CreateThread) previous = ThreadSystemCalls().create_thread;
+    RefuseThreads() {
+      ThreadSystemCalls().create_thread = [](LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LPVOID, DWORD,
+                                             LPDWORD) -> HANDLE {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+      };
+    }
+    ~RefuseThreads() { ThreadSystemCalls().create_thread = previous; }
+  } refuse;
+  SetText("thank you");
+  BoxCloser closer;
+  PostMessageA(form_->Handle(), WM_USER + 4, 0, 0);
+  ASSERT_TRUE(WaitUntil([&] { return !closer.Texts().empty(); }, 10s));
+  EXPECT_NE(closer.Texts()[0].find("Error: Cannot start the translation."), std::string::npos) << closer.Texts()[0];
+  EXPECT_FALSE(form_->Translating);
+  EXPECT_EQ(form_->TransWorker, nullptr);
+  EXPECT_TRUE(IsWindowEnabled(memo_));
+  EXPECT_TRUE(IsWindowEnabled(translate_bt_));
+  EXPECT_EQ(form_->TrayIconFrame(), 0);
+  EXPECT_EQ(WindowText(memo_), "thank you");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "app/settings.h"
+#include "config/settings.h"
+#include "net/proxy_settings.h"
 #include "support/memory_profile.h"
 
 namespace parlix {

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "app/globals.h"
 #include "config/about_form_win.h"
 #include "config/web_page_win.h"
+#include "shared/code_cript.h"
+#include "shared/globals.h"
+#include "shared/literals.h"
 #include "support/driver_win.h"
-#include "translate/code_cript.h"
-#include "translate/literals.h"
 #include "widgets/controls_win.h"
 
 namespace parlix {

@@ -9,10 +9,11 @@
 #include <mutex>
 #include <thread>
 
-#include "app/globals.h"
 #include "config/config_form_win.h"
 #include "config/integration_win.h"
+#include "net/proxy_settings.h"
 #include "platform/shell_win.h"
+#include "shared/globals.h"
 #include "support/box_closer_win.h"
 #include "support/driver_win.h"
 

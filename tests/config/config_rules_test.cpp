@@ -4,6 +4,7 @@
 
 #include "config/config_values.h"
 #include "config/integration.h"
+#include "net/proxy_settings.h"
 
 namespace parlix {
 namespace {

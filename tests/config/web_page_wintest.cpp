@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
-#include "app/globals.h"
 #include "config/web_page_win.h"
+#include "shared/globals.h"
 #include "support/driver_win.h"
 
 namespace parlix {

@@ -12,9 +12,9 @@
 
 #include "config/web_page.h"
 #include "service/service_file.h"
+#include "shared/code_cript.h"
+#include "shared/literals.h"
 #include "support/driver_win.h"
-#include "translate/code_cript.h"
-#include "translate/literals.h"
 
 namespace parlix::test {
 namespace {

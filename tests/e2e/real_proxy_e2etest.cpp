@@ -15,10 +15,10 @@
 
 #include "net/http_cli_win.h"
 #include "service/service_file.h"
+#include "shared/code_cript.h"
+#include "shared/literals.h"
 #include "support/driver_win.h"
 #include "support/loopback_peer_win.h"
-#include "translate/code_cript.h"
-#include "translate/literals.h"
 
 namespace parlix::test {
 namespace {

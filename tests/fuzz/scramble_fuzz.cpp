@@ -2,7 +2,7 @@
 #include <string>
 
 #include "fuzz_check.h"
-#include "translate/code_cript.h"
+#include "shared/code_cript.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string bytes(reinterpret_cast<const char*>(data), size);

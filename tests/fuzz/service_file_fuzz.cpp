@@ -8,8 +8,8 @@
 #include "config/web_page.h"
 #include "fuzz_check.h"
 #include "service/service_file.h"
-#include "translate/code_cript.h"
-#include "translate/literals.h"
+#include "shared/code_cript.h"
+#include "shared/literals.h"
 
 using namespace parlix;
 

@@ -11,8 +11,8 @@
 #include "net/http_client.h"
 #include "net/http_fake_socket.h"
 #include "service/service_file.h"
-#include "translate/code_cript.h"
-#include "translate/literals.h"
+#include "shared/code_cript.h"
+#include "shared/literals.h"
 
 namespace parlix {
 namespace {

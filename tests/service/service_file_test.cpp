@@ -6,8 +6,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "translate/code_cript.h"
-#include "translate/literals.h"
+#include "shared/code_cript.h"
+#include "shared/literals.h"
 
 namespace parlix {
 namespace {

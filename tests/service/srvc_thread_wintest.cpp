@@ -5,13 +5,15 @@
 
 #include <vector>
 
-#include "app/globals.h"
+#include "net/proxy_settings.h"
+#include "platform/thread_win.h"
 #include "service/service_apply_win.h"
 #include "service/service_file.h"
 #include "service/srvc_thread_win.h"
+#include "shared/code_cript.h"
+#include "shared/globals.h"
+#include "shared/literals.h"
 #include "support/driver_win.h"
-#include "translate/code_cript.h"
-#include "translate/literals.h"
 
 namespace parlix {
 namespace {
@@ -159,6 +161,26 @@ TEST_F(ServiceWorker, StopBeforeTheWorkerRunsEndsWithoutRequest) {
   test::WaitUntil([] { return false; }, 300ms);
   EXPECT_TRUE(decoded_texts_.empty());
   EXPECT_FALSE(test::FileExists(check_.DownloadedFile()));
+}
+
+TEST_F(ServiceWorker, AWorkerTheSystemWillNotStartLeavesTheCheckIdleAndTheNextStartWorks) {
+  Serve(kPlain);
+  {
+    const auto previous = ThreadSystemCalls().create_thread;
+    ThreadSystemCalls().create_thread = [](LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LPVOID, DWORD,
+                                           LPDWORD) -> HANDLE { return nullptr; };
+    Start();
+    ThreadSystemCalls().create_thread = previous;
+  }
+  EXPECT_FALSE(check_.Busy());
+  check_.Stop();  // nothing to stop: returns at once
+  test::WaitUntil([] { return false; }, 300ms);
+  EXPECT_TRUE(decoded_texts_.empty());
+  EXPECT_FALSE(test::FileExists(check_.DownloadedFile()));
+  Start();
+  ASSERT_TRUE(WaitEnded());
+  ASSERT_EQ(decoded_texts_.size(), 1u);
+  EXPECT_EQ(decoded_texts_[0], kPlain);
 }
 
 // --- ApplyServiceFile ----------------------------------------------------------

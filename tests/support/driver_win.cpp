@@ -1,3 +1,4 @@
+#include "net/proxy_settings.h"
 #include "support/driver_win.h"
 
 #include <gtest/gtest.h>

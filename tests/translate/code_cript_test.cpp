@@ -7,8 +7,8 @@
 #include <thread>
 #include <vector>
 
-#include "translate/code_cript.h"
-#include "translate/literals.h"
+#include "shared/code_cript.h"
+#include "shared/literals.h"
 
 namespace parlix {
 namespace {

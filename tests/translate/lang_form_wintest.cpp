@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/globals.h"
+#include "shared/globals.h"
 #include "support/dib_canvas_win.h"
 #include "support/driver_win.h"
 #include "translate/lang_form_win.h"

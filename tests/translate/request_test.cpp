@@ -5,9 +5,9 @@
 #include <stdexcept>
 #include <string>
 
+#include "shared/code_cript.h"
+#include "shared/literals.h"
 #include "support/cp1252.h"
-#include "translate/code_cript.h"
-#include "translate/literals.h"
 #include "translate/request.h"
 
 namespace parlix {

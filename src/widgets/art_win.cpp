@@ -1,13 +1,6 @@
-#include "app/main_form_art_win.h"
-
-#include "translate/pair_label_win.h"
-#include "widgets/title_gradient_win.h"
+#include "widgets/art_win.h"
 
 namespace parlix {
-
-HBITMAP CreateTitleGradientBitmap(COLORREF corner, COLORREF base, int width, int height) {
-  return static_cast<HBITMAP>(PaintTitleGradient(corner, base, width, height).Release());
-}
 
 void DrawBitmap(HDC dc, HBITMAP bitmap, int x, int y) {
   if (bitmap == nullptr) return;
@@ -25,12 +18,6 @@ HBITMAP LoadButtonImages(TButtonImage which) {
   UniqueGdiObject& strip = strips[static_cast<int>(which)];
   if (!strip) strip = LoadButtonBitmap(which);
   return static_cast<HBITMAP>(strip.Get());
-}
-
-// The label's font is the one the paint box has selected.
-void PaintPairLabel(HDC dc, int pair, bool with_key) {
-  static const UniqueImageList flags = LoadFlagImages();
-  PaintPairLabel(dc, pair, with_key, flags.Get(), nullptr);
 }
 
 }  // namespace parlix

@@ -1,7 +1,7 @@
-#include "app/globals.h"
+#include "shared/globals.h"
 
-#include "translate/code_cript.h"
-#include "translate/literals.h"
+#include "shared/code_cript.h"
+#include "shared/literals.h"
 
 namespace parlix {
 

@@ -4,8 +4,9 @@
 #include <functional>
 #include <string>
 
-#include "app/globals.h"
+#include "net/proxy_settings.h"
 #include "platform/profile_file.h"
+#include "shared/globals.h"
 #include "translate/language_pairs.h"
 
 namespace parlix {

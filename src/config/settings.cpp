@@ -1,9 +1,9 @@
-#include "app/settings.h"
+#include "config/settings.h"
 
 #include <charconv>
 
-#include "translate/code_cript.h"
-#include "translate/literals.h"
+#include "shared/code_cript.h"
+#include "shared/literals.h"
 
 namespace parlix {
 

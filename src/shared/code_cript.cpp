@@ -1,4 +1,4 @@
-#include "translate/code_cript.h"
+#include "shared/code_cript.h"
 
 #include <array>
 #include <cstdint>

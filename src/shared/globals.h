@@ -1,20 +1,9 @@
-// Process-wide values shared by the program's windows and workers (GUI thread only,
-// except that each worker gets its own copy of ProxySettings when it is created).
+// Process-wide values shared by the program's windows (GUI thread only).
 #pragma once
 
 #include <string>
 
 namespace parlix {
-
-struct TProxySettings {
-  bool Autodetect = true;
-  bool Enabled = false;
-  bool Authenticate = false;
-  std::string Address;
-  std::string Port;  // kept as text, as the settings file and the configuration window hold it
-  std::string Username;
-  std::string Password;
-};
 
 // Everything the service file can change, with the built-in defaults.
 struct TServiceInfo {
@@ -46,7 +35,6 @@ struct TOpenWindowFlags {
 inline std::string SettingsPath;
 inline std::string TempPath;  // always ends with a path delimiter
 inline std::string InstallGuid;
-inline TProxySettings ProxySettings;
 inline TServiceInfo ServiceInfo;
 inline TOpenWindowFlags OpenWindowFlags;
 
