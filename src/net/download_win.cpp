@@ -18,14 +18,6 @@ namespace {
 
 constexpr DWORD kLoopLimitMs = 10;
 
-void PumpThreadMessages() {
-  MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
-}
-
 // The request's state between the client's events and the loop that waits for them.
 class TDownload {
  public:

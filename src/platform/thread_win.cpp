@@ -39,6 +39,14 @@ bool EnsureSyncWindow() {
 
 }  // namespace
 
+void PumpThreadMessages() {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+}
+
 TThreadSystemCalls& ThreadSystemCalls() {
   static TThreadSystemCalls calls;
   return calls;

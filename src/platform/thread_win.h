@@ -22,6 +22,9 @@ struct TThreadSystemCalls {
 };
 TThreadSystemCalls& ThreadSystemCalls();
 
+// Handles every message queued for the calling thread, then returns.
+void PumpThreadMessages();
+
 class TThread {
  public:
   // Must be created on the GUI thread: synchronised calls go to that thread.

@@ -8,17 +8,9 @@ namespace {
 
 constexpr DWORD kStopSliceMs = 50;
 
-void PumpPlainly() {
-  MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
-}
-
 }  // namespace
 
-TWorkerOwner::~TWorkerOwner() { Stop(PumpPlainly); }
+TWorkerOwner::~TWorkerOwner() { Stop(PumpThreadMessages); }
 
 bool TWorkerOwner::Start(std::unique_ptr<TThread> worker, std::function<void()> on_ended, int priority) {
   if (worker_ != nullptr || !worker) return false;
