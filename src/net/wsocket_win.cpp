@@ -20,6 +20,7 @@ namespace {
 
 constexpr uintptr_t kInvalidSocket = static_cast<uintptr_t>(~static_cast<uintptr_t>(0));
 constexpr char kLibraryName[] = "wsock32.dll";
+constexpr char kCoreLibraryName[] = "ws2_32.dll";
 constexpr int kLookupBufferSize = 1025;
 constexpr int kWsaEInval = 10022;
 constexpr int kWsaENotSock = 10038;
@@ -88,6 +89,17 @@ struct WinsockApi {
 };
 
 std::atomic<WSocketAsyncGetHostByNameFn> g_async_get_host_override{nullptr};
+
+// The library under wsock32.dll keeps data for every thread that used it and frees it when
+// the thread ends, which it only sees while it is loaded. Each request runs on a thread of
+// its own and the last socket unloads wsock32.dll, taking the library under it along, so
+// every finished worker left its data behind (an event handle per translation under Wine).
+// One reference held for the process's life keeps that library in place; wsock32.dll is
+// still cleaned up and freed when the last socket goes.
+void PinSocketCore() {
+  static const HMODULE pinned = LoadLibraryA(kCoreLibraryName);
+  (void)pinned;
+}
 
 class WinsockLibrary {
  public:
@@ -171,6 +183,7 @@ class WinsockLibrary {
 
   void Load() {
     stage_clock::Mark("socket library loading");
+    PinSocketCore();
     UniqueModule module(LoadLibraryA(kLibraryName));
     if (!module) {
       throw ESocketException(std::string("Unable to load ") + kLibraryName + " Error #" +

@@ -252,6 +252,28 @@ TEST_F(Translation, ResultWindowCopiesTheWholeTextAndIsMadeAfresh) {
       << (ResultMemo() ? WindowText(ResultMemo()) : "none");
 }
 
+// Each request runs on a thread of its own and unloads the socket library at its end; a
+// library that lost track of the finished threads left a handle behind per translation.
+TEST_F(Translation, ManyTranslationsLeaveTheProgramsHandlesFlat) {
+  Start();
+  const UINT diagnostics = RegisterWindowMessageA("ParlixDiagnostics");
+  const auto translate_and_wait = [&](int round) {
+    const bool sample = round % 2 == 0;
+    Translate(sample ? kSample : "thank you");
+    const std::string expected = sample ? kSampleSpanish : "gracias";
+    return WaitUntil([&] { return ResultMemo() != nullptr && WindowText(ResultMemo()) == expected && ControlsEnabled(); },
+                     30s);
+  };
+  ASSERT_TRUE(translate_and_wait(0));
+  ASSERT_TRUE(translate_and_wait(1));
+  const LRESULT before = SendBounded(main_, diagnostics, 0, 0);  // kernel handles
+  ASSERT_GT(before, 0);
+  constexpr int kRounds = 30;
+  for (int round = 0; round < kRounds; ++round) ASSERT_TRUE(translate_and_wait(round)) << "round " << round;
+  const LRESULT after = SendBounded(main_, diagnostics, 0, 0);
+  EXPECT_LE(after - before, 3) << kRounds << " translations: " << before << " handles before, " << after << " after";
+}
+
 TEST_F(Translation, ClosingDuringARequestStopsTheWorkerAndSavesSettings) {
   Start();
   const std::string record = standins_.control_file + ".requests";
