@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "config/settings.h"
+#include "app/settings.h"
 #include "platform/worker_owner_win.h"
 #include "service/srvc_thread_win.h"
 #include "translate/request.h"

@@ -4,7 +4,6 @@
 
 #include <functional>
 
-#include "config/settings.h"
 #include "net/proxy_settings.h"
 #include "shared/globals.h"
 

@@ -2,6 +2,7 @@
 // hold it.
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace parlix {
@@ -15,6 +16,14 @@ struct TProxySettings {
   std::string Username;
   std::string Password;
 };
+
+// The system proxy as DetectSystemProxy reports it.
+struct TDetectedProxy {
+  bool enabled = false;  // the system's switch
+  std::string host;
+  std::string port;
+};
+using ProxyDetector = std::function<TDetectedProxy()>;
 
 // The program's current proxy (GUI thread only): each worker gets its own copy when it is
 // created, so a change in the configuration window never reaches a running request.

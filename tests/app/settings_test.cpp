@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "config/settings.h"
+#include "app/settings.h"
 #include "net/proxy_settings.h"
 #include "support/memory_profile.h"
 

@@ -11,14 +11,6 @@
 
 namespace parlix {
 
-// The system proxy as DetectSystemProxy reports it.
-struct TDetectedProxy {
-  bool enabled = false;  // the system's switch
-  std::string host;
-  std::string port;
-};
-using ProxyDetector = std::function<TDetectedProxy()>;
-
 // What the settings file holds, in memory.
 struct TSettingsValues {
   std::string version;  // as read; only the renewal rule looks at it
