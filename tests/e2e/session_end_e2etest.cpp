@@ -74,8 +74,10 @@ TEST_F(SessionEnd, LogoffDuringATranslationSavesThePairLeavesNoFileAndEnds) {
   PostKey(memo_, VK_F3);
   ASSERT_TRUE(WaitUntil([&] { return FindChild(main_, "TParlixControl", std::string("English to French")) != nullptr; }))
       << "the label does not show the chosen pair";
-  // A slow service keeps the worker and its answer file alive while the session ends.
-  standins_.SetControl("{\"delay\": 8}");
+  // The answer's first bytes come at once and the rest only after 8 s, so the answer file
+  // exists and the worker is still reading when the session ends. (A plain delay before
+  // the answer made the file appear only at its very end, for a few milliseconds.)
+  standins_.SetControl("{\"split\": 300, \"split_delay\": 8}");
   SendMessageA(memo_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("thank you"));
   PostMessageA(main_, WM_USER + 4, 0, 0);
   ASSERT_TRUE(WaitUntil([&] { return !NoNewDatFile(); })) << "no answer file while the request runs";
