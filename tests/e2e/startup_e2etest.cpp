@@ -69,6 +69,34 @@ TEST(Startup, QuotedFilePathIsLoadedIntoTheTextArea) {
   DeleteFileA(path.c_str());
 }
 
+TEST(Startup, AFileTooLargeToBeATextIsRefusedWithAMessage) {
+  char folder[MAX_PATH] = {};
+  GetTempPathA(MAX_PATH, folder);
+  const std::string path = std::string(folder) + "parlix huge text.txt";
+  {
+    // 16 MiB and one byte, made by setting the end rather than by writing it.
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    LARGE_INTEGER size;
+    size.QuadPart = 16 * 1024 * 1024 + 1;
+    ASSERT_TRUE(SetFilePointerEx(file, size, nullptr, FILE_BEGIN));
+    ASSERT_TRUE(SetEndOfFile(file));
+    CloseHandle(file);
+  }
+  TProgram program("\"" + path + "\"");
+  HWND box = program.WaitForMessageBox();
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(MessageBoxText(box), "The file is too large to load:\r\n" + path);
+  PressButton(box, IDOK);
+  HWND main = program.WaitForTopWindow("TMainForm", std::string("Parlix"));
+  ASSERT_NE(main, nullptr);
+  HWND memo = FindChild(main, "Edit");
+  ASSERT_NE(memo, nullptr);
+  EXPECT_EQ(WindowText(memo), "");
+  ExitProgram(program);
+  DeleteFileA(path.c_str());
+}
+
 TEST(Startup, MissingFilePathChangesNothing) {
   TProgram program("\"C:\\no such folder\\missing.txt\"");
   HWND main = program.WaitForTopWindow("TMainForm", std::string("Parlix"));
