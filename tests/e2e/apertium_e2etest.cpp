@@ -29,12 +29,7 @@ class RealEngine : public ::testing::Test {
     ASSERT_NE(memo_, nullptr);
   }
   void TearDown() override {
-    if (program_ && program_->Running()) {
-      for (int i = 0; i < 5; ++i)
-        if (HWND box = program_->FindMessageBox()) PressButton(box, IDOK);
-      PostMessageA(main_, WM_USER + 7, 0, 0);
-      program_->WaitForExit();
-    }
+    if (program_) program_->ExitDismissingBoxes();
     program_.reset();
     standins_.SetControl("{}");
   }

@@ -50,10 +50,7 @@ class ClipboardMonitoring : public ::testing::Test {
   }
   void TearDown() override {
     standins_.SetControl("{}");
-    if (program_ && program_->Running()) {
-      PostMessageA(main_, WM_USER + 7, 0, 0);
-      program_->WaitForExit();
-    }
+    if (program_) program_->ExitDismissingBoxes();
   }
   HWND ResultMemo() const {
     HWND result = program_->FindTopWindow("TTransForm");

@@ -283,7 +283,7 @@ class ConfigWindow : public ::testing::Test {
     CleanIntegrations();
   }
   void TearDown() override {
-    Exit();
+    if (program_) program_->ExitDismissingBoxes();
     CleanIntegrations();
     DeleteRegValue(HKEY_CURRENT_USER, kInternetKey, "ProxyServer");
     DeleteRegValue(HKEY_CURRENT_USER, kInternetKey, "ProxyEnable");
@@ -307,14 +307,6 @@ class ConfigWindow : public ::testing::Test {
     program_ = std::make_unique<TProgram>("", exe);
     main_ = program_->WaitForTopWindow("TMainForm", std::string("Parlix"));
     ASSERT_NE(main_, nullptr);
-  }
-
-  void Exit() {
-    if (!program_ || !program_->Running()) return;
-    for (int i = 0; i < 3; ++i)
-      if (HWND box = program_->FindMessageBox()) PressButton(box, IDOK);
-    PostMessageA(main_, WM_USER + 7, 0, 0);
-    if (!program_->WaitForExit()) program_->Kill();
   }
 
   // The tray icon's right click opens the menu; the keys pick "Configuration...".
@@ -605,8 +597,7 @@ TEST_F(ConfigWindow, ExitingWithTheWindowOpenKeepsWhatItShows) {
   const std::vector<HWND> edits = Edits(form);
   ASSERT_NE(edits[0], nullptr);
   SendMessageA(edits[0], WM_SETTEXT, 0, reinterpret_cast<LPARAM>("gate.example"));
-  PostMessageA(main_, WM_USER + 7, 0, 0);  // what the Exit command posts
-  ASSERT_TRUE(program_->WaitForExit());
+  ASSERT_TRUE(program_->Exit());
   EXPECT_EQ(IniValue("Proxy", "Address"), "gate.example");
 }
 

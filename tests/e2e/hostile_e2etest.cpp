@@ -82,13 +82,7 @@ class Hostile : public ::testing::Test {
   }
 
   void Stop() {
-    if (program_ && program_->Running()) {
-      for (int i = 0; i < 50 && program_->Running(); ++i) {
-        if (HWND box = program_->FindMessageBox()) PressButton(box, IDOK);
-        PostMessageA(main_, WM_USER + 7, 0, 0);
-        Sleep(100);
-      }
-    }
+    if (program_) program_->ExitDismissingBoxes();
     program_.reset();
   }
 

@@ -37,10 +37,7 @@ class KeyboardX11 : public ::testing::Test {
   }
   void TearDown() override {
     if (other_ != nullptr) DestroyWindow(other_);
-    if (program_ && program_->Running()) {
-      PostMessageA(main_, WM_USER + 7, 0, 0);
-      if (!program_->WaitForExit()) program_->Kill();
-    }
+    if (program_) program_->ExitDismissingBoxes();
   }
 
   std::string MemoText() const { return WindowText(memo_); }

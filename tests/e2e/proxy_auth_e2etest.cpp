@@ -20,15 +20,7 @@ class ProxyCredentials : public ::testing::TestWithParam<const char*> {
     ASSERT_TRUE(standins_.Running()) << "run through tools/with-standins";
   }
   void TearDown() override {
-    if (program_ && program_->Running()) {
-      for (int i = 0; i < 5; ++i)
-        if (HWND box = program_->FindMessageBox()) PressButton(box, IDOK);
-      PostMessageA(main_, WM_USER + 7, 0, 0);
-      for (int i = 0; i < 50 && program_->Running(); ++i) {
-        if (HWND box = program_->FindMessageBox()) PressButton(box, IDOK);
-        Sleep(100);
-      }
-    }
+    if (program_) program_->ExitDismissingBoxes();
     program_.reset();
     standins_.SetControl("{}");
   }

@@ -19,13 +19,8 @@ class ServiceFile : public ::testing::Test {
   }
   void TearDown() override {
     standins_.SetControl("{}");
-    if (program_ && program_->Running()) {
-      for (int i = 0; i < 50 && program_->Running(); ++i) {
-        if (HWND box = program_->FindMessageBox()) PressButton(box, IDNO);
-        PostMessageA(main_, WM_USER + 7, 0, 0);
-        Sleep(100);
-      }
-    }
+    // No: an update offer left up must not open anything on the way out.
+    if (program_) program_->ExitDismissingBoxes(IDNO);
     DeleteFileA(service_file_.c_str());
   }
   // Serves `ini` (plain text) encoded as the program expects it.
@@ -57,8 +52,7 @@ TEST_F(ServiceFile, DailyMessageIsShownOnceAndTheDateRecorded) {
   EXPECT_EQ(MessageBoxText(box), "Hello from the maker");
   PressButton(box, IDOK);
   ASSERT_TRUE(WaitUntil([&] { return program_->FindMessageBox() == nullptr; }));
-  PostMessageA(main_, WM_USER + 7, 0, 0);
-  ASSERT_TRUE(program_->WaitForExit());
+  ASSERT_TRUE(program_->Exit());
   char shown[64] = {};
   GetPrivateProfileStringA("Popups", "DateShown", "", shown, sizeof(shown), SettingsFilePath().c_str());
   EXPECT_STRNE(shown, "");

@@ -126,8 +126,7 @@ TEST_F(SessionEnd, ACancelledSessionEndKeepsTheProgramRunning) {
     result = program_->FindTopWindow("TTransForm");
     return result != nullptr && WindowText(FindChild(result, "Edit")) == "gracias";
   }, 30s));
-  PostMessageA(main_, WM_USER + 7, 0, 0);
-  EXPECT_TRUE(program_->WaitForExit());
+  EXPECT_TRUE(program_->Exit());
 }
 
 }  // namespace

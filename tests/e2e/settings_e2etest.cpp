@@ -35,14 +35,6 @@ bool IsRegistryGuid(const std::string& guid) {
   return std::regex_match(guid, std::regex(R"(\{[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\})"));
 }
 
-// Ends the program the way the Exit command does and waits for it.
-void ExitProgram(TProgram& program) {
-  HWND main = program.WaitForTopWindow("TMainForm", std::string("Parlix"));
-  ASSERT_NE(main, nullptr);
-  PostMessageA(main, WM_USER + 7, 0, 0);
-  ASSERT_TRUE(program.WaitForExit());
-}
-
 const char kCurrentFile[] =
     "[Parlix]\r\nVersion=025000\r\nGUID={11111111-2222-3333-4444-555555555555}\r\n"
     "[Language]\r\nLast=3\r\n"
@@ -80,7 +72,7 @@ TEST_F(SettingsFile, FirstRunOpensAboutAndWritesAllSectionsAtOnce) {
   EXPECT_EQ(guid.size(), 38u);
   EXPECT_TRUE(IsRegistryGuid(guid)) << guid;
   EXPECT_EQ(IniValue("Language", "Last"), "1");
-  ExitProgram(program);
+  ASSERT_TRUE(program.Exit());
 }
 
 TEST_F(SettingsFile, OlderVersionIsRenewedKeepingTheValuesRead) {
@@ -104,7 +96,7 @@ TEST_F(SettingsFile, OlderVersionIsRenewedKeepingTheValuesRead) {
   EXPECT_EQ(IniValue("Proxy", "Address"), "proxyhost");
   EXPECT_EQ(IniValue("Miscellaneous", "MonitorClp"), "1");
   EXPECT_EQ(IniValue("Popups", "DateShown"), "1/2/2026");
-  ExitProgram(program);
+  ASSERT_TRUE(program.Exit());
 }
 
 TEST_F(SettingsFile, EmptyGuidIsRenewedWithoutTheAboutWindow) {
@@ -115,7 +107,7 @@ TEST_F(SettingsFile, EmptyGuidIsRenewedWithoutTheAboutWindow) {
   Sleep(300);
   EXPECT_EQ(program.FindTopWindow("TAboutForm"), nullptr);
   EXPECT_EQ(IniValue("Language", "Last"), "2");
-  ExitProgram(program);
+  ASSERT_TRUE(program.Exit());
 }
 
 TEST_F(SettingsFile, LastOutsideThePairTableIsWrittenBackAsTheDefault) {
@@ -123,14 +115,14 @@ TEST_F(SettingsFile, LastOutsideThePairTableIsWrittenBackAsTheDefault) {
   text.replace(text.find("Last=3"), 6, "Last=42");
   WriteIni(text);
   TProgram program;
-  ExitProgram(program);
+  ASSERT_TRUE(program.Exit());
   EXPECT_EQ(IniValue("Language", "Last"), "1");
 }
 
 TEST_F(SettingsFile, WithoutAutodetectTheSixProxyKeysAreKeptAsStored) {
   WriteIni(kCurrentFile);
   TProgram program;
-  ExitProgram(program);
+  ASSERT_TRUE(program.Exit());
   EXPECT_EQ(IniValue("Proxy", "Autodetect"), "0");
   EXPECT_EQ(IniValue("Proxy", "Enabled"), "1");
   EXPECT_EQ(IniValue("Proxy", "Address"), "127.0.0.1");
@@ -167,7 +159,7 @@ TEST_F(SettingsFile, AutodetectUsesTheSystemProxyAndClearsCredentialsOnExit) {
   text.replace(text.find("Autodetect=0"), 12, "Autodetect=1");
   WriteIni(text);
   TProgram program;
-  ExitProgram(program);
+  ASSERT_TRUE(program.Exit());
   EXPECT_EQ(IniValue("Proxy", "Autodetect"), "1");
   EXPECT_EQ(IniValue("Proxy", "Enabled"), "1");
   EXPECT_EQ(IniValue("Proxy", "Address"), "gate.example");
@@ -183,7 +175,7 @@ TEST_F(SettingsFile, AutodetectWithTheSystemSwitchOffLeavesTheProxyOff) {
   text.replace(text.find("Autodetect=0"), 12, "Autodetect=1");
   WriteIni(text);
   TProgram program;
-  ExitProgram(program);
+  ASSERT_TRUE(program.Exit());
   EXPECT_EQ(IniValue("Proxy", "Enabled"), "0");
   EXPECT_EQ(IniValue("Proxy", "Address"), "gate");
   EXPECT_EQ(IniValue("Proxy", "Port"), "3128");
@@ -206,7 +198,7 @@ TEST_F(SettingsFile, ReadOnlyFileAbandonsTheCloseWithAnError) {
   EXPECT_TRUE(IsWindow(main));
   // Writable again: the next close goes through.
   SetFileAttributesA(SettingsFilePath().c_str(), FILE_ATTRIBUTE_NORMAL);
-  ExitProgram(program);
+  ASSERT_TRUE(program.Exit());
 }
 
 }  // namespace

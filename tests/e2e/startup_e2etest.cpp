@@ -5,13 +5,6 @@
 namespace parlix::test {
 namespace {
 
-void ExitProgram(TProgram& program) {
-  HWND main = program.WaitForTopWindow("TMainForm", std::string("Parlix"));
-  ASSERT_NE(main, nullptr);
-  PostMessageA(main, WM_USER + 7, 0, 0);
-  ASSERT_TRUE(program.WaitForExit());
-}
-
 std::string TempFile(const std::string& name, const std::string& text) {
   char folder[MAX_PATH] = {};
   GetTempPathA(MAX_PATH, folder);
@@ -26,8 +19,7 @@ TEST(Startup, MainWindowAppearsAndClosesOnTheExitMessage) {
   HWND main = program.WaitForTopWindow("TMainForm", std::string("Parlix"));
   ASSERT_NE(main, nullptr);
   EXPECT_EQ(WindowText(main), "Parlix");
-  PostMessageA(main, WM_USER + 7, 0, 0);
-  ASSERT_TRUE(program.WaitForExit());
+  ASSERT_TRUE(program.Exit());
   EXPECT_EQ(program.ExitCode(), 0u);
 }
 
@@ -45,7 +37,7 @@ TEST(Startup, SecondCopyIsRefusedAndTheFirstKeepsRunning) {
   EXPECT_TRUE(second.WaitForExit());
   EXPECT_TRUE(first.Running());
   EXPECT_TRUE(IsWindowVisible(main));
-  ExitProgram(first);
+  ASSERT_TRUE(first.Exit());
 }
 
 TEST(Startup, AutoArgumentInAnyCaseSendsTheWindowToTheTray) {
@@ -53,7 +45,7 @@ TEST(Startup, AutoArgumentInAnyCaseSendsTheWindowToTheTray) {
   HWND main = program.WaitForTopWindow("TMainForm", std::string("Parlix"));
   ASSERT_NE(main, nullptr);
   EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(main); }));
-  ExitProgram(program);
+  ASSERT_TRUE(program.Exit());
 }
 
 TEST(Startup, QuotedFilePathIsLoadedIntoTheTextArea) {
@@ -65,7 +57,7 @@ TEST(Startup, QuotedFilePathIsLoadedIntoTheTextArea) {
   ASSERT_NE(memo, nullptr);
   EXPECT_TRUE(WaitUntil([&] { return WindowText(memo) == "Hello from a file\r\nsecond line"; }));
   EXPECT_TRUE(IsWindowVisible(main));
-  ExitProgram(program);
+  ASSERT_TRUE(program.Exit());
   DeleteFileA(path.c_str());
 }
 
@@ -93,7 +85,7 @@ TEST(Startup, AFileTooLargeToBeATextIsRefusedWithAMessage) {
   HWND memo = FindChild(main, "Edit");
   ASSERT_NE(memo, nullptr);
   EXPECT_EQ(WindowText(memo), "");
-  ExitProgram(program);
+  ASSERT_TRUE(program.Exit());
   DeleteFileA(path.c_str());
 }
 
@@ -106,7 +98,7 @@ TEST(Startup, MissingFilePathChangesNothing) {
   Sleep(500);
   EXPECT_EQ(WindowText(memo), "");
   EXPECT_TRUE(IsWindowVisible(main));
-  ExitProgram(program);
+  ASSERT_TRUE(program.Exit());
 }
 
 }  // namespace

@@ -23,16 +23,7 @@ class Translation : public ::testing::Test {
     dat_before_ = TempDatFiles();
   }
   void TearDown() override {
-    if (program_ && program_->Running()) {
-      // Dismiss whatever box is up, then exit.
-      for (int i = 0; i < 5; ++i)
-        if (HWND box = program_->FindMessageBox()) PressButton(box, IDOK);
-      PostMessageA(main_, WM_USER + 7, 0, 0);
-      for (int i = 0; i < 50 && program_->Running(); ++i) {
-        if (HWND box = program_->FindMessageBox()) PressButton(box, IDOK);
-        Sleep(100);
-      }
-    }
+    if (program_) program_->ExitDismissingBoxes();
     program_.reset();
     standins_.SetControl("{}");
   }

@@ -31,10 +31,7 @@ class TrayDesktop : public ::testing::Test {
     memo_ = FindChild(main_, "Edit");
   }
   void TearDown() override {
-    if (program_->Running()) {
-      PostMessageA(main_, WM_USER + 7, 0, 0);
-      program_->WaitForExit();
-    }
+    if (program_) program_->ExitDismissingBoxes();
   }
   void TrayClick(UINT mouse_message) { PostMessageA(main_, TrayCallbackMessage(), 0, mouse_message); }
   HWND TranslateAndWaitForResult() {

@@ -11,6 +11,9 @@ namespace parlix::test {
 
 namespace {
 
+// What the tray menu's Exit sends the main window; a second program may send it too.
+constexpr UINT kExitMessage = WM_USER + 7;
+
 void PumpMessages() {
   MSG msg;
   while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -148,6 +151,25 @@ HWND TProgram::WaitForMessageBox(std::chrono::milliseconds timeout) const {
 
 bool TProgram::WaitForExit(std::chrono::milliseconds timeout) const {
   return WaitUntil([&] { return !Running(); }, timeout);
+}
+
+bool TProgram::Exit(std::chrono::milliseconds timeout) {
+  HWND main = WaitForTopWindow("TMainForm", std::string("Parlix"));
+  if (main == nullptr) return false;
+  PostMessageA(main, kExitMessage, 0, 0);
+  return WaitForExit(timeout);
+}
+
+void TProgram::ExitDismissingBoxes(int button) {
+  // The exit is asked again now and then: one that arrived before the main window was ready,
+  // or while the program was busy with a box, may have been dropped.
+  for (int tick = 0; tick < 100 && Running(); ++tick) {
+    if (HWND box = FindMessageBox()) PressButton(box, button);
+    if (tick % 20 == 0)
+      if (HWND main = FindTopWindow("TMainForm", std::string("Parlix"))) PostMessageA(main, kExitMessage, 0, 0);
+    Sleep(100);
+  }
+  if (Running()) Kill();
 }
 
 bool TProgram::Running() const {

@@ -49,6 +49,11 @@ class TProgram {
   HWND WaitForMessageBox(std::chrono::milliseconds timeout = 20s) const;
 
   bool WaitForExit(std::chrono::milliseconds timeout = 20s) const;
+  // Ends the program the way its Exit command does (the message to the main window) and waits.
+  bool Exit(std::chrono::milliseconds timeout = 20s);
+  // The same for a teardown, whatever state a test left: presses `button` on every message box
+  // on the way (one left up, or one the exit itself raises) and kills what has not ended in time.
+  void ExitDismissingBoxes(int button = IDOK);
   bool Running() const;
   DWORD ExitCode() const;
   void Kill();
