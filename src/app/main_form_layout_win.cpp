@@ -291,10 +291,7 @@ void TMainForm::MinimizeBtClick() { PostMessageA(hwnd_, WM_HIDE_TO_TRAY, 0, 0); 
 
 void TMainForm::TopPanelMouseDown(int button) {
   if (button != 0) return;
-  // Ends the strip's own capture, then lets the system move the window as if its
-  // caption had been grabbed.
-  SendMessageA(top_panel_->Handle(), WM_LBUTTONUP, 0, 0);
-  SendMessageA(hwnd_, WM_NCLBUTTONDOWN, HTCAPTION, 0);
+  DragByPanel(hwnd_, top_panel_->Handle());
 }
 
 void TMainForm::SelectPair(int index) {

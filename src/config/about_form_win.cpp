@@ -197,10 +197,7 @@ void TAboutForm::CloseBtClick() { PostMessageA(hwnd_, WM_CLOSE, 0, 0); }
 
 void TAboutForm::BakPanelMouseDown(int button) {
   if (button != 0) return;
-  // Ends the panel's own capture, then lets the system move the window as if its caption
-  // had been grabbed.
-  SendMessageA(bak_panel_->Handle(), WM_LBUTTONUP, 0, 0);
-  SendMessageA(hwnd_, WM_NCLBUTTONDOWN, HTCAPTION, 0);
+  DragByPanel(hwnd_, bak_panel_->Handle());
 }
 
 LRESULT TAboutForm::WndProc(UINT msg, WPARAM wparam, LPARAM lparam) {

@@ -308,10 +308,7 @@ bool TConfigForm::MoveFocus(HWND from, bool backwards) {
 
 void TConfigForm::CenterPanelMouseDown(int button) {
   if (button != 0) return;
-  // Ends the panel's own capture, then lets the system move the window as if its caption
-  // had been grabbed.
-  SendMessageA(center_panel_->Handle(), WM_LBUTTONUP, 0, 0);
-  SendMessageA(hwnd_, WM_NCLBUTTONDOWN, HTCAPTION, 0);
+  DragByPanel(hwnd_, center_panel_->Handle());
 }
 
 LRESULT TConfigForm::WndProc(UINT msg, WPARAM wparam, LPARAM lparam) {

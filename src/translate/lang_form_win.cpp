@@ -181,10 +181,7 @@ void TLangForm::ChoosePair(int pair) {
 
 void TLangForm::CenterPanelMouseDown(int button) {
   if (button != 0) return;
-  // The panel lets go of the mouse first, then the system moves the window as if its
-  // caption had been grabbed.
-  SendMessageA(center_panel_->Handle(), WM_LBUTTONUP, 0, 0);
-  SendMessageA(hwnd_, WM_NCLBUTTONDOWN, HTCAPTION, 0);
+  DragByPanel(hwnd_, center_panel_->Handle());
 }
 
 void TLangForm::Close() {

@@ -127,8 +127,7 @@ void TTransForm::MemoDblClick() {
 
 void TTransForm::TopPanelMouseDown(int button) {
   if (button != 0) return;
-  SendMessageA(top_panel_->Handle(), WM_LBUTTONUP, 0, 0);
-  SendMessageA(hwnd_, WM_NCLBUTTONDOWN, HTCAPTION, 0);
+  DragByPanel(hwnd_, top_panel_->Handle());
 }
 
 void TTransForm::CloseResultWindow() { DestroyWindow(hwnd_); }

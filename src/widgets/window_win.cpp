@@ -121,4 +121,9 @@ void DiscardKeyboardInput() {
   }
 }
 
+void DragByPanel(HWND window, HWND panel) {
+  SendMessageA(panel, WM_LBUTTONUP, 0, 0);
+  SendMessageA(window, WM_NCLBUTTONDOWN, HTCAPTION, 0);
+}
+
 }  // namespace parlix

@@ -58,4 +58,9 @@ std::string GetWindowString(HWND hwnd);
 // Removes every keyboard message still queued for the calling thread.
 void DiscardKeyboardInput();
 
+// The windows are borderless and move by a press on one of their panels: the panel lets go
+// of the mouse it has just captured, then the system moves the window as if its caption had
+// been grabbed.
+void DragByPanel(HWND window, HWND panel);
+
 }  // namespace parlix
