@@ -18,6 +18,10 @@ constexpr COLORREF kTopImageCorner = RGB(249, 249, 249);
 constexpr COLORREF kGlyphColor = RGB(80, 80, 80);
 constexpr int kLangIdBase = 1000;
 constexpr UINT_PTR kPairButtonSubclassId = 3;
+// In a face a little wider than the one the layout was drawn with (Wine's Tahoma, for one),
+// the layout's 150 pixels cut the key mark behind the longest labels ("English to
+// Portuguese F5", "Portuguese to English F12"). The rows reach to the panel's edge instead.
+constexpr int kLabelWidth = 165;
 
 // The radio buttons hold the focus, yet F1 to F12 belong to the window: it sees key
 // presses before its controls do.
@@ -91,7 +95,7 @@ void TLangForm::CreateComponents() {
   for (int pair = kPairCount - 1; pair >= 1; --pair) CreatePairButton(pair);
 
   for (int pair = 0; pair < kPairCount; ++pair) {
-    auto paint = std::make_unique<TOverPaint>(center_panel_->Handle(), 33, 15 + 20 * pair, 150, 17);
+    auto paint = std::make_unique<TOverPaint>(center_panel_->Handle(), 33, 15 + 20 * pair, kLabelWidth, 17);
     paint->Tag = pair;
     paint->SetColor(kFormColor);
     paint->SetFont("Tahoma", 11);

@@ -27,6 +27,8 @@ using namespace std::chrono_literals;
 constexpr char kOwnerClass[] = "LangFormTestOwner";
 constexpr POINT kButtonOffset{11, 122};
 constexpr COLORREF kFormColor = RGB(230, 230, 230);
+// Each row's label reaches to the panel's edge, so the key shows behind the longest names.
+constexpr int kLabelWidth = 165;
 
 HWND CreateOwner(int left, int top) {
   WNDCLASSA wc{};
@@ -147,7 +149,7 @@ TEST_F(LangFormTest, RowsAndCloseButtonSitWhereTheLayoutPutsThem) {
     EXPECT_EQ(button.right - button.left, 17);
     EXPECT_EQ(label.left, 33);
     EXPECT_EQ(label.top, 15 + 20 * row);
-    EXPECT_EQ(label.right - label.left, 150);
+    EXPECT_EQ(label.right - label.left, kLabelWidth);
     EXPECT_EQ(label.bottom - label.top, 17);
   }
   RECT close{};
@@ -289,29 +291,33 @@ TEST_F(LangFormTest, TheOwnerGoingTakesTheWindowWithIt) {
   EXPECT_EQ(TLangForm::Current(), nullptr);
 }
 
-TEST_F(LangFormTest, EveryRowPaintsItsPairWithTheKey) {
+TEST_F(LangFormTest, EveryRowPaintsItsWholePairWithTheKey) {
   const UniqueImageList flags = LoadFlagImages();
   ASSERT_TRUE(flags);
-  for (int row : {0, 5, 11}) {
+  for (int row = 0; row < TLangForm::kPairCount; ++row) {
     HWND label = form_->PairLabel(row);
     RedrawWindow(label, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-    TDibCanvas shown(150, 17, RGB(0, 0, 0));
+    TDibCanvas shown(kLabelWidth, 17, RGB(0, 0, 0));
     HDC dc = GetDC(label);
-    BitBlt(shown.Dc(), 0, 0, 150, 17, dc, 0, 0, SRCCOPY);
+    BitBlt(shown.Dc(), 0, 0, kLabelWidth, 17, dc, 0, 0, SRCCOPY);
     ReleaseDC(label, dc);
 
-    TDibCanvas expected(150, 17, kFormColor);
+    // Painted with room to spare, so that what the row cuts off shows.
+    constexpr int kRoom = 2 * kLabelWidth;
+    TDibCanvas expected(kRoom, 17, kFormColor);
     HGDIOBJ old = SelectObject(expected.Dc(), GetSharedFont("Tahoma", 11));
     PaintPairLabel(expected.Dc(), row, true, flags.Get(), nullptr);
     SelectObject(expected.Dc(), old);
+    EXPECT_EQ(expected.CountOther(kLabelWidth, 0, kRoom, 17, kFormColor), 0)
+        << "row " << row << ": the label with its key is wider than its row";
 
     int differing = 0;
     for (int y = 0; y < 17; ++y)
-      for (int x = 0; x < 150; ++x)
+      for (int x = 0; x < kLabelWidth; ++x)
         if (shown.Pixel(x, y) != expected.Pixel(x, y)) ++differing;
     EXPECT_EQ(differing, 0) << "row " << row;
     // And it is a picture, not an empty row.
-    EXPECT_GT(shown.CountOther(0, 0, 150, 17, kFormColor), 50) << "row " << row;
+    EXPECT_GT(shown.CountOther(0, 0, kLabelWidth, 17, kFormColor), 50) << "row " << row;
   }
 }
 
