@@ -24,6 +24,18 @@ const char* MethodName(THttpRequest kind) {
 
 bool HasBody(THttpRequest kind) { return kind == httpPOST || kind == httpPUT; }
 
+bool IsSecure(const std::string& proto) { return proto == "https"; }
+
+const char* DefaultPort(const std::string& proto) { return IsSecure(proto) ? "443" : "80"; }
+
+// "https://host:port/path" as a request line inside a tunnel: "/path".
+std::string OriginForm(const std::string& request_path) {
+  const size_t scheme = request_path.find("://");
+  if (scheme == std::string::npos) return request_path;
+  const size_t slash = request_path.find('/', scheme + 3);
+  return slash == std::string::npos ? std::string("/") : request_path.substr(slash);
+}
+
 std::string SocketErrorReason(int code) {
   return WSocketErrorDesc(code) + " (Error #" + std::to_string(code) + ")";
 }
@@ -91,6 +103,7 @@ void HttpClientCore::ResetRequestState(bool keep_location, bool keep_doc_name) {
   auth_challenges_.clear();
   close_after_response_ = request_ver_ == "1.0";
   relocation_pending_ = false;
+  in_connect_ = false;
   inside_header_ = false;
   header_done_ = false;
   answer_version_.clear();
@@ -110,13 +123,13 @@ void HttpClientCore::ComputeTarget() {
   target_.location = url_;
   target_.conn_proto = proto;
   if (proxy_.empty()) {
-    target_.target_port = port.empty() ? "80" : port;
+    target_.target_port = port.empty() ? DefaultPort(proto) : port;
     target_.conn_host = host;
     target_.conn_port = target_.target_port;
     target_.request_path = path;
     return;
   }
-  target_.target_port = port.empty() ? (proto == "https" ? "443" : "80") : port;
+  target_.target_port = port.empty() ? DefaultPort(proto) : port;
   target_.request_path = proto + "://" + host + (port.empty() ? "" : ":" + port) + path;
   std::string p_proto, p_user, p_pass, p_host, p_port, p_path;
   ParseURL(proxy_, p_proto, p_user, p_pass, p_host, p_port, p_path);
@@ -141,8 +154,7 @@ void HttpClientCore::Login() {
   close_to_relocation_ = false;
   connect_error_seen_ = false;
   if (connected_ && socket_->State() == HttpSocketState::kConnected) {
-    if (target_.conn_host == cur_host_ && target_.conn_port == cur_port_ &&
-        target_.conn_proto == cur_proto_) {
+    if (SameConnection()) {
       Connected(0);
       return;
     }
@@ -177,7 +189,9 @@ void HttpClientCore::SocketDnsLookupDone(uint16_t error) {
   cur_host_ = target_.conn_host;
   cur_port_ = target_.conn_port;
   cur_proto_ = target_.conn_proto;
-  if (target_.conn_proto != "http") {
+  cur_tunnel_ = TunnelAuthority();
+  tunnel_open_ = false;
+  if (target_.conn_proto != "http" && !IsSecure(target_.conn_proto)) {
     err_code_ = static_cast<uint16_t>(socket_->LastError());
     status_code_ = 501;
     reason_phrase_ = "Protocol \"" + target_.conn_proto + "\" not implemented";
@@ -189,6 +203,8 @@ void HttpClientCore::SocketDnsLookupDone(uint16_t error) {
   params.port = target_.conn_port;
   params.proto = "tcp";
   params.local_addr = local_addr_;
+  // Direct, TLS starts with the connection; through a proxy, after its CONNECT.
+  if (IsSecure(target_.conn_proto) && proxy_.empty()) params.tls_host = target_.target_host;
   connect_pending_ = true;
   try {
     socket_->Connect(params);
@@ -252,6 +268,10 @@ void HttpClientCore::Connected(uint16_t error) {
   header_done_ = false;
   SetState(ClientState::kWaitingHeader);
   try {
+    if (Tunneled() && !tunnel_open_) {
+      SendConnect();
+      return;
+    }
     SendRequest();
     if (HasBody(request_type_) && !AuthSendsNtlmFirstMessage() && !Finished()) {
       Raise(OnSendBegin, *this);
@@ -269,19 +289,25 @@ void HttpClientCore::Connected(uint16_t error) {
 
 std::vector<std::string> HttpClientCore::BuildHeaderLines(const std::string& method) {
   std::vector<std::string> lines;
-  lines.push_back(method + " " + target_.request_path + " HTTP/" + request_ver_);
+  // Inside a tunnel the server is spoken to directly: no absolute address, and
+  // nothing meant for the proxy, whose credentials must not reach the server.
+  const bool tunneled = Tunneled();
+  lines.push_back(method + " " + (tunneled ? OriginForm(target_.request_path) : target_.request_path) +
+                  " HTTP/" + request_ver_);
   if (!sender_.empty()) lines.push_back("From: " + sender_);
   if (!accept_.empty()) lines.push_back("Accept: " + accept_);
   if (!reference_.empty()) lines.push_back("Referer: " + reference_);
   if (!connection_.empty()) lines.push_back("Connection: " + connection_);
-  if (!proxy_connection_.empty()) lines.push_back("Proxy-Connection: " + proxy_connection_);
+  if (!proxy_connection_.empty() && !tunneled) {
+    lines.push_back("Proxy-Connection: " + proxy_connection_);
+  }
   if (!accept_language_.empty()) lines.push_back("Accept-Language: " + accept_language_);
   if (HasBody(request_type_) && !content_type_post_.empty()) {
     lines.push_back("Content-Type: " + content_type_post_);
   }
   if (!agent_.empty()) lines.push_back("User-Agent: " + agent_);
   std::string host_line = "Host: " + target_.target_host;
-  if (target_.target_port != "80") host_line += ":" + target_.target_port;
+  if (target_.target_port != DefaultPort(target_.conn_proto)) host_line += ":" + target_.target_port;
   lines.push_back(host_line);
   if (no_cache_) lines.push_back("Pragma: no-cache");
   if (HasBody(request_type_)) {
@@ -299,7 +325,9 @@ std::vector<std::string> HttpClientCore::BuildHeaderLines(const std::string& met
     lines.push_back("If-Modified-Since: " + FormatHttpDate(modified_since_) + " GMT");
   }
   std::string auth_line = AuthorizationLine();
-  if (!auth_line.empty()) lines.push_back(std::move(auth_line));
+  if (!auth_line.empty() && !(tunneled && HttpStartsWithNoCase(auth_line, "Proxy-"))) {
+    lines.push_back(std::move(auth_line));
+  }
   if (!cookie_.empty()) lines.push_back("Cookie: " + cookie_);
   if (!content_range_begin_.empty() || !content_range_end_.empty()) {
     lines.push_back("Range: bytes=" + content_range_begin_ + "-" + content_range_end_);
@@ -325,6 +353,52 @@ void HttpClientCore::SendRequest() {
   header += "\r\n";
   if (Finished()) return;
   socket_->Send(header.data(), header.size());
+}
+
+std::string HttpClientCore::TunnelAuthority() const {
+  return Tunneled() ? target_.target_host + ":" + target_.target_port : std::string();
+}
+
+bool HttpClientCore::SameConnection() const {
+  return target_.conn_host == cur_host_ && target_.conn_port == cur_port_ &&
+         target_.conn_proto == cur_proto_ && TunnelAuthority() == cur_tunnel_;
+}
+
+// The proxy's answer to CONNECT is read as any answer, so a 407 goes through the
+// usual Basic and NTLM exchanges; only the proxy's own lines are sent.
+void HttpClientCore::SendConnect() {
+  in_connect_ = true;
+  Raise(OnRequestHeaderBegin, *this);
+  const std::string authority = TunnelAuthority();
+  std::string header = "CONNECT " + authority + " HTTP/" + request_ver_ + "\r\n";
+  header += "Host: " + authority + "\r\n";
+  if (!agent_.empty()) header += "User-Agent: " + agent_ + "\r\n";
+  if (!proxy_connection_.empty()) header += "Proxy-Connection: " + proxy_connection_ + "\r\n";
+  const std::string auth_line = AuthorizationLine();
+  if (HttpStartsWithNoCase(auth_line, "Proxy-")) header += auth_line + "\r\n";
+  header += "\r\n";
+  Raise(OnRequestHeaderEnd, *this);
+  if (Finished()) return;
+  socket_->Send(header.data(), header.size());
+}
+
+// The proxy has connected us through; what follows is TLS to the server. Bytes read
+// past the proxy's blank line already belong to it.
+void HttpClientCore::OpenTunnel() {
+  tunnel_open_ = true;
+  const std::string early(receive_buffer_.data(), receive_len_);
+  receive_len_ = 0;
+  ResetRequestState(true, true);
+  data_handler_ = DataHandler::kNone;
+  SetState(ClientState::kWaitingProxyConnect);
+  connect_pending_ = true;
+  try {
+    socket_->StartTls(target_.target_host, early);
+  } catch (const std::exception&) {
+    connect_pending_ = false;
+    err_code_ = kTlsErrFailed;
+    CloseSocketAndFinish(err_code_);
+  }
 }
 
 // Each piece goes out only after the previous one left the socket's queue, so the
@@ -532,7 +606,7 @@ bool HttpClientCore::HeaderField(const std::string& line) {
   while (start < line.size() && line[start] == ' ') ++start;
   const std::string value = line.substr(start);
 
-  if (name == "location") {
+  if (name == "location" && !in_connect_) {
     // A line break or NUL inside the value would pass into the next request line
     // and Host line: such an answer is malformed.
     if (value.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) {
@@ -541,8 +615,8 @@ bool HttpClientCore::HeaderField(const std::string& line) {
     }
     if (request_type_ == httpPUT) {
       location_ = value;
-    } else if (follow_relocation_) {
-      FollowLocation(value);
+    } else if (follow_relocation_ && !FollowLocation(value)) {
+      return false;
     }
   } else if (name == "content-length") {
     content_length_ = ParseHttpContentLength(value);
@@ -571,10 +645,14 @@ bool HttpClientCore::HeaderField(const std::string& line) {
   return true;
 }
 
-void HttpClientCore::FollowLocation(const std::string& value) {
-  if (relocation_count_ >= kMaxRelocations) return;
+bool HttpClientCore::FollowLocation(const std::string& value) {
+  if (relocation_count_ >= kMaxRelocations) return true;
   const std::optional<HttpRelocation> next = ComputeRelocation(value, target_, !proxy_.empty());
-  if (!next) return;
+  if (!next) return true;
+  if (IsSecure(target_.conn_proto) && !IsSecure(next->target.conn_proto)) {
+    FailAnswer(kHttpErrInsecureRelocation);
+    return false;
+  }
   ++relocation_count_;
   relocation_pending_ = true;
   target_ = next->target;
@@ -583,6 +661,7 @@ void HttpClientCore::FollowLocation(const std::string& value) {
     username_ = next->username;
     password_ = next->password;
   }
+  return true;
 }
 
 bool HttpClientCore::IsChunked() const {
@@ -597,6 +676,18 @@ void HttpClientCore::HeaderEnd() {
     rcvd_header_.clear();
     header_line_count_ = -1;
     return;
+  }
+  if (in_connect_) {
+    if (status_code_ >= 200 && status_code_ <= 299) {
+      in_connect_ = false;
+      OpenTunnel();
+      return;
+    }
+    // A 407 is answered by the authentication layer once the answer is read.
+    if (status_code_ != 407) {
+      FailAnswer(kHttpErrTunnelRefused);
+      return;
+    }
   }
   inside_header_ = false;
   header_done_ = true;
@@ -714,6 +805,7 @@ void HttpClientCore::CloseHandler(uint16_t error) {
   close_handled_ = true;
   if (error != 0) err_code_ = error;
   connected_ = false;
+  tunnel_open_ = false;
   proxy_connected_ = false;
   connect_pending_ = false;
   sending_body_ = false;
@@ -760,9 +852,7 @@ void HttpClientCore::CloseHandler(uint16_t error) {
 }
 
 void HttpClientCore::ProceedRelocation() {
-  const bool same_server = target_.conn_host == cur_host_ && target_.conn_port == cur_port_ &&
-                           target_.conn_proto == cur_proto_;
-  if (!same_server || close_after_response_ ||
+  if (!SameConnection() || close_after_response_ ||
       socket_->State() != HttpSocketState::kConnected) {
     close_to_relocation_ = true;
     if (socket_->State() == HttpSocketState::kClosed) {

@@ -55,6 +55,11 @@ inline constexpr uint16_t kHttpErrCutShort = 7;
 inline constexpr uint16_t kHttpErrDocWrite = 8;
 // The document is larger than MaxDocSize allows.
 inline constexpr uint16_t kHttpErrTooLarge = 9;
+// The proxy would not open a tunnel to the secure server (any answer but 2xx and 407).
+inline constexpr uint16_t kHttpErrTunnelRefused = 10;
+// A secure request relocated to a plain address: the text would come back in clear.
+// (11 to 14 are the TLS codes of http_socket.h.)
+inline constexpr uint16_t kHttpErrInsecureRelocation = 15;
 
 class EHttpException : public std::runtime_error {
  public:
@@ -79,7 +84,7 @@ using HttpRequestDoneEvent =
     std::function<void(HttpClientCore& sender, THttpRequest request, uint16_t err_code)>;
 using HttpErrorEvent = std::function<void(HttpClientCore& sender, uint16_t err_code)>;
 
-class HttpClientCore {
+class HttpClientCore : public HttpSocketEvents {
  public:
   static constexpr size_t kSendBufferSize = 8193;
   static constexpr size_t kReceiveBufferSize = 8190;
@@ -231,12 +236,12 @@ class HttpClientCore {
   HttpNotifyEvent OnSocketError;
 
   // Socket events; the socket adapter calls these.
-  void SocketDnsLookupDone(uint16_t error);
-  void SocketSessionConnected(uint16_t error);
-  void SocketDataAvailable(uint16_t error);
-  void SocketDataSent(uint16_t error);
-  void SocketSessionClosed(uint16_t error);
-  void SocketError();
+  void SocketDnsLookupDone(uint16_t error) override;
+  void SocketSessionConnected(uint16_t error) override;
+  void SocketDataAvailable(uint16_t error) override;
+  void SocketDataSent(uint16_t error) override;
+  void SocketSessionClosed(uint16_t error) override;
+  void SocketError() override;
 
   // A private message posted through the poster, delivered back by the window.
   void HandleClientMessage(unsigned msg, uintptr_t wparam, intptr_t lparam);
@@ -275,6 +280,12 @@ class HttpClientCore {
   void PostLogin();
   void Connected(uint16_t error);
   void SendRequest();
+  // An https address through a proxy goes through a tunnel: CONNECT, then TLS.
+  bool Tunneled() const { return !proxy_.empty() && target_.conn_proto == "https"; }
+  std::string TunnelAuthority() const;
+  bool SameConnection() const;
+  void SendConnect();
+  void OpenTunnel();
   std::vector<std::string> BuildHeaderLines(const std::string& method);
   void SendNextBodyPiece();
   bool ReadBodyDirectly();
@@ -296,7 +307,8 @@ class HttpClientCore {
   void FailAnswer(uint16_t err_code);
   void CloseSocketAndFinish(uint16_t error);
   void ConnectCheck();
-  void FollowLocation(const std::string& value);
+  // False when the answer failed (a secure request relocated to a plain address).
+  bool FollowLocation(const std::string& value);
   bool IsChunked() const;
   void SetState(ClientState state);
   void SetReady() { SetState(ClientState::kReady); }
@@ -387,6 +399,9 @@ class HttpClientCore {
   std::string cur_host_;  // what the socket is connected to
   std::string cur_port_;
   std::string cur_proto_;
+  std::string cur_tunnel_;  // host:port the proxy's tunnel leads to, or empty
+  bool tunnel_open_ = false;  // TLS runs through the proxy's tunnel on this connection
+  bool in_connect_ = false;   // the answer being read is the proxy's, to CONNECT
 
   std::array<char, kSendBufferSize> send_buffer_{};
   std::array<char, kReceiveBufferSize + 1> receive_buffer_{};

@@ -208,12 +208,14 @@ std::optional<HttpRelocation> ComputeRelocation(std::string_view location_value,
     next.target_port = port;
     const std::string absolute_url = proto + "://" + HostAndPort(host, port) + path;
     next.location = absolute_url;
+    // The scheme decides how the connection is made, through a proxy too (a tunnel
+    // for https).
+    next.conn_proto = proto;
     if (with_proxy) {
       next.request_path = absolute_url;
     } else {
       next.conn_host = host;
       next.conn_port = port;
-      next.conn_proto = proto;
       next.request_path = path;
     }
     return out;

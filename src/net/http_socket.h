@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 
 namespace parlix {
@@ -23,7 +24,21 @@ struct HttpConnectParams {
   std::string socks_usercode;
   std::string socks_password;
   bool socks_authentication = false;
+  // Set for a secure connection: the socket speaks TLS to this host once the TCP
+  // connection stands, and reports the session connected only when the handshake
+  // is done and the certificate checked. Empty: plain TCP.
+  std::string tls_host;
 };
+
+// Codes a socket reports for a secure connection that failed, beside the Windows
+// Sockets numbers (which start at 10000).
+inline constexpr uint16_t kTlsErrUntrusted = 11;  // the certificate chain is not trusted
+inline constexpr uint16_t kTlsErrWrongName = 12;  // the certificate is for another host
+inline constexpr uint16_t kTlsErrExpired = 13;    // the certificate is outside its dates
+// The handshake, the negotiated protocol (older than TLS 1.2) or a record failed.
+inline constexpr uint16_t kTlsErrFailed = 14;
+
+inline bool IsTlsError(uint16_t code) { return code >= kTlsErrUntrusted && code <= kTlsErrFailed; }
 
 // The socket's events come back through HttpClientCore::Socket* calls, always from
 // the message loop or from inside DnsLookup (a dotted address completes at once),
@@ -48,6 +63,24 @@ class HttpSocket {
   virtual void CloseDelayed() = 0;
   virtual void Abort() = 0;
   virtual void SetMultiThreaded(bool on) = 0;
+  // Starts TLS to `host` on the open connection (through a proxy's tunnel); `early`
+  // holds bytes already read past the proxy's answer. The outcome comes as a
+  // session-connected event. A socket without TLS raises.
+  virtual void StartTls(const std::string& /*host*/, const std::string& /*early*/) {
+    throw std::runtime_error("this socket speaks no TLS");
+  }
+};
+
+// Where a socket's events go: the HTTP client, or a layer between them (TLS).
+class HttpSocketEvents {
+ public:
+  virtual ~HttpSocketEvents() = default;
+  virtual void SocketDnsLookupDone(uint16_t error) = 0;
+  virtual void SocketSessionConnected(uint16_t error) = 0;
+  virtual void SocketDataAvailable(uint16_t error) = 0;
+  virtual void SocketDataSent(uint16_t error) = 0;
+  virtual void SocketSessionClosed(uint16_t error) = 0;
+  virtual void SocketError() = 0;
 };
 
 // The client's private messages, posted to its own window so that they are handled

@@ -445,16 +445,16 @@ TEST(HttpClientFailures, OnlyVersions10And11) {
   EXPECT_EQ(rig.cli.RequestVer(), "1.1");
 }
 
-TEST(HttpClientFailures, HttpsIsNotImplemented) {
+TEST(HttpClientFailures, SchemesBesideHttpAndHttpsAreNotImplemented) {
   for (const char* proxy : {"", "127.0.0.1:3128"}) {
     SCOPED_TRACE(proxy);
     FakeHttpRig rig;
-    rig.cli.SetURL("https://127.0.0.1/");
+    rig.cli.SetURL("ftp://127.0.0.1/");
     rig.cli.SetProxy(proxy);
     rig.cli.StartGet();
     ASSERT_TRUE(rig.Run());
     EXPECT_EQ(rig.cli.StatusCode(), 501);
-    EXPECT_EQ(rig.cli.ReasonPhrase(), "Protocol \"https\" not implemented");
+    EXPECT_EQ(rig.cli.ReasonPhrase(), "Protocol \"ftp\" not implemented");
     EXPECT_EQ(rig.done_count, 1);
     EXPECT_TRUE(rig.socket.connects.empty());
   }

@@ -61,7 +61,8 @@ class FakeSocket : public HttpSocket {
  public:
   explicit FakeSocket(FakeLoop& loop) : loop_(loop) {}
 
-  void SetCore(HttpClientCore* core) { core_ = core; }
+  // Where the events go: the client, or a layer between (TLS).
+  void SetCore(HttpSocketEvents* core) { core_ = core; }
 
   // --- script ---
   std::map<std::string, std::pair<uint16_t, std::string>> dns;  // name -> (error, address)
@@ -75,6 +76,7 @@ class FakeSocket : public HttpSocket {
   std::vector<std::string> lookups;    // each DnsLookup's name
   std::vector<std::string> requests;   // each complete request, as received
   std::vector<size_t> send_sizes;      // the size of each Send
+  std::string sent;                    // every byte sent, in order
   int closes = 0;
   bool stuck = false;  // the client stopped reading while bytes were waiting
 
@@ -146,6 +148,7 @@ class FakeSocket : public HttpSocket {
 
   void Send(const char* data, size_t len) override {
     send_sizes.push_back(len);
+    sent.append(data, len);
     if (state_ != HttpSocketState::kConnected) {
       last_error_ = 10057;
       loop_.Post([this] { core_->SocketError(); });
@@ -286,7 +289,7 @@ class FakeSocket : public HttpSocket {
   }
 
   FakeLoop& loop_;
-  HttpClientCore* core_ = nullptr;
+  HttpSocketEvents* core_ = nullptr;
   HttpSocketState state_ = HttpSocketState::kClosed;
   std::string dns_result_;
   int lookup_id_ = 0;
@@ -310,6 +313,23 @@ class FakeHttpClient : public HttpClientCore, private HttpMessagePoster {
  private:
   void PostClientMessage(unsigned msg, uintptr_t wparam, intptr_t lparam) override {
     loop_.Post([this, msg, wparam, lparam] { HandleClientMessage(msg, wparam, lparam); });
+  }
+
+  FakeLoop& loop_;
+};
+
+// Any client class (plain, or with authentication) on the fake loop, over the fake
+// socket or a layer above it; the caller points the socket's events at it.
+template <class Client>
+class LoopClient : public Client, private HttpMessagePoster {
+ public:
+  LoopClient(FakeLoop& loop, HttpSocket& socket) : loop_(loop) {
+    this->AttachTransport(&socket, this);
+  }
+
+ private:
+  void PostClientMessage(unsigned msg, uintptr_t wparam, intptr_t lparam) override {
+    loop_.Post([this, msg, wparam, lparam] { this->HandleClientMessage(msg, wparam, lparam); });
   }
 
   FakeLoop& loop_;
