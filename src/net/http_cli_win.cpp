@@ -1,5 +1,7 @@
 #include "net/http_cli_win.h"
 
+#include "net/tls_schannel_win.h"
+
 namespace parlix {
 
 namespace {
@@ -101,19 +103,22 @@ THttpCli::THttpCli() {
   socket_ = std::make_unique<TWSocket>();
   adapter_ = std::make_unique<SocketAdapter>(*socket_);
   poster_ = std::make_unique<Poster>(window_.get());
-  socket_->OnSessionClosed = [this](TWSocket*, uint16_t e) { SocketSessionClosed(e); };
-  socket_->OnDataAvailable = [this](TWSocket*, uint16_t e) { SocketDataAvailable(e); };
-  socket_->OnSessionConnected = [this](TWSocket*, uint16_t e) { SocketSessionConnected(e); };
-  socket_->OnDataSent = [this](TWSocket*, uint16_t e) { SocketDataSent(e); };
-  socket_->OnDnsLookupDone = [this](TWSocket*, uint16_t e) { SocketDnsLookupDone(e); };
-  socket_->OnError = [this](TWSocket*) { SocketError(); };
+  tls_ = std::make_unique<TlsSocket>(*adapter_, &MakeSchannelSecurity);
+  tls_->SetEvents(this);
+  TlsSocket& tls = *tls_;
+  socket_->OnSessionClosed = [&tls](TWSocket*, uint16_t e) { tls.SocketSessionClosed(e); };
+  socket_->OnDataAvailable = [&tls](TWSocket*, uint16_t e) { tls.SocketDataAvailable(e); };
+  socket_->OnSessionConnected = [&tls](TWSocket*, uint16_t e) { tls.SocketSessionConnected(e); };
+  socket_->OnDataSent = [&tls](TWSocket*, uint16_t e) { tls.SocketDataSent(e); };
+  socket_->OnDnsLookupDone = [&tls](TWSocket*, uint16_t e) { tls.SocketDnsLookupDone(e); };
+  socket_->OnError = [&tls](TWSocket*) { tls.SocketError(); };
   socket_->OnSocksConnected = [this](TWSocket*, uint16_t e) {
     if (OnSocksConnected) OnSocksConnected(*this, e);
   };
   socket_->OnSocksError = [this](TWSocket*, uint16_t e, const std::string& msg) {
     if (OnSocksError) OnSocksError(*this, e, msg);
   };
-  AttachTransport(adapter_.get(), poster_.get());
+  AttachTransport(tls_.get(), poster_.get());
 }
 
 THttpCli::~THttpCli() {

@@ -1,7 +1,8 @@
 // THttpCli: the HTTP client the program's workers use. HttpClientCore does the
 // protocol and HttpAuthClient the Basic and NTLM exchanges; this object gives it a
 // TWSocket and a hidden window of its own, in the thread that creates it, which
-// must keep pumping messages while a request runs.
+// must keep pumping messages while a request runs. https addresses go through
+// TlsSocket with SChannel between the two.
 #pragma once
 
 #include <windows.h>
@@ -9,6 +10,7 @@
 #include <memory>
 
 #include "net/http_auth.h"
+#include "net/tls_socket.h"
 #include "net/wsocket_win.h"
 
 namespace parlix {
@@ -45,6 +47,7 @@ class THttpCli : public HttpAuthClient {
   std::unique_ptr<std::remove_pointer_t<HWND>, WindowDeleter> window_;
   std::unique_ptr<TWSocket> socket_;
   std::unique_ptr<SocketAdapter> adapter_;
+  std::unique_ptr<TlsSocket> tls_;
   std::unique_ptr<Poster> poster_;
 };
 

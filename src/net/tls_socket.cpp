@@ -218,6 +218,15 @@ void TlsSocket::ProcessRecords() {
     }
     if (in_.empty()) return;
     TlsDecryptResult r = security_->Decrypt(in_);
+    if (!r.plain.empty() && r.status != TlsRecord::kData) {
+      // Text that came with a close or a handshake message is the answer's too.
+      Consume(r.consumed);
+      r.consumed = 0;
+      plain_ = std::move(r.plain);
+      plain_pos_ = 0;
+      Deliver();
+      if (mode_ != Mode::kData) return;
+    }
     switch (r.status) {
       case TlsRecord::kIncomplete:
         return;
@@ -236,7 +245,7 @@ void TlsSocket::ProcessRecords() {
         RunHandshake();
         return;
       case TlsRecord::kData:
-        if (r.consumed == 0) {
+        if (r.consumed == 0 && r.plain.empty()) {
           FailRecord();  // nothing taken and nothing given: it would never end
           return;
         }

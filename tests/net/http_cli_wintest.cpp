@@ -257,13 +257,13 @@ TEST(THttpCliFailures, ConnectionRefused) {
   EXPECT_EQ(rig.done, 1);
 }
 
-TEST(THttpCliFailures, HttpsIsRefusedBeforeAnyConnection) {
+TEST(THttpCliFailures, HttpsToAClosedPortIsRefusedAsOverHttp) {
   Rig rig;
   rig.cli.SetURL("https://127.0.0.1:" + std::to_string(LoopbackPeer::UnusedPort()) + "/");
   rig.cli.StartGet();
   ASSERT_TRUE(rig.WaitDone());
-  EXPECT_EQ(rig.cli.StatusCode(), 501);
-  EXPECT_EQ(rig.cli.ReasonPhrase(), "Protocol \"https\" not implemented");
+  EXPECT_EQ(rig.cli.StatusCode(), 404);
+  EXPECT_EQ(rig.err, 10061);
 }
 
 TEST(THttpCliFailures, CloseInsideTheHeaderEndsTheRequest) {
