@@ -167,6 +167,12 @@ bool HttpAuthClient::BasicStep(AuthSide side) {
 }
 
 void HttpAuthClient::AuthResetOnNewConnection() {
+  // NTLM authenticates a connection: an exchange whose last message went out on the old
+  // one (a relocation taken before the answer was looked at) is over, and the new
+  // connection starts without it; its message would only be refused there.
+  for (NtlmAuthState& state : ntlm_state_) {
+    if (state == NtlmAuthState::kMsg3Sent) state = NtlmAuthState::kDone;
+  }
   if (ntlm_state_[kServerIx] == NtlmAuthState::kDone) ntlm_state_[kServerIx] = NtlmAuthState::kNone;
   if (ntlm_state_[kProxyIx] == NtlmAuthState::kDone) {
     ntlm_state_[kServerIx] = NtlmAuthState::kNone;

@@ -1,5 +1,6 @@
 #include "translate/trans_thread_win.h"
 
+#include "net/http_socket.h"
 #include "platform/files_win.h"
 #include "platform/stage_clock.h"
 #include "shared/code_cript.h"
@@ -13,6 +14,10 @@ const char* TranslationResultMessage(int result_code) {
     case kTransUnavailable: return "Error: Service unavailable.";
     case kTransConnection: return "Error: Connection failed.";
     case kTransNotStarted: return "Error: Cannot start the translation.";
+    case kTransCertUntrusted: return "Error: The server's certificate is not trusted.";
+    case kTransCertWrongName: return "Error: The server's certificate is for another name.";
+    case kTransCertExpired: return "Error: The server's certificate has expired.";
+    case kTransSecureFailed: return "Error: The secure connection could not be made.";
     default: return "";
   }
 }
@@ -23,7 +28,13 @@ int TranslationResultOf(const TDownloadOutcome& outcome) {
     case TDownloadTransport::kStopped:
       return kTransNoDocument;
     case TDownloadTransport::kFailed:
-      return kTransConnection;
+      switch (outcome.error) {
+        case kTlsErrUntrusted: return kTransCertUntrusted;
+        case kTlsErrWrongName: return kTransCertWrongName;
+        case kTlsErrExpired: return kTransCertExpired;
+        case kTlsErrFailed: return kTransSecureFailed;
+        default: return kTransConnection;
+      }
     case TDownloadTransport::kAnswered:
       break;
   }

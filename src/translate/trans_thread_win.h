@@ -18,6 +18,11 @@ enum TTransResult : int {
   kTransUnavailable = 2,   // "Error: Service unavailable."
   kTransConnection = 3,    // "Error: Connection failed."
   kTransNotStarted = 4,    // the system would not start the worker
+  // A secure connection that failed, each in its own words.
+  kTransCertUntrusted = 5,
+  kTransCertWrongName = 6,
+  kTransCertExpired = 7,
+  kTransSecureFailed = 8,
 };
 
 // The message shown for a result code, empty for success.

@@ -19,6 +19,7 @@
 #include "shared/literals.h"
 #include "support/driver_win.h"
 #include "support/loopback_peer_win.h"
+#include "support/tls_trust_win.h"
 
 namespace parlix::test {
 namespace {
@@ -162,10 +163,23 @@ class RealProxy : public ::testing::Test {
     PressButton(box, IDOK);
     ASSERT_TRUE(WaitUntil([&] { return program_->FindMessageBox() == nullptr; }));
     Stop();
-    std::vector<std::string> now = TempDatFiles();
-    for (const std::string& f : now) {
-      EXPECT_NE(std::find(dat_before_.begin(), dat_before_.end(), f), dat_before_.end()) << f << " left behind";
+    EXPECT_EQ(DatFilesLeft(), std::vector<std::string>{});
+  }
+
+  // The service moves to the https listener named by `port_variable` (tools/with-tls).
+  void RelocateToHttps(const char* port_variable) {
+    const int port = TlsPort(port_variable);
+    ASSERT_NE(port, 0) << "run through tools/with-tls";
+    ASSERT_TRUE(TrustTestCa());
+    ASSERT_TRUE(standins_.SetControl("{\"relocate_post_to\": \"https://localhost:" + std::to_string(port) + "\"}"));
+  }
+
+  std::vector<std::string> DatFilesLeft() const {
+    std::vector<std::string> left;
+    for (const std::string& f : TempDatFiles()) {
+      if (std::find(dat_before_.begin(), dat_before_.end(), f) == dat_before_.end()) left.push_back(f);
     }
+    return left;
   }
 
   TStandins standins_;
@@ -196,6 +210,51 @@ TEST_F(RealProxy, WrongPasswordEndsInTheErrorWords) {
     SCOPED_TRACE(port == tinyproxy_ ? "tinyproxy" : "squid");
     ExpectRefusal(port);
   }
+}
+
+// A service that moved to HTTPS: its relocation goes through each proxy's tunnel
+// (CONNECT, with squid's NTLM exchange on the CONNECT itself), then TLS to the
+// stand-in behind tools/with-tls.
+TEST_F(RealProxy, SecureTranslationThroughTunnels) {
+  RelocateToHttps("PARLIX_TLS_PORT");
+  for (int port : {squid_ntlm_, tinyproxy_}) {
+    SCOPED_TRACE(port == tinyproxy_ ? "tinyproxy" : "squid ntlm");
+    Start(port, kUser, kPassword);
+    Translate();
+    ASSERT_TRUE(WaitUntil([&] { return ResultMemo() != nullptr && WindowText(ResultMemo()) == kSampleSpanish; }, 30s))
+        << (ResultMemo() ? WindowText(ResultMemo()) : "no result window");
+    Stop();
+  }
+  const std::vector<LogLine> log = SquidLog(EnvPath("PARLIX_SQUID_NTLM_LOG"));
+  EXPECT_TRUE(ChallengeAndAnswerOnOneConnection(log, "localhost:" + std::to_string(TlsPort("PARLIX_TLS_PORT"))))
+      << DumpLog(log);
+}
+
+// A server whose certificate or protocol fails ends the translation in its own words,
+// with no answer file left and no hang.
+TEST_F(RealProxy, BadSecureServersEndInTheirWords) {
+  const struct {
+    const char* port;
+    const char* words;
+  } cases[] = {
+      {"PARLIX_TLS_UNTRUSTED_PORT", "Error: The server's certificate is not trusted."},
+      {"PARLIX_TLS_WRONGNAME_PORT", "Error: The server's certificate is for another name."},
+      {"PARLIX_TLS_EXPIRED_PORT", "Error: The server's certificate has expired."},
+      {"PARLIX_TLS_OLD_PORT", "Error: The secure connection could not be made."},
+  };
+  Start(tinyproxy_, kUser, kPassword);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.port);
+    RelocateToHttps(c.port);
+    Translate();
+    HWND box = program_->WaitForMessageBox(30s);
+    ASSERT_NE(box, nullptr) << "no error box: the request hangs";
+    EXPECT_EQ(MessageBoxText(box).rfind(std::string(c.words) + "\r\n", 0), 0u) << MessageBoxText(box);
+    PressButton(box, IDOK);
+    ASSERT_TRUE(WaitUntil([&] { return program_->FindMessageBox() == nullptr; }));
+  }
+  Stop();
+  EXPECT_EQ(DatFilesLeft(), std::vector<std::string>{});
 }
 
 // The program itself speaks HTTP/1.0; the client also speaks 1.1, where the

@@ -436,6 +436,14 @@ class Handler(socketserver.StreamRequestHandler):
                 log("%s -> 407 (%s)" % (summary, challenge[0][1][:40]))
                 return self.send(407, challenge, error_page(407), {}, keep_alive)
 
+        # As a service that moved to HTTPS: the posted form goes on in the query of the
+        # relocation (the client turns the POST into a GET), which this server answers.
+        secure = effective.get("relocate_post_to")
+        if secure and role == "translate" and request.method == "POST":
+            location = "%s%s?%s" % (secure, TRANSLATE_PATH, request.body.decode("latin-1"))
+            log("%s -> 302 (to %s, by control)" % (summary, secure))
+            return self.send(302, [("Location", location)], error_page(302), {}, keep_alive)
+
         if role is None:
             log("%s -> 502 (unknown host)" % summary)
             return self.send(502, [], error_page(502), {}, keep_alive)
