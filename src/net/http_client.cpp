@@ -554,7 +554,8 @@ void HttpClientCore::HeaderLine(const std::string& line, const char* raw, size_t
   ++header_line_count_;
   if (!CountHeaderBytes(raw_len)) return;
 
-  if (header_line_count_ == 1 && HttpUpper(line.substr(0, 6)) == "<HTML>") {
+  // (A proxy's answer to CONNECT is never the document: the document comes through TLS.)
+  if (header_line_count_ == 1 && !in_connect_ && HttpUpper(line.substr(0, 6)) == "<HTML>") {
     // No header at all: the answer is the document.
     if (content_type_.empty()) content_type_ = "text/html";
     SetState(ClientState::kWaitingBody);
