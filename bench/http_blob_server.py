@@ -1,14 +1,16 @@
 #!/usr/bin/env python3
 """Serves one file over HTTP/1.0 on 127.0.0.1 for the download benchmark.
 
-    http_blob_server.py FILE PORT_FILE [COUNT]
+    http_blob_server.py FILE PORT_FILE [COUNT [CERT KEY]]
 
 Listens on a free port of 127.0.0.1, writes the port number to PORT_FILE, answers
 COUNT requests (default 1000) with the whole file (Content-Length given) and exits.
-The body goes out with sendfile, so the server is never the slow side.
+The body goes out with sendfile, so the server is never the slow side. With CERT and
+KEY it speaks HTTPS (TLS 1.2 or newer; OpenSSL encrypts in large records).
 """
 import os
 import socket
+import ssl
 import sys
 
 
@@ -25,6 +27,11 @@ def read_request(conn):
 def main():
     path, port_file = sys.argv[1], sys.argv[2]
     count = int(sys.argv[3]) if len(sys.argv) > 3 else 1000
+    tls = None
+    if len(sys.argv) > 5:
+        tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        tls.minimum_version = ssl.TLSVersion.TLSv1_2
+        tls.load_cert_chain(sys.argv[4], sys.argv[5])
     size = os.path.getsize(path)
     listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
@@ -35,6 +42,12 @@ def main():
     os.replace(port_file + ".tmp", port_file)
     for _ in range(count):
         conn, _ = listener.accept()
+        if tls is not None:
+            try:
+                conn = tls.wrap_socket(conn, server_side=True)
+            except (OSError, ssl.SSLError):
+                conn.close()
+                continue
         with conn:
             if read_request(conn) is None:
                 continue
@@ -43,7 +56,12 @@ def main():
             conn.sendall(head.encode("ascii"))
             with open(path, "rb") as f:
                 conn.sendfile(f)
-            conn.shutdown(socket.SHUT_WR)
+            try:
+                # Over TLS: close-notify, then the peer's, if it sends one.
+                conn = conn.unwrap() if tls is not None else conn
+                conn.shutdown(socket.SHUT_WR)
+            except (OSError, ssl.SSLError):
+                pass
 
 
 if __name__ == "__main__":

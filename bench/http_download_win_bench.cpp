@@ -1,5 +1,6 @@
 // Downloads one URL with THttpCli into a file and prints the rate.
 //   http_download_win_bench URL OUTPUT_FILE
+// For an https URL the test CA named by PARLIX_TLS_CA is trusted first.
 // Prints: "bytes N seconds S MiB/s R" on one line (and the status on failure).
 #include <windows.h>
 
@@ -7,10 +8,15 @@
 #include <string>
 
 #include "net/http_cli_win.h"
+#include "support/tls_trust_win.h"
 
 int main(int argc, char** argv) {
   if (argc < 3) {
     std::fprintf(stderr, "usage: %s URL OUTPUT_FILE\n", argv[0]);
+    return 2;
+  }
+  if (std::string(argv[1]).rfind("https:", 0) == 0 && !parlix::test::TrustTestCa()) {
+    std::fprintf(stderr, "cannot trust the CA named by PARLIX_TLS_CA\n");
     return 2;
   }
   parlix::THttpCli cli;

@@ -145,11 +145,9 @@ class SchannelSecurity final : public TlsSecurity {
     return result;
   }
 
-  TlsDecryptResult Decrypt(std::string_view input) override {
+  TlsDecryptResult Decrypt(char* data, size_t size) override {
     TlsDecryptResult result;
-    // The package decrypts in place.
-    scratch_.assign(input);
-    SecBuffer buffers[4] = {{static_cast<unsigned long>(scratch_.size()), SECBUFFER_DATA, scratch_.data()},
+    SecBuffer buffers[4] = {{static_cast<unsigned long>(size), SECBUFFER_DATA, data},
                             {0, SECBUFFER_EMPTY, nullptr},
                             {0, SECBUFFER_EMPTY, nullptr},
                             {0, SECBUFFER_EMPTY, nullptr}};
@@ -166,12 +164,13 @@ class SchannelSecurity final : public TlsSecurity {
     size_t extra = 0;
     for (const SecBuffer& b : buffers) {
       if (b.BufferType == SECBUFFER_DATA && b.pvBuffer != nullptr) {
-        result.plain.assign(static_cast<const char*>(b.pvBuffer), b.cbBuffer);
+        result.plain_offset = static_cast<size_t>(static_cast<const char*>(b.pvBuffer) - data);
+        result.plain_size = b.cbBuffer;
       } else if (b.BufferType == SECBUFFER_EXTRA) {
         extra = b.cbBuffer;
       }
     }
-    result.consumed = input.size() - std::min(extra, input.size());
+    result.consumed = size - std::min(extra, size);
     result.status = status == SEC_E_OK           ? TlsRecord::kData
                     : status == SEC_I_RENEGOTIATE ? TlsRecord::kRenegotiate
                                                   : TlsRecord::kClosed;

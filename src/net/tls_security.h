@@ -27,7 +27,7 @@ struct TlsHandshakeResult {
 };
 
 enum class TlsRecord : uint8_t {
-  kData,         // `plain` holds the record's text (possibly none)
+  kData,         // the record's text (possibly none) is in place
   kIncomplete,   // part of a record: nothing consumed, read more
   kRenegotiate,  // a handshake message after the handshake: the bytes after `consumed` go to Handshake
   kClosed,       // the server's close-notify
@@ -36,7 +36,9 @@ enum class TlsRecord : uint8_t {
 
 struct TlsDecryptResult {
   TlsRecord status = TlsRecord::kFailed;
-  std::string plain;
+  // The record's text, decrypted in place: [data + plain_offset, + plain_size).
+  size_t plain_offset = 0;
+  size_t plain_size = 0;
   size_t consumed = 0;
 };
 
@@ -47,8 +49,9 @@ class TlsSecurity {
   virtual ~TlsSecurity() = default;
   // One handshake step for `host`; the first call has no input.
   virtual TlsHandshakeResult Handshake(const std::string& host, std::string_view input) = 0;
-  // Decrypts the first record of `input`.
-  virtual TlsDecryptResult Decrypt(std::string_view input) = 0;
+  // Decrypts the first record of [data, data + len), in place: the bytes may be
+  // overwritten.
+  virtual TlsDecryptResult Decrypt(char* data, size_t len) = 0;
   // The largest text one record may carry (the caller splits).
   virtual size_t MaxMessage() const = 0;
   // One record carrying `plain`; false when the context refuses.

@@ -30,7 +30,8 @@ TlsSocket::~TlsSocket() = default;
 void TlsSocket::Reset(Mode mode) {
   mode_ = mode;
   security_.reset();
-  in_.clear();
+  in_begin_ = in_end_ = 0;
+  need_more_ = false;
   plain_.clear();
   plain_pos_ = 0;
   queued_send_.clear();
@@ -57,7 +58,10 @@ void TlsSocket::StartTls(const std::string& host, const std::string& early) {
   if (inner_.State() != HttpSocketState::kConnected) throw std::runtime_error("not connected");
   Reset(Mode::kPlain);
   host_ = host;
-  in_ = early;
+  if (early.size() > kInputBufferSize) throw std::runtime_error("too much before the handshake");
+  EnsureInput();
+  std::memcpy(in_.get(), early.data(), early.size());
+  in_end_ = early.size();
   BeginHandshake();
 }
 
@@ -85,6 +89,7 @@ void TlsSocket::SocketSessionConnected(uint16_t error) {
 
 void TlsSocket::BeginHandshake() {
   security_ = factory_ ? factory_() : nullptr;
+  EnsureInput();
   if (!security_) {
     FailHandshake(kTlsErrFailed);
     return;
@@ -99,7 +104,7 @@ void TlsSocket::RunHandshake() {
   while (Handshaking()) {
     // The first step of the handshake speaks first; later ones answer input.
     const bool opening = first_step_ && mode_ == Mode::kHandshake;
-    if (!opening && in_.empty()) return;
+    if (!opening && InSize() == 0) return;
     if (++steps_ > kMaxHandshakeSteps) {
       if (mode_ == Mode::kHandshake) {
         FailHandshake(kTlsErrFailed);
@@ -109,8 +114,10 @@ void TlsSocket::RunHandshake() {
       return;
     }
     first_step_ = false;
-    TlsHandshakeResult r = security_->Handshake(host_, opening ? std::string_view() : std::string_view(in_));
-    if (r.step == TlsStep::kIncomplete) {
+    TlsHandshakeResult r =
+        security_->Handshake(host_, opening ? std::string_view() : std::string_view(InData(), InSize()));
+    need_more_ = r.step == TlsStep::kIncomplete;
+    if (need_more_) {
       --steps_;  // waiting for more bytes costs nothing
       return;
     }
@@ -157,7 +164,7 @@ void TlsSocket::HandshakeDone() {
 void TlsSocket::FailHandshake(uint16_t code) {
   mode_ = Mode::kFailed;
   security_.reset();
-  in_.clear();
+  in_begin_ = in_end_ = 0;
   upper_->SocketSessionConnected(code);
 }
 
@@ -185,7 +192,7 @@ void TlsSocket::SocketDataAvailable(uint16_t error) {
   } else if (mode_ == Mode::kData) {
     ProcessRecords();
   }
-  if ((Handshaking() || mode_ == Mode::kData) && in_.size() >= kMaxPendingInput) {
+  if ((Handshaking() || mode_ == Mode::kData) && InSize() == kInputBufferSize && need_more_) {
     // Full, and still no whole record in it.
     if (mode_ == Mode::kHandshake) {
       FailHandshake(kTlsErrFailed);
@@ -197,61 +204,85 @@ void TlsSocket::SocketDataAvailable(uint16_t error) {
 
 void TlsSocket::ReadInner() {
   const bool keep = Handshaking() || mode_ == Mode::kData;
-  char buffer[16 * 1024];
+  if (!keep) {
+    // A connection given up: what still comes is read and dropped.
+    char sink[4096];
+    while (inner_.Receive(sink, sizeof(sink)) > 0) {
+    }
+    return;
+  }
   for (;;) {
-    const size_t room = keep ? kMaxPendingInput - std::min(in_.size(), kMaxPendingInput) : sizeof(buffer);
+    if (in_begin_ > 0 && (in_begin_ == in_end_ || in_end_ == kInputBufferSize)) {
+      std::memmove(in_.get(), InData(), InSize());
+      in_end_ -= in_begin_;
+      in_begin_ = 0;
+    }
+    const size_t room = kInputBufferSize - in_end_;
     if (room == 0) return;
-    const int n = inner_.Receive(buffer, std::min(room, sizeof(buffer)));
+    const int n = inner_.Receive(in_.get() + in_end_, room);
     if (n <= 0) return;
-    if (keep) in_.append(buffer, static_cast<size_t>(n));
+    in_end_ += static_cast<size_t>(n);
   }
 }
 
-void TlsSocket::Consume(size_t n) { in_.erase(0, std::min(n, in_.size())); }
+// Made on the first secure connection and kept: plain connections never need it.
+void TlsSocket::EnsureInput() {
+  if (!in_) in_.reset(new char[kInputBufferSize]);
+}
 
+void TlsSocket::Consume(size_t n) {
+  in_begin_ += std::min(n, InSize());
+  if (in_begin_ == in_end_) in_begin_ = in_end_ = 0;
+}
+
+void TlsSocket::AppendPlain(const char* text, size_t n) {
+  if (plain_pos_ > 0) {
+    plain_.erase(0, plain_pos_);
+    plain_pos_ = 0;
+  }
+  plain_.append(text, n);
+}
+
+// Whole records are decrypted up to a batch and handed over together; a close, a
+// handshake message or a broken record is acted on once the text before it is given.
 void TlsSocket::ProcessRecords() {
   while (mode_ == Mode::kData) {
-    if (plain_pos_ < plain_.size()) {
-      Deliver();
-      if (plain_pos_ < plain_.size()) return;  // the client reads no more now
-      continue;
-    }
-    if (in_.empty()) return;
-    TlsDecryptResult r = security_->Decrypt(in_);
-    if (!r.plain.empty() && r.status != TlsRecord::kData) {
-      // Text that came with a close or a handshake message is the answer's too.
+    TlsRecord stop = TlsRecord::kData;
+    need_more_ = false;
+    while (plain_.size() - plain_pos_ < kPlainBatch && InSize() > 0) {
+      TlsDecryptResult r = security_->Decrypt(InData(), InSize());
+      if (r.status == TlsRecord::kIncomplete) {
+        need_more_ = true;
+        break;
+      }
+      if (r.status == TlsRecord::kData && r.consumed == 0) r.status = TlsRecord::kFailed;  // it would never end
+      if (r.plain_offset > r.consumed || r.plain_size > r.consumed - r.plain_offset) r.status = TlsRecord::kFailed;
+      if (r.status != TlsRecord::kFailed) AppendPlain(InData() + r.plain_offset, r.plain_size);
       Consume(r.consumed);
-      r.consumed = 0;
-      plain_ = std::move(r.plain);
-      plain_pos_ = 0;
-      Deliver();
-      if (mode_ != Mode::kData) return;
+      if (r.status != TlsRecord::kData) {
+        stop = r.status;
+        break;
+      }
     }
-    switch (r.status) {
-      case TlsRecord::kIncomplete:
-        return;
+    Deliver();
+    if (mode_ != Mode::kData) return;
+    switch (stop) {
       case TlsRecord::kFailed:
         FailRecord();
         return;
       case TlsRecord::kClosed:
         // No more records may follow; the close of the connection ends the answer.
         mode_ = Mode::kPeerClosed;
-        in_.clear();
+        in_begin_ = in_end_ = 0;
         inner_.CloseDelayed();
         return;
       case TlsRecord::kRenegotiate:
-        Consume(r.consumed);
         mode_ = Mode::kRenegotiating;
         RunHandshake();
         return;
-      case TlsRecord::kData:
-        if (r.consumed == 0 && r.plain.empty()) {
-          FailRecord();  // nothing taken and nothing given: it would never end
-          return;
-        }
-        Consume(r.consumed);
-        plain_ = std::move(r.plain);
-        plain_pos_ = 0;
+      default:
+        // The client reads no more now, or nothing whole is left.
+        if (plain_pos_ < plain_.size() || need_more_ || InSize() == 0) return;
         break;
     }
   }

@@ -16,10 +16,14 @@ namespace parlix {
 
 class TlsSocket final : public HttpSocket, public HttpSocketEvents {
  public:
-  // Undecrypted input held at most: a record carries at most 16 KiB of text plus a
-  // few hundred bytes of framing, and a handshake flight is taken record by record.
-  // A peer whose record does not fit is not speaking TLS.
-  static constexpr size_t kMaxPendingInput = 64 * 1024;
+  // Undecrypted input held at most. A record carries at most 16 KiB of text plus a few
+  // hundred bytes of framing, so a peer whose record does not fit is not speaking TLS;
+  // the room beyond one record lets one read of the socket take many records, as each
+  // read costs a round trip through the platform's socket layer.
+  static constexpr size_t kInputBufferSize = 256 * 1024;
+  // Decrypted text handed to the client in one go: the client writes the document in
+  // pieces of what it is given.
+  static constexpr size_t kPlainBatch = 256 * 1024;
   // Productive handshake steps of one connection, renegotiations included. A TLS 1.2
   // handshake takes three; a peer that keeps the exchange going is refused.
   static constexpr int kMaxHandshakeSteps = 32;
@@ -78,6 +82,10 @@ class TlsSocket final : public HttpSocket, public HttpSocketEvents {
   void Deliver();
   void ReadInner();
   void Consume(size_t n);
+  char* InData() { return in_.get() + in_begin_; }
+  void EnsureInput();
+  size_t InSize() const { return in_end_ - in_begin_; }
+  void AppendPlain(const char* text, size_t n);
   void SendRecords(const char* data, size_t len);
   void FailHandshake(uint16_t code);
   void FailRecord();
@@ -89,7 +97,10 @@ class TlsSocket final : public HttpSocket, public HttpSocketEvents {
   std::unique_ptr<TlsSecurity> security_;
   Mode mode_ = Mode::kPlain;
   std::string host_;
-  std::string in_;     // received, not yet decrypted
+  std::unique_ptr<char[]> in_;  // received, not yet decrypted: [in_begin_, in_end_)
+  size_t in_begin_ = 0;
+  size_t in_end_ = 0;
+  bool need_more_ = false;  // the last step found only part of a record
   std::string plain_;  // decrypted, not yet read by the client
   size_t plain_pos_ = 0;
   std::string queued_send_;

@@ -60,7 +60,8 @@ class FakeTlsSecurity : public TlsSecurity {
     return r;
   }
 
-  TlsDecryptResult Decrypt(std::string_view input) override {
+  TlsDecryptResult Decrypt(char* data, size_t size) override {
+    const std::string_view input(data, size);
     TlsDecryptResult r;
     size_t len = 0;
     if (!Whole(input, len)) {
@@ -71,7 +72,8 @@ class FakeTlsSecurity : public TlsSecurity {
     switch (input[0]) {
       case 'D':
         r.status = TlsRecord::kData;
-        r.plain.assign(input.substr(3, len - 3));
+        r.plain_offset = 3;
+        r.plain_size = len - 3;
         break;
       case 'R': r.status = TlsRecord::kRenegotiate; break;
       case 'C': r.status = TlsRecord::kClosed; break;

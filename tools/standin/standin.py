@@ -430,11 +430,15 @@ class Handler(socketserver.StreamRequestHandler):
         summary = "%s %s %s" % (request.method, request.target, request.version)
 
         wanted = mode.get("proxy_auth")
-        if isinstance(wanted, dict) and request.target.lower().startswith("http://"):
+        proxied = request.target.lower().startswith("http://") or request.method == "CONNECT"
+        if isinstance(wanted, dict) and proxied:
             challenge = self.gate.check(request, wanted)
             if challenge is not None:
                 log("%s -> 407 (%s)" % (summary, challenge[0][1][:40]))
                 return self.send(407, challenge, error_page(407), {}, keep_alive)
+
+        if request.method == "CONNECT":
+            return self.tunnel(request, summary)
 
         # As a service that moved to HTTPS: the posted form goes on in the query of the
         # relocation (the client turns the POST into a GET), which this server answers.
@@ -470,6 +474,55 @@ class Handler(socketserver.StreamRequestHandler):
         note = ", " + self.engine_note if self.engine_note else ""
         log("%s -> %d (%s%s, %d bytes)" % (summary, status, role, note, len(body)))
         return self.send(status, headers, body, effective, keep_alive)
+
+    def tunnel(self, request, summary):
+        """CONNECT, as proxies do it, to this machine only: 200, then the bytes both ways
+        until either side closes. The connection is the tunnel's from then on."""
+        host, _, port = request.target.rpartition(":")
+        if host.lower() not in ("localhost", "127.0.0.1") or not port.isdigit():
+            log("%s -> 403 (tunnels only to this machine)" % summary)
+            return self.send(403, [], error_page(403), {}, False)
+        try:
+            upstream = socket.create_connection(("127.0.0.1", int(port)), 5)
+        except OSError:
+            log("%s -> 502 (nothing listens)" % summary)
+            return self.send(502, [], error_page(502), {}, False)
+        log("%s -> 200 (tunnel)" % summary)
+        self.wfile.write(b"HTTP/1.0 200 Connection established\r\n\r\n")
+        self.wfile.flush()
+        client = self.connection
+        # Bytes the client sent right behind its CONNECT are still in the read buffer.
+        client.settimeout(0)
+        try:
+            early = self.rfile.peek()
+        except OSError:
+            early = b""
+        finally:
+            client.settimeout(None)
+        if early:
+            upstream.sendall(self.rfile.read(len(early)))
+
+        def pump(src, dst):
+            try:
+                while True:
+                    data = src.recv(65536)
+                    if not data:
+                        break
+                    dst.sendall(data)
+            except OSError:
+                pass
+            for sock, how in ((dst, socket.SHUT_WR), (src, socket.SHUT_RD)):
+                try:
+                    sock.shutdown(how)
+                except OSError:
+                    pass
+
+        back = threading.Thread(target=pump, args=(upstream, client), daemon=True)
+        back.start()
+        pump(client, upstream)
+        back.join()
+        upstream.close()
+        return False
 
     def translation_answer(self, request, path, mode):
         html_type = [("Content-Type", "text/html; charset=UTF-8")]
