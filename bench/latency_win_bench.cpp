@@ -3,6 +3,9 @@
 // text into the text area, asks for the translation and times until the result window
 // holds text. Prints min/median/p95/max, and the program's footprint (working set,
 // handles, GDI and USER objects) before and after a soak of many translations.
+// With tools/with-tls around it, two more series: the service relocates each request to
+// HTTPS (TLS through SChannel, through the stand-in proxy's tunnel), and, for what the
+// relocation alone costs, to plain HTTP on this machine.
 //   latency_win_bench.exe [ROUNDS] [SOAK]      run inside tools/with-standins (bench/latency)
 #include <windows.h>
 
@@ -16,6 +19,7 @@
 #include <vector>
 
 #include "support/driver_win.h"
+#include "support/tls_trust_win.h"
 
 using namespace parlix::test;
 
@@ -177,6 +181,30 @@ int main(int argc, char** argv) {
                 Percentile(times, 0.5), Percentile(times, 0.95), Percentile(times, 1));
     if (!close_result) std::printf("program median_ms %.2f\n", Percentile(times, 0.5));
     if (SendBounded(main, DiagnosticsMessage(), kFlushStageLog) == 1) PrintBreakdown(stage_log);
+  }
+
+  const int tls_port = TlsPort("PARLIX_TLS_PORT");
+  if (tls_port != 0 && TrustTestCa()) {
+    std::printf("\nrelocated by the service (result window left open):\n");
+    for (const std::string& base : {"http://localhost:" + std::to_string(standins.port),
+                                    "https://localhost:" + std::to_string(tls_port)}) {
+      standins.SetControl("{\"relocate_post_to\": \"" + base + "\"}");
+      for (int i = 0; i < 5; ++i) measure.One(false);
+      std::vector<double> times;
+      for (int i = 0; i < rounds; ++i) {
+        const double t = measure.One(false);
+        if (t < 0) {
+          std::fprintf(stderr, "latency: round %d to %s brought no translation\n", i + 1, base.c_str());
+          return 1;
+        }
+        times.push_back(t);
+      }
+      const bool secure = base.rfind("https", 0) == 0;
+      std::printf("to %-6s rounds %d: min %.1f ms  median %.1f ms  p95 %.1f ms  max %.1f ms\n", secure ? "HTTPS" : "HTTP",
+                  rounds, Percentile(times, 0), Percentile(times, 0.5), Percentile(times, 0.95), Percentile(times, 1));
+      std::printf("%s median_ms %.2f\n", secure ? "https" : "relocated", Percentile(times, 0.5));
+    }
+    standins.SetControl("{}");
   }
 
   if (soak > 0) {
