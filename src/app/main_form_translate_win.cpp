@@ -12,6 +12,7 @@
 #include "shared/code_cript.h"
 #include "shared/globals.h"
 #include "shared/literals.h"
+#include "translate/engine.h"
 #include "translate/extract.h"
 #include "translate/request.h"
 #include "translate/trans_form_win.h"
@@ -45,22 +46,28 @@ void TMainForm::StartTranslation() {
   if (OpenWindowFlags.ResultOpen && result_ != nullptr) result_->SetText("");
   stage_clock::Mark("status shown");
 
-  const std::string body = BuildRequestBody(text, CurrentPair, SystemCodePage());
+  request_engine_ = EngineSettings;
+  request_pair_ = CurrentPair;
+  const bool page = request_engine_.kind == EngineKind::kPage;
+  const EngineRequest request =
+      page ? EngineRequest{Unscramble(kRequestAddressLit), BuildRequestBody(text, CurrentPair, SystemCodePage())}
+           : BuildEngineRequest(request_engine_, RequestTextUtf8(text, SystemCodePage()), CurrentPair);
   Translating = true;
   answer_file_ = MakeTempFileName();
   stage_clock::Mark("answer file named");
 
   auto worker = std::make_unique<TTransThread>();
   TTransThread* started = worker.get();
-  worker->RequestURL = Unscramble(kRequestAddressLit);
-  worker->RequestBody = body;
+  worker->RequestURL = request.url;
+  worker->RequestBody = request.body;
+  worker->EngineExplains = !page;
   worker->AnswerFileName = answer_file_;
   worker->Proxy = ProxySettings;
-  worker->OnTranslationDone = [this](int result_code) { TranslationDone(result_code); };
+  worker->OnTranslationDone = [this](int result_code, int status) { TranslationDone(result_code, status); };
   if (!trans_owner_.Start(std::move(worker), [this] { WorkerTerminated(); })) {
     // Out of threads or handles: the window must not stay busy, and the user hears why.
     TranslationEnded();
-    TranslationDone(kTransNotStarted);
+    TranslationDone(kTransNotStarted, 0);
     return;
   }
   TransWorker = started;
@@ -122,8 +129,19 @@ void TMainForm::StopTranslation() {
   trans_owner_.Stop([] { TApplication::Instance().ProcessMessages(); });
 }
 
-void TMainForm::TranslationDone(int result_code) {
+void TMainForm::TranslationDone(int result_code, int status) {
   stage_clock::Mark("result code on the GUI thread");
+  if (result_code == kTransEngineRefused) {
+    // The engine's words are in its answer (or its status says them).
+    const std::string body = ReadWholeFile(answer_file_, kMaxAnswerSize).value_or("");
+    DeleteFileA(answer_file_.c_str());
+    if (ending_session_ || cancel_label_->Tag != 0) {
+      cancel_label_->Tag = 0;
+      return;
+    }
+    ShowFailure(EngineResultFromAnswer(request_engine_.kind, status, body, request_pair_, SystemCodePage()).text);
+    return;
+  }
   if (result_code != kTransOk) {
     // At the session's end nobody is there to press OK, and the box would hold up the logoff.
     if (ending_session_) return;
@@ -131,14 +149,17 @@ void TMainForm::TranslationDone(int result_code) {
       cancel_label_->Tag = 0;
       return;
     }
-    const std::string message = TranslationResultMessage(result_code);
-    ShowStatus(message);
-    const std::string box = message + "\r\nplease try again later...\r\nIf this problem persists, please inform us, "
-                                      "thanks.\r\n\r\n" + kContactAddress;
-    MessageBoxA(hwnd_, box.c_str(), TApplication::Instance().Title().c_str(), MB_OK | MB_ICONERROR);
+    ShowFailure(TranslationResultMessage(result_code));
     return;
   }
   if (FileExists(answer_file_)) PostMessageA(hwnd_, WM_SHOW_TRANSLATION, 0, 0);
+}
+
+void TMainForm::ShowFailure(const std::string& message) {
+  ShowStatus(message);
+  const std::string box = message + "\r\nplease try again later...\r\nIf this problem persists, please inform us, "
+                                    "thanks.\r\n\r\n" + kContactAddress;
+  MessageBoxA(hwnd_, box.c_str(), TApplication::Instance().Title().c_str(), MB_OK | MB_ICONERROR);
 }
 
 void TMainForm::CancelLabelClick() {
@@ -179,6 +200,21 @@ void TMainForm::ShowTranslation() {
   } delete_answer{answer_file_};
 
   stage_clock::Mark("show translation");
+  if (request_engine_.kind != EngineKind::kPage) {
+    const EngineResult engine = EngineResultFromAnswer(
+        request_engine_.kind, 200, ReadWholeFile(answer_file_, kMaxAnswerSize).value_or(""), request_pair_,
+        SystemCodePage());
+    stage_clock::Mark("answer read and extracted");
+    if (!engine.translated) {
+      ShowFailure(engine.text);
+      return;
+    }
+    ShowResult(engine.text);
+    stage_clock::Mark("result shown");
+    PostMessageA(hwnd_, WM_SHOW_MAIN_WINDOW, 0, 0);
+    ShowStatus("");
+    return;
+  }
   const ExtractResult result = ExtractFromAnswer(ReadWholeFile(answer_file_, kMaxAnswerSize).value_or(""), SystemCodePage());
   stage_clock::Mark("answer read and extracted");
   switch (result.status) {

@@ -117,6 +117,7 @@ void TMainForm::LoadSettings() {
   InstallGuid = values.guid;
   CurrentPair = values.current_pair;
   ProxySettings = values.proxy;
+  EngineSettings = values.engine;
   if (values.ontop) SetStayOnTop(true);
   monitor_clp_checked_ = values.monitor_clp;
   ServiceInfo.DateShown = values.date_shown;
@@ -136,6 +137,7 @@ void TMainForm::SaveSettings() {
   values.guid = InstallGuid;
   values.current_pair = CurrentPair;
   values.proxy = ProxySettings;
+  values.engine = EngineSettings;
   values.ontop = stay_on_top_checked_;
   values.monitor_clp = monitor_clp_checked_;
   values.date_shown = ServiceInfo.DateShown;

@@ -92,7 +92,9 @@ class TMainForm : public TWindow {
   void TranslationEnded();
   void WorkerTerminated();
   void StopTranslation();
-  void TranslationDone(int result_code);
+  void TranslationDone(int result_code, int status);
+  // The wait panel's words and the error box for a translation that brought none.
+  void ShowFailure(const std::string& message);
 
   // A fresh temporary file name that no file has yet.
   std::string MakeTempFileName();
@@ -214,6 +216,10 @@ class TMainForm : public TWindow {
   // Files of the workers, deleted at close when they still exist.
   std::string answer_file_;
   std::string decoded_file_;
+  // The engine and pair of the translation in progress: the answer is read as they say,
+  // whatever the configuration window changed meanwhile.
+  TEngineSettings request_engine_;
+  int request_pair_ = 0;
   // Last, so that it goes first: a worker stopped at destruction still finds the controls.
   TWorkerOwner trans_owner_;
 };

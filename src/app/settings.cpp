@@ -61,6 +61,18 @@ TSettingsValues LoadSettings(const IProfileFile& file, const ProxyDetector& dete
     values.proxy.Password = file.ReadString("Proxy", "Password", "");
   }
 
+  // A file from before engines were chosen keeps the page service it was made with; a
+  // first run gets Apertium's public server, so a new user has real translations at once.
+  const std::optional<EngineKind> kind = EngineKindFromName(file.ReadString("Engine", "Kind", ""));
+  values.engine.kind = kind.value_or(IsFirstRun(values) ? EngineKind::kApertium : EngineKind::kPage);
+  values.engine.address = file.ReadString("Engine", "Address", "");
+  values.engine.key = file.ReadString("Engine", "Key", "").substr(0, kMaxEngineFieldLength);
+  if (values.engine.kind != EngineKind::kPage && !IsEngineAddress(values.engine.address)) {
+    // No address the program could ask: Apertium's public server answers both kinds' users.
+    values.engine.kind = EngineKind::kApertium;
+    values.engine.address = kApertiumPublicAddress;
+  }
+
   values.ontop = ReadBool(file, "Miscellaneous", "Ontop", false);
   values.monitor_clp = ReadBool(file, "Miscellaneous", "MonitorClp", false);
   values.date_shown = file.ReadString("Popups", "DateShown", "");
@@ -85,6 +97,9 @@ void SaveSettings(IProfileFile& file, const TSettingsValues& values) {
   file.WriteString("Proxy", "Authenticate", BoolText(values.proxy.Authenticate));
   file.WriteString("Proxy", "Username", values.proxy.Username);
   file.WriteString("Proxy", "Password", values.proxy.Password);
+  file.WriteString("Engine", "Kind", std::string(EngineKindName(values.engine.kind)));
+  file.WriteString("Engine", "Address", values.engine.address);
+  file.WriteString("Engine", "Key", values.engine.key);
   file.WriteString("Miscellaneous", "Ontop", BoolText(values.ontop));
   file.WriteString("Miscellaneous", "MonitorClp", BoolText(values.monitor_clp));
   file.WriteString("Popups", "DateShown", values.date_shown);

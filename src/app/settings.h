@@ -7,6 +7,7 @@
 #include "net/proxy_settings.h"
 #include "platform/profile_file.h"
 #include "shared/globals.h"
+#include "translate/engine.h"
 #include "translate/language_pairs.h"
 
 namespace parlix {
@@ -17,6 +18,7 @@ struct TSettingsValues {
   std::string guid;
   int current_pair = 1;
   TProxySettings proxy;
+  TEngineSettings engine;
   bool ontop = false;
   bool monitor_clp = false;
   std::string date_shown;

@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "translate/extract.h"
 #include "translate/json.h"
 #include "translate/language_pairs.h"
 #include "translate/request.h"
@@ -141,6 +142,32 @@ std::string EngineOutcomeMessage(const EngineAnswer& answer) {
     case EngineOutcome::kUnreadable: break;
   }
   return "Error: Service unavailable.";
+}
+
+namespace {
+
+std::string AnsiText(std::string_view utf8, const ICodePage& code_page) {
+  std::string text = JoinLines(DecodeAnswerLines(utf8, code_page));
+  if (text.size() >= 2) text.resize(text.size() - 2);  // the last line's CR LF
+  return text;
+}
+
+}  // namespace
+
+EngineResult EngineResultFromAnswer(EngineKind kind, int status, std::string_view body, int pair,
+                                    const ICodePage& code_page) {
+  const EngineAnswer answer = ReadEngineAnswer(kind, status, body, pair);
+  EngineResult result;
+  if (answer.outcome == EngineOutcome::kTranslated) {
+    result.text = AnsiText(answer.text, code_page);
+    // Text that is no UTF-8 converts to nothing: no translation anybody could read.
+    result.translated = !result.text.empty() || answer.text.empty();
+    if (result.translated) return result;
+    return {false, "Error: Service unavailable."};
+  }
+  result.text = AnsiText(EngineOutcomeMessage(answer), code_page);
+  if (result.text.empty()) result.text = "Error: Service unavailable.";
+  return result;
 }
 
 }  // namespace parlix

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/code_page.h"
+
 namespace parlix {
 
 enum class EngineKind : uint8_t {
@@ -67,5 +69,14 @@ EngineAnswer ReadEngineAnswer(EngineKind kind, int status, std::string_view body
 
 // The words shown for an outcome other than kTranslated (kExplained's are its text).
 std::string EngineOutcomeMessage(const EngineAnswer& answer);
+
+// An engine's answer as the window shows it: the translation in the system code page,
+// lines joined by CR LF, or the words to show instead (`translated` false).
+struct EngineResult {
+  bool translated = false;
+  std::string text;
+};
+EngineResult EngineResultFromAnswer(EngineKind kind, int status, std::string_view body, int pair,
+                                    const ICodePage& code_page);
 
 }  // namespace parlix

@@ -51,15 +51,19 @@ void TTransThread::Execute() {
   TDownloadJob job;
   job.url = RequestURL;
   job.post_body = RequestBody;
-  job.referer = Unscramble(kRefererLit);
+  job.referer = EngineExplains ? std::string() : Unscramble(kRefererLit);
   job.target_file = AnswerFileName;
   job.proxy = Proxy;
   job.max_size = kMaxAnswerSize;
-  ResultCode = TranslationResultOf(RunDownload(job, [this] { return Terminated(); }));
-  if (ResultCode != kTransOk) DeleteIfExists(AnswerFileName);
+  const TDownloadOutcome outcome = RunDownload(job, [this] { return Terminated(); });
+  ResultCode = TranslationResultOf(outcome);
+  const bool refused = outcome.transport == TDownloadTransport::kAnswered && outcome.status >= 400;
+  if (EngineExplains && refused) ResultCode = kTransEngineRefused;
+  if (ResultCode != kTransOk && ResultCode != kTransEngineRefused) DeleteIfExists(AnswerFileName);
   const int result = ResultCode;
-  Synchronize([this, result] {
-    if (OnTranslationDone) OnTranslationDone(result);
+  const int status = outcome.transport == TDownloadTransport::kAnswered ? outcome.status : 0;
+  Synchronize([this, result, status] {
+    if (OnTranslationDone) OnTranslationDone(result, status);
   });
 }
 

@@ -23,6 +23,8 @@ enum TTransResult : int {
   kTransCertWrongName = 6,
   kTransCertExpired = 7,
   kTransSecureFailed = 8,
+  // An engine answered with a refusal whose words are in the answer file (or in its status).
+  kTransEngineRefused = 9,
 };
 
 // The message shown for a result code, empty for success.
@@ -43,9 +45,12 @@ class TTransThread : public TThread {
   std::string RequestBody;
   std::string AnswerFileName;
   TProxySettings Proxy;
+  // An engine that explains a refusal in its answer (JSON): such an answer is kept.
+  bool EngineExplains = false;
 
-  // Runs on the GUI thread by a synchronised call at the end of Execute.
-  std::function<void(int result_code)> OnTranslationDone;
+  // Runs on the GUI thread by a synchronised call at the end of Execute, with the
+  // answer's status (0 when there was none).
+  std::function<void(int result_code, int status)> OnTranslationDone;
 
  protected:
   void Execute() override;

@@ -132,8 +132,31 @@ TEST(SettingsSave, WritesEverySectionAndKeyInOrder) {
             "[Parlix]\nVersion=025000\nGUID={G}\n"
             "[Language]\nLast=4\n"
             "[Proxy]\nAutodetect=0\nEnabled=1\nAddress=a\nPort=80\nAuthenticate=0\nUsername=u\nPassword=p\n"
+            "[Engine]\nKind=page\nAddress=\nKey=\n"
             "[Miscellaneous]\nOntop=1\nMonitorClp=0\n"
             "[Popups]\nDateShown=12/8/2026\n");
+}
+
+TEST(SettingsLoad, EngineOfAFirstRunIsApertiumAndOfAnOlderFileThePageService) {
+  TMemoryProfile first;
+  const TEngineSettings fresh = LoadSettings(first, NoSystemProxy, {}).engine;
+  EXPECT_EQ(fresh.kind, EngineKind::kApertium);
+  EXPECT_EQ(fresh.address, kApertiumPublicAddress);
+
+  TMemoryProfile older;
+  older.Set("Parlix", "Version", "025000");
+  EXPECT_EQ(LoadSettings(older, NoSystemProxy, {}).engine.kind, EngineKind::kPage);
+
+  TSettingsValues v;
+  v.engine = {EngineKind::kLibreTranslate, "http://localhost:5000", "secret"};
+  SaveSettings(older, v);
+  const TEngineSettings back = LoadSettings(older, NoSystemProxy, {}).engine;
+  EXPECT_EQ(back.kind, EngineKind::kLibreTranslate);
+  EXPECT_EQ(back.address, "http://localhost:5000");
+  EXPECT_EQ(back.key, "secret");
+  // An address that is no web address is never asked: Apertium's public server instead.
+  older.Set("Engine", "Address", "file:///c:/x");
+  EXPECT_EQ(LoadSettings(older, NoSystemProxy, {}).engine.address, kApertiumPublicAddress);
 }
 
 TEST(SettingsSave, RefusedWriteRaisesUnableToWrite) {

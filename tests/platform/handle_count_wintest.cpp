@@ -116,7 +116,7 @@ void TranslationRounds(bool through_proxy, bool keep_alive) {
     worker->Proxy.Port = peer.PortText();
     worker->RequestBody = "text=x";
     worker->AnswerFileName = answer;
-    worker->OnTranslationDone = [](int) {};
+    worker->OnTranslationDone = [](int, int) {};
     worker->SetPriority(THREAD_PRIORITY_BELOW_NORMAL);
     worker->FreeOnTerminate = true;
     worker->OnTerminate = [&ended] { ended = true; };

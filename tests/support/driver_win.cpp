@@ -366,8 +366,9 @@ TStandins Standins() {
 
 namespace {
 
+// port 0: no proxy. `engine` is the [Engine] section's lines, or empty for none.
 void WriteProxySettings(int port, int last_pair, bool authenticate, const std::string& user,
-                        const std::string& password) {
+                        const std::string& password, const std::string& engine = "") {
   const std::string folder = AppDataFolder() + "ParlixSoft";
   CreateDirectoryA(folder.c_str(), nullptr);
   CreateDirectoryA((folder + "\\Parlix").c_str(), nullptr);
@@ -375,10 +376,11 @@ void WriteProxySettings(int port, int last_pair, bool authenticate, const std::s
   WriteFileBytes(SettingsFilePath(),
                  "[Parlix]\r\nVersion=025000\r\nGUID={11111111-2222-3333-4444-555555555555}\r\n"
                  "[Language]\r\nLast=" + std::to_string(last_pair) + "\r\n"
-                 "[Proxy]\r\nAutodetect=0\r\nEnabled=1\r\nAddress=127.0.0.1\r\nPort=" + std::to_string(port) +
+                 "[Proxy]\r\nAutodetect=0\r\nEnabled=" + (port != 0 ? "1" : "0") +
+                     "\r\nAddress=127.0.0.1\r\nPort=" + std::to_string(port) +
                      "\r\nAuthenticate=" + (authenticate ? "1" : "0") + "\r\nUsername=" + user +
-                     "\r\nPassword=" + password +
-                     "\r\n[Miscellaneous]\r\nOntop=0\r\nMonitorClp=0\r\n[Popups]\r\nDateShown=\r\n");
+                     "\r\nPassword=" + password + "\r\n" + engine +
+                     "[Miscellaneous]\r\nOntop=0\r\nMonitorClp=0\r\n[Popups]\r\nDateShown=\r\n");
 }
 
 }  // namespace
@@ -387,6 +389,12 @@ void WriteSettingsWithProxy(int port, int last_pair) { WriteProxySettings(port, 
 
 void WriteSettingsWithProxyCredentials(int port, const std::string& user, const std::string& password) {
   WriteProxySettings(port, 1, true, user, password);
+}
+
+void WriteSettingsWithEngine(const std::string& kind, const std::string& address, const std::string& key,
+                             int proxy_port, int last_pair) {
+  WriteProxySettings(proxy_port, last_pair, false, "", "",
+                     "[Engine]\r\nKind=" + kind + "\r\nAddress=" + address + "\r\nKey=" + key + "\r\n");
 }
 
 std::vector<std::string> TempDatFiles() {

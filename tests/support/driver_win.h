@@ -112,6 +112,9 @@ TStandins Standins();
 void WriteSettingsWithProxy(int port, int last_pair = 1);
 // The same with proxy credentials switched on.
 void WriteSettingsWithProxyCredentials(int port, const std::string& user, const std::string& password);
+// A current settings file with an [Engine] section; proxy_port 0 leaves the proxy off.
+void WriteSettingsWithEngine(const std::string& kind, const std::string& address, const std::string& key,
+                             int proxy_port = 0, int last_pair = 1);
 
 // The files in the temporary folder whose names end in ".dat" (answer and service files).
 std::vector<std::string> TempDatFiles();

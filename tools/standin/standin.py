@@ -58,6 +58,7 @@ TRANSLATE_HOST = "translate.google.com"
 MAKER_HOST = "www.parlix.example"
 TRANSLATE_PATH = "/translate_t"
 SERVICE_PATH = "/desk/service.txt"
+LIBRE_PATH = "/translate"
 
 MAX_HEAD_BYTES = 64 * 1024
 MAX_BODY_BYTES = 4 * 1024 * 1024
@@ -367,6 +368,8 @@ def route(request):
             return "translate", path
         if bare.startswith("/desk/"):
             return "maker", path
+        if bare == LIBRE_PATH:
+            return "libretranslate", path
         return "local", path
     return None, path
 
@@ -469,6 +472,8 @@ class Handler(socketserver.StreamRequestHandler):
             status, headers, body = self.translation_answer(request, path, effective)
         elif role == "maker":
             status, headers, body = self.maker_answer(request, path, effective, mode)
+        elif role == "libretranslate":
+            status, headers, body = self.libre_answer(request, path, effective)
         else:
             status, headers, body = 404, [], error_page(404)
         note = ", " + self.engine_note if self.engine_note else ""
@@ -561,6 +566,34 @@ class Handler(socketserver.StreamRequestHandler):
                 self.engine_note = "phrasebook"
         escaped = escape_translation(translation, numeric=numeric)
         return 200, html_type, result_page(escaped, with_markers=body_mode != "no_markers")
+
+    def libre_answer(self, request, path, mode):
+        """LibreTranslate's /translate as its API documents it: q, source, target, format and
+        api_key, form-encoded or JSON; {"translatedText": ...}, or {"error": ...} with 400,
+        403 (the key) or 429 (too many requests). The phrasebook translates."""
+        def answer(status, value):
+            return status, [("Content-Type", "application/json")], json.dumps(value).encode("utf-8")
+
+        if request.method != "POST":
+            return answer(405, {"error": "Method not allowed"})
+        if (request.header("Content-Type") or "").lower().startswith("application/json"):
+            try:
+                fields = json.loads(request.body.decode("utf-8"))
+            except ValueError:
+                return answer(400, {"error": "Invalid JSON"})
+            fields = fields if isinstance(fields, dict) else {}
+        else:
+            fields = form_fields(request, path)
+        if mode.get("libre_busy"):
+            return answer(429, {"error": "Slowdown: 30 per 1 minute"})
+        key = mode.get("libre_key")
+        if key is not None and fields.get("api_key") != key:
+            return answer(403, {"error": "Invalid API key"})
+        for name in ("q", "source", "target"):
+            if not fields.get(name):
+                return answer(400, {"error": "Invalid request: missing %s parameter" % name})
+        text = translate(str(fields["q"]), "%s|%s" % (fields["source"], fields["target"]))
+        return answer(200, {"translatedText": text})
 
     def maker_answer(self, request, path, mode, control):
         if path.split("?", 1)[0] != SERVICE_PATH or request.method not in ("GET", "HEAD"):
