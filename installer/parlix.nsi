@@ -1,5 +1,6 @@
 ; Per-user setup program of Parlix Desk. Built by tools/package, which passes:
 ;   -DVERSION=x.y.z  -DEXE=<stripped parlix.exe>  -DICON=<res/parlix.ico>  -DOUTFILE=<setup.exe>
+; and, for a signed release, -DSIGN_UNINSTALLER=<tools/authenticode-sign>.
 ; Needs no administrator rights: everything it writes lives in the user's own profile and
 ; under HKEY_CURRENT_USER. What it writes is exactly what the configuration window's boxes
 ; write, so the window shows them ticked.
@@ -10,6 +11,15 @@ Target amd64-unicode
 ManifestDPIAware true
 RequestExecutionLevel user
 SetCompressor /SOLID lzma
+; Installed files get the time they are installed, and the setup program carries no build
+; time: the same exe gives the same setup program.
+SetDateSave off
+
+!ifdef SIGN_UNINSTALLER
+  ; The uninstaller is made here, not at install time, so it is signed here too; a failed
+  ; signing stops the build.
+  !uninstfinalize '"${SIGN_UNINSTALLER}" "%1"' = 0
+!endif
 
 !ifndef VERSION | EXE | ICON | OUTFILE
   !error "tools/package passes VERSION, EXE, ICON and OUTFILE"
