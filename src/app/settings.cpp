@@ -97,12 +97,12 @@ void SaveSettings(IProfileFile& file, const TSettingsValues& values) {
   file.WriteString("Proxy", "Authenticate", BoolText(values.proxy.Authenticate));
   file.WriteString("Proxy", "Username", values.proxy.Username);
   file.WriteString("Proxy", "Password", values.proxy.Password);
-  file.WriteString("Engine", "Kind", std::string(EngineKindName(values.engine.kind)));
-  file.WriteString("Engine", "Address", values.engine.address);
-  file.WriteString("Engine", "Key", values.engine.key);
   file.WriteString("Miscellaneous", "Ontop", BoolText(values.ontop));
   file.WriteString("Miscellaneous", "MonitorClp", BoolText(values.monitor_clp));
   file.WriteString("Popups", "DateShown", values.date_shown);
+  file.WriteString("Engine", "Kind", std::string(EngineKindName(values.engine.kind)));
+  file.WriteString("Engine", "Address", values.engine.address);
+  file.WriteString("Engine", "Key", values.engine.key);
 }
 
 }  // namespace parlix

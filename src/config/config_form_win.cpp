@@ -25,6 +25,10 @@ constexpr UINT_PTR kControlSubclassId = 1;
 // children of the centre panel, so they are moved by the group's place.
 constexpr POINT kProxyGroupPos = {7, 7};
 constexpr POINT kShortcutsGroupPos = {7, 181};
+constexpr POINT kEngineGroupPos = {249, 7};
+constexpr int kEngineEditWidth = 150;
+// The combo box's items, in EngineKind's order.
+constexpr const char* kEngineNames[] = {"Web page service", "Apertium", "LibreTranslate"};
 
 TDetectedProxy DetectHttpProxy() {
   TDetectedProxy detected;
@@ -56,15 +60,15 @@ LRESULT CALLBACK ConfigControlProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lp
     case WM_PAINT:
       // A group box draws only its frame and caption; the panel leaves the area to its
       // child, so the group fills it with the window's colour first.
-      if (hwnd == form->proxy_group_ || hwnd == form->shortcuts_group_) {
+      if (hwnd == form->proxy_group_ || hwnd == form->shortcuts_group_ || hwnd == form->engine_group_) {
         RECT rect;
         GetClientRect(hwnd, &rect);
         HDC dc = GetDC(hwnd);
         FillRect(dc, &rect, static_cast<HBRUSH>(form->panel_brush_.Get()));
         // The flat edits are nearly the window's colour: a thin line shows where they are.
         const UniqueGdiObject line(CreateSolidBrush(kEditFrameColor));
-        for (HWND edit : {form->p_address_edit_, form->p_port_edit_, form->p_user_edit_, form->p_pass_edit_}) {
-          if (edit == nullptr || GetParent(edit) != GetParent(hwnd)) continue;
+        for (HWND edit : form->flat_edits_) {
+          if (GetParent(edit) != GetParent(hwnd)) continue;
           RECT frame;
           GetWindowRect(edit, &frame);
           MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&frame), 2);
@@ -75,7 +79,7 @@ LRESULT CALLBACK ConfigControlProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lp
       }
       break;
     case WM_ERASEBKGND:
-      if (hwnd == form->proxy_group_ || hwnd == form->shortcuts_group_) return 1;
+      if (hwnd == form->proxy_group_ || hwnd == form->shortcuts_group_ || hwnd == form->engine_group_) return 1;
       break;
     case WM_NCDESTROY:
       RemovePropA(hwnd, "ParlixHand");
@@ -120,13 +124,20 @@ HWND TConfigForm::MakeCheck(const char* caption, int left, int top, int width, b
   return box;
 }
 
-HWND TConfigForm::MakeEdit(int left, int top, bool password) {
+HWND TConfigForm::MakeEdit(int left, int top, bool password, int width) {
   // Flat: no border or bevel, only the edit colour marks the field.
-  HWND edit = MakeChild("EDIT", "", ES_AUTOHSCROLL | WS_TABSTOP | (password ? ES_PASSWORD : 0), left, top, kEditWidth,
+  HWND edit = MakeChild("EDIT", "", ES_AUTOHSCROLL | WS_TABSTOP | (password ? ES_PASSWORD : 0), left, top, width,
                         kEditHeight);
   if (password) SendMessageA(edit, EM_SETPASSWORDCHAR, '*', 0);
   tab_order_.push_back(edit);
+  flat_edits_.push_back(edit);
   return edit;
+}
+
+bool TConfigForm::IsFlatEdit(HWND control) const {
+  for (HWND edit : flat_edits_)
+    if (edit == control) return true;
+  return false;
 }
 
 void TConfigForm::MakeLabel(const char* caption, int left, int top) {
@@ -167,6 +178,19 @@ void TConfigForm::CreateControls() {
   iebutton_check_ = MakeCheck("Install Internet Explorer tool button", sx + 10, sy + 58, 215, false);
   launchwin_check_ = MakeCheck("Launch with Windows", sx + 10, sy + 78, 215, false);
 
+  const auto [ex, ey] = kEngineGroupPos;
+  engine_group_ = MakeChild("BUTTON", " Translation engine ", BS_GROUPBOX, ex, ey, 235, 100);
+  MakeLabel("Engine", ex + 10, ey + 22);
+  engine_combo_ = MakeChild("COMBOBOX", "", CBS_DROPDOWNLIST | WS_TABSTOP | WS_VSCROLL, ex + 72, ey + 18,
+                            kEngineEditWidth, 120);
+  for (const char* name : kEngineNames) SendMessageA(engine_combo_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+  tab_order_.push_back(engine_combo_);
+  MakeLabel("Address", ex + 10, ey + 49);
+  engine_address_edit_ = MakeEdit(ex + 72, ey + 45, false, kEngineEditWidth);
+  MakeLabel("Key", ex + 10, ey + 74);
+  engine_key_edit_ = MakeEdit(ex + 72, ey + 70, true, kEngineEditWidth);
+  for (HWND edit : {engine_address_edit_, engine_key_edit_}) SendMessageA(edit, EM_LIMITTEXT, kMaxEngineFieldLength, 0);
+
   close_glyph_.Reset(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDB_CLOSE_GLYPH), IMAGE_BITMAP, 0, 0, 0));
   close_bt_ = std::make_unique<TControl>(TControlKind::kImageButton, center_panel_->Handle(), 226, 286, 19, 19, "Close");
   close_bt_->SetColor(kFormColor);
@@ -176,7 +200,7 @@ void TConfigForm::CreateControls() {
 
   // The frames lie behind what they frame (where a new child lands in the stacking order
   // differs between systems).
-  for (HWND group : {proxy_group_, shortcuts_group_})
+  for (HWND group : {proxy_group_, shortcuts_group_, engine_group_})
     SetWindowPos(group, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
   hints_ = std::make_unique<THints>(hwnd_);
@@ -188,6 +212,7 @@ void TConfigForm::FormCreate() {
   // Ticking Autodetect runs its handler once (one detection, details disabled); the stored
   // values then overwrite what the detection showed.
   ShowProxyControls(FillProxyControls(ProxySettings, DetectHttpProxy));
+  ShowEngineControls(FillEngineControls(EngineSettings));
 
   SetChecked(deskshort_check_, ShortcutInstalled(kDesktopFolderName));
   // The Start-menu box shows an existing shortcut too, so that the user sees what clearing
@@ -228,6 +253,42 @@ void TConfigForm::ShowProxyControls(const TProxyControls& controls) {
   SetWindowTextA(p_pass_edit_, controls.password.c_str());
   for (HWND control : {p_enable_check_, p_address_edit_, p_port_edit_, p_auth_check_, p_user_edit_, p_pass_edit_})
     EnableWindow(control, controls.details_enabled ? TRUE : FALSE);
+}
+
+TEngineControls TConfigForm::ReadEngineControls() const {
+  TEngineControls controls;
+  const LRESULT chosen = SendMessageA(engine_combo_, CB_GETCURSEL, 0, 0);
+  controls.kind = chosen == 1 ? EngineKind::kApertium : chosen == 2 ? EngineKind::kLibreTranslate : EngineKind::kPage;
+  controls.address = GetWindowString(engine_address_edit_);
+  controls.key = GetWindowString(engine_key_edit_);
+  return controls;
+}
+
+void TConfigForm::ShowEngineControls(const TEngineControls& controls) {
+  SendMessageA(engine_combo_, CB_SETCURSEL, static_cast<WPARAM>(controls.kind), 0);
+  SetWindowTextA(engine_address_edit_, controls.address.c_str());
+  SetWindowTextA(engine_key_edit_, controls.key.c_str());
+  EnableWindow(engine_address_edit_, controls.address_enabled ? TRUE : FALSE);
+  EnableWindow(engine_key_edit_, controls.key_enabled ? TRUE : FALSE);
+}
+
+void TConfigForm::EngineComboChange() {
+  TEngineControls controls = ReadEngineControls();
+  EngineKindChosen(controls, controls.kind);
+  ShowEngineControls(controls);
+}
+
+bool TConfigForm::TakeEngineControls() {
+  const std::optional<TEngineSettings> taken = EngineSettingsFrom(ReadEngineControls());
+  if (!taken) {
+    MessageBoxA(hwnd_,
+                "The engine's address must be a web address starting with http:// or https://.\r\n"
+                "The engine was not changed.",
+                "Configuration", MB_OK | MB_ICONWARNING);
+    return false;
+  }
+  EngineSettings = *taken;
+  return true;
 }
 
 void TConfigForm::BoxClicked(HWND box) {
@@ -277,6 +338,7 @@ void TConfigForm::FormClose() {
   if (closing_) return;
   closing_ = true;
   ProxySettings = ProxySettingsFrom(ReadProxyControls());
+  TakeEngineControls();
   OpenWindowFlags.ConfigOpen = false;
   // A refused save is reported, and the window closes all the same: the values are in
   // memory and the program saves them again when it ends.
@@ -298,8 +360,7 @@ bool TConfigForm::MoveFocus(HWND from, bool backwards) {
     HWND next = tab_order_[(at + (backwards ? count - step : step)) % count];
     if (IsWindowEnabled(next) && IsWindowVisible(next)) {
       SetFocus(next);
-      if (next == p_address_edit_ || next == p_port_edit_ || next == p_user_edit_ || next == p_pass_edit_)
-        SendMessageA(next, EM_SETSEL, 0, -1);
+      if (IsFlatEdit(next)) SendMessageA(next, EM_SETSEL, 0, -1);
       return true;
     }
   }
@@ -333,13 +394,13 @@ LRESULT TConfigForm::WndProc(UINT msg, WPARAM wparam, LPARAM lparam) {
     }
     case WM_COMMAND:
       if (HIWORD(wparam) == BN_CLICKED && lparam != 0) BoxClicked(reinterpret_cast<HWND>(lparam));
+      if (HIWORD(wparam) == CBN_SELCHANGE && reinterpret_cast<HWND>(lparam) == engine_combo_) EngineComboChange();
       return 0;
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORSTATIC: {
       HWND control = reinterpret_cast<HWND>(lparam);
       HDC dc = reinterpret_cast<HDC>(wparam);
-      const bool edit = control == p_address_edit_ || control == p_port_edit_ || control == p_user_edit_ ||
-                        control == p_pass_edit_;
+      const bool edit = IsFlatEdit(control);
       SetBkColor(dc, edit ? kEditColor : kFormColor);
       return reinterpret_cast<LRESULT>(edit ? edit_brush_.Get() : panel_brush_.Get());
     }

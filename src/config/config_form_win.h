@@ -14,7 +14,8 @@
 namespace parlix {
 
 inline constexpr char kConfigFormClass[] = "TConfigForm";
-inline constexpr int kConfigFormWidth = 250;
+// Two columns: the proxy and the shortcuts on the left, the translation engine on the right.
+inline constexpr int kConfigFormWidth = 492;
 inline constexpr int kConfigFormHeight = 310;
 
 class TConfigForm : public TWindow {
@@ -40,6 +41,10 @@ class TConfigForm : public TWindow {
   HWND StartmenuCheck() const { return startmenu_check_; }
   HWND IEbuttonCheck() const { return iebutton_check_; }
   HWND LaunchWinCheck() const { return launchwin_check_; }
+  HWND EngineGroup() const { return engine_group_; }
+  HWND EngineCombo() const { return engine_combo_; }
+  HWND EngineAddressEdit() const { return engine_address_edit_; }
+  HWND EngineKeyEdit() const { return engine_key_edit_; }
   HWND CloseBt() const { return close_bt_->Handle(); }
   std::string Hint(HWND control) const { return hints_->Get(control); }
   // The controls in tab order.
@@ -69,12 +74,18 @@ class TConfigForm : public TWindow {
   void CreateControls();
   HWND MakeChild(const char* window_class, const char* text, DWORD style, int left, int top, int width, int height);
   HWND MakeCheck(const char* caption, int left, int top, int width, bool hand_cursor);
-  HWND MakeEdit(int left, int top, bool password);
+  HWND MakeEdit(int left, int top, bool password, int width = 121);
+  bool IsFlatEdit(HWND control) const;
   void MakeLabel(const char* caption, int left, int top);
   void CenterPanelMouseDown(int button);
   void BoxClicked(HWND box);
   bool MoveFocus(HWND from, bool backwards);
 
+  TEngineControls ReadEngineControls() const;
+  void ShowEngineControls(const TEngineControls& controls);
+  void EngineComboChange();
+  // False, with the user told why, when the engine fields hold no address to keep.
+  bool TakeEngineControls();
   TProxyControls ReadProxyControls() const;
   void ShowProxyControls(const TProxyControls& controls);
   bool Checked(HWND box) const;
@@ -87,6 +98,8 @@ class TConfigForm : public TWindow {
   HWND p_autodet_check_ = nullptr, p_enable_check_ = nullptr, p_auth_check_ = nullptr;
   HWND p_address_edit_ = nullptr, p_port_edit_ = nullptr, p_user_edit_ = nullptr, p_pass_edit_ = nullptr;
   HWND deskshort_check_ = nullptr, startmenu_check_ = nullptr, iebutton_check_ = nullptr, launchwin_check_ = nullptr;
+  HWND engine_group_ = nullptr, engine_combo_ = nullptr, engine_address_edit_ = nullptr, engine_key_edit_ = nullptr;
+  std::vector<HWND> flat_edits_;
   std::vector<HWND> tab_order_;
   HWND last_focus_ = nullptr;
   std::unique_ptr<THints> hints_;

@@ -49,4 +49,31 @@ TProxySettings ProxySettingsFrom(const TProxyControls& controls) {
   return settings;
 }
 
+TEngineControls FillEngineControls(const TEngineSettings& stored) {
+  TEngineControls controls;
+  controls.address = stored.address;
+  controls.key = stored.key;
+  EngineKindChosen(controls, stored.kind);
+  return controls;
+}
+
+void EngineKindChosen(TEngineControls& controls, EngineKind kind) {
+  controls.kind = kind;
+  if (kind == EngineKind::kApertium && controls.address.empty()) controls.address = kApertiumPublicAddress;
+  controls.address_enabled = kind != EngineKind::kPage;
+  controls.key_enabled = kind == EngineKind::kLibreTranslate;
+}
+
+std::optional<TEngineSettings> EngineSettingsFrom(const TEngineControls& controls) {
+  auto trim = [](const std::string& s) {
+    const size_t first = s.find_first_not_of(" \t");
+    return first == std::string::npos ? std::string() : s.substr(first, s.find_last_not_of(" \t") - first + 1);
+  };
+  TEngineSettings settings{controls.kind, trim(controls.address), trim(controls.key)};
+  const bool needs_address = settings.kind != EngineKind::kPage || !settings.address.empty();
+  if (needs_address && !IsEngineAddress(settings.address)) return std::nullopt;
+  if (settings.key.size() > kMaxEngineFieldLength) return std::nullopt;
+  return settings;
+}
+
 }  // namespace parlix

@@ -4,8 +4,11 @@
 
 #include <functional>
 
+#include <optional>
+
 #include "net/proxy_settings.h"
 #include "shared/globals.h"
+#include "translate/engine.h"
 
 namespace parlix {
 
@@ -34,5 +37,25 @@ TProxyControls FillProxyControls(const TProxySettings& stored, const ProxyDetect
 
 // The settings the controls stand for, as typed (neither trimmed nor checked).
 TProxySettings ProxySettingsFrom(const TProxyControls& controls);
+
+// The "Translation engine" group: the engine chosen, its address and key, and which of
+// the two fields mean anything for it.
+struct TEngineControls {
+  EngineKind kind = EngineKind::kPage;
+  std::string address;
+  std::string key;
+  bool address_enabled = false;
+  bool key_enabled = false;
+};
+
+TEngineControls FillEngineControls(const TEngineSettings& stored);
+
+// Another engine was chosen: Apertium with no address gets its public server; the fields
+// that engine does not use are disabled (their text stays, so choosing back loses nothing).
+void EngineKindChosen(TEngineControls& controls, EngineKind kind);
+
+// The settings the controls stand for, trimmed; nullopt when the address is not plainly a
+// web address (an empty one is refused too, except for the page service, which has its own).
+std::optional<TEngineSettings> EngineSettingsFrom(const TEngineControls& controls);
 
 }  // namespace parlix

@@ -132,9 +132,9 @@ TEST(SettingsSave, WritesEverySectionAndKeyInOrder) {
             "[Parlix]\nVersion=025000\nGUID={G}\n"
             "[Language]\nLast=4\n"
             "[Proxy]\nAutodetect=0\nEnabled=1\nAddress=a\nPort=80\nAuthenticate=0\nUsername=u\nPassword=p\n"
-            "[Engine]\nKind=page\nAddress=\nKey=\n"
             "[Miscellaneous]\nOntop=1\nMonitorClp=0\n"
-            "[Popups]\nDateShown=12/8/2026\n");
+            "[Popups]\nDateShown=12/8/2026\n"
+            "[Engine]\nKind=page\nAddress=\nKey=\n");
 }
 
 TEST(SettingsLoad, EngineOfAFirstRunIsApertiumAndOfAnOlderFileThePageService) {

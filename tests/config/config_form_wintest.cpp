@@ -213,8 +213,12 @@ TEST_F(ConfigFormTest, TabMovesThroughTheControlsInOrderSkippingDisabledOnes) {
   const std::vector<HWND> expected{form_->PAutodetCheck(), form_->PEnableCheck(),   form_->PAddressEdit(),
                                    form_->PPortEdit(),     form_->PAuthCheck(),     form_->PUserEdit(),
                                    form_->PPassEdit(),     form_->DeskshortCheck(), form_->StartmenuCheck(),
-                                   form_->IEbuttonCheck(), form_->LaunchWinCheck()};
-  EXPECT_EQ(form_->TabOrder(), expected);
+                                   form_->IEbuttonCheck(), form_->LaunchWinCheck(), form_->EngineCombo()};
+  // The engine's address and key come last; the page service uses neither, so Tab skips them.
+  std::vector<HWND> order = expected;
+  order.push_back(form_->EngineAddressEdit());
+  order.push_back(form_->EngineKeyEdit());
+  EXPECT_EQ(form_->TabOrder(), order);
   SetFocus(expected[0]);
   for (size_t i = 1; i < expected.size(); ++i) {
     SendMessageA(GetFocus(), WM_KEYDOWN, VK_TAB, 0);

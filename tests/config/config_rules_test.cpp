@@ -96,6 +96,30 @@ TEST(ConfigValues, TickingDetectsAndClearingBringsTheStoredValuesBack) {
   EXPECT_EQ(detector.calls, 3);
 }
 
+TEST(ConfigValues, EngineGroupFillsApertiumsServerAndRefusesWhatIsNoWebAddress) {
+  TEngineControls controls = FillEngineControls({EngineKind::kPage, "", ""});
+  EXPECT_FALSE(controls.address_enabled);
+  EngineKindChosen(controls, EngineKind::kApertium);
+  EXPECT_EQ(controls.address, kApertiumPublicAddress);
+  EXPECT_TRUE(controls.address_enabled);
+  EXPECT_FALSE(controls.key_enabled);
+  controls.address = "  http://localhost:5000 ";
+  controls.key = "k";
+  EngineKindChosen(controls, EngineKind::kLibreTranslate);
+  EXPECT_TRUE(controls.key_enabled);
+  const std::optional<TEngineSettings> taken = EngineSettingsFrom(controls);
+  ASSERT_TRUE(taken);
+  EXPECT_EQ(taken->address, "http://localhost:5000");
+  for (const char* bad : {"", "localhost:5000", "javascript:alert(1)"}) {
+    controls.address = bad;
+    EXPECT_FALSE(EngineSettingsFrom(controls)) << bad;
+  }
+  // The page service has its own address: an empty field is no refusal there.
+  controls.address = "";
+  EngineKindChosen(controls, EngineKind::kPage);
+  EXPECT_TRUE(EngineSettingsFrom(controls));
+}
+
 TEST(Integration, RunValueQuotesThePathAndRecognisesOnlyThisProgram) {
   const std::string program = "C:\\Program Files\\Parlix\\parlix.exe";
   EXPECT_EQ(RunValueData(program), "\"C:\\Program Files\\Parlix\\parlix.exe\" /auto");

@@ -14,6 +14,7 @@
 
 #include "support/driver_win.h"
 #include "support/loopback_peer_win.h"
+#include "support/tls_trust_win.h"
 
 namespace parlix::test {
 namespace {
@@ -50,7 +51,8 @@ void WriteSettings(const std::string& proxy_lines) {
   SetFileAttributesA(SettingsFilePath().c_str(), FILE_ATTRIBUTE_NORMAL);
   WriteFileBytes(SettingsFilePath(), std::string("[Parlix]\r\nVersion=025000\r\nGUID=") + kGuid +
                                          "\r\n[Language]\r\nLast=1\r\n[Proxy]\r\n" + proxy_lines +
-                                         "[Miscellaneous]\r\nOntop=0\r\nMonitorClp=0\r\n[Popups]\r\nDateShown=\r\n");
+                                         "[Miscellaneous]\r\nOntop=0\r\nMonitorClp=0\r\n[Popups]\r\nDateShown=\r\n"
+                                         "[Engine]\r\nKind=page\r\nAddress=\r\nKey=\r\n");
 }
 
 std::string IniValue(const std::string& section, const std::string& key) {
@@ -382,9 +384,10 @@ TEST_F(ConfigWindow, OpensOnceWithItsLayoutAndTheStoredValuesAndAlwaysSavesOnClo
   EXPECT_EQ(GetWindowLongA(form, GWL_STYLE) & (WS_CAPTION | WS_THICKFRAME | WS_SYSMENU), 0);
   RECT window;
   GetWindowRect(form, &window);
-  EXPECT_EQ(window.right - window.left, 250);
+  // Two columns: the translation engine's group stands right of the others.
+  EXPECT_EQ(window.right - window.left, 492);
   EXPECT_EQ(window.bottom - window.top, 310);
-  EXPECT_EQ(window.left, (GetSystemMetrics(SM_CXSCREEN) - 250) / 2);
+  EXPECT_EQ(window.left, (GetSystemMetrics(SM_CXSCREEN) - 492) / 2);
   EXPECT_EQ(window.top, (GetSystemMetrics(SM_CYSCREEN) - 310) / 2);
 
   HWND proxy_group = Box(form, " HTTP Proxy ");
@@ -734,6 +737,66 @@ TEST_F(ConfigWindow, BrowserButtonWritesItsKeyAndIconAndRemovesBoth) {
     EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kBrowserKey));
     EXPECT_FALSE(FileExists(icon));
   }
+}
+
+// Keys by their X names; text key by key (letters, digits and the few marks an address has).
+void PressKeys(const std::vector<std::string>& names) {
+  for (const std::string& name : names) EXPECT_TRUE(TXInput::Instance().Command("key " + name)) << name;
+}
+void TypeText(const std::string& text) {
+  std::vector<std::string> names;
+  for (char c : text) {
+    switch (c) {
+      case ':': names.push_back("colon"); break;
+      case '/': names.push_back("slash"); break;
+      case '.': names.push_back("period"); break;
+      default: names.push_back(std::string(1, c)); break;
+    }
+  }
+  PressKeys(names);
+}
+
+TEST_F(ConfigWindow, EngineChosenByClicksAndKeysIsUsedAndKeptAcrossARestart) {
+  ASSERT_TRUE(TXInput::Instance().Available()) << "run through tools/with-xinput";
+  ASSERT_NE(TlsPort("PARLIX_TLS_PORT"), 0) << "run through tools/with-tls";
+  ASSERT_TRUE(TrustTestCa());
+  WriteSettings("Autodetect=0\r\nEnabled=1\r\nAddress=127.0.0.1\r\nPort=" + std::to_string(standins_.port) + "\r\n");
+  Start();
+  HWND form = OpenConfig();
+  ASSERT_NE(form, nullptr);
+  HWND combo = FindChild(form, "ComboBox");
+  ASSERT_NE(combo, nullptr);
+  EXPECT_EQ(SendMessageA(combo, CB_GETCURSEL, 0, 0), 0);  // an older settings file: the page service
+  ClickAt(combo);
+  Settle();
+  PressKeys({"Down", "Down", "Return", "Tab"});  // LibreTranslate, then its address
+  const std::string address = "https://localhost:" + std::to_string(TlsPort("PARLIX_TLS_PORT"));
+  TypeText(address);
+  PressKeys({"Tab"});
+  TypeText("k3y");
+  Settle();
+  ClickAt(FindChild(form, "TParlixControl", std::string("Close")));
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(form); }));
+  ASSERT_TRUE(WaitUntil([&] { return IniValue("Engine", "Kind") == "libretranslate"; }));
+  EXPECT_EQ(IniValue("Engine", "Address"), address);
+  EXPECT_EQ(IniValue("Engine", "Key"), "k3y");
+
+  // The next translation asks it (through the proxy's tunnel), with the key.
+  standins_.SetControl("{\"libre_key\": \"k3y\"}");
+  SendMessageA(FindChild(main_, "Edit"), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("Thank you"));
+  PostMessageA(main_, WM_USER + 4, 0, 0);
+  ASSERT_TRUE(WaitUntil([&] {
+    HWND result = program_->FindTopWindow("TTransForm");
+    return result != nullptr && WindowText(FindChild(result, "Edit")) == "Gracias";
+  }, 30s));
+
+  // Kept across a restart: the window shows it again.
+  ASSERT_TRUE(program_->Exit());
+  Start();
+  form = OpenConfig();
+  ASSERT_NE(form, nullptr);
+  EXPECT_EQ(SendMessageA(FindChild(form, "ComboBox"), CB_GETCURSEL, 0, 0), 2);
+  standins_.SetControl("{}");
 }
 
 }  // namespace
