@@ -61,6 +61,23 @@ class LoopbackPeer {
   std::thread thread_;
 };
 
+// A port on 127.0.0.1 where a connection is never completed: a listener that accepts
+// nothing and whose queue its own connections fill, so the system leaves every further
+// connection attempt unanswered.
+class UnansweredPort {
+ public:
+  UnansweredPort();
+  ~UnansweredPort();
+  UnansweredPort(const UnansweredPort&) = delete;
+  UnansweredPort& operator=(const UnansweredPort&) = delete;
+  uint16_t Port() const { return port_; }
+
+ private:
+  uintptr_t listener_;
+  std::vector<uintptr_t> fillers_;
+  uint16_t port_ = 0;
+};
+
 // Pumps this thread's messages until pred holds or the time is up.
 bool PumpUntil(const std::function<bool()>& pred, DWORD timeout_ms = 10000);
 // Pumps for a while, to let stray messages arrive.
