@@ -1,8 +1,40 @@
 // URL splitting: any text splits without faults, and the parts are pieces of the input.
+// The same text as a Location: the next request line and Host line hold only what a
+// request may hold.
 #include <string>
 
 #include "fuzz_check.h"
+#include "net/http_proto.h"
 #include "net/url.h"
+
+namespace {
+
+bool OnlyTargetBytes(const std::string& s) {
+  for (const char c : s) {
+    if (!parlix::HttpIsTargetByte(static_cast<unsigned char>(c))) return false;
+  }
+  return true;
+}
+
+void CheckRelocation(const std::string& value, bool with_proxy) {
+  parlix::HttpTarget current;
+  current.target_host = current.conn_host = "host";
+  current.target_port = current.conn_port = "80";
+  current.conn_proto = "http";
+  current.request_path = with_proxy ? "http://host/a/b.html" : "/a/b.html";
+  if (with_proxy) {
+    current.conn_host = "proxy";
+    current.conn_port = "3128";
+  }
+  const auto next = parlix::ComputeRelocation(value, current, with_proxy);
+  if (!next) return;
+  FUZZ_CHECK(OnlyTargetBytes(next->target.request_path));
+  FUZZ_CHECK(parlix::HttpIsHostText(next->target.target_host));
+  FUZZ_CHECK(parlix::HttpIsPortText(next->target.target_port));
+  FUZZ_CHECK(parlix::HttpIsHostText(next->target.conn_host));
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string url(reinterpret_cast<const char*>(data), size);
@@ -14,5 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(port.size() <= url.size());
   const size_t split = size / 2;
   (void)parlix::LastPos(url.substr(0, split), url.substr(split));
+  CheckRelocation(url, false);
+  CheckRelocation(url, true);
   return 0;
 }
