@@ -1,5 +1,7 @@
 // The main window's components, painting, text area and menu commands.
 #include <windows.h>
+
+#include <algorithm>
 #include <commctrl.h>
 
 #include "app/application_win.h"
@@ -136,6 +138,7 @@ void TMainForm::CreateComponents() {
   lang_paint_->SetColor(kFormColor);
   lang_paint_->SetFont("Tahoma", 11);
   lang_paint_->OnPaint = [this](HDC dc, const RECT& rect) { LangPaintPaint(dc, rect); };
+  FitPairLabel();
 
   translate_bt_ = std::make_unique<TControl>(TControlKind::kImageButton, center, 182, 122, 25, 20, "Translate");
   translate_bt_->SetColor(kFormColor);
@@ -309,8 +312,30 @@ void TMainForm::ShowCurrentPair() {
   lang_paint_->Invalidate();
 }
 
-void TMainForm::LangPaintPaint(HDC dc, const RECT&) {
-  PaintPairLabel(dc, CurrentPair, false);
+void TMainForm::FitPairLabel() {
+  // The designed 130 pixels cut the longest pairs ("English to Portuguese") in the face a
+  // system without Tahoma gives: the label takes what its widest pair needs, starting
+  // further left when it must, and never runs under the translate button; what is still
+  // too wide is set closer when painted.
+  constexpr int kDesignedLeft = 44;
+  constexpr int kDesignedWidth = 130;
+  constexpr int kLeftmost = 38;   // just right of the language button
+  constexpr int kRightmost = 180;  // just left of the translate button
+  constexpr int kTop = 124;
+  constexpr int kHeight = 17;
+  const HWND label = lang_paint_->Handle();
+  const HDC dc = GetDC(label);
+  if (dc == nullptr) return;
+  int needed = kDesignedWidth;
+  for (int pair = 0; pair < kPairCount; ++pair)
+    needed = std::max(needed, PairLabelWidth(dc, pair, false, GetSharedFont("Tahoma", 11)));
+  ReleaseDC(label, dc);
+  const int left = std::clamp(kRightmost - needed, kLeftmost, kDesignedLeft);
+  MoveWindow(label, left, kTop, std::min(needed, kRightmost - left), kHeight, FALSE);
+}
+
+void TMainForm::LangPaintPaint(HDC dc, const RECT& rect) {
+  PaintPairLabel(dc, CurrentPair, false, rect.right - rect.left);
 }
 
 void TMainForm::MemoChange() {

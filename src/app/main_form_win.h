@@ -164,6 +164,7 @@ class TMainForm : public TWindow {
   void ConfigurationBtClick();
   void ExitBtClick();
   void LangPaintPaint(HDC dc, const RECT& rect);
+  void FitPairLabel();
 
   void TrayTimerTimer();
   void SetTrayIconFrame(int frame);

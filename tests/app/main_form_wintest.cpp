@@ -19,6 +19,8 @@
 #include "support/box_closer_win.h"
 #include "support/driver_win.h"
 #include "translate/lang_form_win.h"
+#include "translate/pair_label_win.h"
+#include "widgets/controls_win.h"
 
 namespace parlix {
 namespace {
@@ -94,6 +96,25 @@ TEST_F(MainFormTest, FunctionKeysSelectPairsWithoutCtrl) {
   EXPECT_EQ(form_->CurrentPair, 11);
   SendKey(memo_, VK_F1, false);
   EXPECT_EQ(form_->CurrentPair, 0);
+}
+
+// Under Wine the designed label cut "English to Portuguese" and "Portuguese to English".
+TEST_F(MainFormTest, PairLabelHoldsEveryPairsWholeTextBesideTheTranslateButton) {
+  const HWND label = form_->LangPaintHandle();
+  RECT label_rect, button_rect;
+  GetWindowRect(label, &label_rect);
+  GetWindowRect(translate_bt_, &button_rect);
+  EXPECT_LT(label_rect.right, button_rect.left);
+  MapWindowPoints(nullptr, GetParent(translate_bt_), reinterpret_cast<POINT*>(&button_rect), 2);
+  EXPECT_EQ(button_rect.left, 182) << "the translate button moved";
+  const HDC dc = GetDC(label);
+  for (int pair = 0; pair < 12; ++pair) {
+    SendKey(memo_, VK_F1 + pair, false);
+    ASSERT_EQ(form_->CurrentPair, pair);
+    const int room = label_rect.right - label_rect.left;
+    EXPECT_LE(PairLabelWidth(dc, pair, false, GetSharedFont("Tahoma", 11), room), room) << WindowText(label);
+  }
+  ReleaseDC(label, dc);
 }
 
 TEST_F(MainFormTest, LanguageWindowFollowsTheFunctionKeysAndGivesTheButtonBack) {
