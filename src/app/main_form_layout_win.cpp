@@ -279,7 +279,11 @@ void TMainForm::ConfigurationBtClick() {
   TApplication::Instance().ProcessMessages();
   // A message that ran meanwhile may have opened one.
   if (OpenWindowFlags.ConfigOpen) return;
-  TConfigForm::Open(hwnd_, [this] { SaveSettings(); });
+  // At the session's end the close query saves right after closing this window, and a
+  // refused save here would show a box that holds up the logoff.
+  TConfigForm::Open(hwnd_, [this] {
+    if (!ending_session_) SaveSettings();
+  });
 }
 
 void TMainForm::ExitBtClick() { PostMessageA(hwnd_, WM_CLOSE_MAIN_WINDOW, 0, 0); }

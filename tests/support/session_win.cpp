@@ -8,8 +8,12 @@ const char kTranslationErrorTail[] =
     "\r\nplease try again later...\r\nIf this problem persists, please inform us, thanks.\r\n\r\n"
     "support@parlix.example";
 
-bool TSession::Start(int proxy_port) {
-  WriteSettingsWithProxy(proxy_port);
+bool TSession::Start(int proxy_port, const std::string& user, const std::string& password) {
+  if (!user.empty()) {
+    WriteSettingsWithProxyCredentials(proxy_port, user, password);
+  } else if (proxy_port != 0) {
+    WriteSettingsWithProxy(proxy_port);
+  }
   program_ = std::make_unique<TProgram>();
   main_ = program_->WaitForTopWindow("TMainForm", std::string("Parlix"));
   memo_ = main_ != nullptr ? FindChild(main_, "Edit") : nullptr;

@@ -20,9 +20,10 @@ class TSession {
   TSession() : dat_before_(TempDatFiles()) {}
   ~TSession() { Close(); }
 
-  // Writes settings whose proxy is 127.0.0.1:proxy_port and starts the program; false when
-  // its main window did not come.
-  bool Start(int proxy_port);
+  // Writes settings whose proxy is 127.0.0.1:proxy_port (with credentials when a user is
+  // given; none when the port is 0, leaving the settings file as it is) and starts the
+  // program; false when its main window did not come.
+  bool Start(int proxy_port, const std::string& user = "", const std::string& password = "");
   void Close();
 
   TProgram& Program() { return *program_; }
