@@ -306,6 +306,27 @@ class ModesTest(StandinTest):
         self.assertLessEqual(len(first), 5)
         self.assertEqual(extract(Response(first + rest).body()), "gato")
 
+    def test_silence_reset_and_a_cycle_of_modes(self):
+        self.set_mode(silent=True)
+        with socket.create_connection(("127.0.0.1", self.server.port), timeout=10) as s:
+            s.sendall(b"GET http://www.parlix.example/desk/service.txt HTTP/1.0\r\n\r\n")
+            s.settimeout(0.5)
+            self.assertRaises(socket.timeout, s.recv, 1)
+        self.set_mode(reset_after=20)
+        with socket.create_connection(("127.0.0.1", self.server.port), timeout=10) as s:
+            s.sendall(b"GET http://www.parlix.example/desk/service.txt HTTP/1.0\r\n\r\n")
+            received = b""
+            with self.assertRaises(ConnectionResetError):
+                while True:
+                    piece = s.recv(65536)
+                    if not piece:
+                        break
+                    received += piece
+            self.assertLessEqual(len(received), 20)
+        # Every third request fails; the others answer as usual.
+        self.set_mode(cycle=[{}, {}, {"status": 500}])
+        self.assertEqual([self.post("hello").status for _ in range(6)], [200, 200, 500, 200, 200, 500])
+
     def test_scope_limits_a_mode_to_one_role(self):
         path = os.path.join(self.dir.name, "service.txt")
         with open(path, "wb") as f:
