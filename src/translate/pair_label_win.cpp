@@ -77,24 +77,22 @@ int LayOutPairLabel(HDC dc, int pair, bool with_key, HIMAGELIST flags, HFONT fon
   SetTextColor(dc, kPairLabelTextColor);
   SetTextAlign(dc, TA_LEFT | TA_TOP | TA_NOUPDATECP);
   SetTextCharacterExtra(dc, setting.character_extra);
-  const int kGapAfterFlag = setting.gap_after_flag;
-  const int kGapAfterText = setting.gap_after_text;
 
   int x = FlagWidth(flags);
   if (paint) DrawFlag(dc, flags, source, 0);
-  x += kGapAfterFlag;
+  x += setting.gap_after_flag;
   std::string source_text(LanguageNames[source]);
   source_text.append(" to");
   if (paint) DrawText(dc, x, source_text);
-  x += TextWidth(dc, source_text) + kGapAfterText;
+  x += TextWidth(dc, source_text) + setting.gap_after_text;
   if (paint) DrawFlag(dc, flags, target, x);
-  x += FlagWidth(flags) + kGapAfterFlag;
+  x += FlagWidth(flags) + setting.gap_after_flag;
   const std::string_view target_text = LanguageNames[target];
   if (paint) DrawText(dc, x, target_text);
   x += TextWidth(dc, target_text);
 
   if (with_key) {
-    x += kGapAfterText;
+    x += setting.gap_after_text;
     key_font = KeyFont(dc);
     if (key_font) SelectObject(dc, key_font.Get());
     SetTextCharacterExtra(dc, setting.character_extra);
