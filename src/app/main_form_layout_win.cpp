@@ -1,8 +1,8 @@
 // The main window's components, painting, text area and menu commands.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <algorithm>
-#include <commctrl.h>
 
 #include "app/application_win.h"
 #include "app/main_form_win.h"
