@@ -2,6 +2,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "app/application_win.h"
 #include "app/main_form_win.h"
 #include "app/xp_menu1_win.h"
@@ -136,6 +138,7 @@ void TMainForm::CreateComponents() {
   lang_paint_->SetColor(kFormColor);
   lang_paint_->SetFont("Tahoma", 11);
   lang_paint_->OnPaint = [this](HDC dc, const RECT& rect) { LangPaintPaint(dc, rect); };
+  FitPairLabel();
 
   translate_bt_ = std::make_unique<TControl>(TControlKind::kImageButton, center, 182, 122, 25, 20, "Translate");
   translate_bt_->SetColor(kFormColor);
@@ -276,7 +279,11 @@ void TMainForm::ConfigurationBtClick() {
   TApplication::Instance().ProcessMessages();
   // A message that ran meanwhile may have opened one.
   if (OpenWindowFlags.ConfigOpen) return;
-  TConfigForm::Open(hwnd_, [this] { SaveSettings(); });
+  // At the session's end the close query saves right after closing this window, and a
+  // refused save here would show a box that holds up the logoff.
+  TConfigForm::Open(hwnd_, [this] {
+    if (!ending_session_) SaveSettings();
+  });
 }
 
 void TMainForm::ExitBtClick() { PostMessageA(hwnd_, WM_CLOSE_MAIN_WINDOW, 0, 0); }
@@ -309,8 +316,30 @@ void TMainForm::ShowCurrentPair() {
   lang_paint_->Invalidate();
 }
 
-void TMainForm::LangPaintPaint(HDC dc, const RECT&) {
-  PaintPairLabel(dc, CurrentPair, false);
+void TMainForm::FitPairLabel() {
+  // The designed 130 pixels cut the longest pairs ("English to Portuguese") in the face a
+  // system without Tahoma gives: the label takes what its widest pair needs, starting
+  // further left when it must, and never runs under the translate button; what is still
+  // too wide is set closer when painted.
+  constexpr int kDesignedLeft = 44;
+  constexpr int kDesignedWidth = 130;
+  constexpr int kLeftmost = 38;   // just right of the language button
+  constexpr int kRightmost = 180;  // just left of the translate button
+  constexpr int kTop = 124;
+  constexpr int kHeight = 17;
+  const HWND label = lang_paint_->Handle();
+  const HDC dc = GetDC(label);
+  if (dc == nullptr) return;
+  int needed = kDesignedWidth;
+  for (int pair = 0; pair < kPairCount; ++pair)
+    needed = std::max(needed, PairLabelWidth(dc, pair, false, GetSharedFont("Tahoma", 11)));
+  ReleaseDC(label, dc);
+  const int left = std::clamp(kRightmost - needed, kLeftmost, kDesignedLeft);
+  MoveWindow(label, left, kTop, std::min(needed, kRightmost - left), kHeight, FALSE);
+}
+
+void TMainForm::LangPaintPaint(HDC dc, const RECT& rect) {
+  PaintPairLabel(dc, CurrentPair, false, rect.right - rect.left);
 }
 
 void TMainForm::MemoChange() {

@@ -127,7 +127,13 @@ void TMainForm::LoadSettings() {
   if (NeedsRenewal(values)) {
     if (file.Exists()) file.Delete();
     InstallGuid = NewGuidText();
-    SaveSettings();
+    // A file that cannot be renewed (read-only, say) is reported, and the start goes on
+    // with the values read: the service check and the window's place come after this.
+    try {
+      SaveSettings();
+    } catch (const std::exception& e) {
+      TApplication::Instance().ShowException(e);
+    }
   }
 }
 

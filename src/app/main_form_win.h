@@ -166,6 +166,7 @@ class TMainForm : public TWindow {
   void ConfigurationBtClick();
   void ExitBtClick();
   void LangPaintPaint(HDC dc, const RECT& rect);
+  void FitPairLabel();
 
   void TrayTimerTimer();
   void SetTrayIconFrame(int frame);

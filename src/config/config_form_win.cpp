@@ -44,9 +44,14 @@ LRESULT CALLBACK ConfigControlProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lp
     case WM_KEYDOWN:
       // The window has no dialog manager in the message loop: it moves the focus itself.
       if (wparam == VK_TAB && form->MoveFocus(hwnd, GetKeyState(VK_SHIFT) < 0)) return 0;
+      // People close such a window with Escape; it keeps every value as the close button does.
+      if (wparam == VK_ESCAPE) {
+        form->CloseBtClick();
+        return 0;
+      }
       break;
     case WM_CHAR:
-      if (wparam == '\t') return 0;
+      if (wparam == '\t' || wparam == VK_ESCAPE) return 0;
       break;
     case WM_SETFOCUS:
       form->last_focus_ = hwnd;
@@ -320,7 +325,8 @@ void TConfigForm::StartmenuCheckClick() {
 }
 
 void TConfigForm::IEbuttonCheckClick() {
-  if (GetFocus() != iebutton_check_ || InstallGuid.empty()) return;
+  // Without a GUID nothing is installed, and the box goes back to showing that.
+  if (GetFocus() != iebutton_check_) return;
   SendMessageA(iebutton_check_, BM_SETCHECK,
                SetBrowserButton(hwnd_, InstallGuid, Checked(iebutton_check_)) ? BST_CHECKED : BST_UNCHECKED, 0);
 }

@@ -214,7 +214,12 @@ bool ShortcutInstalled(const std::string& folder_name) {
 bool SetShortcut(HWND owner, const std::string& folder_name, bool install) {
   const std::string path = ShortcutPath(folder_name);
   if (path.empty()) return false;
+  const bool existed = FileExists(path);
   DeleteIfExists(path);
+  if (existed && !install) {
+    // The desktop shows the icon until the shell hears that it went.
+    SHChangeNotify(SHCNE_DELETE, SHCNF_PATHA | SHCNF_FLUSHNOWAIT, path.c_str(), nullptr);
+  }
   if (install) {
     const std::string program = ProgramFileName();
     const TShortcutResult result = CreateShortcut(Widen(path), program, FolderOf(program), "",
@@ -258,27 +263,20 @@ bool SetBrowserButton(HWND owner, const std::string& install_guid, bool install)
   return BrowserButtonInstalled(install_guid);
 }
 
+// Whatever the value starts: with an installed and a portable copy on one machine, either
+// copy's window shows the entry and can switch it off.
 bool LaunchWithWindowsInstalled() {
-  const std::optional<std::string> value =
-      IntegrationRegistry().ReadString(TRegRoot::kCurrentUser, kRunKey, kRunValueName);
-  return value && NamesProgram(*value, ProgramFileName());
+  return IntegrationRegistry().ValueExists(TRegRoot::kCurrentUser, kRunKey, kRunValueName);
 }
 
 bool SetLaunchWithWindows(HWND owner, bool install) {
   IIntegrationRegistry& registry = IntegrationRegistry();
-  const std::string program = ProgramFileName();
-  const bool exists = registry.ValueExists(TRegRoot::kCurrentUser, kRunKey, kRunValueName);
-  const std::optional<std::string> value = registry.ReadString(TRegRoot::kCurrentUser, kRunKey, kRunValueName);
-  const bool ours = value && NamesProgram(*value, program);
-  if (install) {
-    if (exists && !ours) {
-      ShowBox(owner, kForeignRunValueText, MB_ICONINFORMATION);
-    } else if (!ours || *value != RunValueData(program)) {
-      // An entry of ours in the old, bare form is rewritten quoted.
-      if (!registry.WriteStrings(TRegRoot::kCurrentUser, kRunKey, {{kRunValueName, RunValueData(program)}}, false))
-        ShowBox(owner, std::string("Failed to set data for '") + kRunValueName + "'", MB_ICONSTOP);
-    }
-  } else if (ours) {
+  const bool exists = LaunchWithWindowsInstalled();
+  if (install && !exists) {
+    if (!registry.WriteStrings(TRegRoot::kCurrentUser, kRunKey, {{kRunValueName, RunValueData(ProgramFileName())}},
+                               false))
+      ShowBox(owner, std::string("Failed to set data for '") + kRunValueName + "'", MB_ICONSTOP);
+  } else if (!install && exists) {
     if (!registry.DeleteValue(TRegRoot::kCurrentUser, kRunKey, kRunValueName))
       ShowBox(owner, std::string("Failed to delete '") + kRunValueName + "'", MB_ICONSTOP);
   }

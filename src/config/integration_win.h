@@ -40,10 +40,10 @@ bool BrowserButtonInstalled(const std::string& install_guid);
 // A refused write removes what was written and reports it. Returns whether it is installed.
 bool SetBrowserButton(HWND owner, const std::string& install_guid, bool install);
 
-// The autostart value exists and starts this program.
+// The autostart value exists, whatever it starts.
 bool LaunchWithWindowsInstalled();
-// Writes or deletes the autostart value; another program's value of the same name stays.
-// Returns whether the value starts this program afterwards.
+// Writes the autostart value (the program's quoted path and " /auto") where none exists, an
+// existing one being left as it is, or deletes it. Returns whether it exists afterwards.
 bool SetLaunchWithWindows(HWND owner, bool install);
 
 // The texts the actions show.
@@ -56,7 +56,5 @@ inline constexpr char kBrowserButtonRefusedText[] =
 inline constexpr char kToolbarIconFailedText[] =
     "The Internet Explorer tool button could not be installed: its icon file could not be written.";
 inline constexpr char kShortcutFailedText[] = "The shortcut could not be created:";
-inline constexpr char kForeignRunValueText[] =
-    "Another program already starts with Windows under the name \"Parlix Desk\". It was left as it is.";
 
 }  // namespace parlix

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 
 #include "net/http_cli_win.h"
@@ -18,10 +20,32 @@ namespace {
 
 constexpr DWORD kLoopLimitMs = 10;
 
+// Tests set the limits lower through PARLIX_TEST_NET_LIMITS="CONNECT_MS,SILENCE_MS"; a
+// value can only shorten a limit, never lengthen it or switch it off.
+constexpr char kLimitsVariable[] = "PARLIX_TEST_NET_LIMITS";
+constexpr std::uint64_t kLowestLimitMs = 100;
+
+std::uint64_t Lowered(const char* text, std::uint64_t limit) {
+  char* end = nullptr;
+  const unsigned long long value = std::strtoull(text, &end, 10);
+  if (end == text || value < kLowestLimitMs || value > limit) return limit;
+  return value;
+}
+
+TDownloadLimits LimitsInEffect() {
+  TDownloadLimits limits;
+  char text[64] = {};
+  const DWORD n = GetEnvironmentVariableA(kLimitsVariable, text, sizeof text);
+  if (n == 0 || n >= sizeof text) return limits;
+  limits.connect_ms = Lowered(text, limits.connect_ms);
+  if (const char* comma = std::strchr(text, ',')) limits.silence_ms = Lowered(comma + 1, limits.silence_ms);
+  return limits;
+}
+
 // The request's state between the client's events and the loop that waits for them.
 class TDownload {
  public:
-  explicit TDownload(const TDownloadJob& job) : job_(job) {}
+  explicit TDownload(const TDownloadJob& job) : job_(job), limits_(LimitsInEffect()) {}
 
   TDownloadOutcome Run(const std::function<bool()>& stop_requested) {
     {
@@ -29,6 +53,8 @@ class TDownload {
       Configure(client);
       // Set first: a request can end inside its own start.
       running_ = true;
+      connecting_ = true;
+      phase_start_ = last_activity_ = GetTickCount64();
       try {
         if (job_.post_body) {
           client.StartPost();
@@ -48,6 +74,12 @@ class TDownload {
           if (running_) client.Abort();
           running_ = false;
           outcome_.transport = TDownloadTransport::kStopped;
+        } else if (running_ && LimitPassed()) {
+          stage_clock::Mark("time limit passed");
+          client.Abort();
+          running_ = false;
+          outcome_.transport = TDownloadTransport::kFailed;
+          outcome_.error = kDownloadErrTimedOut;
         }
       }
       // The streams go before the client: nothing may write into a freed stream.
@@ -61,6 +93,26 @@ class TDownload {
   }
 
  private:
+  // A peer that accepts and then says nothing would hold the worker until the user
+  // cancels, and the service worker, which has no cancel, until the program ends.
+  bool LimitPassed() const {
+    const std::uint64_t now = GetTickCount64();
+    if (connecting_) return now - phase_start_ >= limits_.connect_ms;
+    return now - last_activity_ >= limits_.silence_ms;
+  }
+
+  void Progress() { last_activity_ = GetTickCount64(); }
+
+  void StateChanged(HttpClientCore& client) {
+    Progress();
+    // Every new connection (a relocation elsewhere, a proxy's new attempt after its 407)
+    // has the whole connect limit again, its name lookup included.
+    if (client.State() == ClientState::kDnsLookup) {
+      connecting_ = true;
+      phase_start_ = last_activity_;
+    }
+  }
+
   void Configure(THttpCli& client) {
     // Autodetect is not looked at: detection has already filled the other fields.
     const TProxySettings& proxy = job_.proxy;
@@ -86,6 +138,16 @@ class TDownload {
     }
     // Whether the status at the end is a server's: every attempt and relocation starts
     // without an answer.
+    client.OnStateChange = [this](HttpClientCore& sender) { StateChanged(sender); };
+    // Connected is reported only once the connection can carry the request, so anything
+    // the connection needs first (a handshake) counts against the connect limit.
+    client.OnSessionConnected = [this](HttpClientCore&) {
+      connecting_ = false;
+      Progress();
+    };
+    client.OnHeaderData = [this](HttpClientCore&) { Progress(); };
+    client.OnDocData = [this](HttpClientCore&, const char*, size_t) { Progress(); };
+    client.OnSendData = [this](HttpClientCore&, const char*, size_t) { Progress(); };
     client.OnRequestHeaderBegin = [this](HttpClientCore&) { answered_ = false; };
     client.OnLocationChange = [this](HttpClientCore&) { answered_ = false; };
     client.OnHeaderEnd = [this](HttpClientCore&) { answered_ = true; };
@@ -129,6 +191,10 @@ class TDownload {
   }
 
   const TDownloadJob& job_;
+  const TDownloadLimits limits_;
+  bool connecting_ = false;
+  std::uint64_t phase_start_ = 0;
+  std::uint64_t last_activity_ = 0;
   TDownloadOutcome outcome_;
   bool running_ = false;
   bool answered_ = false;

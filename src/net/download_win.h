@@ -21,10 +21,24 @@ struct TDownloadJob {
   std::int64_t max_size = 0;  // a larger document ends the request as failed
 };
 
+// Limits on a peer's silence. A person waits about a minute for a translation, so the two
+// together stay near that; both are far above what any answering server needs.
+struct TDownloadLimits {
+  // From the start of a connection (name lookup included) until it is reported connected.
+  std::uint64_t connect_ms = 30'000;
+  // Between two signs of progress once connected: a header line, a piece of the document,
+  // a piece of the request sent.
+  std::uint64_t silence_ms = 30'000;
+};
+
+// The client's code of a download given up because a limit above passed (Windows
+// Sockets' own number for a timed-out connection).
+inline constexpr std::uint16_t kDownloadErrTimedOut = 10060;
+
 enum class TDownloadTransport {
   kAnswered,    // the request ended normally with an answer whose status is in `status`
   kNotStarted,  // the request could not even be started
-  kFailed,      // the connection or the answer failed; `error` holds the client's code
+  kFailed,      // the connection or the answer failed or fell silent; `error` holds the client's code
   kStopped,     // the caller asked to stop
 };
 
@@ -35,8 +49,9 @@ struct TDownloadOutcome {
   std::int64_t size = -1;  // of the target file once closed; -1 when there is none
 };
 
-// Runs the job; `stop_requested` is looked at whenever a message has been handled and at
-// least every 10 ms. The target file is closed when this returns, and left in place
+// Runs the job; `stop_requested` and the limits on silence are looked at whenever a message
+// has been handled and at least every 10 ms. PARLIX_TEST_NET_LIMITS="CONNECT_MS,SILENCE_MS"
+// in the environment lowers the limits, for tests only. The target file is closed when this returns, and left in place
 // whatever the outcome: the caller decides whether it is kept.
 TDownloadOutcome RunDownload(const TDownloadJob& job, const std::function<bool()>& stop_requested);
 

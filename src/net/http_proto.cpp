@@ -26,6 +26,47 @@ std::string HostAndPort(const std::string& host, const std::string& port) {
 
 // A path that does not start at the root (a bare query, say) would make a request
 // line no server reads as intended.
+bool HttpIsTargetByte(unsigned char c) {
+  if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
+  for (const char allowed : std::string_view("-._~!$&'()*+,;=:@/?%")) {
+    if (c == static_cast<unsigned char>(allowed)) return true;
+  }
+  return false;
+}
+
+std::string HttpEncodeTarget(std::string_view s) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(s.size());
+  for (const char ch : s) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (HttpIsTargetByte(c)) {
+      out += ch;
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 0x0F];
+    }
+  }
+  return out;
+}
+
+bool HttpIsHostText(std::string_view host) {
+  // A name has no escapes, and ":@/?" would move the parts of the URL around it.
+  for (const char ch : host) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (!HttpIsTargetByte(c) || c == '%' || c == ':' || c == '@' || c == '/' || c == '?') return false;
+  }
+  return true;
+}
+
+bool HttpIsPortText(std::string_view port) {
+  for (const char c : port) {
+    if (c < '0' || c > '9') return false;
+  }
+  return true;
+}
+
 std::string HttpRootedPath(std::string path) {
   if (path.empty()) return "/";
   if (path[0] != '/') path.insert(path.begin(), '/');
@@ -174,18 +215,19 @@ std::optional<HttpRelocation> ComputeRelocation(std::string_view location_value,
       HttpStartsWithNoCase(value, "http://") || HttpStartsWithNoCase(value, "https://");
 
   if (value[0] == '/') {
+    const std::string encoded = HttpEncodeTarget(value);
     if (with_proxy) {
       // The request path is the absolute URL; only its path is replaced. Its port
       // is kept, so the proxy is asked for the same server.
       std::string proto, user, pass, host, port, path;
       ParseURL(current.request_path, proto, user, pass, host, port, path);
       if (proto.empty()) proto = "http";
-      next.request_path = proto + "://" + HostAndPort(host, port) + value;
+      next.request_path = proto + "://" + HostAndPort(host, port) + encoded;
     } else {
-      next.request_path = value;
+      next.request_path = encoded;
     }
     next.location = with_proxy ? next.request_path
-                               : "http://" + HostAndPort(current.conn_host, current.conn_port) + value;
+                               : "http://" + HostAndPort(current.conn_host, current.conn_port) + encoded;
     return out;
   }
 
@@ -199,7 +241,10 @@ std::optional<HttpRelocation> ComputeRelocation(std::string_view location_value,
       if (port.empty()) port = current.target_port;
     }
     if (port.empty()) port = proto == "https" ? "443" : "80";
-    path = HttpRootedPath(path);
+    // A host is not encoded: its bytes go into the Host line and to the name lookup, and
+    // an escaped name is another name.
+    if (!HttpIsHostText(host) || !HttpIsPortText(port)) return std::nullopt;
+    path = HttpEncodeTarget(HttpRootedPath(path));
     if (!user.empty() && !pass.empty()) {
       out.username = user;
       out.password = pass;
@@ -221,7 +266,7 @@ std::optional<HttpRelocation> ComputeRelocation(std::string_view location_value,
     return out;
   }
 
-  next.request_path = ParentPath(current.request_path) + value;
+  next.request_path = ParentPath(current.request_path) + HttpEncodeTarget(value);
   next.location = with_proxy ? next.request_path
                              : "http://" + HostAndPort(current.conn_host, current.conn_port) +
                                    next.request_path;

@@ -33,6 +33,16 @@ int64_t ParseHttpContentLength(std::string_view value);
 // "bytes 0-99/200" gives "0" and "99".
 void ParseHttpContentRange(std::string_view value, std::string& begin, std::string& end);
 
+// Whether a byte may stand as it is in a request target: the letters, digits and
+// "-._~!$&'()*+,;=:@/?" of a URL, and "%", which starts an escape already made.
+bool HttpIsTargetByte(unsigned char c);
+// The text with every other byte (blanks, control bytes, DEL, bytes over 127, quotes,
+// "#" and the like) percent-encoded, as browsers send such a path.
+std::string HttpEncodeTarget(std::string_view s);
+// Whether a host name, or a port, may go into a request line and a Host line as it is.
+bool HttpIsHostText(std::string_view host);
+bool HttpIsPortText(std::string_view port);
+
 // A request path starts at the root: "" gives "/", "?q" gives "/?q".
 std::string HttpRootedPath(std::string path);
 
@@ -71,8 +81,10 @@ struct HttpRelocation {
 };
 
 // The next request for a Location value. current describes the answered request;
-// with_proxy tells whether it went through a proxy. The fragment is dropped.
-// nullopt for a value that names nothing to fetch (empty).
+// with_proxy tells whether it went through a proxy. The fragment is dropped, and the
+// path percent-encoded where it holds bytes a request target may not hold.
+// nullopt for a value that names nothing to fetch (empty), or a host or port that
+// could not be sent as it is: such a relocation is not followed.
 std::optional<HttpRelocation> ComputeRelocation(std::string_view location_value,
                                                 const HttpTarget& current, bool with_proxy);
 

@@ -1,5 +1,6 @@
 #include "translate/pair_label_win.h"
 
+#include <iterator>
 #include <string>
 #include <string_view>
 
@@ -13,8 +14,14 @@ namespace {
 
 constexpr int kTextTop = 1;
 constexpr int kFlagTop = 5;
-constexpr int kGapAfterFlag = 3;
-constexpr int kGapAfterText = 2;
+// How close a label is set to fit its room: as designed, then with the gaps closed to a
+// pixel, then with the letters a pixel closer too.
+struct TSetting {
+  int gap_after_flag;
+  int gap_after_text;
+  int character_extra;
+};
+constexpr TSetting kSettings[] = {{3, 2, 0}, {1, 1, 0}, {1, 1, -1}};
 
 int TextWidth(HDC dc, std::string_view text) {
   SIZE size{};
@@ -26,14 +33,17 @@ void DrawText(HDC dc, int x, std::string_view text) {
   TextOutA(dc, x, kTextTop, text.data(), static_cast<int>(text.size()));
 }
 
-// Draws a flag and returns its width (0 when the list has no such image).
-int DrawFlag(HDC dc, HIMAGELIST flags, int language, int x) {
+// A flag's width (0 without a list); a language the list lacks still takes its place.
+int FlagWidth(HIMAGELIST flags) {
   int width = 0;
   int height = 0;
   if (flags == nullptr || !ImageList_GetIconSize(flags, &width, &height)) return 0;
-  if (language >= ImageList_GetImageCount(flags)) return width;
-  ImageList_Draw(flags, language, dc, x, kFlagTop, ILD_NORMAL);
   return width;
+}
+
+void DrawFlag(HDC dc, HIMAGELIST flags, int language, int x) {
+  if (flags == nullptr || language >= ImageList_GetImageCount(flags)) return;
+  ImageList_Draw(flags, language, dc, x, kFlagTop, ILD_NORMAL);
 }
 
 std::string KeyText(int pair) {
@@ -51,10 +61,11 @@ UniqueGdiObject KeyFont(HDC dc) {
   return UniqueGdiObject(CreateFontIndirectA(&face));
 }
 
-}  // namespace
-
-void PaintPairLabel(HDC dc, int pair, bool with_key, HIMAGELIST flags, HFONT font) {
-  if (dc == nullptr || !IsValidPair(pair)) return;
+// Lays the label out from x = 0 and returns its width; paints it too when `paint` is set.
+// Painting and measuring share this so that a label sized by the width shows all it paints.
+int LayOutPairLabel(HDC dc, int pair, bool with_key, HIMAGELIST flags, HFONT font, const TSetting& setting,
+                    bool paint) {
+  if (dc == nullptr || !IsValidPair(pair)) return 0;
   const int source = PairSource[pair];
   const int target = PairTarget[pair];
 
@@ -65,28 +76,63 @@ void PaintPairLabel(HDC dc, int pair, bool with_key, HIMAGELIST flags, HFONT fon
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, kPairLabelTextColor);
   SetTextAlign(dc, TA_LEFT | TA_TOP | TA_NOUPDATECP);
+  SetTextCharacterExtra(dc, setting.character_extra);
 
-  int x = DrawFlag(dc, flags, source, 0) + kGapAfterFlag;
+  int x = FlagWidth(flags);
+  if (paint) DrawFlag(dc, flags, source, 0);
+  x += setting.gap_after_flag;
   std::string source_text(LanguageNames[source]);
   source_text.append(" to");
-  DrawText(dc, x, source_text);
-  x += TextWidth(dc, source_text) + kGapAfterText;
-  x += DrawFlag(dc, flags, target, x) + kGapAfterFlag;
+  if (paint) DrawText(dc, x, source_text);
+  x += TextWidth(dc, source_text) + setting.gap_after_text;
+  if (paint) DrawFlag(dc, flags, target, x);
+  x += FlagWidth(flags) + setting.gap_after_flag;
   const std::string_view target_text = LanguageNames[target];
-  DrawText(dc, x, target_text);
+  if (paint) DrawText(dc, x, target_text);
+  x += TextWidth(dc, target_text);
 
   if (with_key) {
-    x += TextWidth(dc, target_text) + kGapAfterText;
+    x += setting.gap_after_text;
     key_font = KeyFont(dc);
     if (key_font) SelectObject(dc, key_font.Get());
-    DrawText(dc, x, KeyText(pair));
+    SetTextCharacterExtra(dc, setting.character_extra);
+    const std::string key = KeyText(pair);
+    if (paint) DrawText(dc, x, key);
+    x += TextWidth(dc, key);
   }
   RestoreDC(dc, saved);
+  return x;
 }
 
-void PaintPairLabel(HDC dc, int pair, bool with_key) {
+const UniqueImageList& ProgramFlags() {
   static const UniqueImageList flags = LoadFlagImages();
-  PaintPairLabel(dc, pair, with_key, flags.Get(), nullptr);
+  return flags;
+}
+
+// The first setting whose label fits the room, or the tightest.
+const TSetting& SettingFor(HDC dc, int pair, bool with_key, HIMAGELIST flags, HFONT font, int room) {
+  for (const TSetting& setting : kSettings) {
+    if (LayOutPairLabel(dc, pair, with_key, flags, font, setting, false) <= room) return setting;
+  }
+  return kSettings[std::size(kSettings) - 1];
+}
+
+}  // namespace
+
+void PaintPairLabel(HDC dc, int pair, bool with_key, HIMAGELIST flags, HFONT font, int room) {
+  LayOutPairLabel(dc, pair, with_key, flags, font, SettingFor(dc, pair, with_key, flags, font, room), true);
+}
+
+int PairLabelWidth(HDC dc, int pair, bool with_key, HIMAGELIST flags, HFONT font, int room) {
+  return LayOutPairLabel(dc, pair, with_key, flags, font, SettingFor(dc, pair, with_key, flags, font, room), false);
+}
+
+int PairLabelWidth(HDC dc, int pair, bool with_key, HFONT font, int room) {
+  return PairLabelWidth(dc, pair, with_key, ProgramFlags().Get(), font, room);
+}
+
+void PaintPairLabel(HDC dc, int pair, bool with_key, int room) {
+  PaintPairLabel(dc, pair, with_key, ProgramFlags().Get(), nullptr, room);
 }
 
 }  // namespace parlix

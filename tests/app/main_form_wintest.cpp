@@ -19,6 +19,8 @@
 #include "support/box_closer_win.h"
 #include "support/driver_win.h"
 #include "translate/lang_form_win.h"
+#include "translate/pair_label_win.h"
+#include "widgets/controls_win.h"
 
 namespace parlix {
 namespace {
@@ -94,6 +96,25 @@ TEST_F(MainFormTest, FunctionKeysSelectPairsWithoutCtrl) {
   EXPECT_EQ(form_->CurrentPair, 11);
   SendKey(memo_, VK_F1, false);
   EXPECT_EQ(form_->CurrentPair, 0);
+}
+
+// Under Wine the designed label cut "English to Portuguese" and "Portuguese to English".
+TEST_F(MainFormTest, PairLabelHoldsEveryPairsWholeTextBesideTheTranslateButton) {
+  const HWND label = form_->LangPaintHandle();
+  RECT rect, button;
+  GetWindowRect(label, &rect);
+  GetWindowRect(translate_bt_, &button);
+  EXPECT_LT(rect.right, button.left);
+  POINT at{button.left, button.top};
+  ScreenToClient(GetParent(translate_bt_), &at);
+  EXPECT_EQ(at.x, 182) << "the translate button moved";
+  const HDC dc = GetDC(label);
+  for (int pair = 0; pair < 12; ++pair) {
+    SendKey(memo_, VK_F1 + pair, false);
+    EXPECT_LE(PairLabelWidth(dc, form_->CurrentPair, false, GetSharedFont("Tahoma", 11), rect.right - rect.left),
+              rect.right - rect.left) << WindowText(label);
+  }
+  ReleaseDC(label, dc);
 }
 
 TEST_F(MainFormTest, LanguageWindowFollowsTheFunctionKeysAndGivesTheButtonBack) {

@@ -4,6 +4,7 @@
 // box changed by code acts on nothing.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <shlobj.h>
 
 #include <atomic>
 #include <mutex>
@@ -207,6 +208,34 @@ TEST_F(ConfigFormTest, AShortcutThatCannotBeWrittenLeavesTheBoxShowingTheDisk) {
   }
   EXPECT_EQ(closer.Texts().size(), 1u);
   RemoveDirectoryA(base.c_str());
+}
+
+// Clearing the box left the icon on the desktop until the next refresh; without a GUID (the
+// system would not make one) the browser-button box showed a button that was not there.
+TEST_F(ConfigFormTest, ShortcutBoxesTellTheShellBothWaysAndTheButtonBoxShowsWhatIsInstalled) {
+  static std::atomic<int> changes{0};
+  HWND listener = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+  SetWindowLongPtrA(listener, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(+[](HWND h, UINT m, WPARAM w, LPARAM l) {
+                      if (m == WM_APP) ++changes;
+                      return DefWindowProcA(h, m, w, l);
+                    }));
+  const std::string folder = GetShellFolder(kDesktopFolderName);
+  SHChangeNotifyEntry entry{SHSimpleIDListFromPath(std::wstring(folder.begin(), folder.end()).c_str()), TRUE};
+  const ULONG id = SHChangeNotifyRegister(listener, SHCNRF_ShellLevel | SHCNRF_InterruptLevel | SHCNRF_NewDelivery,
+                                          SHCNE_ALLEVENTS, WM_APP, 1, &entry);
+  ASSERT_NE(id, 0u);
+  for (const bool ticked : {true, false}) {
+    changes = 0;
+    Toggle(form_->DeskshortCheck());
+    EXPECT_EQ(test::FileExists(ShortcutPath(kDesktopFolderName)), ticked);
+    EXPECT_TRUE(WaitUntil([] { return changes > 0; }, 2s)) << "ticked " << ticked;
+  }
+  SHChangeNotifyDeregister(id);
+  DestroyWindow(listener);
+  InstallGuid.clear();
+  Toggle(form_->IEbuttonCheck());
+  EXPECT_FALSE(Checked(form_->IEbuttonCheck()));
+  EXPECT_TRUE(registry_.written.empty());
 }
 
 TEST_F(ConfigFormTest, TabMovesThroughTheControlsInOrderSkippingDisabledOnes) {

@@ -195,21 +195,23 @@ void ClickAt(HWND control) {
   SendInput(1, &inputs[1], sizeof(INPUT));
 }
 
-void PressSpace() {
+void PressKey(const std::string& x_name, WORD vk) {
   TXInput& x_input = TXInput::Instance();
   if (x_input.Available()) {
-    EXPECT_TRUE(x_input.Command("key space"));
+    EXPECT_TRUE(x_input.Command("key " + x_name));
     return;
   }
   INPUT inputs[2] = {};
   inputs[0].type = inputs[1].type = INPUT_KEYBOARD;
-  inputs[0].ki.wVk = inputs[1].ki.wVk = VK_SPACE;
-  inputs[0].ki.wScan = inputs[1].ki.wScan = static_cast<WORD>(MapVirtualKeyA(VK_SPACE, 0));
+  inputs[0].ki.wVk = inputs[1].ki.wVk = vk;
+  inputs[0].ki.wScan = inputs[1].ki.wScan = static_cast<WORD>(MapVirtualKeyA(vk, 0));
   inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
   SendInput(1, &inputs[0], sizeof(INPUT));
   Sleep(30);
   SendInput(1, &inputs[1], sizeof(INPUT));
 }
+
+void PressSpace() { PressKey("space", VK_SPACE); }
 
 struct TShortcutFields {
   std::string target, working_folder, description, icon_file, arguments;
@@ -659,7 +661,7 @@ TEST_F(ConfigWindow, ShortcutBoxesWriteAndRemoveTheirLinksByClickAndSpaceBar) {
   EXPECT_FALSE(FileExists(boxes[0].link));
 }
 
-TEST_F(ConfigWindow, LaunchWithWindowsWritesTheQuotedPathAndLeavesAForeignValue) {
+TEST_F(ConfigWindow, LaunchWithWindowsWritesTheQuotedPathAndShowsAnyEntryOfTheName) {
   // A program path with a blank in it.
   CreateDirectoryA(FolderOfCopy().c_str(), nullptr);
   copied_exe_ = FolderOfCopy() + "\\parlix.exe";
@@ -677,23 +679,39 @@ TEST_F(ConfigWindow, LaunchWithWindowsWritesTheQuotedPathAndLeavesAForeignValue)
   EXPECT_FALSE(Checked(box));
   EXPECT_EQ(RegString(HKEY_CURRENT_USER, kRunKey, "Parlix Desk"), std::nullopt);
 
-  // Another program's value of the same name: the box opens clear, and a tick leaves the
-  // value as it is and says so.
+  // The entry of another copy (the installed one beside this portable one): the box opens
+  // ticked, and clearing it switches that entry off.
   PostMessageA(form, WM_CLOSE, 0, 0);
   ASSERT_TRUE(WaitUntil([&] { return !IsWindow(form); }));
-  SetRegString(HKEY_CURRENT_USER, kRunKey, "Parlix Desk", "C:\\Other\\other.exe /tray");
+  SetRegString(HKEY_CURRENT_USER, kRunKey, "Parlix Desk", "C:\\Other\\parlix.exe /auto");
   form = OpenConfig();
   ASSERT_NE(form, nullptr);
   box = Box(form, "Launch with Windows");
+  EXPECT_TRUE(Checked(box));
+  ClickBox(box);
   EXPECT_FALSE(Checked(box));
-  ClickAt(box);
-  HWND message = program_->WaitForMessageBox(10s);
-  ASSERT_NE(message, nullptr);
-  EXPECT_NE(MessageBoxText(message).find("Another program already starts with Windows"), std::string::npos);
-  PressButton(message, IDOK);
-  Settle();
-  EXPECT_FALSE(Checked(box));
+  EXPECT_EQ(RegString(HKEY_CURRENT_USER, kRunKey, "Parlix Desk"), std::nullopt);
+  EXPECT_EQ(program_->FindMessageBox(), nullptr);
+
+  // An entry made while the window was open is left as it is by a tick, without a word.
+  SetRegString(HKEY_CURRENT_USER, kRunKey, "Parlix Desk", "C:\\Other\\other.exe /tray");
+  SpaceOn(box);
+  EXPECT_TRUE(Checked(box));
   EXPECT_EQ(RegString(HKEY_CURRENT_USER, kRunKey, "Parlix Desk"), "C:\\Other\\other.exe /tray");
+}
+
+// People close such a window with Escape; it keeps what the window shows, as the close button does.
+TEST_F(ConfigWindow, EscapeClosesTheWindowKeepingWhatItShows) {
+  WriteSettings("Autodetect=0\r\nEnabled=1\r\nAddress=127.0.0.1\r\nPort=" + std::to_string(standins_.port) + "\r\n");
+  Start();
+  HWND form = OpenConfig();
+  ASSERT_NE(form, nullptr);
+  SendMessageA(Edits(form)[0], WM_SETTEXT, 0, reinterpret_cast<LPARAM>("gate.example"));
+  ClickBox(Box(form, "Authenticate"));
+  PressKey("Escape", VK_ESCAPE);
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(form); }));
+  EXPECT_TRUE(WaitUntil([&] { return IniValue("Proxy", "Address") == "gate.example"; }));
+  EXPECT_EQ(IniValue("Proxy", "Authenticate"), "1");
 }
 
 TEST_F(ConfigWindow, BrowserButtonWritesItsKeyAndIconAndRemovesBoth) {

@@ -91,9 +91,16 @@ TEST_F(SessionEnd, LogoffDuringATranslationSavesThePairLeavesNoFileAndEnds) {
   EXPECT_TRUE(NoNewDatFile());
 }
 
+// With the configuration window open too: its own save put the refusal in a box.
 TEST_F(SessionEnd, AnUnwritableSettingsFileDoesNotHoldUpTheLogoff) {
   PostKey(memo_, VK_F5);
   ASSERT_TRUE(WaitUntil([&] { return FindChild(main_, "TParlixControl", std::string("English to Portuguese")) != nullptr; }));
+  PostMessageA(main_, RegisterWindowMessageA("WM_TRAYCALLBACK"), 0, WM_RBUTTONUP);
+  HWND menu = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (menu = program_->FindTopWindow("#32768")) && IsWindowVisible(menu); }));
+  for (int i = 0; i < 5; ++i) PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);  // "Configuration..."
+  PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
+  ASSERT_NE(program_->WaitForTopWindow("TConfigForm"), nullptr);
   ASSERT_TRUE(SetFileAttributesA(SettingsFilePath().c_str(), FILE_ATTRIBUTE_READONLY));
   EXPECT_TRUE(LogOff());
   EXPECT_EQ(program_->FindMessageBox(), nullptr);

@@ -161,6 +161,19 @@ TEST(HttpRelocation, TakesCredentialsOnlyWhenBothAreGiven) {
   EXPECT_EQ(r->password, "");
 }
 
+// An outside fuzzer found blanks and control bytes of a Location going into the next
+// request line as they came ("GET /a b HTTP/1.0", "Host: ho st" through a proxy).
+TEST(HttpRelocation, SendsOnlyBytesARequestTargetMayHold) {
+  const std::pair<std::string, std::string> direct[] = {
+      {"/a b\x01z\x7F\x80\xFF\t\"<", "/a%20b%01z%7F%80%FF%09%22%3C"}, {"c d?q=1 2", "/a/b/c%20d?q=1%202"},
+      {"/a%20b?x=%41", "/a%20b?x=%41"}, {"http://other/p q", "/p%20q"}};
+  for (const auto& [value, path] : direct) EXPECT_EQ(ComputeRelocation(value, DirectTarget(), false)->target.request_path, path);
+  EXPECT_EQ(ComputeRelocation("/a b\x1Fz", ProxyTarget(), true)->target.request_path, "http://host:8080/a%20b%1Fz");
+  // A host or port that would have to be changed to be sent is no place to go.
+  for (const char* bad : {"http://ho st/x", "http://ho\x01st/", "http://h\x7Fst/", "http://h\xE9st/", "http://h:8 0/"})
+    EXPECT_FALSE(ComputeRelocation(bad, ProxyTarget(), true)) << bad;
+}
+
 TEST(HttpRelocation, IgnoresAnEmptyValue) {
   EXPECT_FALSE(ComputeRelocation("", DirectTarget(), false));
   EXPECT_FALSE(ComputeRelocation("  #frag", DirectTarget(), false));

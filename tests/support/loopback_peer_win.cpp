@@ -13,6 +13,8 @@ struct Ws2 {
   decltype(&::bind) bind;
   decltype(&::listen) listen;
   decltype(&::accept) accept;
+  decltype(&::connect) connect;
+  decltype(&::ioctlsocket) ioctlsocket;
   decltype(&::send) send;
   decltype(&::recv) recv;
   decltype(&::closesocket) closesocket;
@@ -43,6 +45,8 @@ const Ws2& Api() {
     Get(m, a.bind, "bind");
     Get(m, a.listen, "listen");
     Get(m, a.accept, "accept");
+    Get(m, a.connect, "connect");
+    Get(m, a.ioctlsocket, "ioctlsocket");
     Get(m, a.send, "send");
     Get(m, a.recv, "recv");
     Get(m, a.closesocket, "closesocket");
@@ -59,7 +63,7 @@ const Ws2& Api() {
   return api;
 }
 
-SOCKET Listen(uint16_t& port) {
+SOCKET Listen(uint16_t& port, int backlog = 8) {
   const Ws2& ws = Api();
   SOCKET s = ws.socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
   if (s == INVALID_SOCKET) throw std::runtime_error("peer: socket failed");
@@ -67,7 +71,7 @@ SOCKET Listen(uint16_t& port) {
   a.sin_family = AF_INET;
   a.sin_addr.s_addr = ws.htonl(INADDR_LOOPBACK);
   a.sin_port = 0;
-  if (ws.bind(s, reinterpret_cast<sockaddr*>(&a), sizeof(a)) != 0 || ws.listen(s, 8) != 0) {
+  if (ws.bind(s, reinterpret_cast<sockaddr*>(&a), sizeof(a)) != 0 || ws.listen(s, backlog) != 0) {
     ws.closesocket(s);
     throw std::runtime_error("peer: bind/listen failed");
   }
@@ -100,6 +104,16 @@ std::string PeerConnection::ReceiveExactly(size_t n) {
     out.append(buf, static_cast<size_t>(got));
   }
   return out;
+}
+
+std::string PeerConnection::ReceiveHead() {
+  std::string head;
+  while (head.size() < 64 * 1024 && head.find("\r\n\r\n") == std::string::npos) {
+    const std::string byte = ReceiveExactly(1);
+    if (byte.empty()) break;
+    head += byte;
+  }
+  return head;
 }
 
 std::string PeerConnection::ReceiveUntilClosed() {
@@ -170,6 +184,28 @@ uint16_t LoopbackPeer::UnusedPort() {
   const SOCKET s = Listen(port);
   Api().closesocket(s);
   return port;
+}
+
+UnansweredPort::UnansweredPort() {
+  const Ws2& ws = Api();
+  sockets_.push_back(static_cast<uintptr_t>(Listen(port_, 0)));
+  sockaddr_in a = {};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = ws.htonl(INADDR_LOOPBACK);
+  a.sin_port = static_cast<u_short>((port_ >> 8) | ((port_ & 0xFF) << 8));
+  // A few more than the smallest queue holds, whatever the system rounds it to.
+  for (int i = 0; i < 4; ++i) {
+    const SOCKET s = ws.socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    u_long non_blocking = 1;
+    ws.ioctlsocket(s, static_cast<long>(FIONBIO), &non_blocking);
+    ws.connect(s, reinterpret_cast<sockaddr*>(&a), sizeof(a));
+    sockets_.push_back(static_cast<uintptr_t>(s));
+  }
+  Sleep(200);
+}
+
+UnansweredPort::~UnansweredPort() {
+  for (uintptr_t s : sockets_) Api().closesocket(static_cast<SOCKET>(s));
 }
 
 bool PumpUntil(const std::function<bool()>& pred, DWORD timeout_ms) {

@@ -24,6 +24,9 @@ class PeerConnection {
   bool SendAll(const std::string& data);
   // Reads exactly n bytes (fewer when the connection ends first).
   std::string ReceiveExactly(size_t n);
+  // Reads a request's head, up to its blank line (at most 64 KiB), byte by byte so that
+  // nothing after it is taken.
+  std::string ReceiveHead();
   // Reads until the other side closes.
   std::string ReceiveUntilClosed();
   // Graceful close (FIN).
@@ -59,6 +62,19 @@ class LoopbackPeer {
   uintptr_t listener_;
   uint16_t port_ = 0;
   std::thread thread_;
+};
+
+// A port on 127.0.0.1 where no connection is ever completed: a listener that accepts
+// nothing, its queue filled by connections of its own, so the system leaves the rest unanswered.
+class UnansweredPort {
+ public:
+  UnansweredPort();
+  ~UnansweredPort();
+  uint16_t Port() const { return port_; }
+
+ private:
+  std::vector<uintptr_t> sockets_;  // the listener first
+  uint16_t port_ = 0;
 };
 
 // Pumps this thread's messages until pred holds or the time is up.

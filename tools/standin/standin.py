@@ -46,6 +46,7 @@ import os
 import re
 import socket
 import socketserver
+import struct
 import sys
 import threading
 import time
@@ -62,6 +63,8 @@ LIBRE_PATH = "/translate"
 
 MAX_HEAD_BYTES = 64 * 1024
 MAX_BODY_BYTES = 4 * 1024 * 1024
+# How long a "silent" answer holds a connection the client does not close.
+SILENT_LIMIT = 120
 
 ENGINES = ("phrasebook", "apertium")
 
@@ -431,6 +434,10 @@ class Handler(socketserver.StreamRequestHandler):
         applies = scope == "all" or scope == role
         effective = mode if applies else {}
         summary = "%s %s %s" % (request.method, request.target, request.version)
+        cycle = effective.get("cycle")
+        if isinstance(cycle, list) and cycle:
+            step = cycle[self.server.next_in_cycle() % len(cycle)]
+            effective = dict(effective, **step) if isinstance(step, dict) else effective
 
         wanted = mode.get("proxy_auth")
         proxied = request.target.lower().startswith("http://") or request.method == "CONNECT"
@@ -458,6 +465,10 @@ class Handler(socketserver.StreamRequestHandler):
         delay = float(effective.get("delay", 0) or 0)
         if delay > 0:
             time.sleep(delay)
+        if effective.get("silent"):
+            log("%s -> nothing (silent, by control)" % summary)
+            self.wait_for_close()
+            return False
 
         status = int(effective.get("status", 200) or 200)
         if status != 200:
@@ -635,6 +646,11 @@ class Handler(socketserver.StreamRequestHandler):
         data = ("\r\n".join(head) + "\r\n\r\n").encode("latin-1")
         if close_after is not None:
             payload = payload[:max(0, int(close_after))]
+        reset_after = mode.get("reset_after")
+        if reset_after is not None:
+            self.write((data + payload)[:max(0, int(reset_after))], mode)
+            self.reset()
+            return False
         self.write(data + payload, mode)
         if not keep_alive:
             try:
@@ -643,6 +659,28 @@ class Handler(socketserver.StreamRequestHandler):
             except OSError:
                 pass
         return keep_alive
+
+    def wait_for_close(self):
+        """Says nothing until the client closes the connection, or SILENT_LIMIT has passed."""
+        deadline = time.monotonic() + SILENT_LIMIT
+        self.connection.settimeout(1.0)
+        while time.monotonic() < deadline:
+            try:
+                if not self.connection.recv(4096):
+                    return
+            except socket.timeout:
+                continue
+            except OSError:
+                return
+
+    def reset(self):
+        """An abortive close: the client sees a reset, not an end of the data."""
+        try:
+            self.wfile.flush()
+            self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+            self.connection.close()
+        except OSError:
+            pass
 
     def write(self, data, mode):
         split = int(mode.get("split", 0) or 0)
@@ -673,6 +711,8 @@ class StandinServer(socketserver.ThreadingTCPServer):
         self._apertium = apertium_engine
         self._owns_apertium = apertium_engine is None
         self._apertium_lock = threading.Lock()
+        self._cycle_lock = threading.Lock()
+        self._cycle_count = 0
         super().__init__(("127.0.0.1", port), Handler)
 
     def apertium_engine(self):
@@ -680,6 +720,13 @@ class StandinServer(socketserver.ThreadingTCPServer):
             if self._apertium is None:
                 self._apertium = apertium.ApertiumEngine()
             return self._apertium
+
+    def next_in_cycle(self):
+        """The number of requests that went through a "cycle" before this one."""
+        with self._cycle_lock:
+            n = self._cycle_count
+            self._cycle_count += 1
+            return n
 
     def server_close(self):
         super().server_close()

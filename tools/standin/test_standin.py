@@ -306,6 +306,17 @@ class ModesTest(StandinTest):
         self.assertLessEqual(len(first), 5)
         self.assertEqual(extract(Response(first + rest).body()), "gato")
 
+    def test_silence_reset_and_a_cycle_of_modes(self):
+        self.set_mode(cycle=[{"silent": True}, {"reset_after": 20}, {"status": 500}, {}])
+        with socket.create_connection(("127.0.0.1", self.server.port), timeout=0.5) as s:
+            s.sendall(b"GET http://www.parlix.example/desk/service.txt HTTP/1.0\r\n\r\n")
+            self.assertRaises(socket.timeout, s.recv, 1)
+        with socket.create_connection(("127.0.0.1", self.server.port), timeout=5) as s:
+            s.sendall(b"GET http://www.parlix.example/desk/service.txt HTTP/1.0\r\n\r\n")
+            self.assertEqual(len(s.recv(65536)), 20)
+            self.assertRaises(ConnectionResetError, s.recv, 1)
+        self.assertEqual([self.post("hello").status for _ in range(2)], [500, 200])
+
     def test_scope_limits_a_mode_to_one_role(self):
         path = os.path.join(self.dir.name, "service.txt")
         with open(path, "wb") as f:
