@@ -5,7 +5,8 @@
 // handles, GDI and USER objects) before and after a soak of many translations.
 // With tools/with-tls around it, two more series: the service relocates each request to
 // HTTPS (TLS through SChannel, through the stand-in proxy's tunnel), and, for what the
-// relocation alone costs, to plain HTTP on this machine.
+// relocation alone costs, to plain HTTP on this machine. With tools/with-apy, a last series
+// through Apertium's own server, a real engine, over HTTPS.
 //   latency_win_bench.exe [ROUNDS] [SOAK]      run inside tools/with-standins (bench/latency)
 #include <windows.h>
 
@@ -224,5 +225,35 @@ int main(int argc, char** argv) {
   }
   PostMessageA(main, WM_USER + 7, 0, 0);
   program.WaitForExit();
+
+  // A real engine: Apertium's own server over HTTPS (bench/latency runs tools/with-apy).
+  const int apy_port = TlsPort("PARLIX_APY_PORT");
+  if (apy_port != 0 && TrustTestCa()) {
+    WriteSettingsWithEngine("apertium", "https://localhost:" + std::to_string(apy_port), "");
+    TProgram engine_program;
+    HWND engine_main = engine_program.WaitForTopWindow("TMainForm", std::string("Parlix"), 60s);
+    HWND engine_memo = engine_main != nullptr ? FindChild(engine_main, "Edit") : nullptr;
+    if (engine_memo == nullptr) {
+      std::fprintf(stderr, "latency: the main window did not appear for the Apertium series\n");
+      return 1;
+    }
+    Rounds apertium(engine_main, engine_memo);
+    for (int i = 0; i < 5; ++i) apertium.One(false);
+    std::vector<double> times;
+    for (int i = 0; i < rounds; ++i) {
+      const double t = apertium.One(false);
+      if (t < 0) {
+        std::fprintf(stderr, "latency: Apertium round %d brought no translation\n", i + 1);
+        return 1;
+      }
+      times.push_back(t);
+    }
+    std::printf("\nthrough Apertium's server (apertium-apy over HTTPS, direct):\n");
+    std::printf("rounds %d: min %.1f ms  median %.1f ms  p95 %.1f ms  max %.1f ms\n", rounds, Percentile(times, 0),
+                Percentile(times, 0.5), Percentile(times, 0.95), Percentile(times, 1));
+    std::printf("apertium median_ms %.2f\n", Percentile(times, 0.5));
+    PostMessageA(engine_main, WM_USER + 7, 0, 0);
+    engine_program.WaitForExit();
+  }
   return 0;
 }

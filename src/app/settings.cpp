@@ -61,10 +61,11 @@ TSettingsValues LoadSettings(const IProfileFile& file, const ProxyDetector& dete
     values.proxy.Password = file.ReadString("Proxy", "Password", "");
   }
 
-  // A file from before engines were chosen keeps the page service it was made with; a
-  // first run gets Apertium's public server, so a new user has real translations at once.
+  // A file from before engines were chosen (or one that lost its keys) keeps the page
+  // service it was made with; a first run, with no file at all, gets Apertium's public
+  // server, so a new user has real translations at once.
   const std::optional<EngineKind> kind = EngineKindFromName(file.ReadString("Engine", "Kind", ""));
-  values.engine.kind = kind.value_or(IsFirstRun(values) ? EngineKind::kApertium : EngineKind::kPage);
+  values.engine.kind = kind.value_or(file.Exists() ? EngineKind::kPage : EngineKind::kApertium);
   values.engine.address = file.ReadString("Engine", "Address", "");
   values.engine.key = file.ReadString("Engine", "Key", "").substr(0, kMaxEngineFieldLength);
   if (values.engine.kind != EngineKind::kPage && !IsEngineAddress(values.engine.address)) {

@@ -65,9 +65,12 @@ TEST_F(SettingsFile, FirstRunOpensAboutAndWritesAllSectionsAtOnce) {
   ASSERT_NE(program.WaitForTopWindow("TMainForm", std::string("Parlix")), nullptr);
   EXPECT_NE(program.WaitForTopWindow("TAboutForm"), nullptr);
   // Written right away, before any exit (key by key, so wait for the last section).
-  const std::vector<std::string> all_sections{"Parlix", "Language", "Proxy", "Miscellaneous", "Popups"};
+  const std::vector<std::string> all_sections{"Parlix", "Language", "Proxy", "Miscellaneous", "Popups", "Engine"};
   ASSERT_TRUE(WaitUntil([&] { return SectionsOf(ReadFileBytes(SettingsFilePath())) == all_sections; }));
   EXPECT_EQ(IniValue("Parlix", "Version"), "025000");
+  // A first run gets real translations at once: Apertium's public server.
+  EXPECT_EQ(IniValue("Engine", "Kind"), "apertium");
+  EXPECT_EQ(IniValue("Engine", "Address"), "https://apertium.org/apy");
   const std::string guid = IniValue("Parlix", "GUID");
   EXPECT_EQ(guid.size(), 38u);
   EXPECT_TRUE(IsRegistryGuid(guid)) << guid;

@@ -1,6 +1,7 @@
 // Drives Parlix Desk through one translation, as a user would: puts the sample text into the
 // text area, asks for the translation and waits for the result window.
 //   parlix_demo.exe [--start PROGRAM] [--out FILE] [--config] [TEXT]
+//   parlix_demo.exe --trust-ca       trusts the test CA named by PARLIX_TLS_CA in this prefix
 // With --start it starts the program itself first, so both run on the same desktop (windows
 // on one virtual desktop are invisible to a process on another) and nothing has to guess
 // when the desktop is ready. The program is left running. Prints the translated text, or
@@ -10,6 +11,7 @@
 #include <string>
 
 #include "support/driver_win.h"
+#include "support/tls_trust_win.h"
 
 using namespace parlix::test;
 
@@ -63,6 +65,8 @@ int main(int argc, char** argv) {
       out_file = WindowsPath(argv[++i]);
     else if (arg == "--config")
       open_config = true;
+    else if (arg == "--trust-ca")
+      return TrustTestCa() ? 0 : Report(false, "cannot trust the CA named by PARLIX_TLS_CA");
     else
       text = arg;
   }
@@ -80,8 +84,15 @@ int main(int argc, char** argv) {
   SendMessageA(memo, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
   PostMessageA(main, WM_USER + 4, 0, 0);
   std::string translated;
+  std::string refused;
   const bool arrived = WaitUntil(
       [&] {
+        // An error box ends the wait with its words.
+        HWND box = FindWindowA("#32770", nullptr);
+        if (box != nullptr && GetWindow(box, GW_OWNER) == main) {
+          refused = MessageBoxText(box);
+          return true;
+        }
         HWND result = FindWindowA("TTransForm", nullptr);
         HWND result_memo = result != nullptr ? FindChild(result, "Edit") : nullptr;
         if (result_memo == nullptr) return false;
@@ -90,6 +101,7 @@ int main(int argc, char** argv) {
       },
       60s);
   if (!arrived) return Report(false, "no translation arrived within 60 s");
+  if (!refused.empty()) return Report(false, "the program said: " + refused.substr(0, refused.find("\r\n")));
   if (open_config) {
     PostMessageA(main, WM_COMMAND, 104, 0);  // "Configuration..."
     if (!WaitUntil([] { return FindWindowA("TConfigForm", nullptr) != nullptr; }, 20s))
