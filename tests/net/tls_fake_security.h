@@ -13,17 +13,29 @@
 namespace parlix::testing {
 
 inline std::string TlsRec(char type, const std::string& payload) {
-  std::string r(1, type);
-  r += static_cast<char>((payload.size() >> 8) & 0xFF);
-  r += static_cast<char>(payload.size() & 0xFF);
-  return r + payload;
+  return std::string{type, static_cast<char>(payload.size() >> 8), static_cast<char>(payload.size() & 0xFF)} +
+         payload;
 }
-
-// What the scripted server sends.
 inline std::string ServerHello() { return TlsRec('H', "server-hello"); }
 inline std::string TlsData(const std::string& text) { return TlsRec('D', text); }
 inline std::string PostHandshakeMessage() { return TlsRec('R', "") + TlsRec('H', "ticket"); }
 inline std::string CloseNotify() { return TlsRec('C', ""); }
+
+// The size of the whole record at the start of `in`, or 0 while it is incomplete.
+inline size_t WholeRecord(std::string_view in) {
+  if (in.size() < 3) return 0;
+  const size_t len = 3 + ((static_cast<unsigned char>(in[1]) << 8) | static_cast<unsigned char>(in[2]));
+  return in.size() >= len ? len : 0;
+}
+
+// The texts of the 'D' records in `wire` (what the client sent), joined.
+inline std::string TlsSentText(const std::string& wire) {
+  std::string text;
+  for (size_t at = 0, len; (len = WholeRecord(std::string_view(wire).substr(at))) != 0; at += len) {
+    if (wire[at] == 'D') text += wire.substr(at + 3, len - 3);
+  }
+  return text;
+}
 
 struct FakeTlsScript {
   TlsVerdict verdict = TlsVerdict::kOk;
@@ -40,20 +52,11 @@ class FakeTlsSecurity : public TlsSecurity {
     TlsHandshakeResult r;
     if (state_ == 0) {
       state_ = 1;
-      r.step = TlsStep::kContinue;
-      r.output = TlsRec('H', "client-hello:" + host);
-      return r;
+      return {TlsStep::kContinue, TlsRec('H', "client-hello:" + host), 0};
     }
-    size_t len = 0;
-    if (!Whole(input, len)) {
-      r.step = TlsStep::kIncomplete;
-      return r;
-    }
-    if (input[0] != 'H' || (state_ == 1 && script_.refuse_server_hello)) {
-      r.step = TlsStep::kFailed;
-      return r;
-    }
-    r.consumed = len;
+    r.consumed = WholeRecord(input);
+    if (r.consumed == 0) return {TlsStep::kIncomplete, "", 0};
+    if (input[0] != 'H' || (state_ == 1 && script_.refuse_server_hello)) return {TlsStep::kFailed, "", 0};
     r.step = TlsStep::kDone;
     if (state_ == 1) r.output = TlsRec('H', "client-finished");
     state_ = 2;
@@ -61,58 +64,34 @@ class FakeTlsSecurity : public TlsSecurity {
   }
 
   TlsDecryptResult Decrypt(char* data, size_t size) override {
-    const std::string_view input(data, size);
     TlsDecryptResult r;
-    size_t len = 0;
-    if (!Whole(input, len)) {
+    r.consumed = WholeRecord(std::string_view(data, size));
+    if (r.consumed == 0) {
       r.status = TlsRecord::kIncomplete;
       return r;
     }
-    r.consumed = len;
-    switch (input[0]) {
-      case 'D':
-        r.status = TlsRecord::kData;
-        r.plain_offset = 3;
-        r.plain_size = len - 3;
-        break;
-      case 'R': r.status = TlsRecord::kRenegotiate; break;
-      case 'C': r.status = TlsRecord::kClosed; break;
-      default: r.status = TlsRecord::kFailed; break;
+    const char type = data[0];
+    r.status = type == 'D' ? TlsRecord::kData
+               : type == 'R' ? TlsRecord::kRenegotiate
+               : type == 'C' ? TlsRecord::kClosed
+                             : TlsRecord::kFailed;
+    if (type == 'D') {
+      r.plain_offset = 3;
+      r.plain_size = r.consumed - 3;
     }
     return r;
   }
 
   size_t MaxMessage() const override { return script_.max_message; }
-
   bool Encrypt(std::string_view plain, std::string& record) override {
-    if (plain.size() > script_.max_message) return false;
     record = TlsRec('D', std::string(plain));
-    return true;
+    return plain.size() <= script_.max_message;
   }
-
   TlsVerdict Verify(const std::string&) override { return script_.verdict; }
 
  private:
-  static bool Whole(std::string_view in, size_t& len) {
-    if (in.size() < 3) return false;
-    len = 3 + ((static_cast<unsigned char>(in[1]) << 8) | static_cast<unsigned char>(in[2]));
-    return in.size() >= len;
-  }
-
   FakeTlsScript& script_;
   int state_ = 0;
 };
-
-// The texts of the 'D' records in `wire` (what the client sent), joined.
-inline std::string TlsSentText(const std::string& wire) {
-  std::string text;
-  size_t at = 0;
-  while (at + 3 <= wire.size()) {
-    const size_t len = (static_cast<unsigned char>(wire[at + 1]) << 8) | static_cast<unsigned char>(wire[at + 2]);
-    if (wire[at] == 'D') text += wire.substr(at + 3, len);
-    at += 3 + len;
-  }
-  return text;
-}
 
 }  // namespace parlix::testing
