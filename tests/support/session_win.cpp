@@ -7,6 +7,17 @@ namespace parlix::test {
 bool TSession::Start(int port, const std::string& user, const std::string& password) {
   if (!user.empty()) WriteSettingsWithProxyCredentials(port, user, password);
   else if (port != 0) WriteSettingsWithProxy(port);
+  return Launch();
+}
+
+bool TSession::StartWithEngine(const std::string& kind, const std::string& address, int pair, int proxy_port,
+                               const std::string& key) {
+  Close();
+  WriteSettingsWithEngine(kind, address, key, proxy_port, pair);
+  return Launch();
+}
+
+bool TSession::Launch() {
   program = std::make_unique<TProgram>();
   main = program->WaitForTopWindow("TMainForm", std::string("Parlix"));
   return main != nullptr && FindChild(main, "Edit") != nullptr;

@@ -18,12 +18,18 @@ struct TSession {
   // Settings with the proxy 127.0.0.1:port (and credentials with a user; none written for
   // port 0), then the program; false when its main window did not come.
   bool Start(int port, const std::string& user = "", const std::string& password = "");
+  // The same with a translation engine at `address` (and the proxy at proxy_port, 0: none).
+  bool StartWithEngine(const std::string& kind, const std::string& address, int pair, int proxy_port = 0,
+                       const std::string& key = "");
   void Close();
   void Translate(const std::string& text) const;
   // How the translation ended: the result window's text, or the first line of the error
   // box, which is pressed away (the rest must be the usual tail); "" when nothing came.
   std::string Outcome(std::chrono::milliseconds timeout = 30s) const;
   bool NoNewAnswerFile() const;
+
+ private:
+  bool Launch();
 };
 
 }  // namespace parlix::test
