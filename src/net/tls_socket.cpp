@@ -205,9 +205,11 @@ void TlsSocket::SocketDataAvailable(uint16_t error) {
 void TlsSocket::ReadInner() {
   const bool keep = Handshaking() || mode_ == Mode::kData;
   if (!keep) {
-    // A connection given up: what still comes is read and dropped.
+    // A connection given up: what still comes is read and dropped, a bounded amount a
+    // notice, so a peer that floods cannot keep the thread here.
     char sink[4096];
-    while (inner_.Receive(sink, sizeof(sink)) > 0) {
+    for (size_t dropped = 0; dropped < kInputBufferSize; dropped += sizeof(sink)) {
+      if (inner_.Receive(sink, sizeof(sink)) <= 0) break;
     }
     return;
   }
