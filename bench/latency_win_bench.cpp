@@ -113,6 +113,25 @@ double Percentile(std::vector<double> values, double p) {
   return values[index];
 }
 
+// `rounds` translations; empty, with the round named, when one brought none.
+std::vector<double> Series(Rounds& measure, int rounds, bool close_result, const std::string& what) {
+  std::vector<double> times;
+  for (int i = 0; i < rounds; ++i) {
+    const double t = measure.One(close_result);
+    if (t < 0) {
+      std::fprintf(stderr, "latency: %s round %d brought no translation\n", what.c_str(), i + 1);
+      return {};
+    }
+    times.push_back(t);
+  }
+  return times;
+}
+
+void PrintSeries(const char* label, const std::vector<double>& times) {
+  std::printf("%srounds %zu: min %.1f ms  median %.1f ms  p95 %.1f ms  max %.1f ms\n", label, times.size(),
+              Percentile(times, 0), Percentile(times, 0.5), Percentile(times, 0.95), Percentile(times, 1));
+}
+
 // The program's stage log: "stage microseconds" lines, a round beginning at "asked".
 // Prints, per stage, the median time since the round's start, in the order stages come.
 void PrintBreakdown(const std::string& path) {
@@ -167,19 +186,11 @@ int main(int argc, char** argv) {
   for (const bool close_result : {false, true}) {
     SendBounded(main, DiagnosticsMessage(), kFlushStageLog);
     DeleteFileA(stage_log.c_str());
-    std::vector<double> times;
-    for (int i = 0; i < rounds; ++i) {
-      const double t = measure.One(close_result);
-      if (t < 0) {
-        std::fprintf(stderr, "latency: round %d brought no translation\n", i + 1);
-        return 1;
-      }
-      times.push_back(t);
-    }
+    const std::vector<double> times = Series(measure, rounds, close_result, "direct");
+    if (times.empty()) return 1;
     std::printf("\n%s\n", close_result ? "result window closed after each round (made anew each time):"
                                         : "result window left open between rounds (as while a user goes on):");
-    std::printf("rounds %d: min %.1f ms  median %.1f ms  p95 %.1f ms  max %.1f ms\n", rounds, Percentile(times, 0),
-                Percentile(times, 0.5), Percentile(times, 0.95), Percentile(times, 1));
+    PrintSeries("", times);
     if (!close_result) std::printf("program median_ms %.2f\n", Percentile(times, 0.5));
     if (SendBounded(main, DiagnosticsMessage(), kFlushStageLog) == 1) PrintBreakdown(stage_log);
   }
@@ -191,18 +202,10 @@ int main(int argc, char** argv) {
                                     "https://localhost:" + std::to_string(tls_port)}) {
       standins.SetControl("{\"relocate_post_to\": \"" + base + "\"}");
       for (int i = 0; i < 5; ++i) measure.One(false);
-      std::vector<double> times;
-      for (int i = 0; i < rounds; ++i) {
-        const double t = measure.One(false);
-        if (t < 0) {
-          std::fprintf(stderr, "latency: round %d to %s brought no translation\n", i + 1, base.c_str());
-          return 1;
-        }
-        times.push_back(t);
-      }
+      const std::vector<double> times = Series(measure, rounds, false, base);
+      if (times.empty()) return 1;
       const bool secure = base.rfind("https", 0) == 0;
-      std::printf("to %-6s rounds %d: min %.1f ms  median %.1f ms  p95 %.1f ms  max %.1f ms\n", secure ? "HTTPS" : "HTTP",
-                  rounds, Percentile(times, 0), Percentile(times, 0.5), Percentile(times, 0.95), Percentile(times, 1));
+      PrintSeries(secure ? "to HTTPS  " : "to HTTP   ", times);
       std::printf("%s median_ms %.2f\n", secure ? "https" : "relocated", Percentile(times, 0.5));
     }
     standins.SetControl("{}");
@@ -239,18 +242,10 @@ int main(int argc, char** argv) {
     }
     Rounds apertium(engine_main, engine_memo);
     for (int i = 0; i < 5; ++i) apertium.One(false);
-    std::vector<double> times;
-    for (int i = 0; i < rounds; ++i) {
-      const double t = apertium.One(false);
-      if (t < 0) {
-        std::fprintf(stderr, "latency: Apertium round %d brought no translation\n", i + 1);
-        return 1;
-      }
-      times.push_back(t);
-    }
+    const std::vector<double> times = Series(apertium, rounds, false, "Apertium");
+    if (times.empty()) return 1;
     std::printf("\nthrough Apertium's server (apertium-apy over HTTPS, direct):\n");
-    std::printf("rounds %d: min %.1f ms  median %.1f ms  p95 %.1f ms  max %.1f ms\n", rounds, Percentile(times, 0),
-                Percentile(times, 0.5), Percentile(times, 0.95), Percentile(times, 1));
+    PrintSeries("", times);
     std::printf("apertium median_ms %.2f\n", Percentile(times, 0.5));
     PostMessageA(engine_main, WM_USER + 7, 0, 0);
     engine_program.WaitForExit();
