@@ -4,7 +4,9 @@ requests per pair, each a whole HTTP exchange through the proxy front with the p
 form body, after the pair's first (cold) request. Prints the cold time and the median,
 fastest and slowest of the 20.
 
-    bench/translate_engine_bench.py [PAIR ...]     (default: en|es en|fr es|en it|en)
+    tools/with-apy bench/translate_engine_bench.py [PAIR ...]   (default: en|es en|fr es|en it|en)
+
+The engine is Apertium's own server (APy), which tools/with-apy starts.
 """
 
 import os
