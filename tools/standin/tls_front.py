@@ -110,8 +110,8 @@ def main():
     parser.add_argument("listeners", nargs="+")
     args = parser.parse_args()
     ports = {}
-    for spec in args.listeners:
-        parts = spec.split(":")
+    for listener in args.listeners:
+        parts = listener.split(":")
         name, cert, key = parts[:3]
         ports[name] = listen(name, context(cert, key, parts[3:] == ["tls1.0"]), args.upstream)
     temp = args.ports_file + ".tmp"
