@@ -10,6 +10,7 @@
 #include "config/about_form_win.h"
 #include "config/config_form_win.h"
 #include "config/web_page_win.h"
+#include "platform/callback_guard_win.h"
 #include "service/service_apply_win.h"
 #include "shared/code_cript.h"
 #include "shared/globals.h"
@@ -41,34 +42,36 @@ bool ClipboardHasText() { return IsClipboardFormatAvailable(CF_TEXT) != FALSE; }
 }  // namespace
 
 LRESULT CALLBACK MemoSubclassProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, UINT_PTR, DWORD_PTR data) {
-  auto* form = reinterpret_cast<TMainForm*>(data);
-  switch (msg) {
-    case WM_KEYDOWN:
-      // The key is handled and then still goes to the text area, as a key event would.
-      form->MemoKeyDown(wparam);
-      break;
-    case WM_SYSKEYDOWN:
-      // F10 and every key with Alt held come this way; Alt is not looked at. A function key
-      // that chose a pair goes no further: the default handling would start the menu mode
-      // (F10) and swallow what is typed next. Alt+F4 never gets here (the application's
-      // hook takes it), and Alt alone or with other keys keeps its system meaning.
-      if (wparam != VK_F4 && form->MemoKeyDown(wparam) && wparam >= VK_F1 && wparam <= VK_F12) return 0;
-      break;
-    case WM_LBUTTONDBLCLK: {
-      const LRESULT result = DefSubclassProc(hwnd, msg, wparam, lparam);
-      form->MemoDblClick();
-      return result;
+  return GuardCallback<LRESULT>(0, [&]() -> LRESULT {
+    auto* form = reinterpret_cast<TMainForm*>(data);
+    switch (msg) {
+      case WM_KEYDOWN:
+        // The key is handled and then still goes to the text area, as a key event would.
+        form->MemoKeyDown(wparam);
+        break;
+      case WM_SYSKEYDOWN:
+        // F10 and every key with Alt held come this way; Alt is not looked at. A function key
+        // that chose a pair goes no further: the default handling would start the menu mode
+        // (F10) and swallow what is typed next. Alt+F4 never gets here (the application's
+        // hook takes it), and Alt alone or with other keys keeps its system meaning.
+        if (wparam != VK_F4 && form->MemoKeyDown(wparam) && wparam >= VK_F1 && wparam <= VK_F12) return 0;
+        break;
+      case WM_LBUTTONDBLCLK: {
+        const LRESULT result = DefSubclassProc(hwnd, msg, wparam, lparam);
+        form->MemoDblClick();
+        return result;
+      }
+      case WM_SETTEXT: {
+        // A multi-line text area sends no change notification for text set from code.
+        const LRESULT result = DefSubclassProc(hwnd, msg, wparam, lparam);
+        form->MemoChange();
+        return result;
+      }
+      default:
+        break;
     }
-    case WM_SETTEXT: {
-      // A multi-line text area sends no change notification for text set from code.
-      const LRESULT result = DefSubclassProc(hwnd, msg, wparam, lparam);
-      form->MemoChange();
-      return result;
-    }
-    default:
-      break;
-  }
-  return DefSubclassProc(hwnd, msg, wparam, lparam);
+    return DefSubclassProc(hwnd, msg, wparam, lparam);
+  });
 }
 
 void TMainForm::CreateComponents() {

@@ -7,6 +7,7 @@
 #include "config/system_proxy_win.h"
 #include "net/proxy_settings.h"
 #include "platform/app_host_win.h"
+#include "platform/callback_guard_win.h"
 #include "shared/globals.h"
 
 namespace parlix {
@@ -39,61 +40,63 @@ TDetectedProxy DetectHttpProxy() {
 }  // namespace
 
 LRESULT CALLBACK ConfigControlProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, UINT_PTR, DWORD_PTR data) {
-  auto* form = reinterpret_cast<TConfigForm*>(data);
-  switch (msg) {
-    case WM_KEYDOWN:
-      // The window has no dialog manager in the message loop: it moves the focus itself.
-      if (wparam == VK_TAB && form->MoveFocus(hwnd, GetKeyState(VK_SHIFT) < 0)) return 0;
-      // People close such a window with Escape; it keeps every value as the close button does.
-      if (wparam == VK_ESCAPE) {
-        form->CloseBtClick();
-        return 0;
-      }
-      break;
-    case WM_CHAR:
-      if (wparam == '\t' || wparam == VK_ESCAPE) return 0;
-      break;
-    case WM_SETFOCUS:
-      form->last_focus_ = hwnd;
-      break;
-    case WM_SETCURSOR:
-      if (LOWORD(lparam) == HTCLIENT && GetPropA(hwnd, "ParlixHand") != nullptr) {
-        SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_HAND)));
-        return TRUE;
-      }
-      break;
-    case WM_PAINT:
-      // A group box draws only its frame and caption; the panel leaves the area to its
-      // child, so the group fills it with the window's colour first.
-      if (hwnd == form->proxy_group_ || hwnd == form->shortcuts_group_ || hwnd == form->engine_group_) {
-        RECT rect;
-        GetClientRect(hwnd, &rect);
-        HDC dc = GetDC(hwnd);
-        FillRect(dc, &rect, static_cast<HBRUSH>(form->panel_brush_.Get()));
-        // The flat edits are nearly the window's colour: a thin line shows where they are.
-        const UniqueGdiObject line(CreateSolidBrush(kEditFrameColor));
-        for (HWND edit : form->flat_edits_) {
-          if (GetParent(edit) != GetParent(hwnd)) continue;
-          RECT frame;
-          GetWindowRect(edit, &frame);
-          MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&frame), 2);
-          InflateRect(&frame, 1, 1);
-          FrameRect(dc, &frame, static_cast<HBRUSH>(line.Get()));
+  return GuardCallback<LRESULT>(0, [&]() -> LRESULT {
+    auto* form = reinterpret_cast<TConfigForm*>(data);
+    switch (msg) {
+      case WM_KEYDOWN:
+        // The window has no dialog manager in the message loop: it moves the focus itself.
+        if (wparam == VK_TAB && form->MoveFocus(hwnd, GetKeyState(VK_SHIFT) < 0)) return 0;
+        // People close such a window with Escape; it keeps every value as the close button does.
+        if (wparam == VK_ESCAPE) {
+          form->CloseBtClick();
+          return 0;
         }
-        ReleaseDC(hwnd, dc);
-      }
-      break;
-    case WM_ERASEBKGND:
-      if (hwnd == form->proxy_group_ || hwnd == form->shortcuts_group_ || hwnd == form->engine_group_) return 1;
-      break;
-    case WM_NCDESTROY:
-      RemovePropA(hwnd, "ParlixHand");
-      RemoveWindowSubclass(hwnd, ConfigControlProc, kControlSubclassId);
-      break;
-    default:
-      break;
-  }
-  return DefSubclassProc(hwnd, msg, wparam, lparam);
+        break;
+      case WM_CHAR:
+        if (wparam == '\t' || wparam == VK_ESCAPE) return 0;
+        break;
+      case WM_SETFOCUS:
+        form->last_focus_ = hwnd;
+        break;
+      case WM_SETCURSOR:
+        if (LOWORD(lparam) == HTCLIENT && GetPropA(hwnd, "ParlixHand") != nullptr) {
+          SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_HAND)));
+          return TRUE;
+        }
+        break;
+      case WM_PAINT:
+        // A group box draws only its frame and caption; the panel leaves the area to its
+        // child, so the group fills it with the window's colour first.
+        if (hwnd == form->proxy_group_ || hwnd == form->shortcuts_group_ || hwnd == form->engine_group_) {
+          RECT rect;
+          GetClientRect(hwnd, &rect);
+          HDC dc = GetDC(hwnd);
+          FillRect(dc, &rect, static_cast<HBRUSH>(form->panel_brush_.Get()));
+          // The flat edits are nearly the window's colour: a thin line shows where they are.
+          const UniqueGdiObject line(CreateSolidBrush(kEditFrameColor));
+          for (HWND edit : form->flat_edits_) {
+            if (GetParent(edit) != GetParent(hwnd)) continue;
+            RECT frame;
+            GetWindowRect(edit, &frame);
+            MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&frame), 2);
+            InflateRect(&frame, 1, 1);
+            FrameRect(dc, &frame, static_cast<HBRUSH>(line.Get()));
+          }
+          ReleaseDC(hwnd, dc);
+        }
+        break;
+      case WM_ERASEBKGND:
+        if (hwnd == form->proxy_group_ || hwnd == form->shortcuts_group_ || hwnd == form->engine_group_) return 1;
+        break;
+      case WM_NCDESTROY:
+        RemovePropA(hwnd, "ParlixHand");
+        RemoveWindowSubclass(hwnd, ConfigControlProc, kControlSubclassId);
+        break;
+      default:
+        break;
+    }
+    return DefSubclassProc(hwnd, msg, wparam, lparam);
+  });
 }
 
 TConfigForm* TConfigForm::current_ = nullptr;

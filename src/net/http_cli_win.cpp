@@ -1,6 +1,7 @@
 #include "net/http_cli_win.h"
 
 #include "net/tls_schannel_win.h"
+#include "platform/callback_guard_win.h"
 
 namespace parlix {
 
@@ -79,8 +80,10 @@ LRESULT CALLBACK THttpCli::WindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM
   }
   auto* self = reinterpret_cast<THttpCli*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
   if (self != nullptr && msg >= kHttpMsgRequestDone && msg <= kHttpMsgConnectCheck) {
-    self->HandleClientMessage(msg, static_cast<uintptr_t>(wparam), static_cast<intptr_t>(lparam));
-    return 0;
+    return GuardCallback<LRESULT>(0, [&] {
+      self->HandleClientMessage(msg, static_cast<uintptr_t>(wparam), static_cast<intptr_t>(lparam));
+      return LRESULT{0};
+    });
   }
   return DefWindowProcA(hwnd, msg, wparam, lparam);
 }

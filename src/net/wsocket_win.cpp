@@ -12,6 +12,7 @@
 
 #include "net/ascii.h"
 #include "net/wsocket_util.h"
+#include "platform/callback_guard_win.h"
 #include "platform/handles_win.h"
 #include "platform/stage_clock.h"
 
@@ -261,7 +262,9 @@ void EndAbandonedLookup(HWND hwnd);
 
 LRESULT CALLBACK SocketWindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
   auto* socket = reinterpret_cast<TWSocket*>(GetWindowLongPtrA(hwnd, kSocketSlot));
-  if (socket != nullptr) return socket->HandleMessage(msg, wparam, lparam);
+  if (socket != nullptr) {
+    return GuardCallback<LRESULT>(0, [&] { return socket->HandleMessage(msg, wparam, lparam); });
+  }
   if (msg == kWmAsyncGetHostByName && wparam != 0 &&
       static_cast<LONG_PTR>(wparam) == GetWindowLongPtrA(hwnd, kAbandonedLookupSlot)) {
     EndAbandonedLookup(hwnd);

@@ -2,6 +2,8 @@
 
 #include <mutex>
 
+#include "platform/callback_guard_win.h"
+
 namespace parlix {
 
 namespace {
@@ -15,8 +17,11 @@ DWORD g_gui_thread = 0;
 
 LRESULT CALLBACK SyncWindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
   if (msg == kSyncMessage) {
-    (*reinterpret_cast<const std::function<void()>*>(lparam))();
-    return 0;
+    // A worker's call that throws is reported here, on the GUI thread; the worker goes on.
+    return GuardCallback<LRESULT>(0, [lparam] {
+      (*reinterpret_cast<const std::function<void()>*>(lparam))();
+      return LRESULT{0};
+    });
   }
   return DefWindowProcA(hwnd, msg, wparam, lparam);
 }

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "platform/app_host_win.h"
+#include "platform/callback_guard_win.h"
 #include "platform/handles_win.h"
 #include "shared/globals.h"
 #include "translate/lang_place.h"
@@ -26,25 +27,27 @@ constexpr int kLabelWidth = 165;
 // The radio buttons hold the focus, yet F1 to F12 belong to the window: it sees key
 // presses before its controls do.
 LRESULT CALLBACK PairButtonProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, UINT_PTR, DWORD_PTR data) {
-  auto* form = reinterpret_cast<TLangForm*>(data);
-  switch (msg) {
-    case WM_KEYDOWN:
-    case WM_SYSKEYDOWN:
-      if (form->FormKeyDown(wparam)) return 0;
-      break;
-    case WM_SETCURSOR:
-      if (LOWORD(lparam) == HTCLIENT) {
-        SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_HAND)));
-        return TRUE;
-      }
-      break;
-    case WM_NCDESTROY:
-      RemoveWindowSubclass(hwnd, PairButtonProc, kPairButtonSubclassId);
-      break;
-    default:
-      break;
-  }
-  return DefSubclassProc(hwnd, msg, wparam, lparam);
+  return GuardCallback<LRESULT>(0, [&]() -> LRESULT {
+    auto* form = reinterpret_cast<TLangForm*>(data);
+    switch (msg) {
+      case WM_KEYDOWN:
+      case WM_SYSKEYDOWN:
+        if (form->FormKeyDown(wparam)) return 0;
+        break;
+      case WM_SETCURSOR:
+        if (LOWORD(lparam) == HTCLIENT) {
+          SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_HAND)));
+          return TRUE;
+        }
+        break;
+      case WM_NCDESTROY:
+        RemoveWindowSubclass(hwnd, PairButtonProc, kPairButtonSubclassId);
+        break;
+      default:
+        break;
+    }
+    return DefSubclassProc(hwnd, msg, wparam, lparam);
+  });
 }
 
 bool IsPair(int pair) { return pair >= 0 && pair < TLangForm::kPairCount; }

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "platform/callback_guard_win.h"
 #include "shared/globals.h"
 #include "widgets/art_win.h"
 #include "widgets/title_gradient_win.h"
@@ -17,12 +18,14 @@ constexpr COLORREF kMemoColor = RGB(245, 245, 245);
 constexpr UINT_PTR kMemoSubclassId = 2;
 
 LRESULT CALLBACK ResultMemoProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, UINT_PTR, DWORD_PTR data) {
-  if (msg == WM_LBUTTONDBLCLK) {
-    const LRESULT result = DefSubclassProc(hwnd, msg, wparam, lparam);
-    reinterpret_cast<TTransForm*>(data)->MemoDblClick();
-    return result;
-  }
-  return DefSubclassProc(hwnd, msg, wparam, lparam);
+  return GuardCallback<LRESULT>(0, [&]() -> LRESULT {
+    if (msg == WM_LBUTTONDBLCLK) {
+      const LRESULT result = DefSubclassProc(hwnd, msg, wparam, lparam);
+      reinterpret_cast<TTransForm*>(data)->MemoDblClick();
+      return result;
+    }
+    return DefSubclassProc(hwnd, msg, wparam, lparam);
+  });
 }
 }  // namespace
 

@@ -7,6 +7,8 @@
 #include <map>
 #include <mutex>
 
+#include "platform/callback_guard_win.h"
+
 namespace parlix {
 
 namespace {
@@ -204,18 +206,17 @@ LRESULT CALLBACK TTrayVis::SubclassProc(HWND hwnd, UINT msg, WPARAM wparam, LPAR
     return DefSubclassProc(hwnd, msg, wparam, lparam);
   }
   LRESULT result = 0;
-  // Whatever an event handler raises is swallowed here: it must not unwind through the
-  // system's code, and the message still reaches the window.
-  try {
-    if (self->HandleBeforeDefault(msg, wparam, lparam, &result)) return result;
-  } catch (...) {
-    if (msg == TrayCallbackMessage() || msg == BalloonCallbackMessage()) return 0;
-  }
+  // Whatever an event handler raises is swallowed here, by design without a word, and the
+  // message still reaches the window.
+  const bool handled = GuardCallback(
+      msg == TrayCallbackMessage() || msg == BalloonCallbackMessage(),
+      [&] { return self->HandleBeforeDefault(msg, wparam, lparam, &result); }, CallbackReport::kSilent);
+  if (handled) return result;
   result = DefSubclassProc(hwnd, msg, wparam, lparam);
-  try {
+  GuardCallback(0, [&] {
     self->HandleAfterDefault(msg, &result);
-  } catch (...) {
-  }
+    return 0;
+  }, CallbackReport::kSilent);
   return result;
 }
 

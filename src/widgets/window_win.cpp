@@ -5,6 +5,7 @@
 #include <set>
 
 #include "platform/app_host_win.h"
+#include "platform/callback_guard_win.h"
 
 namespace parlix {
 
@@ -57,17 +58,12 @@ LRESULT CALLBACK TWindow::StaticWndProc(HWND hwnd, UINT msg, WPARAM wparam, LPAR
     SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
     self->hwnd_ = nullptr;
     DefWindowProcA(hwnd, msg, wparam, lparam);
-    self->HandleDestroyed();
-    return 0;
+    return GuardCallback<LRESULT>(0, [self] {
+      self->HandleDestroyed();
+      return LRESULT{0};
+    });
   }
-  // An exception must not unwind through the system's window procedure code:
-  // it is reported the way the application reports any unexpected error.
-  try {
-    return self->WndProc(msg, wparam, lparam);
-  } catch (const std::exception& e) {
-    AppHost().ShowException(e);
-    return 0;
-  }
+  return GuardCallback<LRESULT>(0, [&] { return self->WndProc(msg, wparam, lparam); });
 }
 
 namespace {
