@@ -4,6 +4,7 @@
 
 #include "app/application_win.h"
 #include "app/main_form_win.h"
+#include "platform/callback_guard_win.h"
 #include "platform/handles_win.h"
 #include "platform/stage_clock.h"
 
@@ -36,10 +37,18 @@ int RunProgram() {
   }
   TApplication& app = TApplication::Instance();
   app.SetTitle(kApplicationTitle);
-  {
+  // Anything the start or the end of the main window raises ends here, in the standard
+  // error report, and not in the runtime's abort.
+  try {
     TMainForm main_form;
     main_form.CreateAndShow(GetCommandLineA());
     app.Run();
+  } catch (const std::exception& e) {
+    ReportCallbackError(&e);
+    return 1;
+  } catch (...) {
+    ReportCallbackError(nullptr);
+    return 1;
   }
   return 0;
 }

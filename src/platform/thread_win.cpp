@@ -63,14 +63,20 @@ TThread::TThread() {
 }
 
 TThread::~TThread() {
+  // Pumping: the thread may still be waiting for one of its calls to run on this thread.
   if (handle_ && started_ && GetCurrentThreadId() != GetThreadId(handle_.Get()))
-    WaitForSingleObject(handle_.Get(), INFINITE);
+    WaitPumping(handle_.Get(), 10, [] { PumpThreadMessages(); });
 }
 
 bool TThread::Start() {
   if (started_ || !handle_) return false;
+  if (ResumeThread(handle_.Get()) == static_cast<DWORD>(-1)) {
+    // It never ran a line of ours: end it rather than leave it suspended for ever.
+    TerminateThread(handle_.Get(), 1);
+    handle_.Reset();
+    return false;
+  }
   started_ = true;
-  ResumeThread(handle_.Get());
   return true;
 }
 

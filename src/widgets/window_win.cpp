@@ -22,7 +22,7 @@ void TWindow::RegisterWindowClass(const char* class_name, UINT style, HBRUSH bac
   static std::mutex lock;
   static std::set<std::string> registered;
   std::lock_guard<std::mutex> guard(lock);
-  if (!registered.insert(class_name).second) return;
+  if (registered.count(class_name) != 0) return;
   WNDCLASSEXA wc{};
   wc.cbSize = sizeof(wc);
   wc.style = style;
@@ -32,7 +32,9 @@ void TWindow::RegisterWindowClass(const char* class_name, UINT style, HBRUSH bac
   wc.hbrBackground = background;
   wc.hIcon = icon;
   wc.lpszClassName = class_name;
-  RegisterClassExA(&wc);
+  // Only a class that exists counts as done: a refused registration is tried again by the
+  // next window of the class, whose creation would otherwise fail for good.
+  if (RegisterClassExA(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS) registered.insert(class_name);
 }
 
 HWND TWindow::CreateHandle(const char* class_name, const char* caption, DWORD style, DWORD ex_style, int x, int y,

@@ -254,6 +254,9 @@ class LauncherTest(unittest.TestCase):
             port_file = os.path.join(d, "port")
             proc = subprocess.Popen([sys.executable, os.path.join(HERE, "serve.py"), "--port-file", port_file,
                                      "--engine", "apertium"], stderr=subprocess.PIPE)
+            lines = []
+            reader = threading.Thread(target=lambda: lines.extend(iter(proc.stderr.readline, b"")), daemon=True)
+            reader.start()
             try:
                 for _ in range(200):
                     if os.path.exists(port_file):
@@ -264,11 +267,17 @@ class LauncherTest(unittest.TestCase):
                     client.server = type("Port", (), {"port": int(f.read())})()
                 r = base.StandinTest.post(client, CATS)
                 self.assertIn("gatos", base.extract(r.body()))
+                # The warm-up asks APy for every pair in the background (each chain's
+                # pipelines start then): its lines come when it is through.
+                deadline = time.monotonic() + 60
+                while time.monotonic() < deadline and not any(b"phrasebook: en->de" in line for line in lines):
+                    time.sleep(0.1)
             finally:
                 proc.send_signal(signal.SIGTERM)
-                _, err = proc.communicate(timeout=30)
+                proc.wait(timeout=30)
+                reader.join(10)
             self.assertEqual(proc.returncode, 0)
-            log = err.decode()
+            log = b"".join(lines).decode()
             self.assertIn("real translations (Apertium): en->es en->fr en->it en->pt es->en fr->en it->en pt->en",
                           log)
             self.assertIn("phrasebook: en->de de->en de->fr fr->de", log)
