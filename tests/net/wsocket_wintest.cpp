@@ -429,7 +429,11 @@ TEST(TWSocketClose, OnSessionClosedComesOnceForPeerCloseSendErrorAndClose) {
   }
   {  // a send that meets a reset connection
     HANDLE reset_done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    // The reset waits for the connect to be reported: one that came while the connect was
+    // still being pumped would be handled there, before any send.
+    HANDLE connected = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     LoopbackPeer peer([&](PeerConnection& c) {
+      WaitForSingleObject(connected, 5000);
       c.Reset();
       SetEvent(reset_done);
     });
@@ -437,6 +441,7 @@ TEST(TWSocketClose, OnSessionClosedComesOnceForPeerCloseSendErrorAndClose) {
     Recorder r;
     r.Hook(s);
     ASSERT_TRUE(ConnectTo(s, r, peer.Port()));
+    SetEvent(connected);
     WaitForSingleObject(reset_done, 5000);
     Sleep(200);  // the reset reaches our side; the close notification stays queued
     const std::string block = Pattern(65536, 2);
@@ -452,6 +457,7 @@ TEST(TWSocketClose, OnSessionClosedComesOnceForPeerCloseSendErrorAndClose) {
     EXPECT_EQ(r.closed, 1);
     EXPECT_EQ(s.State(), wsClosed);
     CloseHandle(reset_done);
+    CloseHandle(connected);
   }
 }
 
