@@ -17,6 +17,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/driver_win.h"
@@ -132,6 +133,18 @@ void PrintSeries(const char* label, const std::vector<double>& times) {
               Percentile(times, 0), Percentile(times, 0.5), Percentile(times, 0.95), Percentile(times, 1));
 }
 
+// The program's main window and its text area once it has started, warmed up by a few
+// translations (the first request also loads the socket library and fills caches); nulls
+// when the window did not come.
+std::pair<HWND, HWND> StartedAndWarm(TProgram& program) {
+  HWND main = program.WaitForTopWindow("TMainForm", std::string("Parlix"), 60s);
+  HWND memo = main != nullptr ? FindChild(main, "Edit") : nullptr;
+  if (memo == nullptr) return {nullptr, nullptr};
+  Rounds warm(main, memo);
+  for (int i = 0; i < 5; ++i) warm.One(false);
+  return {main, memo};
+}
+
 // The program's stage log: "stage microseconds" lines, a round beginning at "asked".
 // Prints, per stage, the median time since the round's start, in the order stages come.
 void PrintBreakdown(const std::string& path) {
@@ -173,15 +186,12 @@ int main(int argc, char** argv) {
   DeleteFileA(stage_log.c_str());
   SetEnvironmentVariableA("PARLIX_STAGE_LOG", stage_log.c_str());
   TProgram program;
-  HWND main = program.WaitForTopWindow("TMainForm", std::string("Parlix"), 60s);
-  HWND memo = main != nullptr ? FindChild(main, "Edit") : nullptr;
+  const auto [main, memo] = StartedAndWarm(program);
   if (memo == nullptr) {
     std::fprintf(stderr, "latency: the main window did not appear\n");
     return 1;
   }
   Rounds measure(main, memo);
-  // Warm-up: the first request also loads the socket library and fills caches.
-  for (int i = 0; i < 5; ++i) measure.One(false);
 
   for (const bool close_result : {false, true}) {
     SendBounded(main, DiagnosticsMessage(), kFlushStageLog);
@@ -234,14 +244,12 @@ int main(int argc, char** argv) {
   if (apy_port != 0 && TrustTestCa()) {
     WriteSettingsWithEngine("apertium", "https://localhost:" + std::to_string(apy_port), "");
     TProgram engine_program;
-    HWND engine_main = engine_program.WaitForTopWindow("TMainForm", std::string("Parlix"), 60s);
-    HWND engine_memo = engine_main != nullptr ? FindChild(engine_main, "Edit") : nullptr;
+    const auto [engine_main, engine_memo] = StartedAndWarm(engine_program);
     if (engine_memo == nullptr) {
       std::fprintf(stderr, "latency: the main window did not appear for the Apertium series\n");
       return 1;
     }
     Rounds apertium(engine_main, engine_memo);
-    for (int i = 0; i < 5; ++i) apertium.One(false);
     const std::vector<double> times = Series(apertium, rounds, false, "Apertium");
     if (times.empty()) return 1;
     std::printf("\nthrough Apertium's server (apertium-apy over HTTPS, direct):\n");
