@@ -15,12 +15,18 @@ constexpr std::string_view kLanguageCodes[kLanguageCount] = {"en", "fr", "de", "
 // An engine's explanation goes into a message box: a sentence, not a page.
 constexpr size_t kMaxExplanationLength = 300;
 
+// Longest UTF-8 character, in bytes.
+constexpr size_t kMaxCharacterBytes = 4;
+
 // The engine's words as a line of text: controls become blanks, and a long one is cut
-// (at a character's start, so the cut leaves valid UTF-8 valid).
+// at a character's start, so the cut leaves valid UTF-8 valid. Words that are not UTF-8 may
+// bring a run of continuation bytes with no start at all: they are cut a character later.
 std::string Sentence(const std::string& words) {
   std::string out;
   for (char c : words) {
-    if (out.size() >= kMaxExplanationLength && (static_cast<unsigned char>(c) & 0xC0) != 0x80) {
+    const bool starts_character = (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    if (out.size() >= kMaxExplanationLength &&
+        (starts_character || out.size() >= kMaxExplanationLength + kMaxCharacterBytes)) {
       out += "...";
       break;
     }

@@ -82,6 +82,9 @@ TEST(Engine, AnswersBecomeTheTranslationOrTheEnginesWords) {
   const EngineAnswer flood = ReadEngineAnswer(EngineKind::kLibreTranslate, 500,
                                               "{\"error\": \"" + std::string(5000, 'x') + "\"}", 0);
   EXPECT_LT(EngineOutcomeMessage(flood).size(), 400u);
+  const EngineAnswer not_utf8 = ReadEngineAnswer(EngineKind::kApertium, 500,
+                                                 "{\"explanation\": \"" + std::string(5000, '\xA1') + "\"}", 0);
+  EXPECT_LT(EngineOutcomeMessage(not_utf8).size(), 400u);
 }
 
 TEST(Engine, OnlyPlainWebAddressesAreTaken) {
