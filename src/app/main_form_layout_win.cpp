@@ -278,10 +278,9 @@ void TMainForm::GoogleWebpageBtClick() {
 }
 
 void TMainForm::ConfigurationBtClick() {
-  if (OpenWindowFlags.ConfigOpen) return;
+  if (TConfigForm::Current() != nullptr) return;
   TApplication::Instance().ProcessMessages();
-  // A message that ran meanwhile may have opened one.
-  if (OpenWindowFlags.ConfigOpen) return;
+  // A message that ran meanwhile may have opened one; Open then does nothing.
   // At the session's end the close query saves right after closing this window, and a
   // refused save here would show a box that holds up the logoff.
   TConfigForm::Open(hwnd_, [this] {
@@ -292,9 +291,9 @@ void TMainForm::ConfigurationBtClick() {
 void TMainForm::ExitBtClick() { PostMessageA(hwnd_, WM_CLOSE_MAIN_WINDOW, 0, 0); }
 
 void TMainForm::AboutBtClick() {
-  if (OpenWindowFlags.AboutOpen) return;
+  if (TAboutForm::Current() != nullptr) return;
   MessageBeep(0xFFFFFFFF);
-  about_ = TAboutForm::Open(hwnd_);
+  TAboutForm::Open(hwnd_);
 }
 
 void TMainForm::MinimizeBtClick() { PostMessageA(hwnd_, WM_HIDE_TO_TRAY, 0, 0); }

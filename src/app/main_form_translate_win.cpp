@@ -1,5 +1,6 @@
 // Starting, stopping and finishing translations on the main window.
 #include <memory>
+#include <stdexcept>
 
 #include "app/application_win.h"
 #include "app/main_form_win.h"
@@ -43,7 +44,7 @@ void TMainForm::StartTranslation() {
   SetBusy(false);
   stage_clock::Mark("controls disabled");
   ShowStatus("Requesting translation...");
-  if (OpenWindowFlags.ResultOpen && result_ != nullptr) result_->SetText("");
+  if (TTransForm* result = TTransForm::Current()) result->SetText("");
   stage_clock::Mark("status shown");
 
   request_engine_ = EngineSettings;
@@ -172,24 +173,29 @@ void TMainForm::CancelLabelClick() {
   ShowStatus("");
 }
 
+TTransForm* TMainForm::ResultForm() { return TTransForm::Current(); }
+
 void TMainForm::ShowResult(const std::string& text) {
-  if (!OpenWindowFlags.ResultOpen || result_ == nullptr) {
-    result_ = TTransForm::Create(hwnd_);
+  TTransForm* result = TTransForm::Current();
+  if (result == nullptr) {
+    result = TTransForm::Create(hwnd_);
+    // The translation is not lost in silence: the error report says what went wrong.
+    if (result == nullptr) throw std::runtime_error("The result window could not be opened.");
     stage_clock::Mark("result window made");
-    result_->Place(hwnd_, kMemoLeftInPanel, InTray(), TaskbarTop());
+    result->Place(hwnd_, kMemoLeftInPanel, InTray(), TaskbarTop());
     stage_clock::Mark("result window placed");
-    ShowWindow(result_->Handle(), SW_SHOWNA);
-    SetWindowPos(result_->Handle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    ShowWindow(result->Handle(), SW_SHOWNA);
+    SetWindowPos(result->Handle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     stage_clock::Mark("result window shown");
   } else {
-    result_->Place(hwnd_, kMemoLeftInPanel, InTray(), TaskbarTop());
-    if (!IsWindowVisible(result_->Handle())) {
-      ShowWindow(result_->Handle(), SW_SHOWNA);
-      SetWindowPos(result_->Handle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    result->Place(hwnd_, kMemoLeftInPanel, InTray(), TaskbarTop());
+    if (!IsWindowVisible(result->Handle())) {
+      ShowWindow(result->Handle(), SW_SHOWNA);
+      SetWindowPos(result->Handle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
   }
   stage_clock::Mark("result window ready");
-  if (!text.empty()) result_->SetText(text);
+  if (!text.empty()) result->SetText(text);
 }
 
 void TMainForm::ShowTranslation() {

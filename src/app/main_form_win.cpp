@@ -235,13 +235,13 @@ void TMainForm::TrayVisTrayLeftClick() {
 }
 
 void TMainForm::TrayVisTrayicon() {
-  if (OpenWindowFlags.AboutOpen && about_ != nullptr) ShowWindow(about_->Handle(), SW_HIDE);
-  if (OpenWindowFlags.ResultOpen && result_ != nullptr) ShowWindow(result_->Handle(), SW_HIDE);
+  if (TAboutForm* about = TAboutForm::Current()) ShowWindow(about->Handle(), SW_HIDE);
+  if (TTransForm* result = TTransForm::Current()) ShowWindow(result->Handle(), SW_HIDE);
 }
 
 void TMainForm::TrayVisTrayRestore() {
-  if (OpenWindowFlags.AboutOpen && about_ != nullptr) ShowWindow(about_->Handle(), SW_SHOWNA);
-  if (OpenWindowFlags.ResultOpen && result_ != nullptr) ShowWindow(result_->Handle(), SW_SHOWNA);
+  if (TAboutForm* about = TAboutForm::Current()) ShowWindow(about->Handle(), SW_SHOWNA);
+  if (TTransForm* result = TTransForm::Current()) ShowWindow(result->Handle(), SW_SHOWNA);
   // Activated while it was still being shown, the window may not have the keyboard yet in
   // the window system (under Wine the X focus can stay on the tray): once it is up, it is
   // brought to the front again, as WM_USER+6 does, so the text area surely gets the keys.
@@ -285,7 +285,7 @@ void TMainForm::ApplyServiceFile() {
 }
 
 void TMainForm::ShowLanguageWindow() {
-  if (OpenWindowFlags.LanguagesOpen) return;
+  if (TLangForm::Current() != nullptr) return;
   TLangFormEvents events;
   events.OnPairChosen = [this](int pair) {
     CurrentPair = pair;
@@ -301,8 +301,8 @@ void TMainForm::ShowLanguageWindow() {
 
 void TMainForm::ShowMainWindow() {
   if (!InTray()) tray_vis_->BringOwnerToFront(true, false, false);
-  if (OpenWindowFlags.ResultOpen && result_ != nullptr)
-    SetWindowPos(result_->Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  if (TTransForm* result = TTransForm::Current())
+    SetWindowPos(result->Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   if (tray_vis_->StayOnTopState()) tray_vis_->SetStayOnTop(true);
   SetForegroundWindow(hwnd_);
 }

@@ -109,7 +109,7 @@ class TMainForm : public TWindow {
   // The application's message hook: Alt+F4 sends the main window to the tray.
   bool InterceptAltF4(MSG& msg);
 
-  TTransForm* ResultForm() const { return result_; }
+  static TTransForm* ResultForm();
   HMENU UtilsPopup() const { return utils_popup_.Get(); }
   TXPMenu* XPMenu1() const { return xp_menu1_.get(); }
   std::string MemoHint() const { return hints_->Get(memo_); }
@@ -209,8 +209,6 @@ class TMainForm : public TWindow {
   bool tray_timer_on_ = false;
   int tray_frame_ = 0;
 
-  TAboutForm* about_ = nullptr;   // frees itself when closed; valid while AboutOpen
-  TTransForm* result_ = nullptr;  // frees itself when closed; valid while ResultOpen
 
   // The background fetch of the service file, once per run.
   TServiceCheck service_check_;

@@ -61,15 +61,16 @@ std::string AboutInfoText() {
 
 TAboutForm* TAboutForm::Open(HWND owner) {
   RegisterWindowClass(kAboutFormClass, CS_DBLCLKS);
-  auto* form = new TAboutForm();
-  OpenWindowFlags.AboutOpen = true;
-  const int left = (GetSystemMetrics(SM_CXSCREEN) - kAboutFormWidth) / 2;
-  const int top = (GetSystemMetrics(SM_CYSCREEN) - kAboutFormHeight) / 2;
-  form->CreateHandle(kAboutFormClass, "About...", WS_POPUP | WS_CLIPCHILDREN, 0, left, top, kAboutFormWidth,
-                     kAboutFormHeight, owner);
-  form->FormCreate();
-  ShowWindow(form->Handle(), SW_SHOWNORMAL);
-  return form;
+  return Make(std::unique_ptr<TAboutForm>(new TAboutForm()), [owner](TAboutForm& form) {
+    const int left = (GetSystemMetrics(SM_CXSCREEN) - kAboutFormWidth) / 2;
+    const int top = (GetSystemMetrics(SM_CYSCREEN) - kAboutFormHeight) / 2;
+    if (form.CreateHandle(kAboutFormClass, "About...", WS_POPUP | WS_CLIPCHILDREN, 0, left, top, kAboutFormWidth,
+                          kAboutFormHeight, owner) == nullptr)
+      return false;
+    form.FormCreate();
+    ShowWindow(form.Handle(), SW_SHOWNORMAL);
+    return true;
+  });
 }
 
 void TAboutForm::FormCreate() {
@@ -211,11 +212,6 @@ LRESULT TAboutForm::WndProc(UINT msg, WPARAM wparam, LPARAM lparam) {
       break;
   }
   return TWindow::WndProc(msg, wparam, lparam);
-}
-
-void TAboutForm::HandleDestroyed() {
-  OpenWindowFlags.AboutOpen = false;
-  delete this;
 }
 
 }  // namespace parlix

@@ -20,11 +20,11 @@ inline constexpr int kAboutFormHeight = 200;
 // lines.
 std::string AboutInfoText();
 
-class TAboutForm : public TWindow {
+class TAboutForm : public TSingleWindow<TAboutForm, &TOpenWindowFlags::AboutOpen> {
  public:
-  // Creates and shows the window owned by `owner`, centred on the screen, and sets AboutOpen.
-  // Whether one is open already is the caller's test. The object frees itself when the
-  // window is closed, and clears AboutOpen then.
+  // Creates and shows the window owned by `owner`, centred on the screen, and sets AboutOpen;
+  // null when it could not be made or one is open already. The object frees itself when
+  // the window is closed, and clears AboutOpen then.
   static TAboutForm* Open(HWND owner);
 
   HWND BakPanel() const { return bak_panel_->Handle(); }
@@ -44,7 +44,6 @@ class TAboutForm : public TWindow {
 
  protected:
   LRESULT WndProc(UINT msg, WPARAM wparam, LPARAM lparam) override;
-  void HandleDestroyed() override;
 
  private:
   TAboutForm() = default;

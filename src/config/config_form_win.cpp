@@ -99,21 +99,20 @@ LRESULT CALLBACK ConfigControlProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lp
   });
 }
 
-TConfigForm* TConfigForm::current_ = nullptr;
-
 TConfigForm* TConfigForm::Open(HWND owner, std::function<void()> save_settings) {
   RegisterWindowClass(kConfigFormClass, CS_DBLCLKS);
-  auto* form = new TConfigForm();
-  current_ = form;
+  auto form = std::unique_ptr<TConfigForm>(new TConfigForm());
   form->save_settings_ = std::move(save_settings);
-  OpenWindowFlags.ConfigOpen = true;
-  const int left = (GetSystemMetrics(SM_CXSCREEN) - kConfigFormWidth) / 2;
-  const int top = (GetSystemMetrics(SM_CYSCREEN) - kConfigFormHeight) / 2;
-  form->CreateHandle(kConfigFormClass, "Configuration", WS_POPUP | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT, left, top,
-                     kConfigFormWidth, kConfigFormHeight, owner);
-  form->FormCreate();
-  ShowWindow(form->Handle(), SW_SHOWNORMAL);
-  return form;
+  return Make(std::move(form), [owner](TConfigForm& made) {
+    const int left = (GetSystemMetrics(SM_CXSCREEN) - kConfigFormWidth) / 2;
+    const int top = (GetSystemMetrics(SM_CYSCREEN) - kConfigFormHeight) / 2;
+    if (made.CreateHandle(kConfigFormClass, "Configuration", WS_POPUP | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT, left,
+                          top, kConfigFormWidth, kConfigFormHeight, owner) == nullptr)
+      return false;
+    made.FormCreate();
+    ShowWindow(made.Handle(), SW_SHOWNORMAL);
+    return true;
+  });
 }
 
 HWND TConfigForm::MakeChild(const char* window_class, const char* text, DWORD style, int left, int top, int width,
@@ -348,7 +347,6 @@ void TConfigForm::FormClose() {
   closing_ = true;
   ProxySettings = ProxySettingsFrom(ReadProxyControls());
   TakeEngineControls();
-  OpenWindowFlags.ConfigOpen = false;
   // A refused save is reported, and the window closes all the same: the values are in
   // memory and the program saves them again when it ends.
   try {
@@ -417,12 +415,6 @@ LRESULT TConfigForm::WndProc(UINT msg, WPARAM wparam, LPARAM lparam) {
       break;
   }
   return TWindow::WndProc(msg, wparam, lparam);
-}
-
-void TConfigForm::HandleDestroyed() {
-  OpenWindowFlags.ConfigOpen = false;
-  if (current_ == this) current_ = nullptr;
-  delete this;
 }
 
 }  // namespace parlix

@@ -18,14 +18,12 @@ inline constexpr char kConfigFormClass[] = "TConfigForm";
 inline constexpr int kConfigFormWidth = 492;
 inline constexpr int kConfigFormHeight = 310;
 
-class TConfigForm : public TWindow {
+class TConfigForm : public TSingleWindow<TConfigForm, &TOpenWindowFlags::ConfigOpen> {
  public:
   // Creates and shows the window owned by `owner`, centred on the screen, and sets
-  // ConfigOpen. Whether one is open already is the caller's test. The object frees itself
-  // when the window is closed; `save_settings` writes the settings file then.
+  // ConfigOpen; null when it could not be made or one is open already. The object frees
+  // itself when the window is closed; `save_settings` writes the settings file then.
   static TConfigForm* Open(HWND owner, std::function<void()> save_settings);
-  // The open window, or null.
-  static TConfigForm* Current() { return current_; }
 
   HWND CenterPanel() const { return center_panel_->Handle(); }
   HWND ProxyGroup() const { return proxy_group_; }
@@ -63,7 +61,6 @@ class TConfigForm : public TWindow {
 
  protected:
   LRESULT WndProc(UINT msg, WPARAM wparam, LPARAM lparam) override;
-  void HandleDestroyed() override;
 
  private:
   friend LRESULT CALLBACK ConfigControlProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
@@ -90,7 +87,6 @@ class TConfigForm : public TWindow {
   void ShowProxyControls(const TProxyControls& controls);
   bool Checked(HWND box) const;
 
-  static TConfigForm* current_;
   std::function<void()> save_settings_;
   std::unique_ptr<TControl> center_panel_, close_bt_;
   std::vector<std::unique_ptr<TControl>> labels_;

@@ -53,25 +53,20 @@ LRESULT CALLBACK PairButtonProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lpara
 bool IsPair(int pair) { return pair >= 0 && pair < TLangForm::kPairCount; }
 }  // namespace
 
-TLangForm* TLangForm::current_ = nullptr;
-
 TLangForm* TLangForm::Open(HWND main_window, POINT button_offset, int current_pair, TLangFormEvents events) {
-  if (OpenWindowFlags.LanguagesOpen || current_ != nullptr) return nullptr;
+  if (Current() != nullptr) return nullptr;
   RegisterWindowClass(kLangFormClass, CS_DBLCLKS);
-  auto* form = new TLangForm(std::move(events));
-  const std::shared_ptr<bool> alive = form->alive_;
-  const HWND hwnd = form->CreateHandle(kLangFormClass, "Languages", WS_POPUP | WS_CLIPCHILDREN, WS_EX_TOPMOST, 0, 0,
-                                       kLangFormWidth, kLangFormHeight, main_window);
-  if (hwnd == nullptr) {
-    // A window that got as far as WM_NCCREATE has freed its object on the way out.
-    if (*alive) delete form;
-    return nullptr;
-  }
-  current_ = form;
-  form->CreateComponents();
-  form->Place(main_window, button_offset);
-  form->CheckPairButton(current_pair);
-  OpenWindowFlags.LanguagesOpen = true;
+  TLangForm* form = Make(std::unique_ptr<TLangForm>(new TLangForm(std::move(events))), [&](TLangForm& made) {
+    if (made.CreateHandle(kLangFormClass, "Languages", WS_POPUP | WS_CLIPCHILDREN, WS_EX_TOPMOST, 0, 0,
+                          kLangFormWidth, kLangFormHeight, main_window) == nullptr)
+      return false;
+    made.CreateComponents();
+    made.Place(main_window, button_offset);
+    made.CheckPairButton(current_pair);
+    return true;
+  });
+  if (form == nullptr) return nullptr;
+  const HWND hwnd = form->Handle();
   ShowWindow(hwnd, SW_SHOW);
   SetForegroundWindow(hwnd);
   // Activation gave the focus to the window itself; the checked row takes it, so that the
@@ -252,13 +247,9 @@ LRESULT TLangForm::WndProc(UINT msg, WPARAM wparam, LPARAM lparam) {
   return TWindow::WndProc(msg, wparam, lparam);
 }
 
-void TLangForm::HandleDestroyed() {
+void TLangForm::Closed() {
   *alive_ = false;
-  if (current_ == this) current_ = nullptr;
-  OpenWindowFlags.LanguagesOpen = false;
-  std::function<void()> on_closed = std::move(events_.OnClosed);
-  delete this;
-  if (on_closed) on_closed();
+  if (events_.OnClosed) events_.OnClosed();
 }
 
 }  // namespace parlix

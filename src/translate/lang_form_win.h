@@ -32,17 +32,15 @@ struct TLangFormEvents {
   std::function<void()> OnClosed;
 };
 
-class TLangForm : public TWindow {
+class TLangForm : public TSingleWindow<TLangForm, &TOpenWindowFlags::LanguagesOpen> {
  public:
   static constexpr int kPairCount = 12;
 
   // Opens the window owned by main_window, placed from the main window's rect and the
   // language button's offset inside its panel, with current_pair's radio button checked;
-  // sets LanguagesOpen and brings the window to the front. Null when one is open already.
-  // The object frees itself when the window closes.
+  // sets LanguagesOpen and brings the window to the front. Null when one is open already or
+  // it could not be made. The object frees itself when the window closes.
   static TLangForm* Open(HWND main_window, POINT button_offset, int current_pair, TLangFormEvents events);
-  // The open window, or null.
-  static TLangForm* Current() { return current_; }
 
   // Checks row pair's radio button and unchecks the others; outside 0..11 nothing changes.
   void CheckPairButton(int pair);
@@ -65,7 +63,7 @@ class TLangForm : public TWindow {
 
  protected:
   LRESULT WndProc(UINT msg, WPARAM wparam, LPARAM lparam) override;
-  void HandleDestroyed() override;
+  void Closed() override;
 
  private:
   explicit TLangForm(TLangFormEvents events) : events_(std::move(events)) {}
@@ -76,8 +74,6 @@ class TLangForm : public TWindow {
   void FormDeactivate();
   void LangPaintPaint(int pair, HDC dc);
   void CloseBtPaint(HDC dc, const RECT& rect);
-
-  static TLangForm* current_;
 
   TLangFormEvents events_;
   // Cleared when the window is gone; a handler that lets messages run checks it afterwards.

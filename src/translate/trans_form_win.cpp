@@ -31,12 +31,13 @@ LRESULT CALLBACK ResultMemoProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lpara
 
 TTransForm* TTransForm::Create(HWND owner) {
   RegisterWindowClass(kTransFormClass, CS_DBLCLKS);
-  auto* form = new TTransForm();
-  OpenWindowFlags.ResultOpen = true;
-  form->CreateHandle(kTransFormClass, "Translated text", WS_POPUP | WS_CLIPCHILDREN, WS_EX_TOPMOST, 0, 0, kWidth,
-                     kHeight, owner);
-  form->CreateComponents();
-  return form;
+  return Make(std::unique_ptr<TTransForm>(new TTransForm()), [owner](TTransForm& form) {
+    if (form.CreateHandle(kTransFormClass, "Translated text", WS_POPUP | WS_CLIPCHILDREN, WS_EX_TOPMOST, 0, 0, kWidth,
+                          kHeight, owner) == nullptr)
+      return false;
+    form.CreateComponents();
+    return true;
+  });
 }
 
 void TTransForm::CreateComponents() {
@@ -151,11 +152,6 @@ LRESULT TTransForm::WndProc(UINT msg, WPARAM wparam, LPARAM lparam) {
       break;
   }
   return TWindow::WndProc(msg, wparam, lparam);
-}
-
-void TTransForm::HandleDestroyed() {
-  OpenWindowFlags.ResultOpen = false;
-  delete this;
 }
 
 }  // namespace parlix

@@ -15,10 +15,11 @@ inline constexpr char kTransFormClass[] = "TTransForm";
 // The result window's close has a fixed number that other programs may post.
 inline constexpr UINT WM_CLOSE_RESULT_WINDOW = WM_USER + 7;
 
-class TTransForm : public TWindow {
+class TTransForm : public TSingleWindow<TTransForm, &TOpenWindowFlags::ResultOpen> {
  public:
-  // Creates the window owned by `owner` (hidden) and sets ResultOpen. The object frees
-  // itself when the window is closed, and clears ResultOpen then.
+  // Creates the window owned by `owner` (hidden) and sets ResultOpen; null when it could not
+  // be made or one is open already. The object frees itself when the window is closed, and
+  // clears ResultOpen then.
   static TTransForm* Create(HWND owner);
 
   HWND Memo() const { return memo_; }
@@ -32,7 +33,6 @@ class TTransForm : public TWindow {
 
  protected:
   LRESULT WndProc(UINT msg, WPARAM wparam, LPARAM lparam) override;
-  void HandleDestroyed() override;
 
  private:
   TTransForm() = default;

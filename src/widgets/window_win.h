@@ -4,7 +4,10 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
+
+#include "shared/globals.h"
 
 namespace parlix {
 
@@ -33,6 +36,51 @@ class TWindow {
 
  private:
   static LRESULT CALLBACK StaticWndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
+};
+
+// A secondary window that exists at most once and frees itself when it is closed. The object
+// lives exactly as long as its window: Current() says whether it is open, and the program-wide
+// flag named by `Flag` follows it, written here and nowhere else.
+template <typename T, bool TOpenWindowFlags::*Flag>
+class TSingleWindow : public TWindow {
+ public:
+  // The open window, or null.
+  static T* Current() { return current_; }
+
+ protected:
+  // Makes `form`'s window with `create`, which returns false (or leaves no handle) when it
+  // could not. A refused creation frees the object and sets nothing, so the next attempt
+  // starts afresh; so does one that throws. Null then, and when one is open already.
+  template <typename Create>
+  static T* Make(std::unique_ptr<T> form, Create&& create) {
+    if (current_ != nullptr) return nullptr;
+    form->creating_ = true;
+    const bool made = create(*form) && form->Handle() != nullptr;
+    form->creating_ = false;
+    if (!made) return nullptr;
+    current_ = form.get();
+    OpenWindowFlags.*Flag = true;
+    return form.release();
+  }
+
+  // The window is gone and the flag cleared; the object is freed right after, even when
+  // this throws.
+  virtual void Closed() {}
+
+ private:
+  void HandleDestroyed() final {
+    // A window that dies while it is being made is freed by Make.
+    if (creating_) return;
+    std::unique_ptr<T> self(static_cast<T*>(this));
+    if (current_ == self.get()) {
+      current_ = nullptr;
+      OpenWindowFlags.*Flag = false;
+    }
+    Closed();
+  }
+
+  static inline T* current_ = nullptr;
+  bool creating_ = false;
 };
 
 // Keeps the keyboard focus on a window's controls across activation, as dialogs do: the
