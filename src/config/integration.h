@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-namespace parlix {
+#include "platform/registry.h"
 
-enum class TRegRoot { kCurrentUser, kLocalMachine };
+namespace parlix {
 
 struct TRegValue {
   std::string name;

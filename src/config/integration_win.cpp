@@ -9,7 +9,7 @@
 
 #include "platform/app_host_win.h"
 #include "platform/files_win.h"
-#include "platform/handles_win.h"
+#include "platform/registry_win.h"
 #include "platform/shell_win.h"
 #include "shared/code_cript.h"
 #include "shared/literals.h"
@@ -20,38 +20,17 @@ namespace {
 
 // The "ToolbarIcon" resource is a few kilobytes; anything larger is not ours.
 constexpr DWORD kMaxToolbarIconBytes = 64 * 1024;
-// A command line or a file name; a longer value is not one of ours.
-constexpr DWORD kMaxRegistryStringBytes = 32 * 1024;
-
-HKEY RootKey(TRegRoot root) { return root == TRegRoot::kLocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER; }
-
-UniqueRegKey OpenKey(TRegRoot root, const std::string& key, REGSAM access) {
-  HKEY raw = nullptr;
-  if (RegOpenKeyExA(RootKey(root), key.c_str(), 0, access, &raw) != ERROR_SUCCESS) return UniqueRegKey();
-  return UniqueRegKey(raw);
-}
 
 class TWinRegistry : public IIntegrationRegistry {
  public:
   bool KeyExists(TRegRoot root, const std::string& key) const override {
-    return static_cast<bool>(OpenKey(root, key, KEY_READ));
+    return static_cast<bool>(OpenRegKey(root, key, KEY_READ));
   }
   bool ValueExists(TRegRoot root, const std::string& key, const std::string& name) const override {
-    UniqueRegKey opened = OpenKey(root, key, KEY_READ);
-    return opened && RegQueryValueExA(opened.Get(), name.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    return RegValueExists(root, key, name);
   }
   std::optional<std::string> ReadString(TRegRoot root, const std::string& key, const std::string& name) const override {
-    UniqueRegKey opened = OpenKey(root, key, KEY_READ);
-    if (!opened) return std::nullopt;
-    DWORD type = 0;
-    DWORD size = 0;
-    if (RegQueryValueExA(opened.Get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return std::nullopt;
-    if ((type != REG_SZ && type != REG_EXPAND_SZ) || size > kMaxRegistryStringBytes) return std::nullopt;
-    std::string buffer(size + 1, '\0');
-    if (RegQueryValueExA(opened.Get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &size) !=
-        ERROR_SUCCESS)
-      return std::nullopt;
-    return std::string(buffer.c_str());
+    return ReadRegString(root, key, name);
   }
   bool WriteStrings(TRegRoot root, const std::string& key, const std::vector<TRegValue>& values, bool create) override {
     UniqueRegKey opened;
@@ -62,7 +41,7 @@ class TWinRegistry : public IIntegrationRegistry {
         return false;
       opened.Reset(raw);
     } else {
-      opened = OpenKey(root, key, KEY_WRITE);
+      opened = OpenRegKey(root, key, KEY_WRITE);
       if (!opened) return false;
     }
     for (const TRegValue& value : values) {
@@ -73,7 +52,7 @@ class TWinRegistry : public IIntegrationRegistry {
     return true;
   }
   bool DeleteValue(TRegRoot root, const std::string& key, const std::string& name) override {
-    UniqueRegKey opened = OpenKey(root, key, KEY_WRITE | KEY_READ);
+    UniqueRegKey opened = OpenRegKey(root, key, KEY_WRITE | KEY_READ);
     if (!opened) return true;
     const LONG result = RegDeleteValueA(opened.Get(), name.c_str());
     return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;

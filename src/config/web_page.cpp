@@ -28,7 +28,7 @@ std::string Trim(const std::string& text) {
 
 bool HasFolderPart(const std::string& path) { return path.find_first_of("\\/:") != std::string::npos; }
 
-std::string ReadValue(IAssociationRegistry& registry, TRegistryRoot root, const std::string& key,
+std::string ReadValue(IAssociationRegistry& registry, TRegRoot root, const std::string& key,
                       const std::string& name) {
   return registry.ReadString(root, key, name);
 }
@@ -98,22 +98,22 @@ std::string FillParameters(std::string parameters, const std::string& document) 
 
 bool FindVerbCommand(IAssociationRegistry& registry, const std::string& class_key, std::string& command) {
   command.clear();
-  if (class_key.empty() || !registry.KeyExists(TRegistryRoot::kClassesRoot, class_key)) return false;
+  if (class_key.empty() || !registry.KeyExists(TRegRoot::kClassesRoot, class_key)) return false;
   const std::string shell = class_key + "\\shell";
   std::string verb;
-  if (registry.KeyExists(TRegistryRoot::kClassesRoot, shell))
-    verb = ReadValue(registry, TRegistryRoot::kClassesRoot, shell, "");
+  if (registry.KeyExists(TRegRoot::kClassesRoot, shell))
+    verb = ReadValue(registry, TRegRoot::kClassesRoot, shell, "");
   if (verb.empty()) {
-    if (registry.KeyExists(TRegistryRoot::kClassesRoot, shell + "\\open"))
+    if (registry.KeyExists(TRegRoot::kClassesRoot, shell + "\\open"))
       verb = "open";
-    else if (registry.KeyExists(TRegistryRoot::kClassesRoot, shell + "\\opennew"))
+    else if (registry.KeyExists(TRegRoot::kClassesRoot, shell + "\\opennew"))
       verb = "opennew";
   }
   if (verb.empty()) return true;
   // The verb is taken as one key name: a default value listing several verbs finds nothing.
   const std::string command_key = shell + "\\" + verb + "\\command";
-  if (registry.KeyExists(TRegistryRoot::kClassesRoot, command_key))
-    command = ReadValue(registry, TRegistryRoot::kClassesRoot, command_key, "");
+  if (registry.KeyExists(TRegRoot::kClassesRoot, command_key))
+    command = ReadValue(registry, TRegRoot::kClassesRoot, command_key, "");
   return true;
 }
 
@@ -124,18 +124,18 @@ bool FindOpenCommand(IAssociationRegistry& registry, const std::string& extensio
   bool known = false;
 
   const std::string user_key = kFileExtsKey + extension;
-  if (registry.KeyExists(TRegistryRoot::kCurrentUser, user_key)) {
+  if (registry.KeyExists(TRegRoot::kCurrentUser, user_key)) {
     known = true;
-    const std::string prog_id = ReadValue(registry, TRegistryRoot::kCurrentUser, user_key, "ProgID");
-    const std::string application = ReadValue(registry, TRegistryRoot::kCurrentUser, user_key, "Application");
+    const std::string prog_id = ReadValue(registry, TRegRoot::kCurrentUser, user_key, "ProgID");
+    const std::string application = ReadValue(registry, TRegRoot::kCurrentUser, user_key, "Application");
     if (!application.empty()) FindVerbCommand(registry, "Applications\\" + application, candidates[0]);
     if (!prog_id.empty()) FindVerbCommand(registry, prog_id, candidates[1]);
   }
 
-  if (registry.KeyExists(TRegistryRoot::kClassesRoot, extension)) {
+  if (registry.KeyExists(TRegRoot::kClassesRoot, extension)) {
     known = true;
-    const std::string class_name = ReadValue(registry, TRegistryRoot::kClassesRoot, extension, "");
-    const std::string perceived = ReadValue(registry, TRegistryRoot::kClassesRoot, extension, "PerceivedType");
+    const std::string class_name = ReadValue(registry, TRegRoot::kClassesRoot, extension, "");
+    const std::string perceived = ReadValue(registry, TRegRoot::kClassesRoot, extension, "PerceivedType");
     if (!class_name.empty()) FindVerbCommand(registry, class_name, candidates[2]);
     if (!perceived.empty()) FindVerbCommand(registry, "SystemFileAssociations\\" + perceived, candidates[3]);
   }

@@ -8,18 +8,18 @@
 #include <string>
 #include <vector>
 
-namespace parlix {
+#include "platform/registry.h"
 
-enum class TRegistryRoot { kCurrentUser, kClassesRoot };
+namespace parlix {
 
 class IAssociationRegistry {
  public:
   virtual ~IAssociationRegistry() = default;
   // Key names have no leading backslash.
-  virtual bool KeyExists(TRegistryRoot root, const std::string& key) = 0;
+  virtual bool KeyExists(TRegRoot root, const std::string& key) = 0;
   // The string value `name` of the key ("" reads the default value); empty when the key or
   // the value is missing or not a string.
-  virtual std::string ReadString(TRegistryRoot root, const std::string& key, const std::string& name) = 0;
+  virtual std::string ReadString(TRegRoot root, const std::string& key, const std::string& name) = 0;
 };
 
 class ICommandLineEnvironment {

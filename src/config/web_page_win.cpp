@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/files_win.h"
-#include "platform/handles_win.h"
+#include "platform/registry_win.h"
 #include "shared/globals.h"
 
 namespace parlix {
@@ -14,16 +14,6 @@ namespace parlix {
 namespace {
 
 constexpr DWORD kExpandBufferSize = 1024;
-
-HKEY RootKey(TRegistryRoot root) {
-  return root == TRegistryRoot::kCurrentUser ? HKEY_CURRENT_USER : HKEY_CLASSES_ROOT;
-}
-
-UniqueRegKey OpenKey(TRegistryRoot root, const std::string& key) {
-  HKEY handle = nullptr;
-  if (RegOpenKeyExA(RootKey(root), key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return {};
-  return UniqueRegKey(handle);
-}
 
 std::string JoinPath(const char* folder, UINT length, const std::string& file_name) {
   std::string path(folder, length);
@@ -43,28 +33,12 @@ TOpenWebPageHandler& ContactLinkHandler() {
 
 }  // namespace
 
-bool TWinAssociationRegistry::KeyExists(TRegistryRoot root, const std::string& key) {
-  return static_cast<bool>(OpenKey(root, key));
+bool TWinAssociationRegistry::KeyExists(TRegRoot root, const std::string& key) {
+  return static_cast<bool>(OpenRegKey(root, key));
 }
 
-std::string TWinAssociationRegistry::ReadString(TRegistryRoot root, const std::string& key, const std::string& name) {
-  UniqueRegKey handle = OpenKey(root, key);
-  if (!handle) return {};
-  const char* value_name = name.empty() ? nullptr : name.c_str();
-  DWORD type = 0;
-  DWORD size = 0;
-  if (RegQueryValueExA(handle.Get(), value_name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return {};
-  if ((type != REG_SZ && type != REG_EXPAND_SZ) || size == 0) return {};
-  std::vector<char> buffer(size + 1, '\0');
-  if (RegQueryValueExA(handle.Get(), value_name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &size) !=
-      ERROR_SUCCESS)
-    return {};
-  // The stored size may or may not count the terminator, and a value may hold none at all.
-  std::size_t length = size < buffer.size() ? size : buffer.size() - 1;
-  std::string value(buffer.data(), length);
-  const std::size_t nul = value.find('\0');
-  if (nul != std::string::npos) value.resize(nul);
-  return value;
+std::string TWinAssociationRegistry::ReadString(TRegRoot root, const std::string& key, const std::string& name) {
+  return ReadRegString(root, key, name).value_or("");
 }
 
 std::optional<std::string> TWinCommandLineEnvironment::ExpandEnvironment(const std::string& text) {

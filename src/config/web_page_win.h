@@ -39,8 +39,8 @@ void OpenDonationPage();
 // The registry and folders of this system, as the association lookup asks for them.
 class TWinAssociationRegistry : public IAssociationRegistry {
  public:
-  bool KeyExists(TRegistryRoot root, const std::string& key) override;
-  std::string ReadString(TRegistryRoot root, const std::string& key, const std::string& name) override;
+  bool KeyExists(TRegRoot root, const std::string& key) override;
+  std::string ReadString(TRegRoot root, const std::string& key, const std::string& name) override;
 };
 
 class TWinCommandLineEnvironment : public ICommandLineEnvironment {

@@ -5,6 +5,7 @@
 
 #include "platform/files_win.h"
 #include "platform/handles_win.h"
+#include "platform/registry_win.h"
 #include "shared/code_cript.h"
 #include "shared/literals.h"
 
@@ -25,25 +26,11 @@ bool EnsureFolder(const std::string& path) {
 }  // namespace
 
 std::string GetShellFolder(const std::string& name) {
-  HKEY raw = nullptr;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\MicroSoft\\Windows\\CurrentVersion\\Explorer", 0, KEY_READ, &raw) !=
-      ERROR_SUCCESS)
-    return "";
-  UniqueRegKey explorer(raw);
+  UniqueRegKey explorer = OpenRegKey(TRegRoot::kCurrentUser, "Software\\MicroSoft\\Windows\\CurrentVersion\\Explorer");
+  if (!explorer) return "";
   std::string value;
-  HKEY folders_raw = nullptr;
-  if (RegOpenKeyExA(explorer.Get(), "Shell Folders", 0, KEY_READ, &folders_raw) == ERROR_SUCCESS) {
-    UniqueRegKey folders(folders_raw);
-    DWORD type = 0;
-    DWORD size = 0;
-    if (RegQueryValueExA(folders.Get(), name.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
-        (type == REG_SZ || type == REG_EXPAND_SZ) && size > 0) {
-      std::string buffer(size, '\0');
-      if (RegQueryValueExA(folders.Get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()),
-                           &size) == ERROR_SUCCESS)
-        value.assign(buffer.c_str());
-    }
-  }
+  if (UniqueRegKey folders = OpenRegKey(explorer.Get(), "Shell Folders"))
+    value = ReadRegString(folders.Get(), name).value_or("");
   // A missing value still gets its delimiter: the data folder then lands under the drive root.
   return WithDelimiter(value);
 }

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <string>
+
 #include "config/system_proxy_win.h"
 
 namespace parlix {
@@ -73,6 +75,19 @@ TEST_F(SystemProxy, OverrideIsReadWhenTheServerIsEmpty) {
   EXPECT_TRUE(Detect());
   EXPECT_EQ(host_, "over");
   EXPECT_EQ(port_, "81");
+}
+
+TEST_F(SystemProxy, AServerWithoutTerminatorIsReadAndAHugeOneIsNot) {
+  SetDword(1);
+  const std::string bare = "http=gate:3128";
+  RegSetValueExA(key_, "ProxyServer", 0, REG_SZ, reinterpret_cast<const BYTE*>(bare.data()),
+                 static_cast<DWORD>(bare.size()));
+  EXPECT_TRUE(Detect());
+  EXPECT_EQ(host_, "gate");
+  EXPECT_EQ(port_, "3128");
+  SetString("ProxyServer", ("http=" + std::string(40000, 'g') + ":1").c_str());
+  Detect();
+  EXPECT_EQ(host_, "");
 }
 
 }  // namespace

@@ -33,21 +33,21 @@ std::string PercentDecode(const std::string& text) {
 class FakeRegistry : public IAssociationRegistry {
  public:
   // Setting a value creates the key and all its parents, as the registry would hold them.
-  void Set(TRegistryRoot root, const std::string& key, const std::string& name, const std::string& value) {
+  void Set(TRegRoot root, const std::string& key, const std::string& name, const std::string& value) {
     AddKey(root, key);
     values_[{root, Lower(key), Lower(name)}] = value;
   }
-  void AddKey(TRegistryRoot root, const std::string& key) {
+  void AddKey(TRegRoot root, const std::string& key) {
     for (std::size_t at = key.find('\\'); at != std::string::npos; at = key.find('\\', at + 1))
       keys_.insert({root, Lower(key.substr(0, at))});
     keys_.insert({root, Lower(key)});
   }
 
-  bool KeyExists(TRegistryRoot root, const std::string& key) override {
+  bool KeyExists(TRegRoot root, const std::string& key) override {
     asked_.push_back(key);
     return keys_.count({root, Lower(key)}) != 0;
   }
-  std::string ReadString(TRegistryRoot root, const std::string& key, const std::string& name) override {
+  std::string ReadString(TRegRoot root, const std::string& key, const std::string& name) override {
     auto it = values_.find({root, Lower(key), Lower(name)});
     return it == values_.end() ? std::string() : it->second;
   }
@@ -61,12 +61,12 @@ class FakeRegistry : public IAssociationRegistry {
       if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     return text;
   }
-  std::set<std::pair<TRegistryRoot, std::string>> keys_;
-  std::map<std::tuple<TRegistryRoot, std::string, std::string>, std::string> values_;
+  std::set<std::pair<TRegRoot, std::string>> keys_;
+  std::map<std::tuple<TRegRoot, std::string, std::string>, std::string> values_;
 };
 
-constexpr auto kHKCU = TRegistryRoot::kCurrentUser;
-constexpr auto kHKCR = TRegistryRoot::kClassesRoot;
+constexpr auto kHKCU = TRegRoot::kCurrentUser;
+constexpr auto kHKCR = TRegRoot::kClassesRoot;
 
 void SetCommand(FakeRegistry& registry, const std::string& class_key, const std::string& verb,
                 const std::string& command) {
