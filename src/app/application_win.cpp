@@ -1,5 +1,7 @@
 #include "app/application_win.h"
 
+#include "platform/thread_win.h"
+
 namespace parlix {
 
 TApplication& TApplication::Instance() {
@@ -37,16 +39,7 @@ void TApplication::Run() {
 }
 
 void TApplication::ProcessMessages() {
-  MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    if (msg.message == WM_QUIT) {
-      terminated_ = true;
-      // Leave the quit for the outer loop, which owns the program's end.
-      PostQuitMessage(static_cast<int>(msg.wParam));
-      return;
-    }
-    HandleMessage(msg);
-  }
+  if (!PumpThreadMessages([this](MSG& msg) { HandleMessage(msg); })) terminated_ = true;
 }
 
 void TApplication::Terminate() {

@@ -19,19 +19,13 @@
 #include "translate/language_pairs.h"
 #include "translate/pair_label_win.h"
 #include "widgets/art_win.h"
+#include "widgets/palette_win.h"
 #include "widgets/title_gradient_win.h"
 
 namespace parlix {
 
 namespace {
 
-constexpr COLORREF kFormColor = 0xE6E6E6;
-constexpr COLORREF kMemoColor = 0xF5F5F5;
-constexpr COLORREF kTitleColor = 0x808080;
-constexpr COLORREF kTitleCorner = 0x505050;
-constexpr COLORREF kNavy = 0x800000;
-constexpr COLORREF kBlue = 0xFF0000;
-constexpr COLORREF kRed = 0x0000FF;
 constexpr UINT_PTR kMemoSubclassId = 1;
 
 constexpr char kHintBothText[] = "Double click or <Escape> to clear text area\r\nPress <Ctrl + Enter> to Translate";
@@ -85,7 +79,7 @@ void TMainForm::CreateComponents() {
   top_panel_->OnPaint = [this](HDC dc, const RECT&) {
     DrawBitmap(dc, static_cast<HBITMAP>(title_image_.Get()), 1, 1);
     SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, RGB(255, 255, 255));
+    SetTextColor(dc, kWhite);
     HGDIOBJ old = SelectObject(dc, GetSharedFont("Tahoma", 11, true));
     const std::string caption = Unscramble(kProductNameLit) + " " + Unscramble(kCaptionSuffixLit);
     TextOutA(dc, 6, 4, caption.c_str(), static_cast<int>(caption.size()));

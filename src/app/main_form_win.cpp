@@ -25,13 +25,13 @@
 #include "translate/lang_form_win.h"
 #include "translate/trans_form_win.h"
 #include "translate/trans_thread_win.h"
+#include "widgets/palette_win.h"
 
 namespace parlix {
 
 namespace {
 constexpr int kFormWidth = 250;
 constexpr int kFormHeight = 230;
-constexpr COLORREF kMemoColor = 0xF5F5F5;
 // A dropped or named file is read whole into memory and into the text area, of which only
 // the first 2 KiB are ever sent. Far more than any text a person means to translate, and
 // small enough that a huge file cannot exhaust the memory.

@@ -7,15 +7,12 @@
 #include "shared/code_cript.h"
 #include "shared/globals.h"
 #include "shared/literals.h"
+#include "widgets/palette_win.h"
 
 namespace parlix {
 
 namespace {
 
-constexpr COLORREF kPanelColor = 15461355;
-constexpr COLORREF kButtonFontColor = 4934475;
-constexpr COLORREF kNavy = RGB(0, 0, 128);
-constexpr COLORREF kTransparentColor = RGB(255, 0, 255);
 constexpr int kPictureSize = 128;
 constexpr RECT kBevelRect = {10, 8, 10 + 330, 8 + 53};
 constexpr POINT kPicturePos = {3, 14};
@@ -78,7 +75,7 @@ void TAboutForm::FormCreate() {
   title_font_ = CreateTitleFont();
 
   bak_panel_ = std::make_unique<TControl>(TControlKind::kPanel, hwnd_, 0, 0, kAboutFormWidth, kAboutFormHeight);
-  bak_panel_->SetColor(kPanelColor);
+  bak_panel_->SetColor(kAboutPanelColor);
   bak_panel_->OnPaint = [this](HDC dc, const RECT& rect) { PaintPanelBackground(dc, rect); };
   bak_panel_->OnMouseDown = [this](int button) { BakPanelMouseDown(button); };
   const HWND panel = bak_panel_->Handle();
@@ -95,7 +92,7 @@ void TAboutForm::FormCreate() {
   info_label_->OnMouseDown = [this](int button) { BakPanelMouseDown(button); };
 
   close_bt_ = std::make_unique<TControl>(TControlKind::kPaintBox, panel, 341, 7, 19, 19, "Close");
-  close_bt_->SetColor(kPanelColor);
+  close_bt_->SetColor(kAboutPanelColor);
   close_bt_->SetHandCursor(true);
   close_bt_->OnPaint = [this](HDC dc, const RECT& rect) { PaintCloseGlyph(dc, rect); };
   close_bt_->OnClick = [this] { CloseBtClick(); };
@@ -116,15 +113,15 @@ void TAboutForm::FormCreate() {
 
 std::unique_ptr<TControl> TAboutForm::MakeLinkButton(int left, int top, const char* caption) {
   auto button = std::make_unique<TControl>(TControlKind::kTextButton, bak_panel_->Handle(), left, top, 130, 20, caption);
-  button->SetColor(kPanelColor);
+  button->SetColor(kAboutPanelColor);
   button->SetFont("Arial", 10);
-  button->SetFontColor(kButtonFontColor);
+  button->SetFontColor(kLinkColor);
   button->SetHandCursor(true);
   return button;
 }
 
 void TAboutForm::PaintPanelBackground(HDC dc, const RECT& panel_rect) {
-  const UniqueGdiObject brush(CreateSolidBrush(kPanelColor));
+  const UniqueGdiObject brush(CreateSolidBrush(kAboutPanelColor));
   FillRect(dc, &panel_rect, static_cast<HBRUSH>(brush.Get()));
   RECT bevel = kBevelRect;
   DrawEdge(dc, &bevel, EDGE_ETCHED, BF_RECT);
@@ -157,7 +154,7 @@ void TAboutForm::PaintInfo(HDC dc, const RECT& rect) {
   PaintLabelBackground(info_label_->Handle(), dc);
   const std::string text = info_label_->Text();
   SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, RGB(0, 0, 0));
+  SetTextColor(dc, kBlack);
   HGDIOBJ old = SelectObject(dc, GetSharedFont("Tahoma", 11));
   RECT r = rect;
   DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &r, kInfoFormat);
@@ -165,7 +162,7 @@ void TAboutForm::PaintInfo(HDC dc, const RECT& rect) {
 }
 
 void TAboutForm::PaintCloseGlyph(HDC dc, const RECT& rect) {
-  const UniqueGdiObject pen(CreatePen(PS_SOLID, 2, RGB(80, 80, 80)));
+  const UniqueGdiObject pen(CreatePen(PS_SOLID, 2, kTitleCorner));
   HGDIOBJ old = SelectObject(dc, pen.Get());
   const int inset = 5;
   MoveToEx(dc, rect.left + inset, rect.top + inset, nullptr);

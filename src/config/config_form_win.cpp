@@ -9,14 +9,12 @@
 #include "platform/app_host_win.h"
 #include "platform/callback_guard_win.h"
 #include "shared/globals.h"
+#include "widgets/palette_win.h"
 
 namespace parlix {
 
 namespace {
 
-constexpr COLORREF kFormColor = 15132390;
-constexpr COLORREF kEditColor = 15066597;
-constexpr COLORREF kEditFrameColor = 0xB4B4B4;
 constexpr int kEditWidth = 121;
 constexpr int kEditHeight = 19;
 constexpr int kCheckHeight = 17;

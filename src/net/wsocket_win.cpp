@@ -13,6 +13,7 @@
 #include "net/ascii.h"
 #include "net/wsocket_util.h"
 #include "platform/callback_guard_win.h"
+#include "platform/thread_win.h"
 #include "platform/handles_win.h"
 #include "platform/stage_clock.h"
 
@@ -1212,17 +1213,7 @@ void TWSocket::ResetConnectionValues() {
 // Message pump
 
 void TWSocket::ProcessMessages() {
-  MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    if (msg.message == WM_QUIT) {
-      t_terminated = true;
-      // Put it back so the thread's own loop still ends.
-      PostQuitMessage(static_cast<int>(msg.wParam));
-      return;
-    }
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
+  if (!PumpThreadMessages()) t_terminated = true;
 }
 
 }  // namespace parlix

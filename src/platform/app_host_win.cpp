@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "platform/thread_win.h"
+
 namespace parlix {
 
 namespace {
@@ -9,17 +11,7 @@ namespace {
 class TPlainHost : public IAppHost {
  public:
   const std::string& Title() const override { return title_; }
-  void ProcessMessages() override {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      if (msg.message == WM_QUIT) {
-        PostQuitMessage(static_cast<int>(msg.wParam));
-        return;
-      }
-      TranslateMessage(&msg);
-      DispatchMessageA(&msg);
-    }
-  }
+  void ProcessMessages() override { PumpThreadMessages(); }
   void ShowException(const std::exception& error) override {
     MessageBoxA(nullptr, error.what(), title_.c_str(), MB_OK | MB_ICONSTOP | MB_TASKMODAL);
   }

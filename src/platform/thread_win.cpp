@@ -44,12 +44,22 @@ bool EnsureSyncWindow() {
 
 }  // namespace
 
-void PumpThreadMessages() {
+bool PumpThreadMessages(const std::function<void(MSG&)>& dispatch) {
   MSG msg;
   while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
+    if (msg.message == WM_QUIT) {
+      // Put back for the loop that owns the thread's end, which would otherwise never see it.
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      return false;
+    }
+    if (dispatch) {
+      dispatch(msg);
+    } else {
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
   }
+  return true;
 }
 
 TThreadSystemCalls& ThreadSystemCalls() {

@@ -22,8 +22,10 @@ struct TThreadSystemCalls {
 };
 TThreadSystemCalls& ThreadSystemCalls();
 
-// Handles every message queued for the calling thread, then returns.
-void PumpThreadMessages();
+// The program's one message pump that does not wait: handles every message queued for the
+// calling thread (through `dispatch` when given), then returns. A WM_QUIT ends it and is
+// posted again for the loop that owns the thread's end; false then.
+bool PumpThreadMessages(const std::function<void(MSG&)>& dispatch = nullptr);
 
 class TThread {
  public:

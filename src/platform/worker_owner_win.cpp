@@ -10,7 +10,7 @@ constexpr DWORD kStopSliceMs = 50;
 
 }  // namespace
 
-TWorkerOwner::~TWorkerOwner() { Stop(PumpThreadMessages); }
+TWorkerOwner::~TWorkerOwner() { Stop([] { PumpThreadMessages(); }); }
 
 bool TWorkerOwner::Start(std::unique_ptr<TThread> worker, std::function<void()> on_ended, int priority) {
   if (worker_ != nullptr || !worker) return false;

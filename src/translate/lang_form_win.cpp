@@ -9,14 +9,13 @@
 #include "translate/lang_place.h"
 #include "translate/pair_label_win.h"
 #include "widgets/art_win.h"
+#include "widgets/palette_win.h"
 #include "widgets/title_gradient_win.h"
 
 namespace parlix {
 
 namespace {
-constexpr COLORREF kFormColor = RGB(230, 230, 230);
 constexpr COLORREF kTopImageCorner = RGB(249, 249, 249);
-constexpr COLORREF kGlyphColor = RGB(80, 80, 80);
 constexpr int kLangIdBase = 1000;
 constexpr UINT_PTR kPairButtonSubclassId = 3;
 // In a face a little wider than the one the layout was drawn with (Wine's Tahoma, for one),
@@ -199,7 +198,7 @@ void TLangForm::FormDeactivate() { Close(); }
 void TLangForm::LangPaintPaint(int pair, HDC dc) { PaintPairLabel(dc, pair, true, flags_.Get(), nullptr); }
 
 void TLangForm::CloseBtPaint(HDC dc, const RECT& rect) {
-  const UniqueGdiObject pen(CreatePen(PS_SOLID, 2, kGlyphColor));
+  const UniqueGdiObject pen(CreatePen(PS_SOLID, 2, kTitleCorner));
   HGDIOBJ old = SelectObject(dc, pen.Get());
   const int left = rect.left + 6, top = rect.top + 6, right = rect.right - 6, bottom = rect.bottom - 6;
   MoveToEx(dc, left, top, nullptr);

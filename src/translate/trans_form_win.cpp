@@ -5,6 +5,7 @@
 #include "platform/callback_guard_win.h"
 #include "shared/globals.h"
 #include "widgets/art_win.h"
+#include "widgets/palette_win.h"
 #include "widgets/title_gradient_win.h"
 
 namespace parlix {
@@ -12,9 +13,6 @@ namespace parlix {
 namespace {
 constexpr int kWidth = 250;
 constexpr int kHeight = 170;
-constexpr COLORREF kFormColor = RGB(230, 230, 230);
-constexpr COLORREF kTitleColor = RGB(128, 128, 128);
-constexpr COLORREF kMemoColor = RGB(245, 245, 245);
 constexpr UINT_PTR kMemoSubclassId = 2;
 
 LRESULT CALLBACK ResultMemoProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, UINT_PTR, DWORD_PTR data) {
@@ -43,11 +41,11 @@ TTransForm* TTransForm::Create(HWND owner) {
 void TTransForm::CreateComponents() {
   top_panel_ = std::make_unique<TControl>(TControlKind::kPanel, hwnd_, 0, 0, kWidth, 20);
   top_panel_->SetColor(kTitleColor);
-  title_image_ = PaintTitleGradient(RGB(80, 80, 80), kTitleColor, 150, 18);
+  title_image_ = PaintTitleGradient(kTitleCorner, kTitleColor, 150, 18);
   top_panel_->OnPaint = [this](HDC dc, const RECT&) {
     DrawBitmap(dc, static_cast<HBITMAP>(title_image_.Get()), 1, 1);
     SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, RGB(255, 255, 255));
+    SetTextColor(dc, kWhite);
     HGDIOBJ old = SelectObject(dc, GetSharedFont("Tahoma", 11, true));
     TextOutA(dc, 6, 4, "Translated text", 15);
     SelectObject(dc, old);
@@ -56,7 +54,7 @@ void TTransForm::CreateComponents() {
 
   close_bt_ = std::make_unique<TControl>(TControlKind::kTextButton, top_panel_->Handle(), 230, 1, 19, 19, "x");
   close_bt_->SetColor(kTitleColor);
-  close_bt_->SetFontColor(RGB(255, 255, 255));
+  close_bt_->SetFontColor(kWhite);
   close_bt_->SetFont("Tahoma", 11, true);
   close_bt_->SetHandCursor(true);
   // Posted, so the window is not destroyed inside its own button's click.

@@ -1,6 +1,7 @@
 #include "widgets/controls_win.h"
 
 #include "platform/handles_win.h"
+#include "widgets/palette_win.h"
 
 #include <commctrl.h>
 #include <uxtheme.h>
@@ -12,7 +13,6 @@
 namespace parlix {
 
 namespace {
-constexpr COLORREF kHintColor = 0xCDDCE1;
 constexpr int kHintMilliseconds = 10000;
 }  // namespace
 

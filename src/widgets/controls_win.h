@@ -9,6 +9,7 @@
 #include <set>
 #include <string>
 
+#include "widgets/palette_win.h"
 #include "widgets/window_win.h"
 
 namespace parlix {
@@ -64,8 +65,8 @@ class TControl : public TWindow {
   void TrackMouse();
 
   TControlKind kind_;
-  COLORREF color_ = RGB(0xE6, 0xE6, 0xE6);
-  COLORREF font_color_ = RGB(0, 0, 0);
+  COLORREF color_ = kFormColor;
+  COLORREF font_color_ = kBlack;
   HFONT font_ = nullptr;
   HBITMAP images_ = nullptr;
   int image_count_ = 0;

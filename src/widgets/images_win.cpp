@@ -1,12 +1,12 @@
 #include "widgets/images_win.h"
 
 #include "../../res/resource_ids.h"
+#include "widgets/palette_win.h"
 
 namespace parlix {
 
 namespace {
 
-constexpr COLORREF kTransparentColor = RGB(255, 0, 255);
 
 UniqueGdiObject LoadBitmapResource(int id) {
   // A DIB section keeps the drawn colours exactly, whatever the screen's depth.
