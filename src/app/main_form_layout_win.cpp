@@ -33,6 +33,26 @@ constexpr char kHintPasteText[] = "Double click to paste from clipboard\r\nPress
 
 bool ClipboardHasText() { return IsClipboardFormatAvailable(CF_TEXT) != FALSE; }
 
+void FitPairLabel(HWND label) {
+  // The designed 130 pixels cut the longest pairs ("English to Portuguese") in the face a
+  // system without Tahoma gives: the label takes what its widest pair needs, starting
+  // further left when it must, and never runs under the translate button; what is still
+  // too wide is set closer when painted.
+  constexpr int kDesignedLeft = 44;
+  constexpr int kDesignedWidth = 130;
+  constexpr int kLeftmost = 38;   // just right of the language button
+  constexpr int kRightmost = 180;  // just left of the translate button
+  constexpr int kTop = 124;
+  constexpr int kHeight = 17;
+  const TWindowDC dc(label);
+  if (dc.Get() == nullptr) return;
+  int needed = kDesignedWidth;
+  for (int pair = 0; pair < kPairCount; ++pair)
+    needed = std::max(needed, PairLabelWidth(dc.Get(), pair, false, GetSharedFont("Tahoma", 11)));
+  const int left = std::clamp(kRightmost - needed, kLeftmost, kDesignedLeft);
+  MoveWindow(label, left, kTop, std::min(needed, kRightmost - left), kHeight, FALSE);
+}
+
 }  // namespace
 
 LRESULT CALLBACK MemoSubclassProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, UINT_PTR, DWORD_PTR data) {
@@ -71,13 +91,13 @@ LRESULT CALLBACK MemoSubclassProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lpa
 void TMainForm::CreateComponents() {
   const HINSTANCE instance = GetModuleHandleA(nullptr);
 
-  top_panel_ = std::make_unique<TControl>(TControlKind::kPanel, hwnd_, 0, 0, 250, 20);
-  top_panel_->SetColor(kTitleColor);
-  top_panel_->SetBevel(TBevel::kRaised);
+  controls_.top_panel = std::make_unique<TControl>(TControlKind::kPanel, hwnd_, 0, 0, 250, 20);
+  controls_.top_panel->SetColor(kTitleColor);
+  controls_.top_panel->SetBevel(TBevel::kRaised);
   // TopImage and CaptionLabel are drawn by the strip itself: a press anywhere on it drags.
-  title_image_ = PaintTitleGradient(kTitleCorner, kTitleColor, 150, 18);
-  top_panel_->OnPaint = [this](HDC dc, const RECT&) {
-    DrawBitmap(dc, static_cast<HBITMAP>(title_image_.Get()), 1, 1);
+  controls_.title_image = PaintTitleGradient(kTitleCorner, kTitleColor, 150, 18);
+  controls_.top_panel->OnPaint = [this](HDC dc, const RECT&) {
+    DrawBitmap(dc, static_cast<HBITMAP>(controls_.title_image.Get()), 1, 1);
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, kWhite);
     HGDIOBJ old = SelectObject(dc, GetSharedFont("Tahoma", 11, true));
@@ -85,190 +105,131 @@ void TMainForm::CreateComponents() {
     TextOutA(dc, 6, 4, caption.c_str(), static_cast<int>(caption.size()));
     SelectObject(dc, old);
   };
-  top_panel_->OnMouseDown = [this](int button) { TopPanelMouseDown(button); };
+  controls_.top_panel->OnMouseDown = [this](int button) {
+    if (button == 0) DragByPanel(hwnd_, controls_.top_panel->Handle());
+  };
 
-  center_panel_ = std::make_unique<TControl>(TControlKind::kPanel, hwnd_, 0, 20, 250, 210);
-  center_panel_->SetColor(kFormColor);
-  center_panel_->SetBevel(TBevel::kRaisedOuterLoweredInner);
-  const HWND center = center_panel_->Handle();
+  controls_.center_panel = std::make_unique<TControl>(TControlKind::kPanel, hwnd_, 0, 20, 250, 210);
+  controls_.center_panel->SetColor(kFormColor);
+  controls_.center_panel->SetBevel(TBevel::kRaisedOuterLoweredInner);
+  const HWND center = controls_.center_panel->Handle();
 
-  memo_ = CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | ES_MULTILINE | ES_AUTOVSCROLL |
+  controls_.memo = CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | ES_MULTILINE | ES_AUTOVSCROLL |
                                            ES_WANTRETURN | ES_NOHIDESEL,
                           2, 2, 246, 113, center, nullptr, instance, nullptr);
-  SendMessageA(memo_, WM_SETFONT, reinterpret_cast<WPARAM>(GetSharedFont("Tahoma", 11)), FALSE);
+  SendMessageA(controls_.memo, WM_SETFONT, reinterpret_cast<WPARAM>(GetSharedFont("Tahoma", 11)), FALSE);
   // No length limit: a dropped file or a pasted text is taken in whole.
-  SendMessageA(memo_, EM_SETLIMITTEXT, 0, 0);
-  memo_brush_.Reset(CreateSolidBrush(kMemoColor));
-  SetWindowSubclass(memo_, MemoSubclassProc, kMemoSubclassId, reinterpret_cast<DWORD_PTR>(this));
+  SendMessageA(controls_.memo, EM_SETLIMITTEXT, 0, 0);
+  controls_.memo_brush.Reset(CreateSolidBrush(kMemoColor));
+  SetWindowSubclass(controls_.memo, MemoSubclassProc, kMemoSubclassId, reinterpret_cast<DWORD_PTR>(this));
 
-  wait_panel_ = std::make_unique<TControl>(TControlKind::kPanel, center, 19, 40, 212, 40);
-  wait_panel_->SetColor(kFormColor);
-  wait_panel_->SetVisible(false);
-  wait_label_ = std::make_unique<TControl>(TControlKind::kLabel, wait_panel_->Handle(), 10, 13, 190, 13);
-  wait_label_->SetColor(kFormColor);
-  wait_label_->SetFontColor(kRed);
-  wait_label_->SetCentered(true);
-  cancel_label_ = std::make_unique<TControl>(TControlKind::kLabel, wait_panel_->Handle(), 9, 26, 27, 12, "cancel");
-  cancel_label_->SetColor(kFormColor);
-  cancel_label_->SetFont("Arial", 9);
-  cancel_label_->SetFontColor(kNavy);
-  cancel_label_->SetHandCursor(true);
-  cancel_label_->OnClick = [this] { CancelLabelClick(); };
-  cancel_label_->OnMouseEnter = [this] { cancel_label_->SetFontColor(kBlue); };
-  cancel_label_->OnMouseLeave = [this] { cancel_label_->SetFontColor(kNavy); };
+  controls_.wait_panel = std::make_unique<TControl>(TControlKind::kPanel, center, 19, 40, 212, 40);
+  controls_.wait_panel->SetColor(kFormColor);
+  controls_.wait_panel->SetVisible(false);
+  controls_.wait_label = std::make_unique<TControl>(TControlKind::kLabel, controls_.wait_panel->Handle(), 10, 13, 190, 13);
+  controls_.wait_label->SetColor(kFormColor);
+  controls_.wait_label->SetFontColor(kRed);
+  controls_.wait_label->SetCentered(true);
+  controls_.cancel_label = std::make_unique<TControl>(TControlKind::kLabel, controls_.wait_panel->Handle(), 9, 26, 27, 12, "cancel");
+  controls_.cancel_label->SetColor(kFormColor);
+  controls_.cancel_label->SetFont("Arial", 9);
+  controls_.cancel_label->SetFontColor(kNavy);
+  controls_.cancel_label->SetHandCursor(true);
+  controls_.cancel_label->OnClick = [this] { translation_.Cancel(); };
+  controls_.cancel_label->OnMouseEnter = [this] { controls_.cancel_label->SetFontColor(kBlue); };
+  controls_.cancel_label->OnMouseLeave = [this] { controls_.cancel_label->SetFontColor(kNavy); };
 
-  bevel1_ = std::make_unique<TControl>(TControlKind::kPanel, center, 5, 119, 240, 26);
-  bevel1_->SetColor(kFormColor);
-  bevel1_->SetBevel(TBevel::kLowered);
+  controls_.bevel1 = std::make_unique<TControl>(TControlKind::kPanel, center, 5, 119, 240, 26);
+  controls_.bevel1->SetColor(kFormColor);
+  controls_.bevel1->SetBevel(TBevel::kLowered);
 
   // Image buttons carry their hint as window text: not painted, but read by accessibility tools.
-  languages_bt_ = std::make_unique<TControl>(TControlKind::kImageButton, center, 11, 122, 25, 20, "Select language");
-  languages_bt_->SetColor(kFormColor);
-  languages_bt_->SetHandCursor(true);
-  languages_bt_->SetImages(LoadButtonImages(TButtonImage::kLanguages), 2);
-  languages_bt_->OnClick = [this] {
+  controls_.languages_bt = std::make_unique<TControl>(TControlKind::kImageButton, center, 11, 122, 25, 20, "Select language");
+  controls_.languages_bt->SetColor(kFormColor);
+  controls_.languages_bt->SetHandCursor(true);
+  controls_.languages_bt->SetImages(LoadButtonImages(TButtonImage::kLanguages), 2);
+  controls_.languages_bt->OnClick = [this] {
     TApplication::Instance().ProcessMessages();
     PostMessageA(hwnd_, WM_SHOW_LANGUAGE_WINDOW, 0, 0);
   };
 
-  lang_paint_ = std::make_unique<TControl>(TControlKind::kPaintBox, center, 44, 124, 130, 17);
-  lang_paint_->SetColor(kFormColor);
-  lang_paint_->SetFont("Tahoma", 11);
-  lang_paint_->OnPaint = [this](HDC dc, const RECT& rect) { LangPaintPaint(dc, rect); };
-  FitPairLabel();
+  controls_.lang_paint = std::make_unique<TControl>(TControlKind::kPaintBox, center, 44, 124, 130, 17);
+  controls_.lang_paint->SetColor(kFormColor);
+  controls_.lang_paint->SetFont("Tahoma", 11);
+  controls_.lang_paint->OnPaint = [this](HDC dc, const RECT& rect) {
+    PaintPairLabel(dc, CurrentPair, false, rect.right - rect.left);
+  };
+  FitPairLabel(controls_.lang_paint->Handle());
 
-  translate_bt_ = std::make_unique<TControl>(TControlKind::kImageButton, center, 182, 122, 25, 20, "Translate");
-  translate_bt_->SetColor(kFormColor);
-  translate_bt_->SetHandCursor(true);
-  translate_bt_->SetImages(LoadButtonImages(TButtonImage::kTranslate), 2);
-  translate_bt_->SetEnabled(false);
-  translate_bt_->OnClick = [this] { PostMessageA(hwnd_, WM_START_TRANSLATION, 0, 0); };
+  controls_.translate_bt = std::make_unique<TControl>(TControlKind::kImageButton, center, 182, 122, 25, 20, "Translate");
+  controls_.translate_bt->SetColor(kFormColor);
+  controls_.translate_bt->SetHandCursor(true);
+  controls_.translate_bt->SetImages(LoadButtonImages(TButtonImage::kTranslate), 2);
+  controls_.translate_bt->SetEnabled(false);
+  controls_.translate_bt->OnClick = [this] { PostMessageA(hwnd_, WM_START_TRANSLATION, 0, 0); };
 
-  minimize_bt_ =
+  controls_.minimize_bt =
       std::make_unique<TControl>(TControlKind::kImageButton, center, 215, 122, 25, 20, "Minimize");
-  minimize_bt_->SetColor(kFormColor);
-  minimize_bt_->SetHandCursor(true);
-  minimize_bt_->SetImages(LoadButtonImages(TButtonImage::kMinimize), 1);
-  minimize_bt_->OnClick = [this] { MinimizeBtClick(); };
-  minimize_bt_->OnRightClick = [this] { ShowUtilsPopup(); };
+  controls_.minimize_bt->SetColor(kFormColor);
+  controls_.minimize_bt->SetHandCursor(true);
+  controls_.minimize_bt->SetImages(LoadButtonImages(TButtonImage::kMinimize), 1);
+  controls_.minimize_bt->OnClick = [this] { PostMessageA(hwnd_, WM_HIDE_TO_TRAY, 0, 0); };
+  controls_.minimize_bt->OnRightClick = [this] {
+    POINT at;
+    GetCursorPos(&at);
+    RunMenuCommand(utils_menu_->Track(at, stay_on_top_checked_, monitor_clp_checked_));
+  };
 
-  adv_bt_ = std::make_unique<TControl>(TControlKind::kTextButton, center, 7, 150, 235, 25, "More free products");
-  adv_bt_->SetColor(kFormColor);
-  adv_bt_->SetFont("Arial", 10);
-  adv_bt_->SetFontColor(0x4B4B4B);
-  adv_bt_->SetHandCursor(true);
-  adv_bt_->OnClick = [] { OpenPromotionPage(); };
+  controls_.adv_bt = std::make_unique<TControl>(TControlKind::kTextButton, center, 7, 150, 235, 25, "More free products");
+  controls_.adv_bt->SetColor(kFormColor);
+  controls_.adv_bt->SetFont("Arial", 10);
+  controls_.adv_bt->SetFontColor(0x4B4B4B);
+  controls_.adv_bt->SetHandCursor(true);
+  controls_.adv_bt->OnClick = [] { OpenPromotionPage(); };
 
-  donate_bt_ = std::make_unique<TControl>(TControlKind::kTextButton, center, 7, 180, 235, 25, "Make a donation");
-  donate_bt_->SetColor(kFormColor);
-  donate_bt_->SetFont("Arial", 10);
-  donate_bt_->SetFontColor(0x4B4B4B);
-  donate_bt_->SetHandCursor(true);
-  donate_bt_->OnClick = [] {
+  controls_.donate_bt = std::make_unique<TControl>(TControlKind::kTextButton, center, 7, 180, 235, 25, "Make a donation");
+  controls_.donate_bt->SetColor(kFormColor);
+  controls_.donate_bt->SetFont("Arial", 10);
+  controls_.donate_bt->SetFontColor(0x4B4B4B);
+  controls_.donate_bt->SetHandCursor(true);
+  controls_.donate_bt->OnClick = [] {
     TApplication::Instance().ProcessMessages();
     OpenDonationPage();
   };
 
   // The frame lies behind the language row it frames (where a new child lands in the
   // stacking order differs between systems, so say it once all are made).
-  SetWindowPos(bevel1_->Handle(), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  SetWindowPos(controls_.bevel1->Handle(), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
-  hints_ = std::make_unique<THints>(hwnd_);
-  hints_->Set(languages_bt_->Handle(), "Select language");
-  hints_->Set(lang_paint_->Handle(), "Press <F1> to <F12> to choose languages");
-  hints_->Set(translate_bt_->Handle(), "Translate");
-  hints_->Set(minimize_bt_->Handle(), "Minimize or right click to open menu");
-  hints_->Set(adv_bt_->Handle(), ServiceInfo.AdvText);
-  hints_->Set(donate_bt_->Handle(), "Support Parlix today!");
-}
-
-void TMainForm::CreateMenu() {
-  menu_images_ = LoadMenuImages();
-  utils_popup_.Reset(CreatePopupMenu());
-  const struct {
-    UINT command;
-    const char* caption;
-    int image;
-  } items[] = {
-      {kRestoreBt, "Restore Parlix", kMenuImageRestore},
-      {kStayontopBt, "Stay on-top", kMenuImagePinFlat},
-      {kMonitorclpBt, "Translate from clipboard", kMenuImageClipboard},
-      {kGoogleWebpageBt, "Open Google web page...", kMenuImageWebPage},
-      {kConfigurationBt, "Configuration...", kMenuImageConfiguration},
-      {kExitBt, "Exit", kMenuImageExit},
-      {kAboutBt, "About...", kMenuImageAbout},
-  };
-  for (const auto& item : items) {
-    AppendMenuA(utils_popup_.Get(), MF_STRING, item.command, item.caption);
-    SetMenuItemImage(item.command, item.image);
-  }
-  SetMenuDefaultItem(utils_popup_.Get(), kRestoreBt, FALSE);
-  xp_menu1_ = std::make_unique<TXPMenu>(hwnd_);
-  SetUpXPMenu1(*xp_menu1_);
-  xp_menu1_->AddMenu(utils_popup_.Get(), menu_images_.Get());
-  xp_menu1_->SetActive(true);
-}
-
-// XPMenu1 draws every item; the image index rides in the item data.
-void TMainForm::SetMenuItemImage(UINT command, int image) { SetMenuItemImageIndex(utils_popup_.Get(), command, image); }
-
-bool TMainForm::MeasureMenuItem(MEASUREITEMSTRUCT& item) { return xp_menu1_ && xp_menu1_->MeasureItem(item); }
-
-bool TMainForm::DrawMenuItem(const DRAWITEMSTRUCT& item) { return xp_menu1_ && xp_menu1_->DrawItem(item); }
-
-// The service file adds the item once per run; it goes at the end of the menu.
-void TMainForm::AddProductsMenuItem() {
-  if (GetMenuState(utils_popup_.Get(), kMoreProductsBt, MF_BYCOMMAND) != static_cast<UINT>(-1)) return;
-  AppendMenuA(utils_popup_.Get(), MF_STRING, kMoreProductsBt, kMoreProductsCaption);
-  SetMenuItemImage(kMoreProductsBt, kMoreProductsImageIndex);
-  xp_menu1_->MenuItemInserted();
-}
-
-void TMainForm::ShowUtilsPopup() {
-  POINT at;
-  GetCursorPos(&at);
-  ShowUtilsPopupAt(at);
-}
-
-void TMainForm::ShowUtilsPopupAt(POINT at) {
-  const bool on_top = StayOnTopChecked();
-  CheckMenuItem(utils_popup_.Get(), kStayontopBt, on_top ? MF_CHECKED : MF_UNCHECKED);
-  SetMenuItemImage(kStayontopBt, on_top ? kMenuImagePinIn : kMenuImagePinFlat);
-  CheckMenuItem(utils_popup_.Get(), kMonitorclpBt, monitor_clp_checked_ ? MF_CHECKED : MF_UNCHECKED);
-  SetMenuItemImage(kMonitorclpBt, monitor_clp_checked_ ? kMenuImageClipboardOn : kMenuImageClipboard);
-  // The menu's owner must be in front, or the menu does not close when clicking elsewhere.
-  SetForegroundWindow(hwnd_);
-  const UINT command = TrackPopupMenu(utils_popup_.Get(), TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, hwnd_, nullptr);
-  PostMessageA(hwnd_, WM_NULL, 0, 0);
-  if (command != 0) RunMenuCommand(command);
+  controls_.hints = std::make_unique<THints>(hwnd_);
+  controls_.hints->Set(controls_.languages_bt->Handle(), "Select language");
+  controls_.hints->Set(controls_.lang_paint->Handle(), "Press <F1> to <F12> to choose languages");
+  controls_.hints->Set(controls_.translate_bt->Handle(), "Translate");
+  controls_.hints->Set(controls_.minimize_bt->Handle(), "Minimize or right click to open menu");
+  controls_.hints->Set(controls_.adv_bt->Handle(), ServiceInfo.AdvText);
+  controls_.hints->Set(controls_.donate_bt->Handle(), "Support Parlix today!");
 }
 
 void TMainForm::RunMenuCommand(UINT command) {
   switch (command) {
     case kRestoreBt: RestoreBtClick(); break;
-    case kStayontopBt: StayontopBtClick(); break;
-    case kMonitorclpBt: MonitorclpBtClick(); break;
-    case kGoogleWebpageBt: GoogleWebpageBtClick(); break;
+    case kStayontopBt: SetStayOnTop(!stay_on_top_checked_); break;
+    case kMonitorclpBt: monitor_clp_checked_ = !monitor_clp_checked_; break;
+    case kGoogleWebpageBt:
+      TApplication::Instance().ProcessMessages();
+      OpenWebPage(Unscramble(kWebPageLit));
+      break;
     case kConfigurationBt: ConfigurationBtClick(); break;
-    case kExitBt: ExitBtClick(); break;
+    case kExitBt: PostMessageA(hwnd_, WM_CLOSE_MAIN_WINDOW, 0, 0); break;
     case kAboutBt: AboutBtClick(); break;
     case kMoreProductsBt: OpenProductsPage(); break;
     default: break;
   }
 }
 
-void TMainForm::StayontopBtClick() { SetStayOnTop(!stay_on_top_checked_); }
-
 void TMainForm::SetStayOnTop(bool on) {
   stay_on_top_checked_ = on;
   tray_vis_->SetStayOnTop(on);
-}
-
-void TMainForm::MonitorclpBtClick() { monitor_clp_checked_ = !monitor_clp_checked_; }
-
-void TMainForm::GoogleWebpageBtClick() {
-  TApplication::Instance().ProcessMessages();
-  OpenWebPage(Unscramble(kWebPageLit));
 }
 
 void TMainForm::ConfigurationBtClick() {
@@ -282,19 +243,10 @@ void TMainForm::ConfigurationBtClick() {
   });
 }
 
-void TMainForm::ExitBtClick() { PostMessageA(hwnd_, WM_CLOSE_MAIN_WINDOW, 0, 0); }
-
 void TMainForm::AboutBtClick() {
   if (TAboutForm::Current() != nullptr) return;
   MessageBeep(0xFFFFFFFF);
   TAboutForm::Open(hwnd_);
-}
-
-void TMainForm::MinimizeBtClick() { PostMessageA(hwnd_, WM_HIDE_TO_TRAY, 0, 0); }
-
-void TMainForm::TopPanelMouseDown(int button) {
-  if (button != 0) return;
-  DragByPanel(hwnd_, top_panel_->Handle());
 }
 
 void TMainForm::SelectPair(int index) {
@@ -307,55 +259,29 @@ void TMainForm::SelectPair(int index) {
 void TMainForm::ShowCurrentPair() {
   // The painted label also carries the pair as its text, for accessibility tools and tests.
   if (IsValidPair(CurrentPair))
-    lang_paint_->SetText(std::string(LanguageNames[PairSource[CurrentPair]]) + " to " +
+    controls_.lang_paint->SetText(std::string(LanguageNames[PairSource[CurrentPair]]) + " to " +
                          std::string(LanguageNames[PairTarget[CurrentPair]]));
-  lang_paint_->Invalidate();
-}
-
-void TMainForm::FitPairLabel() {
-  // The designed 130 pixels cut the longest pairs ("English to Portuguese") in the face a
-  // system without Tahoma gives: the label takes what its widest pair needs, starting
-  // further left when it must, and never runs under the translate button; what is still
-  // too wide is set closer when painted.
-  constexpr int kDesignedLeft = 44;
-  constexpr int kDesignedWidth = 130;
-  constexpr int kLeftmost = 38;   // just right of the language button
-  constexpr int kRightmost = 180;  // just left of the translate button
-  constexpr int kTop = 124;
-  constexpr int kHeight = 17;
-  const HWND label = lang_paint_->Handle();
-  const HDC dc = GetDC(label);
-  if (dc == nullptr) return;
-  int needed = kDesignedWidth;
-  for (int pair = 0; pair < kPairCount; ++pair)
-    needed = std::max(needed, PairLabelWidth(dc, pair, false, GetSharedFont("Tahoma", 11)));
-  ReleaseDC(label, dc);
-  const int left = std::clamp(kRightmost - needed, kLeftmost, kDesignedLeft);
-  MoveWindow(label, left, kTop, std::min(needed, kRightmost - left), kHeight, FALSE);
-}
-
-void TMainForm::LangPaintPaint(HDC dc, const RECT& rect) {
-  PaintPairLabel(dc, CurrentPair, false, rect.right - rect.left);
+  controls_.lang_paint->Invalidate();
 }
 
 void TMainForm::MemoChange() {
-  const bool has_text = GetWindowTextLengthA(memo_) > 0;
-  if (has_text && !translate_bt_->Enabled()) {
-    translate_bt_->SetEnabled(true);
+  const bool has_text = GetWindowTextLengthA(controls_.memo) > 0;
+  if (has_text && !controls_.translate_bt->Enabled()) {
+    controls_.translate_bt->SetEnabled(true);
     UpdateMemoHint();
-  } else if (!has_text && translate_bt_->Enabled()) {
-    translate_bt_->SetEnabled(false);
+  } else if (!has_text && controls_.translate_bt->Enabled()) {
+    controls_.translate_bt->SetEnabled(false);
     UpdateMemoHint();
   }
 }
 
 void TMainForm::MemoDblClick() {
-  if (GetWindowTextLengthA(memo_) > 0) {
-    SetWindowTextA(memo_, "");
-    translate_bt_->SetEnabled(false);
+  if (GetWindowTextLengthA(controls_.memo) > 0) {
+    SetWindowTextA(controls_.memo, "");
+    controls_.translate_bt->SetEnabled(false);
   } else if (ClipboardHasText()) {
-    SendMessageA(memo_, WM_PASTE, 0, 0);
-    SendMessageA(memo_, EM_SETSEL, 0, -1);
+    SendMessageA(controls_.memo, WM_PASTE, 0, 0);
+    SendMessageA(controls_.memo, EM_SETSEL, 0, -1);
   }
   UpdateMemoHint();
   MemoChange();
@@ -370,8 +296,8 @@ bool TMainForm::MemoKeyDown(WPARAM key) {
     return true;
   }
   if (key == VK_ESCAPE && !ctrl) {
-    SetWindowTextA(memo_, "");
-    translate_bt_->SetEnabled(false);
+    SetWindowTextA(controls_.memo, "");
+    controls_.translate_bt->SetEnabled(false);
     return true;
   }
   if (const std::optional<int> pair = PairForKey(static_cast<unsigned>(key), ctrl)) {
@@ -383,11 +309,11 @@ bool TMainForm::MemoKeyDown(WPARAM key) {
 }
 
 void TMainForm::UpdateMemoHint() {
-  const bool has_text = GetWindowTextLengthA(memo_) > 0;
+  const bool has_text = GetWindowTextLengthA(controls_.memo) > 0;
   if (has_text)
-    hints_->Set(memo_, kHintBothText);
+    controls_.hints->Set(controls_.memo, kHintBothText);
   else if (ClipboardHasText())
-    hints_->Set(memo_, kHintPasteText);
+    controls_.hints->Set(controls_.memo, kHintPasteText);
 }
 
 }  // namespace parlix

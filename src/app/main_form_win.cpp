@@ -23,6 +23,7 @@
 #include "shared/globals.h"
 #include "shared/literals.h"
 #include "translate/lang_form_win.h"
+#include "translate/request.h"
 #include "translate/trans_form_win.h"
 #include "translate/trans_thread_win.h"
 #include "widgets/palette_win.h"
@@ -36,6 +37,8 @@ constexpr int kFormHeight = 230;
 // the first 2 KiB are ever sent. Far more than any text a person means to translate, and
 // small enough that a huge file cannot exhaust the memory.
 constexpr std::int64_t kMaxLoadedFileSize = 16 * 1024 * 1024;
+// The text area's left edge inside its panel: the result window lines its own up with it.
+constexpr int kMemoLeftInPanel = 2;
 
 }  // namespace
 
@@ -53,32 +56,29 @@ void TMainForm::CreateAndShow(const std::string& command_line) {
   // No taskbar button: the program is reached through its window and tray icon. A tool
   // window has none on Windows; Wine's taskbar ignores that style and shows a button for
   // every visible window without an owner, so the window also gets a hidden owner.
-  taskbar_owner_ = CreateWindowExA(WS_EX_TOOLWINDOW, "STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                                   GetModuleHandleA(nullptr), nullptr);
+  taskbar_owner_.Reset(CreateWindowExA(WS_EX_TOOLWINDOW, "STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                       GetModuleHandleA(nullptr), nullptr));
   CreateHandle(kMainFormClass, "", WS_POPUP | WS_CLIPCHILDREN, WS_EX_ACCEPTFILES | WS_EX_TOOLWINDOW, 0, 0, kFormWidth,
-               kFormHeight, taskbar_owner_);
+               kFormHeight, taskbar_owner_.Get());
   TApplication::Instance().main_form = hwnd_;
-  CreateTrayVis();
-  FormCreate();
-  ShowWindow(hwnd_, SW_SHOWNORMAL);
-  UpdateWindow(hwnd_);
-}
-
-// Set up from the window's design values before FormCreate runs: the component hooks the
-// window and adds the icon at once.
-void TMainForm::CreateTrayVis() {
-  CreateMenu();
+  // Set up from the window's design values before FormCreate runs: the component hooks the
+  // window and adds the icon at once.
+  utils_menu_ = std::make_unique<TUtilsMenu>(hwnd_);
   tray_vis_ = std::make_unique<TTrayVis>(hwnd_);
   tray_vis_->Trayicon.SetToolTip("Parlix, click to open");
-  tray_vis_->Trayicon.PopupMenu = utils_popup_.Get();
-  tray_vis_->OnShowPopupMenu = [this](TTrayVis&, HMENU, POINT at) { ShowUtilsPopupAt(at); };
+  tray_vis_->Trayicon.PopupMenu = utils_menu_->UtilsPopup();
+  tray_vis_->OnShowPopupMenu = [this](TTrayVis&, HMENU, POINT at) {
+    RunMenuCommand(utils_menu_->Track(at, stay_on_top_checked_, monitor_clp_checked_));
+  };
   tray_vis_->OnTrayicon = [this](TTrayVis&) { TrayVisTrayicon(); };
   tray_vis_->OnTrayLeftClick = [this](TTrayVis&) { TrayVisTrayLeftClick(); };
   tray_vis_->OnTrayRestore = [this](TTrayVis&) { TrayVisTrayRestore(); };
-  tray_frames_[0] = LoadTrayIconFrame(0);
-  tray_frames_[1] = LoadTrayIconFrame(1);
-  tray_vis_->Trayicon.SetIcon(tray_frames_[0].Get());
+  tray_animation_ = std::make_unique<TTrayAnimation>(hwnd_, *tray_vis_);
+  tray_animation_->SetTrayIconFrame(0);
   tray_vis_->Trayicon.SetAlwaysActive(true);
+  FormCreate();
+  ShowWindow(hwnd_, SW_SHOWNORMAL);
+  UpdateWindow(hwnd_);
 }
 
 void TMainForm::FormCreate() {
@@ -96,12 +96,23 @@ void TMainForm::FormCreate() {
   ServiceInfo = DefaultServiceInfo();
   DragAcceptFiles(hwnd_, TRUE);
   TApplication::Instance().OnMessage = [this](MSG& msg) { return InterceptAltF4(msg); };
-  NextClipboardViewer = SetClipboardViewer(hwnd_);
+  clipboard_.OnChange = [this] {
+    if (monitor_clp_checked_ && IsClipboardFormatAvailable(CF_TEXT)) {
+      // A copy made inside the program, or during a translation, starts nothing.
+      if (!translation_.Translating && !TClipboardWatcher::CopiedHere()) {
+        SetWindowTextA(controls_.memo, "");
+        SendMessageA(controls_.memo, WM_PASTE, 0, 0);
+        PostMessageA(hwnd_, WM_START_TRANSLATION, 0, 0);
+      }
+    } else {
+      UpdateMemoHint();
+    }
+  };
+  clipboard_.Join(hwnd_);
   SetWindowTextA(hwnd_, Unscramble(kProductNameLit).c_str());
-  SetTrayIconFrame(0);
+  tray_animation_->SetTrayIconFrame(0);
   OpenWindowFlags = TOpenWindowFlags{};
   ServiceBusy = false;
-  Translating = false;
 }
 
 void TMainForm::LoadSettings() {
@@ -154,7 +165,7 @@ void TMainForm::FormShow() {
   LoadSettings();
   const std::optional<std::string> argument = FirstArgument(command_line_);
   if (argument && !argument->empty()) LoadMemoFromFile(*argument);
-  PlaceAboveTaskbar();
+  PlaceAboveTaskbar(hwnd_);
   tray_vis_->SetTaskbarButtonHidden(true);
   PostMessageA(hwnd_, WM_START_SERVICE_CHECK, 0, 0);
   if (argument && IsAutoStartArgument(*argument)) PostMessageA(hwnd_, WM_HIDE_TO_TRAY, 0, 0);
@@ -170,7 +181,7 @@ void TMainForm::LoadMemoFromFile(const std::string& path) {
     }
     return;
   }
-  SetWindowTextA(memo_, text->c_str());
+  SetWindowTextA(controls_.memo, text->c_str());
 }
 
 void TMainForm::FormCloseQuery() {
@@ -180,55 +191,32 @@ void TMainForm::FormCloseQuery() {
       TMainForm& form;
       ~DeleteServiceFiles() {
         form.service_check_.DeleteTempFiles();
-        DeleteIfExists(form.decoded_file_);
       }
     } delete_service_files{*this};
     if (ServiceBusy) service_check_.Stop();
     ServiceBusy = false;
   }
-  if (Translating) {
-    // Whether or not stopping succeeds, the answer file goes.
-    struct DeleteAnswer {
-      const std::string& path;
-      ~DeleteAnswer() { DeleteIfExists(path); }
-    } delete_answer{answer_file_};
-    StopTranslation();
-  }
+  translation_.End();
   // An open configuration window closes the way it always does, keeping what it shows.
   if (TConfigForm* config = TConfigForm::Current()) SendMessageA(config->Handle(), WM_CLOSE, 0, 0);
   SaveSettings();
 }
 
-void TMainForm::EndSessionQuery() {
-  // The session ends whatever happens here: an error box now would hold up the logoff, and
-  // the workers' files are deleted even when a worker cannot be stopped.
-  ending_session_ = true;
-  try {
-    FormCloseQuery();
-  } catch (const std::exception&) {
-  }
-}
-
 void TMainForm::FormDestroy() {
   // Its close callback reaches into this window's buttons: close it while they exist.
   if (TLangForm* languages = TLangForm::Current()) DestroyWindow(languages->Handle());
-  KillTimer(hwnd_, kTrayTimerId);
+  tray_animation_.reset();
   TApplication::Instance().OnMessage = nullptr;
-  ChangeClipboardChain(hwnd_, NextClipboardViewer);
-  memo_brush_.Reset();
-  title_image_.Reset();
-  utils_popup_.Reset();
-}
-
-void TMainForm::FormActivate() {
-  if (stay_on_top_checked_) SetStayOnTop(true);
+  clipboard_.Leave();
+  controls_.memo_brush.Reset();
+  controls_.title_image.Reset();
 }
 
 void TMainForm::RestoreBtClick() { TrayVisTrayLeftClick(); }
 
 void TMainForm::TrayVisTrayLeftClick() {
-  PlaceAboveTaskbar();
-  if (InTray())
+  PlaceAboveTaskbar(hwnd_);
+  if (tray_vis_->InTray())
     tray_vis_->RestoreFromTray();
   else
     PostMessageA(hwnd_, WM_SHOW_MAIN_WINDOW, 0, 0);
@@ -254,34 +242,55 @@ bool TMainForm::InterceptAltF4(MSG& msg) {
   return true;
 }
 
-void TMainForm::PlaceAboveTaskbar() { parlix::PlaceAboveTaskbar(hwnd_); }
-
-void TMainForm::SetTrayIconFrame(int frame) {
-  if (frame < 0 || frame > 1) return;
-  tray_frame_ = frame;
-  if (tray_vis_ != nullptr) tray_vis_->Trayicon.SetIcon(tray_frames_[frame].Get());
+TTranslationView TMainForm::TranslationView() {
+  TTranslationView view;
+  view.Window = [this] { return hwnd_; };
+  view.SetBusy = [this](bool idle) {
+    EnableWindow(controls_.memo, idle ? TRUE : FALSE);
+    controls_.languages_bt->SetEnabled(idle);
+    controls_.translate_bt->SetEnabled(idle);
+    if (!tray_animation_) return;
+    if (idle)
+      tray_animation_->Stop();
+    else
+      tray_animation_->Start();
+  };
+  view.ShowStatus = [this](const std::string& text) {
+    if (!text.empty()) {
+      controls_.wait_label->SetText(text);
+      controls_.wait_panel->SetVisible(true);
+      SetWindowPos(controls_.wait_panel->Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    } else {
+      controls_.wait_panel->SetVisible(false);
+      controls_.wait_label->SetText("");
+    }
+  };
+  view.PlaceResult = [this](TTransForm& result) {
+    result.Place(hwnd_, kMemoLeftInPanel, tray_vis_->InTray(), TaskbarTop());
+  };
+  view.AnswerArrived = [this] { PostMessageA(hwnd_, WM_SHOW_TRANSLATION, 0, 0); };
+  view.ResultShown = [this] { PostMessageA(hwnd_, WM_SHOW_MAIN_WINDOW, 0, 0); };
+  view.SessionEnding = [this] { return ending_session_; };
+  return view;
 }
 
 void TMainForm::StartServiceCheck() {
-  service_check_.OnDecoded = [this](const std::string& decoded_file) {
-    decoded_file_ = decoded_file;
-    PostMessageA(hwnd_, WM_APPLY_SERVICE_FILE, 0, 0);
-  };
+  service_check_.OnDecoded = [this](const std::string&) { PostMessageA(hwnd_, WM_APPLY_SERVICE_FILE, 0, 0); };
   service_check_.OnEnded = [this] { ServiceBusy = false; };
   ServiceBusy = true;
-  service_check_.Start(ProxySettings, [this] { return MakeTempFileName(); });
+  service_check_.Start(ProxySettings, [this] { return translation_.MakeTempFileName(); });
   ServiceBusy = service_check_.Busy();
 }
 
 void TMainForm::ApplyServiceFile() {
   TServiceUiWin ui(hwnd_);
-  ui.OnAddProductsMenuItem = [this] { AddProductsMenuItem(); };
+  ui.OnAddProductsMenuItem = [this] { utils_menu_->AddProductsMenuItem(); };
   ui.OnSetAdvButton = [this](const std::string& caption, const std::string& hint, int color) {
-    adv_bt_->SetText(caption);
-    hints_->Set(adv_bt_->Handle(), hint);
-    adv_bt_->SetFontColor(static_cast<COLORREF>(color));
+    controls_.adv_bt->SetText(caption);
+    controls_.hints->Set(controls_.adv_bt->Handle(), hint);
+    controls_.adv_bt->SetFontColor(static_cast<COLORREF>(color));
   };
-  parlix::ApplyServiceFile(decoded_file_, ui, Random);
+  parlix::ApplyServiceFile(service_check_.DecodedFile(), ui, translation_.Random);
 }
 
 void TMainForm::ShowLanguageWindow() {
@@ -292,69 +301,19 @@ void TMainForm::ShowLanguageWindow() {
     ShowCurrentPair();
   };
   events.OnClosed = [this] {
-    if (languages_bt_ != nullptr && languages_bt_->Handle() != nullptr) languages_bt_->SetEnabled(true);
+    if (controls_.languages_bt != nullptr && controls_.languages_bt->Handle() != nullptr) controls_.languages_bt->SetEnabled(true);
   };
   // The language button's place inside the centre panel: the window opens just above it.
   if (TLangForm::Open(hwnd_, POINT{11, 122}, CurrentPair, std::move(events)) != nullptr)
-    languages_bt_->SetEnabled(false);
+    controls_.languages_bt->SetEnabled(false);
 }
 
 void TMainForm::ShowMainWindow() {
-  if (!InTray()) tray_vis_->BringOwnerToFront(true, false, false);
+  if (!tray_vis_->InTray()) tray_vis_->BringOwnerToFront(true, false, false);
   if (TTransForm* result = TTransForm::Current())
     SetWindowPos(result->Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   if (tray_vis_->StayOnTopState()) tray_vis_->SetStayOnTop(true);
   SetForegroundWindow(hwnd_);
-}
-
-void TMainForm::HideToTray() { tray_vis_->MinimizeToTray(); }
-
-void TMainForm::CloseMainWindow() { SendMessageA(hwnd_, WM_CLOSE, 0, 0); }
-
-void TMainForm::ChangeClipboardChainLink(HWND removed, HWND next) {
-  if (removed == NextClipboardViewer)
-    NextClipboardViewer = next;
-  else if (NextClipboardViewer != nullptr)
-    SendMessageA(NextClipboardViewer, WM_CHANGECBCHAIN, reinterpret_cast<WPARAM>(removed),
-                 reinterpret_cast<LPARAM>(next));
-}
-
-namespace {
-
-// One of the program's windows is the system's active window.
-bool ApplicationIsActive() {
-  DWORD pid = 0;
-  HWND foreground = GetForegroundWindow();
-  if (foreground == nullptr) return false;
-  GetWindowThreadProcessId(foreground, &pid);
-  return pid == GetCurrentProcessId();
-}
-
-// Under Wine, text copied in a program outside Wine (a Linux program on the same X display)
-// reaches the clipboard through Wine's clipboard manager, which then owns it; and Wine still
-// counts this program as the active one, since the X window that has the focus is none of
-// Wine's. Such a copy is not the program's own. No window of this class exists on Windows.
-bool CopiedOutsideWine() {
-  HWND owner = GetClipboardOwner();
-  char name[64] = {};
-  return owner != nullptr && GetClassNameA(owner, name, sizeof(name)) > 0 &&
-         std::string_view(name) == "__wine_clipboard_manager";
-}
-
-}  // namespace
-
-void TMainForm::ClipboardChanged() {
-  if (monitor_clp_checked_ && IsClipboardFormatAvailable(CF_TEXT)) {
-    // A copy made inside the program, or during a translation, starts nothing.
-    if (!Translating && (!ApplicationIsActive() || CopiedOutsideWine())) {
-      SetWindowTextA(memo_, "");
-      SendMessageA(memo_, WM_PASTE, 0, 0);
-      PostMessageA(hwnd_, WM_START_TRANSLATION, 0, 0);
-    }
-  } else {
-    UpdateMemoHint();
-  }
-  if (NextClipboardViewer != nullptr) SendMessageA(NextClipboardViewer, WM_DRAWCLIPBOARD, 0, 0);
 }
 
 void TMainForm::FormDropFiles(HDROP drop) {
@@ -362,9 +321,9 @@ void TMainForm::FormDropFiles(HDROP drop) {
     HDROP drop;
     ~FinishDrop() { DragFinish(drop); }
   } finish{drop};
-  if (Translating) return;
+  if (translation_.Translating) return;
   HCURSOR previous = SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)));
-  SetWindowTextA(memo_, "");
+  SetWindowTextA(controls_.memo, "");
   if (DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0) > 0) {
     char name[256] = {};
     if (DragQueryFileA(drop, 0, name, 255) > 0) LoadMemoFromFile(name);
@@ -374,8 +333,7 @@ void TMainForm::FormDropFiles(HDROP drop) {
 }
 
 void TMainForm::HandleDestroyed() {
-  if (taskbar_owner_ != nullptr) DestroyWindow(taskbar_owner_);
-  taskbar_owner_ = nullptr;
+  taskbar_owner_.Reset();
   PostQuitMessage(0);
 }
 
@@ -389,14 +347,20 @@ LRESULT TMainForm::WndProc(UINT msg, WPARAM wparam, LPARAM lparam) {
       }
       break;
     case WM_ACTIVATE:
-      if (LOWORD(wparam) != WA_INACTIVE) FormActivate();
-      if (focus_keeper_.Handle(hwnd_, msg, wparam, memo_)) return 0;
+      if (LOWORD(wparam) != WA_INACTIVE && stay_on_top_checked_) SetStayOnTop(true);
+      if (controls_.focus_keeper.Handle(hwnd_, msg, wparam, controls_.memo)) return 0;
       break;
     case WM_SETFOCUS:
-      focus_keeper_.Handle(hwnd_, msg, wparam, memo_);
+      controls_.focus_keeper.Handle(hwnd_, msg, wparam, controls_.memo);
       return 0;
     case WM_QUERYENDSESSION:
-      EndSessionQuery();
+      // The session ends whatever happens here: an error box now would hold up the logoff,
+      // and the workers' files are deleted even when a worker cannot be stopped.
+      ending_session_ = true;
+      try {
+        FormCloseQuery();
+      } catch (const std::exception&) {
+      }
       return TRUE;
     case WM_ENDSESSION:
       // The settings were saved at the query; the program ends with the session.
@@ -415,31 +379,27 @@ LRESULT TMainForm::WndProc(UINT msg, WPARAM wparam, LPARAM lparam) {
       FormDestroy();
       return 0;
     case WM_COMMAND:
-      if (reinterpret_cast<HWND>(lparam) == memo_ && HIWORD(wparam) == EN_CHANGE)
+      if (reinterpret_cast<HWND>(lparam) == controls_.memo && HIWORD(wparam) == EN_CHANGE)
         MemoChange();
       else if (lparam == 0 && HIWORD(wparam) == 0)
         RunMenuCommand(LOWORD(wparam));  // a menu item chosen
       return 0;
     case WM_CTLCOLOREDIT:
-      if (reinterpret_cast<HWND>(lparam) == memo_) {
+      if (reinterpret_cast<HWND>(lparam) == controls_.memo) {
         SetBkColor(reinterpret_cast<HDC>(wparam), kMemoColor);
-        return reinterpret_cast<LRESULT>(memo_brush_.Get());
+        return reinterpret_cast<LRESULT>(controls_.memo_brush.Get());
       }
       break;
     case WM_TIMER:
-      if (wparam == kTrayTimerId) TrayTimerTimer();
+      if (wparam == TTrayAnimation::kTimerId && tray_animation_) tray_animation_->TrayTimerTimer();
       return 0;
     case WM_MEASUREITEM:
-      if (MeasureMenuItem(*reinterpret_cast<MEASUREITEMSTRUCT*>(lparam))) return TRUE;
-      break;
     case WM_DRAWITEM:
-      if (DrawMenuItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lparam))) return TRUE;
+      if (utils_menu_ && utils_menu_->HandleOwnerDraw(msg, lparam)) return TRUE;
       break;
     case WM_CHANGECBCHAIN:
-      ChangeClipboardChainLink(reinterpret_cast<HWND>(wparam), reinterpret_cast<HWND>(lparam));
-      return 0;
     case WM_DRAWCLIPBOARD:
-      ClipboardChanged();
+      clipboard_.Handle(msg, wparam, lparam);
       return 0;
     case WM_DROPFILES:
       FormDropFiles(reinterpret_cast<HDROP>(wparam));
@@ -447,11 +407,13 @@ LRESULT TMainForm::WndProc(UINT msg, WPARAM wparam, LPARAM lparam) {
     case WM_START_SERVICE_CHECK: StartServiceCheck(); return 0;
     case WM_APPLY_SERVICE_FILE: ApplyServiceFile(); return 0;
     case WM_SHOW_LANGUAGE_WINDOW: ShowLanguageWindow(); return 0;
-    case WM_START_TRANSLATION: StartTranslation(); return 0;
-    case WM_SHOW_TRANSLATION: ShowTranslation(); return 0;
+    case WM_START_TRANSLATION:
+      translation_.Start(TrimText(GetWindowString(controls_.memo)), CurrentPair);
+      return 0;
+    case WM_SHOW_TRANSLATION: translation_.ShowTranslation(); return 0;
     case WM_SHOW_MAIN_WINDOW: ShowMainWindow(); return 0;
-    case WM_CLOSE_MAIN_WINDOW: CloseMainWindow(); return 0;
-    case WM_HIDE_TO_TRAY: HideToTray(); return 0;
+    case WM_CLOSE_MAIN_WINDOW: SendMessageA(hwnd_, WM_CLOSE, 0, 0); return 0;
+    case WM_HIDE_TO_TRAY: tray_vis_->MinimizeToTray(); return 0;
     default:
       break;
   }

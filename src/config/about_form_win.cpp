@@ -41,11 +41,10 @@ UniqueGdiObject CreateTitleFont() {
 
 SIZE TextSize(HFONT font, const std::string& text) {
   SIZE size{0, 0};
-  HDC dc = GetDC(nullptr);
-  HGDIOBJ old = SelectObject(dc, font);
-  GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
-  SelectObject(dc, old);
-  ReleaseDC(nullptr, dc);
+  const TWindowDC dc(nullptr);
+  HGDIOBJ old = SelectObject(dc.Get(), font);
+  GetTextExtentPoint32A(dc.Get(), text.c_str(), static_cast<int>(text.size()), &size);
+  SelectObject(dc.Get(), old);
   return size;
 }
 

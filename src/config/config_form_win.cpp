@@ -68,7 +68,8 @@ LRESULT CALLBACK ConfigControlProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lp
         if (hwnd == form->proxy_group_ || hwnd == form->shortcuts_group_ || hwnd == form->engine_group_) {
           RECT rect;
           GetClientRect(hwnd, &rect);
-          HDC dc = GetDC(hwnd);
+          const TWindowDC window_dc(hwnd);
+          const HDC dc = window_dc.Get();
           FillRect(dc, &rect, static_cast<HBRUSH>(form->panel_brush_.Get()));
           // The flat edits are nearly the window's colour: a thin line shows where they are.
           const UniqueGdiObject line(CreateSolidBrush(kEditFrameColor));
@@ -80,7 +81,6 @@ LRESULT CALLBACK ConfigControlProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lp
             InflateRect(&frame, 1, 1);
             FrameRect(dc, &frame, static_cast<HBRUSH>(line.Get()));
           }
-          ReleaseDC(hwnd, dc);
         }
         break;
       case WM_ERASEBKGND:

@@ -59,11 +59,45 @@ struct MenuTraits {
   static void Close(HMENU m) { DestroyMenu(m); }
 };
 
+struct WindowTraits {
+  static HWND Invalid() { return nullptr; }
+  static void Close(HWND w) { DestroyWindow(w); }
+};
+struct MemoryDCTraits {
+  static HDC Invalid() { return nullptr; }
+  static void Close(HDC dc) { DeleteDC(dc); }
+};
+struct GlobalTraits {
+  static HGLOBAL Invalid() { return nullptr; }
+  static void Close(HGLOBAL g) { GlobalFree(g); }
+};
+
 using UniqueHandle = UniqueResource<HANDLE, HandleTraits>;
 using UniqueFile = UniqueResource<HANDLE, FileHandleTraits>;
 using UniqueRegKey = UniqueResource<HKEY, RegKeyTraits>;
 using UniqueGdiObject = UniqueResource<HGDIOBJ, GdiObjectTraits>;
 using UniqueModule = UniqueResource<HMODULE, ModuleTraits>;
 using UniqueMenu = UniqueResource<HMENU, MenuTraits>;
+using UniqueWindow = UniqueResource<HWND, WindowTraits>;
+// A DC of CreateCompatibleDC.
+using UniqueMemoryDC = UniqueResource<HDC, MemoryDCTraits>;
+// A memory block of GlobalAlloc; Release it once the system has taken it (SetClipboardData).
+using UniqueGlobal = UniqueResource<HGLOBAL, GlobalTraits>;
+
+// A window's DC (GetDC; the screen's for a null window), released with the window it came from.
+class TWindowDC {
+ public:
+  explicit TWindowDC(HWND window) : window_(window), dc_(GetDC(window)) {}
+  TWindowDC(const TWindowDC&) = delete;
+  TWindowDC& operator=(const TWindowDC&) = delete;
+  ~TWindowDC() {
+    if (dc_ != nullptr) ReleaseDC(window_, dc_);
+  }
+  HDC Get() const { return dc_; }
+
+ private:
+  HWND window_;
+  HDC dc_;
+};
 
 }  // namespace parlix

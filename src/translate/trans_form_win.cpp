@@ -112,15 +112,14 @@ void TTransForm::MemoDblClick() {
   MessageBeep(0xFFFFFFFF);
   if (OpenClipboardPatiently(hwnd_)) {
     EmptyClipboard();
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
-    bool placed = false;
-    if (memory != nullptr) {
-      if (void* data = GlobalLock(memory)) {
+    UniqueGlobal memory(GlobalAlloc(GMEM_MOVEABLE, text.size() + 1));
+    if (memory) {
+      if (void* data = GlobalLock(memory.Get())) {
         memcpy(data, text.c_str(), text.size() + 1);
-        GlobalUnlock(memory);
-        placed = SetClipboardData(CF_TEXT, memory) != nullptr;
+        GlobalUnlock(memory.Get());
+        // The clipboard owns the block once it took it.
+        if (SetClipboardData(CF_TEXT, memory.Get()) != nullptr) memory.Release();
       }
-      if (!placed) GlobalFree(memory);
     }
     CloseClipboard();
   }

@@ -6,11 +6,11 @@ void DrawBitmap(HDC dc, HBITMAP bitmap, int x, int y) {
   if (bitmap == nullptr) return;
   BITMAP info{};
   GetObjectA(bitmap, sizeof(info), &info);
-  HDC source = CreateCompatibleDC(dc);
-  HGDIOBJ old = SelectObject(source, bitmap);
-  BitBlt(dc, x, y, info.bmWidth, info.bmHeight, source, 0, 0, SRCCOPY);
-  SelectObject(source, old);
-  DeleteDC(source);
+  const UniqueMemoryDC source(CreateCompatibleDC(dc));
+  if (!source) return;
+  HGDIOBJ old = SelectObject(source.Get(), bitmap);
+  BitBlt(dc, x, y, info.bmWidth, info.bmHeight, source.Get(), 0, 0, SRCCOPY);
+  SelectObject(source.Get(), old);
 }
 
 HBITMAP LoadButtonImages(TButtonImage which) {

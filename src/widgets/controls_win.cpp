@@ -114,14 +114,14 @@ void TControl::PaintImages(HDC dc, const RECT& rect) {
   GetObjectA(images_, sizeof(info), &info);
   const int size = info.bmHeight;
   const int index = (!Enabled() && image_count_ > 1) ? 1 : 0;
-  HDC source = CreateCompatibleDC(dc);
-  HGDIOBJ old = SelectObject(source, images_);
-  const COLORREF transparent = GetPixel(source, index * size, size - 1);
+  const UniqueMemoryDC source(CreateCompatibleDC(dc));
+  if (!source) return;
+  HGDIOBJ old = SelectObject(source.Get(), images_);
+  const COLORREF transparent = GetPixel(source.Get(), index * size, size - 1);
   const int x = (rect.right - rect.left - size) / 2 + (pressed_ ? 1 : 0);
   const int y = (rect.bottom - rect.top - size) / 2 + (pressed_ ? 1 : 0);
-  TransparentBlt(dc, x, y, size, size, source, index * size, 0, size, size, transparent);
-  SelectObject(source, old);
-  DeleteDC(source);
+  TransparentBlt(dc, x, y, size, size, source.Get(), index * size, 0, size, size, transparent);
+  SelectObject(source.Get(), old);
 }
 
 void TControl::PaintText(HDC dc, const RECT& rect) {

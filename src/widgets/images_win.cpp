@@ -23,12 +23,11 @@ bool BitmapSize(HGDIOBJ bitmap, int& width, int& height) {
 }
 
 COLORREF BottomLeftPixel(HGDIOBJ bitmap, int height) {
-  HDC dc = CreateCompatibleDC(nullptr);
-  if (dc == nullptr) return CLR_INVALID;
-  HGDIOBJ old = SelectObject(dc, bitmap);
-  const COLORREF color = GetPixel(dc, 0, height - 1);
-  SelectObject(dc, old);
-  DeleteDC(dc);
+  const UniqueMemoryDC dc(CreateCompatibleDC(nullptr));
+  if (!dc) return CLR_INVALID;
+  HGDIOBJ old = SelectObject(dc.Get(), bitmap);
+  const COLORREF color = GetPixel(dc.Get(), 0, height - 1);
+  SelectObject(dc.Get(), old);
   return color;
 }
 

@@ -68,7 +68,8 @@ std::vector<TXPColor> ImagePixels(HIMAGELIST images, int index, int width, int h
   // A temporary bitmap for this item alone, freed before the item is done.
   UniqueGdiObject bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
   if (!bitmap || bits == nullptr) return pixels;
-  HDC dc = CreateCompatibleDC(nullptr);
+  const UniqueMemoryDC memory_dc(CreateCompatibleDC(nullptr));
+  const HDC dc = memory_dc.Get();
   if (dc == nullptr) return pixels;
   HGDIOBJ old = SelectObject(dc, bitmap.Get());
   FillSolid(dc, {0, 0, width, height}, back);
@@ -81,7 +82,6 @@ std::vector<TXPColor> ImagePixels(HIMAGELIST images, int index, int width, int h
     pixels.push_back(((v & 0xFF) << 16) | (v & 0xFF00) | ((v >> 16) & 0xFF));
   }
   SelectObject(dc, old);
-  DeleteDC(dc);
   return pixels;
 }
 
@@ -327,7 +327,8 @@ bool TXPMenu::MeasureItem(MEASUREITEMSTRUCT& item) {
   HMENU menu = FindMenuOf(item.itemID);
   TItemInfo info;
   if (menu == nullptr || !ReadItem(menu, item.itemID, info)) return false;
-  HDC dc = CreateCompatibleDC(nullptr);
+  const UniqueMemoryDC memory_dc(CreateCompatibleDC(nullptr));
+  const HDC dc = memory_dc.Get();
   if (dc == nullptr) return false;
   HGDIOBJ old_font = SelectObject(dc, font_.Get());
   const std::string text = MeasureText(info.state.caption, info.state.shortcut);
@@ -350,7 +351,6 @@ bool TXPMenu::MeasureItem(MEASUREITEMSTRUCT& item) {
     in.image_height = info.state.image_height;
   }
   SelectObject(dc, old_font);
-  DeleteDC(dc);
   const TXPSize measured =
       parlix::MeasureItem(in, {static_cast<int>(item.itemWidth), static_cast<int>(item.itemHeight)});
   item.itemWidth = static_cast<UINT>(measured.width);

@@ -92,7 +92,7 @@ TEST_F(DropAndChain, OnlyTheFirstOfThreeFilesIsLoaded) {
   SendMessageA(memo_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("old"));
   SendMessageA(form_->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({a, b, c})), 0);
   EXPECT_EQ(WindowText(memo_), "first file\r\ntext");
-  EXPECT_FALSE(form_->Translating);
+  EXPECT_FALSE(form_->Translation().Translating);
   for (const auto& f : {a, b, c}) DeleteFileA(f.c_str());
 }
 
@@ -119,29 +119,29 @@ TEST_F(DropAndChain, DropDuringATranslationChangesNothing) {
   const std::string a = TempPathOf("parlix drop busy.txt");
   test::WriteFileBytes(a, "dropped");
   SendMessageA(memo_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("being translated"));
-  form_->Translating = true;
+  form_->Translation().Translating = true;
   SendMessageA(form_->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({a})), 0);
-  form_->Translating = false;
+  form_->Translation().Translating = false;
   EXPECT_EQ(WindowText(memo_), "being translated");
   DeleteFileA(a.c_str());
 }
 
 TEST_F(DropAndChain, ClipboardNoticesReachTheRemainingViewers) {
   TRecorder next, after_next, other;
-  form_->NextClipboardViewer = next.Handle();
+  form_->ClipboardWatcher().NextClipboardViewer = next.Handle();
   // Something further down the chain leaves: the notice is passed on to the next viewer.
   SendMessageA(form_->Handle(), WM_CHANGECBCHAIN, reinterpret_cast<WPARAM>(other.Handle()),
                reinterpret_cast<LPARAM>(after_next.Handle()));
   EXPECT_EQ(next.chain_changes, 1);
-  EXPECT_EQ(form_->NextClipboardViewer, next.Handle());
+  EXPECT_EQ(form_->ClipboardWatcher().NextClipboardViewer, next.Handle());
   // The next viewer itself leaves: the one after it becomes the next.
   SendMessageA(form_->Handle(), WM_CHANGECBCHAIN, reinterpret_cast<WPARAM>(next.Handle()),
                reinterpret_cast<LPARAM>(after_next.Handle()));
-  EXPECT_EQ(form_->NextClipboardViewer, after_next.Handle());
+  EXPECT_EQ(form_->ClipboardWatcher().NextClipboardViewer, after_next.Handle());
   SendMessageA(form_->Handle(), WM_DRAWCLIPBOARD, 0, 0);
   EXPECT_EQ(after_next.draws, 1);
   EXPECT_EQ(next.draws, 0);
-  form_->NextClipboardViewer = nullptr;
+  form_->ClipboardWatcher().NextClipboardViewer = nullptr;
 }
 
 }  // namespace

@@ -152,7 +152,7 @@ TEST_F(MainFormTest, ClosedVersionShowsTheMessageAndOpensTheHomePageEveryTime) {
   ASSERT_EQ(texts.size(), 2u);
   EXPECT_EQ(texts[0], Unscramble(kClosedVersionLit));
   EXPECT_EQ(opened_[1], "http://home.example/");
-  EXPECT_FALSE(form_->Translating);
+  EXPECT_FALSE(form_->Translation().Translating);
   EXPECT_EQ(WindowText(memo_), "hello");
   EXPECT_TRUE(IsWindowEnabled(memo_));
 }
@@ -197,8 +197,8 @@ TEST_F(MainFormTest, CtrlEnterTwiceQuicklyStartsOneTranslationAndAddsNoLineBreak
     PostMessageA(memo_, WM_CHAR, 0x0A, 1);
     SendKey(memo_, VK_RETURN, true);
   }
-  ASSERT_TRUE(WaitUntil([&] { return form_->Translating; }, 5s));
-  ASSERT_TRUE(WaitUntil([&] { return !form_->Translating; }, 20s));
+  ASSERT_TRUE(WaitUntil([&] { return form_->Translation().Translating; }, 5s));
+  ASSERT_TRUE(WaitUntil([&] { return !form_->Translation().Translating; }, 20s));
   standins.SetControl("{}");
   EXPECT_EQ(WindowText(memo_), "thank you");
   const std::string requests = test::ReadFileBytes(record);
@@ -211,18 +211,21 @@ TEST_F(MainFormTest, CtrlEnterTwiceQuicklyStartsOneTranslationAndAddsNoLineBreak
 TEST_F(MainFormTest, BlankTextStartsNothing) {
   SetText("  \r\n\t \r\n");
   SendMessageA(form_->Handle(), WM_USER + 4, 0, 0);
-  EXPECT_FALSE(form_->Translating);
-  EXPECT_EQ(form_->TransWorker, nullptr);
+  EXPECT_FALSE(form_->Translation().Translating);
+  EXPECT_EQ(form_->Translation().TransWorker, nullptr);
   EXPECT_TRUE(IsWindowEnabled(memo_));
   EXPECT_EQ(WindowText(memo_), "  \r\n\t \r\n");
 }
 
 TEST_F(MainFormTest, TempFileNamesSkipExistingFiles) {
-  // The generator is deterministic: predict the first name and make it exist.
-  PseudoRandom copy = form_->Random;
-  const std::string first = TempPath + RandomName(8, copy) + ".dat";
+  // The generator is deterministic: the name it gives first is made to exist, and the
+  // generator is wound back to where it gave that name.
+  TTranslationSession& session = form_->Translation();
+  const PseudoRandom before = session.Random;
+  const std::string first = session.MakeTempFileName();
   ASSERT_TRUE(test::WriteFileBytes(first, "taken"));
-  const std::string name = form_->MakeTempFileName();
+  session.Random = before;
+  const std::string name = session.MakeTempFileName();
   EXPECT_NE(name, first);
   EXPECT_EQ(name.rfind(TempPath, 0), 0u);
   EXPECT_EQ(name.size(), TempPath.size() + 12);
@@ -334,11 +337,11 @@ TEST_F(MainFormTest, TrayIconAlternatesWhileTranslatingAndEndsOnFrameZero) {
   WaitUntil(
       [&] {
         if (frames.empty() || frames.back() != form_->TrayIconFrame()) frames.push_back(form_->TrayIconFrame());
-        return !form_->Translating && frames.size() > 1;
+        return !form_->Translation().Translating && frames.size() > 1;
       },
       20s);
   standins.SetControl("{}");
-  EXPECT_FALSE(form_->Translating);
+  EXPECT_FALSE(form_->Translation().Translating);
   EXPECT_EQ(form_->TrayIconFrame(), 0);
   // 0, 1, 0, 1, ... : a frame every 250 ms over 1.6 s gives several changes.
   ASSERT_GE(frames.size(), 4u);
@@ -362,8 +365,8 @@ TEST_F(MainFormTest, ATranslationTheSystemCannotStartLeavesTheWindowFreeAndSaysS
   PostMessageA(form_->Handle(), WM_USER + 4, 0, 0);
   ASSERT_TRUE(WaitUntil([&] { return !closer.Texts().empty(); }, 10s));
   EXPECT_NE(closer.Texts()[0].find("Error: Cannot start the translation."), std::string::npos) << closer.Texts()[0];
-  EXPECT_FALSE(form_->Translating);
-  EXPECT_EQ(form_->TransWorker, nullptr);
+  EXPECT_FALSE(form_->Translation().Translating);
+  EXPECT_EQ(form_->Translation().TransWorker, nullptr);
   EXPECT_TRUE(IsWindowEnabled(memo_));
   EXPECT_TRUE(IsWindowEnabled(translate_bt_));
   EXPECT_EQ(form_->TrayIconFrame(), 0);
