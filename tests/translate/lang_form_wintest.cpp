@@ -21,6 +21,7 @@ namespace parlix {
 namespace {
 
 using test::TDibCanvas;
+using test::DrainMessages;
 using test::WaitUntil;
 using namespace std::chrono_literals;
 
@@ -60,8 +61,7 @@ class LangFormTest : public ::testing::Test {
   void TearDown() override {
     if (IsWindow(form_hwnd_)) DestroyWindow(form_hwnd_);
     if (owner_ != nullptr) DestroyWindow(owner_);
-    test::WaitUntil([] { return false; }, 50ms);
-    EXPECT_FALSE(OpenWindowFlags.LanguagesOpen);
+    EXPECT_TRUE(test::WaitUntil([] { return !OpenWindowFlags.LanguagesOpen; }));
   }
 
   void OpenOver(int left, int top, int current_pair) {
@@ -80,7 +80,7 @@ class LangFormTest : public ::testing::Test {
     form_ = TLangForm::Open(owner_, kButtonOffset, current_pair, std::move(events));
     ASSERT_NE(form_, nullptr);
     form_hwnd_ = form_->Handle();
-    WaitUntil([] { return false; }, 50ms);
+    DrainMessages();
   }
 
   bool WaitClosed() { return WaitUntil([&] { return !IsWindow(form_hwnd_); }, 5s); }
@@ -183,7 +183,7 @@ TEST_F(LangFormTest, AClickReportedForAnUnfocusedButtonIsIgnored) {
   // ... and a click notification for a button the user never touched chooses nothing.
   SendMessageA(form_hwnd_, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(form_->PairButton(3)), BN_CLICKED),
                reinterpret_cast<LPARAM>(form_->PairButton(3)));
-  WaitUntil([] { return false; }, 100ms);
+  DrainMessages();
   EXPECT_TRUE(chosen_.empty());
   EXPECT_TRUE(IsWindow(form_hwnd_));
   EXPECT_EQ(closed_, 0);
@@ -235,7 +235,7 @@ TEST_F(LangFormTest, OtherKeysChooseNothing) {
   for (UINT key : {static_cast<UINT>('A'), static_cast<UINT>(VK_ESCAPE), static_cast<UINT>(VK_F13),
                    static_cast<UINT>(VK_DOWN)})
     PostMessageA(GetFocus(), WM_KEYDOWN, key, 1);
-  WaitUntil([] { return false; }, 150ms);
+  DrainMessages();
   EXPECT_TRUE(chosen_.empty());
   EXPECT_TRUE(IsWindow(form_hwnd_));
   EXPECT_EQ(form_->CheckedPair(), 5);
@@ -258,7 +258,7 @@ TEST_F(LangFormTest, APressOnARowLabelOrThePanelDragsAndLeavesThePairUnchanged) 
   // Other buttons start nothing.
   SendMessageA(form_->PairLabel(2), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(20, 8));
   SendMessageA(form_->CenterPanel(), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(190, 100));
-  WaitUntil([] { return false; }, 100ms);
+  DrainMessages();
   EXPECT_EQ(drags, (std::vector<WPARAM>{HTCAPTION, HTCAPTION}));
   EXPECT_TRUE(chosen_.empty());
   EXPECT_EQ(form_->CheckedPair(), 5);
