@@ -12,6 +12,7 @@
 #include "shared/globals.h"
 #include "support/dib_canvas_win.h"
 #include "support/driver_win.h"
+#include "support/test_window_win.h"
 #include "translate/lang_form_win.h"
 #include "translate/pair_label_win.h"
 #include "widgets/controls_win.h"
@@ -32,14 +33,9 @@ constexpr COLORREF kFormColor = RGB(230, 230, 230);
 constexpr int kLabelWidth = 165;
 
 HWND CreateOwner(int left, int top) {
-  WNDCLASSA wc{};
-  wc.lpfnWndProc = DefWindowProcA;
-  wc.hInstance = GetModuleHandleA(nullptr);
-  wc.lpszClassName = kOwnerClass;
-  wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
-  RegisterClassA(&wc);
-  HWND hwnd = CreateWindowExA(0, kOwnerClass, "owner", WS_POPUP | WS_VISIBLE, left, top, 250, 230, nullptr, nullptr,
-                              GetModuleHandleA(nullptr), nullptr);
+  HWND hwnd = test::MakeTestWindow({.class_name = kOwnerClass, .caption = "owner", .style = WS_POPUP | WS_VISIBLE,
+                                    .left = left, .top = top, .width = 250, .height = 230,
+                                    .background = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH))});
   SetForegroundWindow(hwnd);
   return hwnd;
 }
