@@ -6,6 +6,7 @@
 #include "app/main_form_win.h"
 #include "shared/globals.h"
 #include "support/driver_win.h"
+#include "support/test_window_win.h"
 
 namespace parlix {
 namespace {
@@ -41,12 +42,8 @@ HDROP MakeDrop(const std::vector<std::string>& files) {
 class TRecorder {
  public:
   TRecorder() {
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = Proc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "ParlixTestRecorder";
-    RegisterClassA(&wc);
-    hwnd_ = CreateWindowExA(0, "ParlixTestRecorder", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    hwnd_ = test::MakeTestWindow({.class_name = "ParlixTestRecorder", .proc = Proc, .style = 0, .width = 0, .height = 0,
+                                  .parent = HWND_MESSAGE});
     SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   }
   ~TRecorder() { DestroyWindow(hwnd_); }

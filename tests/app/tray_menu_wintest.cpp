@@ -15,6 +15,7 @@ namespace parlix {
 namespace {
 
 using test::TScreenShot;
+using test::DrainMessages;
 using test::WaitUntil;
 using namespace std::chrono_literals;
 
@@ -26,7 +27,7 @@ class TrayMenuTest : public ::testing::Test {
     test::WriteSettingsWithProxy(1);
     form_ = std::make_unique<TMainForm>();
     form_->CreateAndShow("parlix.exe");
-    WaitUntil([] { return false; }, 200ms);
+    DrainMessages();
     ASSERT_NE(form_->XPMenu1(), nullptr);
     SetCursorPos(700, 200);
   }

@@ -19,6 +19,7 @@ namespace parlix {
 namespace {
 
 using namespace std::chrono_literals;
+using test::DrainMessages;
 using test::WaitUntil;
 using test::WindowText;
 
@@ -59,7 +60,7 @@ class AboutFormTest : public ::testing::Test {
     ASSERT_FALSE(OpenWindowFlags.AboutOpen);
     form_ = TAboutForm::Open(owner_);
     handle_ = form_->Handle();
-    WaitUntil([] { return false; }, 100ms);
+    DrainMessages();
   }
   void TearDown() override {
     if (IsWindow(handle_)) DestroyWindow(handle_);
@@ -157,7 +158,6 @@ TEST_F(AboutFormTest, PictureAndLabelsLieOnThePanelColour) {
   // label, which lies over the picture's square, shows the panel under it.
   SetWindowPos(handle_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   RedrawWindow(handle_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-  WaitUntil([] { return false; }, 200ms);
   HDC screen = GetDC(nullptr);
   ASSERT_NE(screen, nullptr);
   auto pixel = [&](int x, int y) {
@@ -165,6 +165,12 @@ TEST_F(AboutFormTest, PictureAndLabelsLieOnThePanelColour) {
     ClientToScreen(handle_, &p);
     return GetPixel(screen, p.x, p.y);
   };
+  // Wine puts a window's drawing on the X screen a moment after it is done: wait until
+  // the plain panel shows there before reading the rest.
+  WaitUntil([&] {
+    const COLORREF shown = pixel(360, 140);
+    return shown == CLR_INVALID || shown == COLORREF{15461355};
+  }, 5s);
   const COLORREF plain_panel = pixel(360, 140);
   const COLORREF corner = pixel(3, 14 + 127);       // the picture's transparent bottom-left pixel
   const COLORREF bubble = pixel(3 + 56, 14 + 56);  // inside the front bubble

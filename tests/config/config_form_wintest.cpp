@@ -23,6 +23,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using test::BoxCloser;
+using test::DrainMessages;
 using test::WaitUntil;
 
 constexpr char kGuid[] = "{99999999-2222-3333-4444-555555555555}";
@@ -63,7 +64,7 @@ class TRecordingRegistry : public IIntegrationRegistry {
 
 bool Checked(HWND box) { return SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
-void Pump() { WaitUntil([] { return false; }, 100ms); }
+void Pump() { DrainMessages(); }
 
 class ConfigFormTest : public ::testing::Test {
  protected:

@@ -9,6 +9,7 @@
 #include "config/web_page_win.h"
 #include "shared/globals.h"
 #include "support/driver_win.h"
+#include "support/registry_win.h"
 
 namespace parlix {
 namespace {
@@ -30,71 +31,6 @@ std::string RecorderPath() {
   return path;
 }
 
-std::optional<std::string> ReadValue(HKEY root, const std::string& key, const char* name) {
-  char buffer[2048];
-  DWORD size = sizeof(buffer);
-  DWORD type = 0;
-  HKEY handle = nullptr;
-  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return std::nullopt;
-  const LONG result = RegQueryValueExA(handle, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
-  RegCloseKey(handle);
-  if (result != ERROR_SUCCESS || type != REG_SZ) return std::nullopt;
-  return std::string(buffer, size > 0 ? size - 1 : 0);
-}
-
-bool WriteValue(HKEY root, const std::string& key, const char* name, const std::string& value) {
-  HKEY handle = nullptr;
-  if (RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &handle, nullptr) != ERROR_SUCCESS)
-    return false;
-  const LONG result = RegSetValueExA(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                                     static_cast<DWORD>(value.size() + 1));
-  RegCloseKey(handle);
-  return result == ERROR_SUCCESS;
-}
-
-bool KeyExists(HKEY root, const std::string& key) {
-  HKEY handle = nullptr;
-  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return false;
-  RegCloseKey(handle);
-  return true;
-}
-
-void DeleteTree(HKEY root, const std::string& key) { RegDeleteTreeA(root, key.c_str()); }
-
-void DeleteValue(HKEY root, const std::string& key, const char* name) {
-  HKEY handle = nullptr;
-  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_SET_VALUE, &handle) != ERROR_SUCCESS) return;
-  RegDeleteValueA(handle, name);
-  RegCloseKey(handle);
-}
-
-// Puts one value of one key back as it was: the value, or its absence, or the key's absence.
-class SavedValue {
- public:
-  SavedValue(HKEY root, std::string key, const char* name)
-      : root_(root), key_(std::move(key)), name_(name), existed_(KeyExists(root_, key_)),
-        value_(ReadValue(root_, key_, name_)) {}
-  ~SavedValue() {
-    if (!existed_) {
-      DeleteTree(root_, key_);
-      return;
-    }
-    if (value_)
-      WriteValue(root_, key_, name_, *value_);
-    else
-      DeleteValue(root_, key_, name_);
-  }
-  SavedValue(const SavedValue&) = delete;
-  SavedValue& operator=(const SavedValue&) = delete;
-
- private:
-  HKEY root_;
-  std::string key_;
-  const char* name_;
-  bool existed_;
-  std::optional<std::string> value_;
-};
-
 class WebPageTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -109,16 +45,16 @@ class WebPageTest : public ::testing::Test {
   }
   void TearDown() override {
     SetOpenWebPageHandler(previous_);
-    DeleteTree(HKEY_CLASSES_ROOT, kAppKey);
-    DeleteTree(HKEY_CLASSES_ROOT, kTestClass);
+    test::DeleteRegTree(HKEY_CLASSES_ROOT, kAppKey);
+    test::DeleteRegTree(HKEY_CLASSES_ROOT, kTestClass);
     DeleteFileA(out_path_.c_str());
     SetEnvironmentVariableA("PARLIX_RECORDER_OUT", nullptr);
   }
 
   // Registers the recorder under the per-user choice for ".htm" with the given command.
   void RegisterPerUser(const std::string& command) {
-    ASSERT_TRUE(WriteValue(HKEY_CURRENT_USER, kUserHtmKey, "Application", kRecorderName));
-    ASSERT_TRUE(WriteValue(HKEY_CLASSES_ROOT, kAppKey + "\\shell\\open\\command", nullptr, command));
+    ASSERT_TRUE(test::SetRegString(HKEY_CURRENT_USER, kUserHtmKey, "Application", kRecorderName));
+    ASSERT_TRUE(test::SetRegString(HKEY_CLASSES_ROOT, kAppKey + "\\shell\\open\\command", "", command));
   }
 
   std::optional<std::string> RecordedCommandLine() {
@@ -131,15 +67,15 @@ class WebPageTest : public ::testing::Test {
 
   std::string out_path_;
   TOpenWebPageHandler previous_;
-  SavedValue user_application_{HKEY_CURRENT_USER, kUserHtmKey, "Application"};
-  SavedValue user_prog_id_{HKEY_CURRENT_USER, kUserHtmKey, "ProgID"};
-  SavedValue htm_class_{HKEY_CLASSES_ROOT, ".htm", nullptr};
-  SavedValue htm_perceived_{HKEY_CLASSES_ROOT, ".htm", "PerceivedType"};
+  test::TSavedRegValue user_application_{HKEY_CURRENT_USER, kUserHtmKey, "Application"};
+  test::TSavedRegValue user_prog_id_{HKEY_CURRENT_USER, kUserHtmKey, "ProgID"};
+  test::TSavedRegValue htm_class_{HKEY_CLASSES_ROOT, ".htm", ""};
+  test::TSavedRegValue htm_perceived_{HKEY_CLASSES_ROOT, ".htm", "PerceivedType"};
 };
 
 void ForgetPerUserChoice() {
-  DeleteValue(HKEY_CURRENT_USER, kUserHtmKey, "Application");
-  DeleteValue(HKEY_CURRENT_USER, kUserHtmKey, "ProgID");
+  test::DeleteRegValue(HKEY_CURRENT_USER, kUserHtmKey, "Application");
+  test::DeleteRegValue(HKEY_CURRENT_USER, kUserHtmKey, "ProgID");
 }
 
 TEST_F(WebPageTest, PerUserApplicationIsStartedWithTheAddressInItsPlaceholder) {
@@ -163,8 +99,8 @@ TEST_F(WebPageTest, PerUserApplicationIsStartedWithTheAddressInItsPlaceholder) {
 
 TEST_F(WebPageTest, ClassRegistryCommandWithoutPlaceholderGetsTheQuotedAddress) {
   ForgetPerUserChoice();
-  ASSERT_TRUE(WriteValue(HKEY_CLASSES_ROOT, ".htm", nullptr, kTestClass));
-  ASSERT_TRUE(WriteValue(HKEY_CLASSES_ROOT, std::string(kTestClass) + "\\shell\\open\\command", nullptr,
+  ASSERT_TRUE(test::SetRegString(HKEY_CLASSES_ROOT, ".htm", "", kTestClass));
+  ASSERT_TRUE(test::SetRegString(HKEY_CLASSES_ROOT, std::string(kTestClass) + "\\shell\\open\\command", "",
                          "\"" + RecorderPath() + "\" -nohome"));
   const std::string address = "http://127.0.0.1:9/donate?item=Parlix Desk&ref=";
   ASSERT_TRUE(OpenWebPage(address));
@@ -221,9 +157,9 @@ TEST_F(WebPageTest, NothingOpensWithoutAUsableCommand) {
   EXPECT_FALSE(OpenWebPage("http://127.0.0.1:9/"));
   // A ".htm" class without any command.
   ForgetPerUserChoice();
-  ASSERT_TRUE(WriteValue(HKEY_CLASSES_ROOT, std::string(kTestClass) + "\\DefaultIcon", nullptr, "x.ico"));
-  ASSERT_TRUE(WriteValue(HKEY_CLASSES_ROOT, ".htm", nullptr, kTestClass));
-  DeleteValue(HKEY_CLASSES_ROOT, ".htm", "PerceivedType");
+  ASSERT_TRUE(test::SetRegString(HKEY_CLASSES_ROOT, std::string(kTestClass) + "\\DefaultIcon", "", "x.ico"));
+  ASSERT_TRUE(test::SetRegString(HKEY_CLASSES_ROOT, ".htm", "", kTestClass));
+  test::DeleteRegValue(HKEY_CLASSES_ROOT, ".htm", "PerceivedType");
   EXPECT_FALSE(WebPageCommandLine("http://127.0.0.1:9/").has_value());
   EXPECT_FALSE(OpenWebPage("http://127.0.0.1:9/"));
   Sleep(300);

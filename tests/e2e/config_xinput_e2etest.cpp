@@ -1,8 +1,6 @@
 // The configuration window in the running program: opened from the tray menu, its layout
 // and values, Autodetect, saving on close and the proxy the next translation takes, and the
 // four integration boxes toggled by real mouse clicks and the space bar.
-#include <gtest/gtest.h>
-#include <winsock2.h>
 #include <windows.h>
 #include <objbase.h>
 #include <shlobj.h>
@@ -12,105 +10,28 @@
 #include <memory>
 #include <mutex>
 
-#include "support/driver_win.h"
 #include "support/loopback_peer_win.h"
+#include "support/registry_win.h"
+#include "support/session_win.h"
 #include "support/tls_trust_win.h"
+#include "support/x11_input_win.h"
 
 namespace parlix::test {
 namespace {
 
 constexpr char kGuid[] = "{11111111-2222-3333-4444-555555555555}";
-constexpr char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-constexpr char kInternetKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
 constexpr char kBrowserKey[] =
     "Software\\Microsoft\\Internet Explorer\\Extensions\\{11111111-2222-3333-4444-555555555555}";
 constexpr UINT kConfigurationCommandRow = 5;  // the menu's fifth item
 
 UINT TrayCallbackMessage() { return RegisterWindowMessageA("WM_TRAYCALLBACK"); }
 
-std::string ShellFolder(const char* name) {
-  HKEY key = nullptr;
-  std::string folder;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", 0,
-                    KEY_READ, &key) == ERROR_SUCCESS) {
-    char value[MAX_PATH] = {};
-    DWORD size = sizeof(value);
-    if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size) == ERROR_SUCCESS)
-      folder = value;
-    RegCloseKey(key);
-  }
-  return folder + "\\";
-}
-
 std::string DataFolder() { return AppDataFolder() + "ParlixSoft\\Parlix\\"; }
 
 void WriteSettings(const std::string& proxy_lines) {
-  const std::string folder = AppDataFolder() + "ParlixSoft";
-  CreateDirectoryA(folder.c_str(), nullptr);
-  CreateDirectoryA((folder + "\\Parlix").c_str(), nullptr);
-  SetFileAttributesA(SettingsFilePath().c_str(), FILE_ATTRIBUTE_NORMAL);
-  WriteFileBytes(SettingsFilePath(), std::string("[Parlix]\r\nVersion=025000\r\nGUID=") + kGuid +
-                                         "\r\n[Language]\r\nLast=1\r\n[Proxy]\r\n" + proxy_lines +
-                                         "[Miscellaneous]\r\nOntop=0\r\nMonitorClp=0\r\n[Popups]\r\nDateShown=\r\n"
-                                         "[Engine]\r\nKind=page\r\nAddress=\r\nKey=\r\n");
-}
-
-std::string IniValue(const std::string& section, const std::string& key) {
-  char buffer[1024] = {};
-  GetPrivateProfileStringA(section.c_str(), key.c_str(), "<missing>", buffer, sizeof(buffer),
-                           SettingsFilePath().c_str());
-  return buffer;
-}
-
-std::optional<std::string> RegString(HKEY root, const std::string& key, const std::string& name) {
-  HKEY opened = nullptr;
-  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) return std::nullopt;
-  char value[1024] = {};
-  DWORD size = sizeof(value) - 1;
-  DWORD type = 0;
-  const LONG result = RegQueryValueExA(opened, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
-  RegCloseKey(opened);
-  if (result != ERROR_SUCCESS || type != REG_SZ) return std::nullopt;
-  return std::string(value);
-}
-
-void SetRegString(HKEY root, const std::string& key, const std::string& name, const std::string& data) {
-  HKEY opened = nullptr;
-  ASSERT_EQ(RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &opened, nullptr), ERROR_SUCCESS);
-  RegSetValueExA(opened, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
-                 static_cast<DWORD>(data.size() + 1));
-  RegCloseKey(opened);
-}
-
-void SetRegDword(HKEY root, const std::string& key, const std::string& name, DWORD data) {
-  HKEY opened = nullptr;
-  ASSERT_EQ(RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &opened, nullptr), ERROR_SUCCESS);
-  RegSetValueExA(opened, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof(data));
-  RegCloseKey(opened);
-}
-
-void DeleteRegValue(HKEY root, const std::string& key, const std::string& name) {
-  HKEY opened = nullptr;
-  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_WRITE, &opened) != ERROR_SUCCESS) return;
-  RegDeleteValueA(opened, name.c_str());
-  RegCloseKey(opened);
-}
-
-bool RegKeyExists(HKEY root, const std::string& key) {
-  HKEY opened = nullptr;
-  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) return false;
-  RegCloseKey(opened);
-  return true;
-}
-
-DWORD RegValueCount(HKEY root, const std::string& key) {
-  HKEY opened = nullptr;
-  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) return 0;
-  DWORD count = 0;
-  RegQueryInfoKeyA(opened, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr,
-                   nullptr);
-  RegCloseKey(opened);
-  return count;
+  WriteSettingsFile(std::string("[Parlix]\r\nVersion=025000\r\nGUID=") + kGuid + "\r\n[Language]\r\nLast=1\r\n[Proxy]\r\n" +
+                    proxy_lines + "[Miscellaneous]\r\nOntop=0\r\nMonitorClp=0\r\n[Popups]\r\nDateShown=\r\n"
+                    "[Engine]\r\nKind=page\r\nAddress=\r\nKey=\r\n");
 }
 
 // Where a control sits in its window's client area, as the window's rectangles say.
@@ -123,95 +44,23 @@ RECT RectIn(HWND control, HWND window) {
 
 bool Checked(HWND box) { return SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
-// Real input through the X server: xdotool, reached through tools/xinput-relay.py (a
-// Windows program cannot start it). Without the relay, the system's input queue (SendInput)
-// stands in; both make activation, focus and the button's own click handling happen as for
-// a person.
-class TXInput {
- public:
-  static TXInput& Instance() {
-    static TXInput input;
-    return input;
-  }
-  bool Available() const { return socket_ != INVALID_SOCKET; }
-  bool Command(const std::string& line) {
-    if (!Available()) return false;
-    const std::string out = line + "\n";
-    if (send_(socket_, out.data(), static_cast<int>(out.size()), 0) != static_cast<int>(out.size())) return false;
-    std::string answer;
-    char c = 0;
-    while (answer.size() < 16 && recv_(socket_, &c, 1, 0) == 1 && c != '\n') answer += c;
-    return answer == "ok";
-  }
-
- private:
-  TXInput() {
-    char port[16] = {}, display[64] = {};
-    if (GetEnvironmentVariableA("PARLIX_XINPUT_PORT", port, sizeof(port)) == 0 ||
-        GetEnvironmentVariableA("DISPLAY", display, sizeof(display)) == 0)
-      return;
-    HMODULE ws = LoadLibraryA("ws2_32.dll");
-    if (ws == nullptr) return;
-    auto startup = reinterpret_cast<decltype(&::WSAStartup)>(reinterpret_cast<void*>(GetProcAddress(ws, "WSAStartup")));
-    auto make = reinterpret_cast<decltype(&::socket)>(reinterpret_cast<void*>(GetProcAddress(ws, "socket")));
-    auto connect = reinterpret_cast<decltype(&::connect)>(reinterpret_cast<void*>(GetProcAddress(ws, "connect")));
-    send_ = reinterpret_cast<decltype(&::send)>(reinterpret_cast<void*>(GetProcAddress(ws, "send")));
-    recv_ = reinterpret_cast<decltype(&::recv)>(reinterpret_cast<void*>(GetProcAddress(ws, "recv")));
-    if (!startup || !make || !connect || !send_ || !recv_) return;
-    WSADATA data;
-    startup(MAKEWORD(2, 2), &data);
-    SOCKET s = make(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = static_cast<u_short>(((atoi(port) & 0xFF) << 8) | ((atoi(port) >> 8) & 0xFF));
-    address.sin_addr.s_addr = 0x0100007F;  // 127.0.0.1 in network order
-    if (s == INVALID_SOCKET || connect(s, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) return;
-    socket_ = s;
-    if (!Command(std::string("display ") + display)) socket_ = INVALID_SOCKET;
-  }
-  SOCKET socket_ = INVALID_SOCKET;
-  decltype(&::send) send_ = nullptr;
-  decltype(&::recv) recv_ = nullptr;
-};
-
+// Real input through the X server (xdotool), so activation, focus and the button's own
+// click handling happen as for a person.
 void ClickAt(HWND control) {
   RECT rect;
   GetWindowRect(control, &rect);
-  const int x = rect.left + 6, y = (rect.top + rect.bottom) / 2;
-  TXInput& x_input = TXInput::Instance();
-  if (x_input.Available()) {
-    EXPECT_TRUE(x_input.Command("mousemove " + std::to_string(x) + " " + std::to_string(y)));
-    EXPECT_TRUE(x_input.Command("click 1"));
-    return;
-  }
-  SetCursorPos(x, y);
-  Sleep(50);
-  INPUT inputs[2] = {};
-  inputs[0].type = inputs[1].type = INPUT_MOUSE;
-  inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-  inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-  SendInput(1, &inputs[0], sizeof(INPUT));
-  Sleep(50);
-  SendInput(1, &inputs[1], sizeof(INPUT));
+  // Without --sync: xdotool's --sync waits for the pointer to move, for ever when it is there already.
+  EXPECT_TRUE(Xdotool("mousemove " + std::to_string(rect.left + 6) + " " + std::to_string((rect.top + rect.bottom) / 2) +
+                      " click 1"))
+      << ClassName(control);
 }
 
-void PressKey(const std::string& x_name, WORD vk) {
-  TXInput& x_input = TXInput::Instance();
-  if (x_input.Available()) {
-    EXPECT_TRUE(x_input.Command("key " + x_name));
-    return;
-  }
-  INPUT inputs[2] = {};
-  inputs[0].type = inputs[1].type = INPUT_KEYBOARD;
-  inputs[0].ki.wVk = inputs[1].ki.wVk = vk;
-  inputs[0].ki.wScan = inputs[1].ki.wScan = static_cast<WORD>(MapVirtualKeyA(vk, 0));
-  inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
-  SendInput(1, &inputs[0], sizeof(INPUT));
-  Sleep(30);
-  SendInput(1, &inputs[1], sizeof(INPUT));
+// Keys by their X names.
+void PressKeys(const std::vector<std::string>& names) {
+  for (const std::string& name : names) EXPECT_TRUE(Xdotool("key " + name)) << name;
 }
 
-void PressSpace() { PressKey("space", VK_SPACE); }
+void PressSpace() { PressKeys({"space"}); }
 
 struct TShortcutFields {
   std::string target, working_folder, description, icon_file, arguments;
@@ -274,23 +123,19 @@ std::vector<std::pair<int, int>> IconImages(const std::string& bytes) {
   return images;
 }
 
-class ConfigWindow : public ::testing::Test {
+class ConfigWindow : public ProgramTest {
  protected:
   void SetUp() override {
-    standins_ = Standins();
-    ASSERT_TRUE(standins_.Running()) << "run through tools/with-standins";
-    // Under tools/with-xinput the clicks and keys must really go through the X server.
-    char port[16] = {};
-    if (GetEnvironmentVariableA("PARLIX_XINPUT_PORT", port, sizeof(port)) > 0) {
-      ASSERT_TRUE(TXInput::Instance().Available()) << "the X input relay does not answer";
-    }
+    ProgramTest::SetUp();
+    ASSERT_NE(GetEnvironmentVariableA("DISPLAY", nullptr, 0), 0u) << "needs an X display";
+    ASSERT_EQ(RunUnix("command -v xdotool").status, 0) << "needs xdotool (tools/install-deps)";
     CleanIntegrations();
   }
   void TearDown() override {
-    if (program_) program_->ExitDismissingBoxes();
+    ProgramTest::TearDown();
     CleanIntegrations();
-    DeleteRegValue(HKEY_CURRENT_USER, kInternetKey, "ProxyServer");
-    DeleteRegValue(HKEY_CURRENT_USER, kInternetKey, "ProxyEnable");
+    DeleteRegValue(HKEY_CURRENT_USER, kInternetSettingsKey, "ProxyServer");
+    DeleteRegValue(HKEY_CURRENT_USER, kInternetSettingsKey, "ProxyEnable");
     if (!copied_exe_.empty()) {
       DeleteFileA(copied_exe_.c_str());
       RemoveDirectoryA(FolderOfCopy().c_str());
@@ -307,11 +152,7 @@ class ConfigWindow : public ::testing::Test {
 
   static std::string FolderOfCopy() { return "C:\\Program Files\\Parlix Test"; }
 
-  void Start(const std::string& exe = TProgram::PARLIX_EXE_PATH()) {
-    program_ = std::make_unique<TProgram>("", exe);
-    main_ = program_->WaitForTopWindow("TMainForm", std::string("Parlix"));
-    ASSERT_NE(main_, nullptr);
-  }
+  void Start(const std::string& exe = TProgram::PARLIX_EXE_PATH()) { ASSERT_TRUE(session_.Launch("", exe)); }
 
   // The tray icon's right click opens the menu; the keys pick "Configuration...".
   void ChooseConfigurationFromTrayMenu() {
@@ -364,14 +205,13 @@ class ConfigWindow : public ::testing::Test {
     GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
     return info.hwndFocus;
   }
-  void Settle() {
-    Sleep(300);
-    WaitUntil([] { return false; }, 200ms);
-  }
+  // Input through the X server reaches the program with no sign this process can wait on,
+  // and what a click sets off (a file, a key, a box) differs from box to box: the pause of
+  // a person between two actions.
+  void Settle() { PumpFor(500); }
 
-  TStandins standins_;
-  std::unique_ptr<TProgram> program_;
-  HWND main_ = nullptr;
+  const std::unique_ptr<TProgram>& program_ = session_.program;
+  const HWND& main_ = session_.main;
   std::string copied_exe_;
 };
 
@@ -449,22 +289,17 @@ TEST_F(ConfigWindow, OpensOnceWithItsLayoutAndTheStoredValuesAndAlwaysSavesOnClo
   EXPECT_TRUE(IsWindowVisible(form));
 
   // Pressing on the background drags the window along.
-  if (TXInput::Instance().Available()) {
-    TXInput& x = TXInput::Instance();
+  {
     const POINT from{window.left + 100, window.top + 296};
-    EXPECT_TRUE(x.Command("mousemove " + std::to_string(from.x) + " " + std::to_string(from.y)));
-    EXPECT_TRUE(x.Command("mousedown 1"));
-    Sleep(200);
-    for (int step = 1; step <= 4; ++step) {
-      EXPECT_TRUE(x.Command("mousemove " + std::to_string(from.x - 10 * step) + " " + std::to_string(from.y - 8 * step)));
-      Sleep(100);
-    }
-    EXPECT_TRUE(x.Command("mouseup 1"));
-    Settle();
+    std::string drag = "mousemove " + std::to_string(from.x) + " " + std::to_string(from.y) + " mousedown 1 sleep 0.2";
+    for (int step = 1; step <= 4; ++step)
+      drag += " sleep 0.1 mousemove " + std::to_string(from.x - 10 * step) + " " + std::to_string(from.y - 8 * step);
+    EXPECT_TRUE(Xdotool(drag + " mouseup 1"));
     RECT moved;
-    GetWindowRect(form, &moved);
-    EXPECT_EQ(moved.left, window.left - 40);
-    EXPECT_EQ(moved.top, window.top - 32);
+    EXPECT_TRUE(WaitUntil([&] {
+      GetWindowRect(form, &moved);
+      return moved.left == window.left - 40 && moved.top == window.top - 32;
+    }, 5s)) << moved.left << "," << moved.top;
   }
 
   // Nothing changed, and still the file is written when the window closes.
@@ -481,12 +316,12 @@ TEST_F(ConfigWindow, OpensOnceWithItsLayoutAndTheStoredValuesAndAlwaysSavesOnClo
 }
 
 TEST_F(ConfigWindow, AutodetectShowsStoredValuesDetectsOnTickAndRestoresOnClear) {
-  SetRegDword(HKEY_CURRENT_USER, kInternetKey, "ProxyEnable", 1);
-  SetRegString(HKEY_CURRENT_USER, kInternetKey, "ProxyServer", "http=stored-gate:3128");
+  ASSERT_TRUE(SetRegDword(HKEY_CURRENT_USER, kInternetSettingsKey, "ProxyEnable", 1));
+  ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kInternetSettingsKey, "ProxyServer", "http=stored-gate:3128"));
   WriteSettings("Autodetect=1\r\nEnabled=0\r\nAddress=\r\nPort=\r\nAuthenticate=0\r\nUsername=\r\nPassword=\r\n");
   Start();
   // The system changes after the program read its settings.
-  SetRegString(HKEY_CURRENT_USER, kInternetKey, "ProxyServer", "ftp=x:21;HTTP=Fresh-Gate:8080");
+  ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kInternetSettingsKey, "ProxyServer", "ftp=x:21;HTTP=Fresh-Gate:8080"));
   HWND form = OpenConfig();
   ASSERT_NE(form, nullptr);
   HWND autodetect = Box(form, "Autodetect");
@@ -520,7 +355,7 @@ TEST_F(ConfigWindow, AutodetectShowsStoredValuesDetectsOnTickAndRestoresOnClear)
   EXPECT_EQ(WindowText(edits[1]), "3128");
 
   // No entry for http: Use proxy, Address and Port are cleared, the credentials stay.
-  SetRegString(HKEY_CURRENT_USER, kInternetKey, "ProxyServer", "ftp=x:21");
+  ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kInternetSettingsKey, "ProxyServer", "ftp=x:21"));
   SendMessageA(edits[2], WM_SETTEXT, 0, reinterpret_cast<LPARAM>("bob"));
   SendMessageA(edits[3], WM_SETTEXT, 0, reinterpret_cast<LPARAM>("pw"));
   ClickBox(auth);
@@ -579,14 +414,8 @@ TEST_F(ConfigWindow, ClosingKeepsTheTypedProxyAndTheNextTranslationGoesThroughIt
   EXPECT_EQ(IniValue("Proxy", "Address"), "127.0.0.1");
   EXPECT_EQ(IniValue("Proxy", "Enabled"), "1");
 
-  HWND memo = FindChild(main_, "Edit");
-  SendMessageA(memo, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("thank you"));
-  PostMessageA(main_, WM_USER + 4, 0, 0);
-  HWND result = nullptr;
-  ASSERT_TRUE(WaitUntil([&] {
-    result = program_->FindTopWindow("TTransForm");
-    return result != nullptr && WindowText(FindChild(result, "Edit")) == "por el proxy nuevo";
-  }, 30s));
+  session_.Translate("thank you");
+  ASSERT_TRUE(session_.WaitForResult("por el proxy nuevo"));
   std::lock_guard<std::mutex> guard(lock);
   ASSERT_EQ(requests.size(), 1u);
   EXPECT_EQ(requests[0].substr(0, requests[0].find(' ', 5)), "POST http://translate.google.com/translate_t");
@@ -683,7 +512,7 @@ TEST_F(ConfigWindow, LaunchWithWindowsWritesTheQuotedPathAndShowsAnyEntryOfTheNa
   // ticked, and clearing it switches that entry off.
   PostMessageA(form, WM_CLOSE, 0, 0);
   ASSERT_TRUE(WaitUntil([&] { return !IsWindow(form); }));
-  SetRegString(HKEY_CURRENT_USER, kRunKey, "Parlix Desk", "C:\\Other\\parlix.exe /auto");
+  ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kRunKey, "Parlix Desk", "C:\\Other\\parlix.exe /auto"));
   form = OpenConfig();
   ASSERT_NE(form, nullptr);
   box = Box(form, "Launch with Windows");
@@ -694,7 +523,7 @@ TEST_F(ConfigWindow, LaunchWithWindowsWritesTheQuotedPathAndShowsAnyEntryOfTheNa
   EXPECT_EQ(program_->FindMessageBox(), nullptr);
 
   // An entry made while the window was open is left as it is by a tick, without a word.
-  SetRegString(HKEY_CURRENT_USER, kRunKey, "Parlix Desk", "C:\\Other\\other.exe /tray");
+  ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kRunKey, "Parlix Desk", "C:\\Other\\other.exe /tray"));
   SpaceOn(box);
   EXPECT_TRUE(Checked(box));
   EXPECT_EQ(RegString(HKEY_CURRENT_USER, kRunKey, "Parlix Desk"), "C:\\Other\\other.exe /tray");
@@ -708,7 +537,7 @@ TEST_F(ConfigWindow, EscapeClosesTheWindowKeepingWhatItShows) {
   ASSERT_NE(form, nullptr);
   SendMessageA(Edits(form)[0], WM_SETTEXT, 0, reinterpret_cast<LPARAM>("gate.example"));
   ClickBox(Box(form, "Authenticate"));
-  PressKey("Escape", VK_ESCAPE);
+  PressKeys({"Escape"});
   EXPECT_TRUE(WaitUntil([&] { return !IsWindow(form); }));
   EXPECT_TRUE(WaitUntil([&] { return IniValue("Proxy", "Address") == "gate.example"; }));
   EXPECT_EQ(IniValue("Proxy", "Authenticate"), "1");
@@ -757,10 +586,7 @@ TEST_F(ConfigWindow, BrowserButtonWritesItsKeyAndIconAndRemovesBoth) {
   }
 }
 
-// Keys by their X names; text key by key (letters, digits and the few marks an address has).
-void PressKeys(const std::vector<std::string>& names) {
-  for (const std::string& name : names) EXPECT_TRUE(TXInput::Instance().Command("key " + name)) << name;
-}
+// Text key by key (letters, digits and the few marks an address has).
 void TypeText(const std::string& text) {
   std::vector<std::string> names;
   for (char c : text) {
@@ -775,7 +601,6 @@ void TypeText(const std::string& text) {
 }
 
 TEST_F(ConfigWindow, EngineChosenByClicksAndKeysIsUsedAndKeptAcrossARestart) {
-  ASSERT_TRUE(TXInput::Instance().Available()) << "run through tools/with-xinput";
   ASSERT_NE(TlsPort("PARLIX_TLS_PORT"), 0) << "run through tools/with-tls";
   ASSERT_TRUE(TrustTestCa());
   WriteSettings("Autodetect=0\r\nEnabled=1\r\nAddress=127.0.0.1\r\nPort=" + std::to_string(standins_.port) + "\r\n");
@@ -801,12 +626,8 @@ TEST_F(ConfigWindow, EngineChosenByClicksAndKeysIsUsedAndKeptAcrossARestart) {
 
   // The next translation asks it (through the proxy's tunnel), with the key.
   standins_.SetControl("{\"libre_key\": \"k3y\"}");
-  SendMessageA(FindChild(main_, "Edit"), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("Thank you"));
-  PostMessageA(main_, WM_USER + 4, 0, 0);
-  ASSERT_TRUE(WaitUntil([&] {
-    HWND result = program_->FindTopWindow("TTransForm");
-    return result != nullptr && WindowText(FindChild(result, "Edit")) == "Gracias";
-  }, 30s));
+  session_.Translate("Thank you");
+  ASSERT_TRUE(session_.WaitForResult("Gracias"));
 
   // Kept across a restart: the window shows it again.
   ASSERT_TRUE(program_->Exit());
@@ -814,7 +635,6 @@ TEST_F(ConfigWindow, EngineChosenByClicksAndKeysIsUsedAndKeptAcrossARestart) {
   form = OpenConfig();
   ASSERT_NE(form, nullptr);
   EXPECT_EQ(SendMessageA(FindChild(form, "ComboBox"), CB_GETCURSEL, 0, 0), 2);
-  standins_.SetControl("{}");
 }
 
 }  // namespace

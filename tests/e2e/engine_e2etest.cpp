@@ -1,8 +1,6 @@
 // The whole program with the engines people can use today: Apertium's own server
 // (Debian's apertium-apy, tools/with-apy) over HTTPS, direct and through the stand-in
 // proxy's tunnel, and LibreTranslate's API (the stand-in behind tools/with-tls).
-#include <gtest/gtest.h>
-
 #include "support/session_win.h"
 #include "support/tls_trust_win.h"
 
@@ -15,18 +13,14 @@ constexpr int kEnglishToFrench = 2;
 
 std::string Https(const char* port_variable) { return "https://localhost:" + std::to_string(TlsPort(port_variable)); }
 
-class Engines : public ::testing::Test {
+class Engines : public ProgramTest {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(standins_.Running()) << "run through tools/with-standins";
+    ProgramTest::SetUp();
     ASSERT_NE(TlsPort("PARLIX_APY_PORT"), 0) << "run through tools/with-apy";
     ASSERT_NE(TlsPort("PARLIX_TLS_PORT"), 0) << "run through tools/with-tls";
     ASSERT_TRUE(TrustTestCa());
   }
-  void TearDown() override { standins_.SetControl("{}"); }
-
-  TStandins standins_ = Standins();
-  TSession session_;
 };
 
 TEST_F(Engines, ApertiumOverHttpsDirectAndThroughAProxy) {

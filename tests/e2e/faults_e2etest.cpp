@@ -1,28 +1,18 @@
 // Faults around the bytes: each ends in the program's words, leaves nothing in the temporary
 // folder and never leaves the settings file worse than it was.
-#include <gtest/gtest.h>
-
 #include "shared/pseudo_random.h"
 #include "support/loopback_peer_win.h"
+#include "support/registry_win.h"
 #include "support/session_win.h"
 #include "support/x11_input_win.h"
 
 namespace parlix::test {
 namespace {
 
-constexpr char kSample[] = "Hello, good morning. Thank you!";
-constexpr char kSampleSpanish[] = "Hola, buenos d\xED" "as. Gracias!";
-
 std::string Env(const char* name) {
   char value[MAX_PATH] = {};
   const DWORD n = GetEnvironmentVariableA(name, value, sizeof value);
   return n < sizeof value ? value : "";
-}
-
-std::string Ini(const char* section, const char* key) {
-  char value[256] = {};
-  GetPrivateProfileStringA(section, key, "<missing>", value, sizeof value, SettingsFilePath().c_str());
-  return value;
 }
 
 // One translation that must end in `words`, leaving no answer file, then the program's end,
@@ -33,7 +23,7 @@ void ExpectFailure(TSession& session, int port, const std::string& words, const 
   EXPECT_EQ(session.Outcome(), words);
   EXPECT_TRUE(WaitUntil([&] { return session.NoNewAnswerFile(); }));
   session.Close();
-  EXPECT_EQ(Ini("Proxy", "Port"), std::to_string(port));
+  EXPECT_EQ(IniValue("Proxy", "Port"), std::to_string(port));
 }
 
 TEST(Faults, AResetAKilledProxyAndAFullDiskEndInTheProgramsWords) {
@@ -88,11 +78,7 @@ TEST(Faults, AResetAKilledProxyAndAFullDiskEndInTheProgramsWords) {
 TEST(Faults, BrokenSettingsFilesStartWithWhatCanBeReadAndAreNeverMadeWorse) {
   const TStandins standins = Standins();
   const std::string system_proxy = "http=127.0.0.1:" + std::to_string(standins.port);
-  const DWORD on = 1;
-  const char kInternet[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
-  RegSetKeyValueA(HKEY_CURRENT_USER, kInternet, "ProxyEnable", REG_DWORD, &on, sizeof on);
-  RegSetKeyValueA(HKEY_CURRENT_USER, kInternet, "ProxyServer", REG_SZ, system_proxy.c_str(),
-                  static_cast<DWORD>(system_proxy.size() + 1));
+  const TSystemProxy system(1, system_proxy);
   WriteSettingsWithProxy(standins.port);
   const std::string good = ReadFileBytes(SettingsFilePath());
   std::string junk(1 << 20, '\0'), huge = good + "[Filler]\r\n";
@@ -129,15 +115,13 @@ TEST(Faults, BrokenSettingsFilesStartWithWhatCanBeReadAndAreNeverMadeWorse) {
       SetFileAttributesA(SettingsFilePath().c_str(), FILE_ATTRIBUTE_NORMAL);
     }
     ASSERT_TRUE(session.program->Exit(60s));
-    EXPECT_EQ(Ini("Parlix", "Version"), "025000");
-    EXPECT_EQ(Ini("Parlix", "GUID").size(), 38u);
-    EXPECT_NE(Ini("Popups", "DateShown"), "<missing>");
+    EXPECT_EQ(IniValue("Parlix", "Version"), "025000");
+    EXPECT_EQ(IniValue("Parlix", "GUID").size(), 38u);
+    EXPECT_NE(IniValue("Popups", "DateShown"), "<missing>");
     if (c.bytes.rfind("[Parlix]", 0) == 0) {
-      EXPECT_EQ(Ini("Proxy", "Port"), std::to_string(standins.port));  // the readable values stay
+      EXPECT_EQ(IniValue("Proxy", "Port"), std::to_string(standins.port));  // the readable values stay
     }
   }
-  RegDeleteKeyValueA(HKEY_CURRENT_USER, kInternet, "ProxyEnable");
-  RegDeleteKeyValueA(HKEY_CURRENT_USER, kInternet, "ProxyServer");
 }
 
 }  // namespace

@@ -2,9 +2,7 @@
 // (xdotool), on Wine's virtual desktop with its taskbar. Nothing here posts keys to a
 // window: where the keys land is what these tests are about. They run on an X display of
 // their own, since any other program on the display could take the focus.
-#include <gtest/gtest.h>
-
-#include "support/driver_win.h"
+#include "support/session_win.h"
 #include "support/x11_input_win.h"
 
 namespace parlix::test {
@@ -12,32 +10,25 @@ namespace {
 
 constexpr COLORREF kHintColour = 0xCDDCE1;
 
-class KeyboardX11 : public ::testing::Test {
+class KeyboardX11 : public ProgramTest {
  protected:
   void SetUp() override {
+    ProgramTest::SetUp();
     ASSERT_NE(GetEnvironmentVariableA("DISPLAY", nullptr, 0), 0u) << "needs an X display";
     const TUnixResult xdotool = RunUnix("command -v xdotool && command -v import");
     ASSERT_EQ(xdotool.status, 0) << "needs xdotool and ImageMagick's import (tools/install-deps): " << xdotool.output;
-    standins_ = Standins();
-    ASSERT_TRUE(standins_.Running());
-    standins_.SetControl("{}");
     HWND taskbar = FindWindowA("Shell_TrayWnd", nullptr);
     ASSERT_TRUE(taskbar != nullptr && IsWindowVisible(taskbar)) << "needs a desktop with a taskbar";
     WriteSettingsWithProxy(standins_.port);
-    if (monitor_clipboard_)
-      WritePrivateProfileStringA("Miscellaneous", "MonitorClp", "1", SettingsFilePath().c_str());
+    if (monitor_clipboard_) SetIniValue("Miscellaneous", "MonitorClp", "1");
     EmptyClipboardNow();
-    program_ = std::make_unique<TProgram>();
-    main_ = program_->WaitForTopWindow("TMainForm", std::string("Parlix"));
-    ASSERT_NE(main_, nullptr);
-    memo_ = FindChild(main_, "Edit");
-    ASSERT_NE(memo_, nullptr);
+    ASSERT_TRUE(session_.Launch());
     ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(main_) && GetForegroundWindow() == main_; }))
         << "the main window is not the active window after start";
   }
   void TearDown() override {
     if (other_ != nullptr) DestroyWindow(other_);
-    if (program_) program_->ExitDismissingBoxes();
+    ProgramTest::TearDown();
   }
 
   std::string MemoText() const { return WindowText(memo_); }
@@ -62,10 +53,9 @@ class KeyboardX11 : public ::testing::Test {
   }
   bool NoTaskbarButton() const { return TaskbarButtonsOf(program_->ProcessId()).empty(); }
 
-  TStandins standins_;
-  std::unique_ptr<TProgram> program_;
-  HWND main_ = nullptr;
-  HWND memo_ = nullptr;
+  const std::unique_ptr<TProgram>& program_ = session_.program;
+  const HWND& main_ = session_.main;
+  const HWND& memo_ = session_.memo;
   HWND other_ = nullptr;
   bool monitor_clipboard_ = false;  // "Translate from clipboard" on at start
 };
@@ -86,11 +76,7 @@ TEST_F(KeyboardX11, TypingTranslatingAndThePairKeysWorkFromTheKeyboard) {
                                          << FocusReport();
 
   ASSERT_TRUE(Key("ctrl+Return"));
-  HWND result = nullptr;
-  ASSERT_TRUE(WaitUntil([&] {
-    result = program_->FindTopWindow("TTransForm");
-    return result != nullptr && WindowText(FindChild(result, "Edit")) == "gracias";
-  }, 30s)) << "no translation arrived";
+  ASSERT_TRUE(session_.WaitForResult("gracias")) << "no translation arrived";
   EXPECT_EQ(MemoText(), "thank you") << "Ctrl+Enter added a line break";
   EXPECT_TRUE(NoTaskbarButton()) << "a window shows a button on the taskbar";
 
@@ -191,16 +177,12 @@ TEST_F(ClipboardX11, TextCopiedInALinuxProgramIsTranslated) {
   // xclip stays in the background to serve the selection, as the copying program would.
   ASSERT_EQ(RunUnix("printf 'thank you' | timeout 60 xclip -selection clipboard").status, 0);
   EXPECT_TRUE(MemoBecomes("thank you")) << "'" << MemoText() << "'";
-  HWND result = nullptr;
-  EXPECT_TRUE(WaitUntil([&] {
-    result = program_->FindTopWindow("TTransForm");
-    return result != nullptr && WindowText(FindChild(result, "Edit")) == "gracias";
-  }, 30s)) << "the copied text was not translated";
+  EXPECT_TRUE(session_.WaitForResult("gracias")) << "the copied text was not translated";
 
   // A copy inside the program itself still starts nothing: the result window's double click
   // copies the translation, and the text area keeps what it had.
   SetWindowTextA(memo_, "kept");
-  HWND result_memo = FindChild(result, "Edit");
+  HWND result_memo = session_.ResultMemo();
   ASSERT_NE(result_memo, nullptr);
   const POINT at = CentreOf(result_memo);
   ASSERT_TRUE(Xdotool("mousemove --sync " + std::to_string(at.x) + " " + std::to_string(at.y) +

@@ -4,8 +4,6 @@
 // with BasicAuth. Real proxies differ from our own stand-in front in ways it never
 // would: squid's challenge has no target information and a wild target name
 // offset; tinyproxy answers a wrong password with 401, not 407.
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
@@ -14,18 +12,13 @@
 #include <vector>
 
 #include "net/http_cli_win.h"
-#include "service/service_file.h"
-#include "shared/code_cript.h"
-#include "shared/literals.h"
-#include "support/driver_win.h"
 #include "support/loopback_peer_win.h"
+#include "support/session_win.h"
 #include "support/tls_trust_win.h"
 
 namespace parlix::test {
 namespace {
 
-constexpr char kSample[] = "Hello, good morning. Thank you!";
-constexpr char kSampleSpanish[] = "Hola, buenos d\xED" "as. Gracias!";
 constexpr char kUser[] = "desk";
 constexpr char kPassword[] = "Tr4nsl8";
 constexpr char kPopup[] = "Hello through the proxy";
@@ -83,72 +76,47 @@ std::string DumpLog(const std::vector<LogLine>& log) {
   return out;
 }
 
-class RealProxy : public ::testing::Test {
+class RealProxy : public ProgramTest {
  protected:
   void SetUp() override {
-    standins_ = Standins();
-    ASSERT_TRUE(standins_.Running()) << "run through tools/with-standins";
+    ProgramTest::SetUp();
     squid_ntlm_ = EnvPort("PARLIX_SQUID_NTLM_PORT");
     squid_basic_ = EnvPort("PARLIX_SQUID_BASIC_PORT");
     tinyproxy_ = EnvPort("PARLIX_TINYPROXY_PORT");
     ASSERT_TRUE(squid_ntlm_ != 0 && squid_basic_ != 0 && tinyproxy_ != 0)
         << "run through tools/with-standins tools/with-real-proxies";
-    service_file_ = standins_.control_file + ".service.txt";
-    dat_before_ = TempDatFiles();
-  }
-  void TearDown() override {
-    Stop();
-    standins_.SetControl("{}");
-    DeleteFileA(service_file_.c_str());
-  }
-
-  void Stop() {
-    if (program_) program_->ExitDismissingBoxes();
-    program_.reset();
   }
 
   // The maker's server serves a daily message, so its box shows the file arrived.
   void ServeServiceFile() {
-    const std::string ini = std::string("[Signature]\r\nName=Parlix\r\n[Updates]\r\nBuild=025000\r\n[Home]\r\nPopupMsg=") +
-                            kPopup + "\r\n";
-    ASSERT_TRUE(WriteFileBytes(service_file_, EncodeServiceText(ini, Unscramble(kServiceAlphabetLit))));
-    std::string unix_path = service_file_.substr(2);
-    std::replace(unix_path.begin(), unix_path.end(), '\\', '/');
-    ASSERT_TRUE(standins_.SetControl("{\"service_file\": \"" + unix_path + "\"}"));
+    ASSERT_TRUE(standins_.ServeServiceFile(
+        std::string("[Signature]\r\nName=Parlix\r\n[Updates]\r\nBuild=025000\r\n[Home]\r\nPopupMsg=") + kPopup + "\r\n"));
   }
 
   void Start(int port, const std::string& user, const std::string& password) {
-    WriteSettingsWithProxyCredentials(port, user, password);
-    program_ = std::make_unique<TProgram>();
-    main_ = program_->WaitForTopWindow("TMainForm", std::string("Parlix"));
-    ASSERT_NE(main_, nullptr);
+    ASSERT_TRUE(session_.Start(port, user, password));
   }
 
-  void Translate() {
-    HWND memo = FindChild(main_, "Edit");
-    ASSERT_NE(memo, nullptr);
-    SendMessageA(memo, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(kSample));
-    PostMessageA(main_, WM_USER + 4, 0, 0);
+  void ExpectTranslation() {
+    session_.Translate(kSample);
+    ASSERT_TRUE(session_.WaitForResult(kSampleSpanish)) << session_.Result();
   }
 
-  HWND ResultMemo() const {
-    HWND result = program_->FindTopWindow("TTransForm");
-    return result != nullptr ? FindChild(result, "Edit") : nullptr;
+  // The translation ends in an error box whose first line is `words`.
+  void ExpectTranslationError(const std::string& words) {
+    session_.Translate(kSample);
+    const std::string box = session_.DismissBox(30s);
+    ASSERT_NE(box, "") << "no error box: the request hangs";
+    EXPECT_EQ(box.rfind(words + "\r\n", 0), 0u) << box;
   }
 
   // The service file's daily message, then a translation, both through the proxy.
   void ExpectServiceFileAndTranslation(int port, const std::string& user, const std::string& password) {
     ServeServiceFile();
     Start(port, user, password);
-    HWND box = program_->WaitForMessageBox(30s);
-    ASSERT_NE(box, nullptr) << "the service file did not arrive";
-    EXPECT_EQ(MessageBoxText(box), kPopup);
-    PressButton(box, IDOK);
-    ASSERT_TRUE(WaitUntil([&] { return program_->FindMessageBox() == nullptr; }));
-    Translate();
-    ASSERT_TRUE(WaitUntil([&] { return ResultMemo() != nullptr && WindowText(ResultMemo()) == kSampleSpanish; }, 30s))
-        << (ResultMemo() ? WindowText(ResultMemo()) : "no result window");
-    EXPECT_EQ(program_->FindMessageBox(), nullptr);
+    ASSERT_EQ(session_.DismissBox(30s), kPopup) << "the service file did not arrive";
+    ExpectTranslation();
+    EXPECT_EQ(session_.program->FindMessageBox(), nullptr);
   }
 
   // A wrong password: the translation ends in the error words, the service file
@@ -156,14 +124,9 @@ class RealProxy : public ::testing::Test {
   void ExpectRefusal(int port) {
     ServeServiceFile();
     Start(port, kUser, "wrong");
-    Translate();
-    HWND box = program_->WaitForMessageBox(30s);
-    ASSERT_NE(box, nullptr) << "no error box: the request hangs";
-    EXPECT_EQ(MessageBoxText(box).rfind("Error: Service unavailable.\r\n", 0), 0u) << MessageBoxText(box);
-    PressButton(box, IDOK);
-    ASSERT_TRUE(WaitUntil([&] { return program_->FindMessageBox() == nullptr; }));
-    Stop();
-    EXPECT_EQ(DatFilesLeft(), std::vector<std::string>{});
+    ExpectTranslationError("Error: Service unavailable.");
+    session_.Close();
+    EXPECT_TRUE(session_.NoNewAnswerFile()) << DatFilesLeft();
   }
 
   // The service moves to the https listener named by `port_variable` (tools/with-tls).
@@ -174,22 +137,18 @@ class RealProxy : public ::testing::Test {
     ASSERT_TRUE(standins_.SetControl("{\"relocate_post_to\": \"https://localhost:" + std::to_string(port) + "\"}"));
   }
 
-  std::vector<std::string> DatFilesLeft() const {
-    std::vector<std::string> left;
+  std::string DatFilesLeft() const {
+    std::string left;
     for (const std::string& f : TempDatFiles()) {
-      if (std::find(dat_before_.begin(), dat_before_.end(), f) == dat_before_.end()) left.push_back(f);
+      if (std::find(session_.dat_before.begin(), session_.dat_before.end(), f) == session_.dat_before.end())
+        left += f + " ";
     }
     return left;
   }
 
-  TStandins standins_;
   int squid_ntlm_ = 0;
   int squid_basic_ = 0;
   int tinyproxy_ = 0;
-  std::string service_file_;
-  std::vector<std::string> dat_before_;
-  std::unique_ptr<TProgram> program_;
-  HWND main_ = nullptr;
 };
 
 TEST_F(RealProxy, SquidWithNtlm) {
@@ -220,10 +179,8 @@ TEST_F(RealProxy, SecureTranslationThroughTunnels) {
   for (int port : {squid_ntlm_, tinyproxy_}) {
     SCOPED_TRACE(port == tinyproxy_ ? "tinyproxy" : "squid ntlm");
     Start(port, kUser, kPassword);
-    Translate();
-    ASSERT_TRUE(WaitUntil([&] { return ResultMemo() != nullptr && WindowText(ResultMemo()) == kSampleSpanish; }, 30s))
-        << (ResultMemo() ? WindowText(ResultMemo()) : "no result window");
-    Stop();
+    ExpectTranslation();
+    session_.Close();
   }
   const std::vector<LogLine> log = SquidLog(EnvPath("PARLIX_SQUID_NTLM_LOG"));
   EXPECT_TRUE(ChallengeAndAnswerOnOneConnection(log, "localhost:" + std::to_string(TlsPort("PARLIX_TLS_PORT"))))
@@ -246,15 +203,10 @@ TEST_F(RealProxy, BadSecureServersEndInTheirWords) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.port);
     RelocateToHttps(c.port);
-    Translate();
-    HWND box = program_->WaitForMessageBox(30s);
-    ASSERT_NE(box, nullptr) << "no error box: the request hangs";
-    EXPECT_EQ(MessageBoxText(box).rfind(std::string(c.words) + "\r\n", 0), 0u) << MessageBoxText(box);
-    PressButton(box, IDOK);
-    ASSERT_TRUE(WaitUntil([&] { return program_->FindMessageBox() == nullptr; }));
+    ExpectTranslationError(c.words);
   }
-  Stop();
-  EXPECT_EQ(DatFilesLeft(), std::vector<std::string>{});
+  session_.Close();
+  EXPECT_TRUE(session_.NoNewAnswerFile()) << DatFilesLeft();
 }
 
 // The program itself speaks HTTP/1.0; the client also speaks 1.1, where the

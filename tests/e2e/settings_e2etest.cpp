@@ -1,9 +1,8 @@
-#include <gtest/gtest.h>
-
 #include <regex>
 #include <sstream>
 
-#include "support/driver_win.h"
+#include "support/registry_win.h"
+#include "support/session_win.h"
 
 namespace parlix::test {
 namespace {
@@ -19,16 +18,9 @@ std::vector<std::string> SectionsOf(const std::string& text) {
   return sections;
 }
 
-std::string IniValue(const std::string& section, const std::string& key) {
-  char buffer[1024] = {};
-  GetPrivateProfileStringA(section.c_str(), key.c_str(), "<missing>", buffer, sizeof(buffer),
-                           SettingsFilePath().c_str());
-  return buffer;
-}
-
 void WriteIni(const std::string& text) {
   DeleteSettingsFile();
-  ASSERT_TRUE(WriteFileBytes(SettingsFilePath(), text));
+  ASSERT_TRUE(WriteSettingsFile(text));
 }
 
 bool IsRegistryGuid(const std::string& guid) {
@@ -43,26 +35,28 @@ const char kCurrentFile[] =
     "[Miscellaneous]\r\nOntop=0\r\nMonitorClp=0\r\n"
     "[Popups]\r\nDateShown=\r\n";
 
-class SettingsFile : public ::testing::Test {
+class SettingsFile : public ProgramTest {
  protected:
   void SetUp() override {
-    // The data folder exists once the program ran; make sure it does for the tests that write first.
-    const std::string folder = AppDataFolder() + "ParlixSoft";
-    CreateDirectoryA(folder.c_str(), nullptr);
-    CreateDirectoryA((folder + "\\Parlix").c_str(), nullptr);
+    ProgramTest::SetUp();
     SetFileAttributesA(SettingsFilePath().c_str(), FILE_ATTRIBUTE_NORMAL);
     DeleteSettingsFile();
   }
   void TearDown() override {
+    ProgramTest::TearDown();
     SetFileAttributesA(SettingsFilePath().c_str(), FILE_ATTRIBUTE_NORMAL);
     DeleteSettingsFile();
+  }
+  // The program, started and ended again: what it wrote on the way.
+  void RunOnce() {
+    ASSERT_TRUE(session_.Launch());
+    ASSERT_TRUE(session_.program->Exit());
   }
 };
 
 TEST_F(SettingsFile, FirstRunOpensAboutAndWritesAllSectionsAtOnce) {
-  TProgram program;
-  ASSERT_TRUE(program.Started());
-  ASSERT_NE(program.WaitForTopWindow("TMainForm", std::string("Parlix")), nullptr);
+  ASSERT_TRUE(session_.Launch());
+  TProgram& program = *session_.program;
   EXPECT_NE(program.WaitForTopWindow("TAboutForm"), nullptr);
   // Written right away, before any exit (key by key, so wait for the last section).
   const std::vector<std::string> all_sections{"Parlix", "Language", "Proxy", "Miscellaneous", "Popups", "Engine"};
@@ -83,8 +77,8 @@ TEST_F(SettingsFile, OlderVersionIsRenewedKeepingTheValuesRead) {
       "[Parlix]\r\nVersion=024000\r\nGUID={AAAAAAAA-AAAA-AAAA-AAAA-AAAAAAAAAAAA}\r\nExtra=gone\r\n"
       "[Language]\r\nLast=7\r\n[Proxy]\r\nAutodetect=0\r\nEnabled=1\r\nAddress=proxyhost\r\nPort=3128\r\n"
       "[Miscellaneous]\r\nMonitorClp=1\r\n[Popups]\r\nDateShown=1/2/2026\r\n[Other]\r\nKey=x\r\n");
-  TProgram program;
-  ASSERT_NE(program.WaitForTopWindow("TMainForm", std::string("Parlix")), nullptr);
+  ASSERT_TRUE(session_.Launch());
+  TProgram& program = *session_.program;
   // The renewed file is written key by key; its last key marks the end.
   ASSERT_TRUE(WaitUntil([] { return IniValue("Parlix", "Version") == "025000" && IniValue("Popups", "DateShown") != "<missing>"; }));
   // No first run: the version was there.
@@ -104,8 +98,8 @@ TEST_F(SettingsFile, OlderVersionIsRenewedKeepingTheValuesRead) {
 
 TEST_F(SettingsFile, EmptyGuidIsRenewedWithoutTheAboutWindow) {
   WriteIni("[Parlix]\r\nVersion=025000\r\nGUID=\r\n[Language]\r\nLast=2\r\n");
-  TProgram program;
-  ASSERT_NE(program.WaitForTopWindow("TMainForm", std::string("Parlix")), nullptr);
+  ASSERT_TRUE(session_.Launch());
+  TProgram& program = *session_.program;
   ASSERT_TRUE(WaitUntil([] { return IsRegistryGuid(IniValue("Parlix", "GUID")) && IniValue("Popups", "DateShown") != "<missing>"; }));
   Sleep(300);
   EXPECT_EQ(program.FindTopWindow("TAboutForm"), nullptr);
@@ -117,15 +111,13 @@ TEST_F(SettingsFile, LastOutsideThePairTableIsWrittenBackAsTheDefault) {
   std::string text = kCurrentFile;
   text.replace(text.find("Last=3"), 6, "Last=42");
   WriteIni(text);
-  TProgram program;
-  ASSERT_TRUE(program.Exit());
+  RunOnce();
   EXPECT_EQ(IniValue("Language", "Last"), "1");
 }
 
 TEST_F(SettingsFile, WithoutAutodetectTheSixProxyKeysAreKeptAsStored) {
   WriteIni(kCurrentFile);
-  TProgram program;
-  ASSERT_TRUE(program.Exit());
+  RunOnce();
   EXPECT_EQ(IniValue("Proxy", "Autodetect"), "0");
   EXPECT_EQ(IniValue("Proxy", "Enabled"), "1");
   EXPECT_EQ(IniValue("Proxy", "Address"), "127.0.0.1");
@@ -137,32 +129,12 @@ TEST_F(SettingsFile, WithoutAutodetectTheSixProxyKeysAreKeptAsStored) {
   EXPECT_EQ(IniValue("Language", "Last"), "3");
 }
 
-class SystemProxyRegistry {
- public:
-  SystemProxyRegistry(DWORD enable, const char* server) {
-    RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr);
-    RegSetValueExA(key_, "ProxyEnable", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&enable), sizeof(enable));
-    RegSetValueExA(key_, "ProxyServer", 0, REG_SZ, reinterpret_cast<const BYTE*>(server),
-                   static_cast<DWORD>(strlen(server) + 1));
-  }
-  ~SystemProxyRegistry() {
-    RegDeleteValueA(key_, "ProxyEnable");
-    RegDeleteValueA(key_, "ProxyServer");
-    RegCloseKey(key_);
-  }
-
- private:
-  static constexpr char kKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
-  HKEY key_ = nullptr;
-};
-
 TEST_F(SettingsFile, AutodetectUsesTheSystemProxyAndClearsCredentialsOnExit) {
-  SystemProxyRegistry registry(1, "HTTP=Gate.Example:3128;ftp=other:21");
+  TSystemProxy registry(1, "HTTP=Gate.Example:3128;ftp=other:21");
   std::string text = kCurrentFile;
   text.replace(text.find("Autodetect=0"), 12, "Autodetect=1");
   WriteIni(text);
-  TProgram program;
-  ASSERT_TRUE(program.Exit());
+  RunOnce();
   EXPECT_EQ(IniValue("Proxy", "Autodetect"), "1");
   EXPECT_EQ(IniValue("Proxy", "Enabled"), "1");
   EXPECT_EQ(IniValue("Proxy", "Address"), "gate.example");
@@ -173,12 +145,11 @@ TEST_F(SettingsFile, AutodetectUsesTheSystemProxyAndClearsCredentialsOnExit) {
 }
 
 TEST_F(SettingsFile, AutodetectWithTheSystemSwitchOffLeavesTheProxyOff) {
-  SystemProxyRegistry registry(0, "http=gate:3128");
+  TSystemProxy registry(0, "http=gate:3128");
   std::string text = kCurrentFile;
   text.replace(text.find("Autodetect=0"), 12, "Autodetect=1");
   WriteIni(text);
-  TProgram program;
-  ASSERT_TRUE(program.Exit());
+  RunOnce();
   EXPECT_EQ(IniValue("Proxy", "Enabled"), "0");
   EXPECT_EQ(IniValue("Proxy", "Address"), "gate");
   EXPECT_EQ(IniValue("Proxy", "Port"), "3128");
@@ -187,9 +158,9 @@ TEST_F(SettingsFile, AutodetectWithTheSystemSwitchOffLeavesTheProxyOff) {
 TEST_F(SettingsFile, ReadOnlyFileAbandonsTheCloseWithAnError) {
   WriteIni(kCurrentFile);
   ASSERT_TRUE(SetFileAttributesA(SettingsFilePath().c_str(), FILE_ATTRIBUTE_READONLY));
-  TProgram program;
-  HWND main = program.WaitForTopWindow("TMainForm", std::string("Parlix"));
-  ASSERT_NE(main, nullptr);
+  ASSERT_TRUE(session_.Launch());
+  TProgram& program = *session_.program;
+  const HWND main = session_.main;
   PostMessageA(main, WM_USER + 7, 0, 0);
   HWND box = program.WaitForMessageBox();
   ASSERT_NE(box, nullptr);

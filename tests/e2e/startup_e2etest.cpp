@@ -1,6 +1,4 @@
-#include <gtest/gtest.h>
-
-#include "support/driver_win.h"
+#include "support/session_win.h"
 
 namespace parlix::test {
 namespace {
@@ -13,20 +11,18 @@ std::string TempFile(const std::string& name, const std::string& text) {
   return path;
 }
 
-TEST(Startup, MainWindowAppearsAndClosesOnTheExitMessage) {
-  TProgram program;
-  ASSERT_TRUE(program.Started());
-  HWND main = program.WaitForTopWindow("TMainForm", std::string("Parlix"));
-  ASSERT_NE(main, nullptr);
-  EXPECT_EQ(WindowText(main), "Parlix");
-  ASSERT_TRUE(program.Exit());
-  EXPECT_EQ(program.ExitCode(), 0u);
+class Startup : public ProgramTest {};
+
+TEST_F(Startup, MainWindowAppearsAndClosesOnTheExitMessage) {
+  ASSERT_TRUE(session_.Launch());
+  EXPECT_EQ(WindowText(session_.main), "Parlix");
+  ASSERT_TRUE(session_.program->Exit());
+  EXPECT_EQ(session_.program->ExitCode(), 0u);
 }
 
-TEST(Startup, SecondCopyIsRefusedAndTheFirstKeepsRunning) {
-  TProgram first;
-  HWND main = first.WaitForTopWindow("TMainForm", std::string("Parlix"));
-  ASSERT_NE(main, nullptr);
+TEST_F(Startup, SecondCopyIsRefusedAndTheFirstKeepsRunning) {
+  ASSERT_TRUE(session_.Launch());
+  TProgram& first = *session_.program;
   TProgram second;
   ASSERT_TRUE(second.Started());
   HWND box = second.WaitForMessageBox();
@@ -36,32 +32,26 @@ TEST(Startup, SecondCopyIsRefusedAndTheFirstKeepsRunning) {
   PressButton(box, IDOK);
   EXPECT_TRUE(second.WaitForExit());
   EXPECT_TRUE(first.Running());
-  EXPECT_TRUE(IsWindowVisible(main));
+  EXPECT_TRUE(IsWindowVisible(session_.main));
   ASSERT_TRUE(first.Exit());
 }
 
-TEST(Startup, AutoArgumentInAnyCaseSendsTheWindowToTheTray) {
-  TProgram program("/AUTO");
-  HWND main = program.WaitForTopWindow("TMainForm", std::string("Parlix"));
-  ASSERT_NE(main, nullptr);
-  EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(main); }));
-  ASSERT_TRUE(program.Exit());
+TEST_F(Startup, AutoArgumentInAnyCaseSendsTheWindowToTheTray) {
+  ASSERT_TRUE(session_.Launch("/AUTO"));
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(session_.main); }));
+  ASSERT_TRUE(session_.program->Exit());
 }
 
-TEST(Startup, QuotedFilePathIsLoadedIntoTheTextArea) {
+TEST_F(Startup, QuotedFilePathIsLoadedIntoTheTextArea) {
   const std::string path = TempFile("parlix start text.txt", "Hello from a file\r\nsecond line");
-  TProgram program("\"" + path + "\"");
-  HWND main = program.WaitForTopWindow("TMainForm", std::string("Parlix"));
-  ASSERT_NE(main, nullptr);
-  HWND memo = FindChild(main, "Edit");
-  ASSERT_NE(memo, nullptr);
-  EXPECT_TRUE(WaitUntil([&] { return WindowText(memo) == "Hello from a file\r\nsecond line"; }));
-  EXPECT_TRUE(IsWindowVisible(main));
-  ASSERT_TRUE(program.Exit());
+  ASSERT_TRUE(session_.Launch("\"" + path + "\""));
+  EXPECT_TRUE(WaitUntil([&] { return WindowText(session_.memo) == "Hello from a file\r\nsecond line"; }));
+  EXPECT_TRUE(IsWindowVisible(session_.main));
+  ASSERT_TRUE(session_.program->Exit());
   DeleteFileA(path.c_str());
 }
 
-TEST(Startup, AFileTooLargeToBeATextIsRefusedWithAMessage) {
+TEST_F(Startup, AFileTooLargeToBeATextIsRefusedWithAMessage) {
   char folder[MAX_PATH] = {};
   GetTempPathA(MAX_PATH, folder);
   const std::string path = std::string(folder) + "parlix huge text.txt";
@@ -89,16 +79,12 @@ TEST(Startup, AFileTooLargeToBeATextIsRefusedWithAMessage) {
   DeleteFileA(path.c_str());
 }
 
-TEST(Startup, MissingFilePathChangesNothing) {
-  TProgram program("\"C:\\no such folder\\missing.txt\"");
-  HWND main = program.WaitForTopWindow("TMainForm", std::string("Parlix"));
-  ASSERT_NE(main, nullptr);
-  HWND memo = FindChild(main, "Edit");
-  ASSERT_NE(memo, nullptr);
+TEST_F(Startup, MissingFilePathChangesNothing) {
+  ASSERT_TRUE(session_.Launch("\"C:\\no such folder\\missing.txt\""));
   Sleep(500);
-  EXPECT_EQ(WindowText(memo), "");
-  EXPECT_TRUE(IsWindowVisible(main));
-  ASSERT_TRUE(program.Exit());
+  EXPECT_EQ(WindowText(session_.memo), "");
+  EXPECT_TRUE(IsWindowVisible(session_.main));
+  ASSERT_TRUE(session_.program->Exit());
 }
 
 }  // namespace

@@ -1,46 +1,12 @@
-#include <gtest/gtest.h>
-
-#include <algorithm>
-
-#include "support/driver_win.h"
+#include "support/session_win.h"
 
 namespace parlix::test {
 namespace {
 
-constexpr char kSample[] = "Hello, good morning. Thank you!";
-// The stand-in's en->es phrasebook, in code page 1252.
-constexpr char kSampleSpanish[] = "Hola, buenos d\xED" "as. Gracias!";
-
-const char kErrorTail[] = "\r\nplease try again later...\r\nIf this problem persists, please inform us, thanks.\r\n\r\n"
-                          "support@parlix.example";
-
-class Translation : public ::testing::Test {
+class Translation : public ProgramTest {
  protected:
-  void SetUp() override {
-    standins_ = Standins();
-    ASSERT_TRUE(standins_.Running()) << "run through tools/with-standins";
-    standins_.SetControl("{}");
-    dat_before_ = TempDatFiles();
-  }
-  void TearDown() override {
-    if (program_) program_->ExitDismissingBoxes();
-    program_.reset();
-    standins_.SetControl("{}");
-  }
-
-  void Start(int proxy_port = 0) {
-    WriteSettingsWithProxy(proxy_port != 0 ? proxy_port : standins_.port);
-    program_ = std::make_unique<TProgram>();
-    main_ = program_->WaitForTopWindow("TMainForm", std::string("Parlix"));
-    ASSERT_NE(main_, nullptr);
-    memo_ = FindChild(main_, "Edit");
-    ASSERT_NE(memo_, nullptr);
-  }
-
-  void Translate(const std::string& text) {
-    test::SendBounded(memo_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-    PostMessageA(main_, WM_USER + 4, 0, 0);
-  }
+  void Start(int proxy_port = 0) { ASSERT_TRUE(session_.Start(proxy_port != 0 ? proxy_port : standins_.port)); }
+  void Translate(const std::string& text) { session_.Translate(text); }
 
   HWND WaitLabel() const {
     for (HWND child : Children(main_, "TParlixControl")) {
@@ -63,6 +29,13 @@ class Translation : public ::testing::Test {
     PostMessageA(control, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
   }
 
+  // The stand-in records the requests it gets in this file from now on, with `control` too.
+  std::string RecordRequests(const std::string& control) {
+    const std::string record = standins_.control_file + ".requests";
+    DeleteFileA(record.c_str());
+    standins_.SetControl("{" + control + ", \"record\": \"" + WindowsToUnixPath(record) + "\"}");
+    return record;
+  }
   // Translation requests the stand-in recorded (the service file's GET does not count).
   static int PostsIn(const std::string& requests) {
     int posts = 0;
@@ -70,17 +43,8 @@ class Translation : public ::testing::Test {
     return posts;
   }
 
-  bool NoNewAnswerFile() const {
-    std::vector<std::string> now = TempDatFiles();
-    for (const auto& f : now)
-      if (std::find(dat_before_.begin(), dat_before_.end(), f) == dat_before_.end()) return false;
-    return true;
-  }
-
-  HWND ResultMemo() const {
-    HWND result = program_->FindTopWindow("TTransForm");
-    return result != nullptr ? FindChild(result, "Edit") : nullptr;
-  }
+  bool NoNewAnswerFile() const { return session_.NoNewAnswerFile(); }
+  HWND ResultMemo() const { return session_.ResultMemo(); }
 
   // Waits for the error box, checks its text and closes it.
   void ExpectErrorBox(const std::string& message) {
@@ -92,18 +56,15 @@ class Translation : public ::testing::Test {
     ASSERT_TRUE(WaitUntil([&] { return program_->FindMessageBox() == nullptr; }));
   }
 
-  TStandins standins_;
-  std::vector<std::string> dat_before_;
-  std::unique_ptr<TProgram> program_;
-  HWND main_ = nullptr;
-  HWND memo_ = nullptr;
+  const std::unique_ptr<TProgram>& program_ = session_.program;
+  const HWND& main_ = session_.main;
+  const HWND& memo_ = session_.memo;
 };
 
 TEST_F(Translation, SampleLandsInTheResultWindow) {
   Start();
   Translate(kSample);
-  ASSERT_TRUE(WaitUntil([&] { return ResultMemo() != nullptr && WindowText(ResultMemo()) == kSampleSpanish; }, 30s))
-      << (ResultMemo() ? WindowText(ResultMemo()) : "no result window");
+  ASSERT_TRUE(session_.WaitForResult(kSampleSpanish)) << session_.Result();
   EXPECT_TRUE(WaitUntil([&] { return !WaitPanelShown() && ControlsEnabled(); }));
   EXPECT_TRUE(WaitUntil([&] { return NoNewAnswerFile(); }));
 
@@ -194,15 +155,11 @@ TEST_F(Translation, BlankTextStartsNothing) {
 
 TEST_F(Translation, SecondRequestWhileTranslatingIsDropped) {
   Start();
-  const std::string record = standins_.control_file + ".requests";
-  DeleteFileA(record.c_str());
-  std::string unix_record = record.substr(2);
-  std::replace(unix_record.begin(), unix_record.end(), '\\', '/');
-  standins_.SetControl("{\"delay\": 1.5, \"record\": \"" + unix_record + "\"}");
+  const std::string record = RecordRequests("\"delay\": 1.5");
   Translate(kSample);
   PostMessageA(main_, WM_USER + 4, 0, 0);
   PostMessageA(main_, WM_USER + 4, 0, 0);
-  ASSERT_TRUE(WaitUntil([&] { return ResultMemo() != nullptr && WindowText(ResultMemo()) == kSampleSpanish; }, 30s));
+  ASSERT_TRUE(session_.WaitForResult(kSampleSpanish));
   Sleep(500);
   const std::string requests = ReadFileBytes(record);
   EXPECT_EQ(PostsIn(requests), 1) << requests;
@@ -211,7 +168,7 @@ TEST_F(Translation, SecondRequestWhileTranslatingIsDropped) {
 TEST_F(Translation, ResultWindowCopiesTheWholeTextAndIsMadeAfresh) {
   Start();
   Translate(kSample);
-  ASSERT_TRUE(WaitUntil([&] { return ResultMemo() != nullptr && WindowText(ResultMemo()) == kSampleSpanish; }, 30s));
+  ASSERT_TRUE(session_.WaitForResult(kSampleSpanish));
   HWND memo = ResultMemo();
   SetClipboardText("before");
   test::SendBounded(memo, EM_SETSEL, 0, 3);
@@ -239,8 +196,7 @@ TEST_F(Translation, ResultWindowCopiesTheWholeTextAndIsMadeAfresh) {
   PostMessageA(first, WM_USER + 7, 0, 0);
   ASSERT_TRUE(WaitUntil([&] { return !IsWindow(first); }));
   Translate("thank you");
-  ASSERT_TRUE(WaitUntil([&] { return ResultMemo() != nullptr && WindowText(ResultMemo()) == "gracias"; }, 30s))
-      << (ResultMemo() ? WindowText(ResultMemo()) : "none");
+  ASSERT_TRUE(session_.WaitForResult("gracias")) << session_.Result();
 }
 
 // Each request runs on a thread of its own and unloads the socket library at its end; a
@@ -252,8 +208,7 @@ TEST_F(Translation, ManyTranslationsLeaveTheProgramsHandlesFlat) {
     const bool sample = round % 2 == 0;
     Translate(sample ? kSample : "thank you");
     const std::string expected = sample ? kSampleSpanish : "gracias";
-    return WaitUntil([&] { return ResultMemo() != nullptr && WindowText(ResultMemo()) == expected && ControlsEnabled(); },
-                     30s);
+    return session_.WaitForResult(expected) && WaitUntil([&] { return ControlsEnabled(); });
   };
   ASSERT_TRUE(translate_and_wait(0));
   ASSERT_TRUE(translate_and_wait(1));
@@ -267,11 +222,7 @@ TEST_F(Translation, ManyTranslationsLeaveTheProgramsHandlesFlat) {
 
 TEST_F(Translation, ClosingDuringARequestStopsTheWorkerAndSavesSettings) {
   Start();
-  const std::string record = standins_.control_file + ".requests";
-  DeleteFileA(record.c_str());
-  std::string unix_record = record.substr(2);
-  std::replace(unix_record.begin(), unix_record.end(), '\\', '/');
-  standins_.SetControl("{\"delay\": 5, \"record\": \"" + unix_record + "\"}");
+  const std::string record = RecordRequests("\"delay\": 5");
   Translate(kSample);
   ASSERT_TRUE(WaitUntil([&] { return WaitText() == "Requesting translation..."; }));
   // Closed before its thread began, a worker ends without a word; this case is about a

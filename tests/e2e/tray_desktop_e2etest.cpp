@@ -1,7 +1,5 @@
 // The main window's place and its trips to the tray, on a desktop with a taskbar.
-#include <gtest/gtest.h>
-
-#include "support/driver_win.h"
+#include "support/session_win.h"
 
 namespace parlix::test {
 namespace {
@@ -16,39 +14,22 @@ RECT TaskbarRect() {
   return r;
 }
 
-class TrayDesktop : public ::testing::Test {
+class TrayDesktop : public ProgramTest {
  protected:
   void SetUp() override {
-    standins_ = Standins();
-    ASSERT_TRUE(standins_.Running());
-    standins_.SetControl("{}");
+    ProgramTest::SetUp();
     HWND taskbar = FindWindowA("Shell_TrayWnd", nullptr);
     ASSERT_TRUE(taskbar != nullptr && IsWindowVisible(taskbar)) << "needs a desktop with a taskbar";
-    WriteSettingsWithProxy(standins_.port);
-    program_ = std::make_unique<TProgram>();
-    main_ = program_->WaitForTopWindow("TMainForm", std::string("Parlix"));
-    ASSERT_NE(main_, nullptr);
-    memo_ = FindChild(main_, "Edit");
-  }
-  void TearDown() override {
-    if (program_) program_->ExitDismissingBoxes();
+    ASSERT_TRUE(session_.Start(standins_.port));
   }
   void TrayClick(UINT mouse_message) { PostMessageA(main_, TrayCallbackMessage(), 0, mouse_message); }
   HWND TranslateAndWaitForResult() {
-    test::SendBounded(memo_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("thank you"));
-    PostMessageA(main_, WM_USER + 4, 0, 0);
-    HWND result = nullptr;
-    WaitUntil([&] {
-      result = program_->FindTopWindow("TTransForm");
-      return result != nullptr && WindowText(FindChild(result, "Edit")) == kSpanish;
-    }, 30s);
-    return result;
+    session_.Translate("thank you");
+    return session_.WaitForResult(kSpanish) ? program_->FindTopWindow("TTransForm") : nullptr;
   }
 
-  TStandins standins_;
-  std::unique_ptr<TProgram> program_;
-  HWND main_ = nullptr;
-  HWND memo_ = nullptr;
+  const std::unique_ptr<TProgram>& program_ = session_.program;
+  const HWND& main_ = session_.main;
 };
 
 TEST_F(TrayDesktop, BorderlessWindowAboveTheTaskbarAtTheRightEdge) {

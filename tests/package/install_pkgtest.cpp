@@ -13,14 +13,13 @@
 #include <vector>
 
 #include "support/driver_win.h"
+#include "support/registry_win.h"
 
 namespace parlix::test {
 namespace {
 
 constexpr char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Parlix Desk";
-constexpr char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr char kRunValue[] = "Parlix Desk";
-constexpr char kShellFoldersKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 constexpr char kBrowserButtonKey[] = "Software\\Microsoft\\Internet Explorer\\Extensions\\";
 constexpr char kSample[] = "Hello, good morning. Thank you!";
 constexpr char kSampleSpanish[] = "Hola, buenos d\xED" "as. Gracias!";
@@ -36,32 +35,9 @@ std::string Env(const char* name) {
 std::string SetupPath() { return Env("PARLIX_SETUP"); }
 std::string PortableExe() { return Env("PARLIX_PORTABLE_EXE"); }
 
-std::optional<std::string> RegString(HKEY root, const std::string& key, const char* name) {
-  char value[2048] = {};
-  DWORD size = sizeof(value) - 1;
-  if (RegGetValueA(root, key.c_str(), name, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS) return std::nullopt;
-  return std::string(value);
-}
-
-std::optional<DWORD> RegDword(HKEY root, const std::string& key, const char* name) {
-  DWORD value = 0;
-  DWORD size = sizeof(value);
-  if (RegGetValueA(root, key.c_str(), name, RRF_RT_REG_DWORD, nullptr, &value, &size) != ERROR_SUCCESS)
-    return std::nullopt;
-  return value;
-}
-
-bool RegKeyExists(HKEY root, const std::string& key) {
-  HKEY opened = nullptr;
-  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) return false;
-  RegCloseKey(opened);
-  return true;
-}
-
-std::string ShellFolder(const char* name) { return RegString(HKEY_CURRENT_USER, kShellFoldersKey, name).value_or(""); }
-std::string DesktopLink() { return ShellFolder("Desktop") + "\\Parlix.lnk"; }
-std::string StartMenuLink() { return ShellFolder("Programs") + "\\Parlix.lnk"; }
-std::string ExpectedInstallFolder() { return ShellFolder("Local AppData") + "\\Programs\\Parlix Desk"; }
+std::string DesktopLink() { return ShellFolder("Desktop") + "Parlix.lnk"; }
+std::string StartMenuLink() { return ShellFolder("Programs") + "Parlix.lnk"; }
+std::string ExpectedInstallFolder() { return ShellFolder("Local AppData") + "Programs\\Parlix Desk"; }
 std::string DataFolder() { return AppDataFolder() + "ParlixSoft\\Parlix\\"; }
 
 // Runs a command line and waits for it; the exit code, or nullopt when it could not start or
@@ -330,11 +306,7 @@ TEST_F(Packages, InstallRunUpgradeWhileRunningAndUninstall) {
   const std::string guid = IniValue(SettingsFilePath(), "Parlix", "GUID");
   ASSERT_EQ(guid.size(), 38u);
   const std::string button_key = kBrowserButtonKey + guid;
-  HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, button_key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
-            ERROR_SUCCESS);
-  RegSetValueExA(key, "Exec", 0, REG_SZ, reinterpret_cast<const BYTE*>(exe.c_str()), exe.size() + 1);
-  RegCloseKey(key);
+  ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, button_key, "Exec", exe));
   const std::string toolbar_icon = DataFolder() + "ToolbarIcon.ico";
   ASSERT_TRUE(WriteFileBytes(toolbar_icon, "icon"));
 
@@ -386,8 +358,7 @@ TEST_F(Packages, UninstallClosesTheProgramAndLeavesWhatIsNotItsOwn) {
 
   const std::string other_exe = "C:\\Elsewhere\\parlix.exe";
   const std::string other_run = "\"" + other_exe + "\" /auto";
-  ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, kRunKey, kRunValue, REG_SZ, other_run.c_str(), other_run.size() + 1),
-            ERROR_SUCCESS);
+  ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kRunKey, kRunValue, other_run));
   const std::string guid = IniValue(SettingsFilePath(), "Parlix", "GUID");
   ASSERT_EQ(guid.size(), 38u);
   const std::string button_key = kBrowserButtonKey + guid;
@@ -416,7 +387,7 @@ TEST_F(Packages, UninstallClosesTheProgramAndLeavesWhatIsNotItsOwn) {
   EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, button_key, "Exec"), other_exe);
   EXPECT_TRUE(FileExists(toolbar_icon));
 
-  RegDeleteKeyValueA(HKEY_CURRENT_USER, kRunKey, kRunValue);
+  DeleteRegValue(HKEY_CURRENT_USER, kRunKey, kRunValue);
   RegDeleteTreeA(HKEY_LOCAL_MACHINE, button_key.c_str());
   DeleteFileA(toolbar_icon.c_str());
 }

@@ -14,6 +14,7 @@
 #include "shared/globals.h"
 #include "shared/literals.h"
 #include "support/driver_win.h"
+#include "support/loopback_peer_win.h"
 
 namespace parlix {
 namespace {
@@ -149,7 +150,7 @@ TEST_F(ServiceWorker, StopDuringTheDownloadDeletesThePartialFile) {
   EXPECT_EQ(ended_, 1);
   EXPECT_FALSE(test::FileExists(check_.DownloadedFile()));
   // Nothing arrives later either.
-  test::WaitUntil([] { return false; }, 500ms);
+  test::PumpFor(500);
   EXPECT_TRUE(decoded_texts_.empty());
 }
 
@@ -158,7 +159,7 @@ TEST_F(ServiceWorker, StopBeforeTheWorkerRunsEndsWithoutRequest) {
   Start();
   check_.Stop();
   EXPECT_FALSE(check_.Busy());
-  test::WaitUntil([] { return false; }, 300ms);
+  test::PumpFor(300);
   EXPECT_TRUE(decoded_texts_.empty());
   EXPECT_FALSE(test::FileExists(check_.DownloadedFile()));
 }
@@ -174,7 +175,7 @@ TEST_F(ServiceWorker, AWorkerTheSystemWillNotStartLeavesTheCheckIdleAndTheNextSt
   }
   EXPECT_FALSE(check_.Busy());
   check_.Stop();  // nothing to stop: returns at once
-  test::WaitUntil([] { return false; }, 300ms);
+  test::PumpFor(300);
   EXPECT_TRUE(decoded_texts_.empty());
   EXPECT_FALSE(test::FileExists(check_.DownloadedFile()));
   Start();

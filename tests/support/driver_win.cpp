@@ -1,5 +1,9 @@
-#include "net/proxy_settings.h"
 #include "support/driver_win.h"
+
+#include "service/service_file.h"
+#include "shared/code_cript.h"
+#include "shared/literals.h"
+#include "support/registry_win.h"
 
 #include <gtest/gtest.h>
 
@@ -64,6 +68,10 @@ bool WaitUntil(const std::function<bool()>& pred, std::chrono::milliseconds time
     PumpMessages();
     Sleep(20);
   }
+}
+
+bool DrainMessages(std::chrono::milliseconds timeout) {
+  return WaitUntil([] { return LOWORD(GetQueueStatus(QS_POSTMESSAGE | QS_SENDMESSAGE | QS_PAINT)) == 0; }, timeout);
 }
 
 LRESULT SendBounded(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, std::chrono::milliseconds timeout) {
@@ -304,25 +312,30 @@ void PostKey(HWND target, UINT vk, bool ctrl) {
   AttachThreadInput(self, target_thread, FALSE);
 }
 
-std::string AppDataFolder() {
-  HKEY key = nullptr;
-  std::string folder;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", 0,
-                    KEY_READ, &key) == ERROR_SUCCESS) {
-    char value[MAX_PATH] = {};
-    DWORD size = sizeof(value);
-    DWORD type = 0;
-    if (RegQueryValueExA(key, "AppData", nullptr, &type, reinterpret_cast<BYTE*>(value), &size) == ERROR_SUCCESS)
-      folder = value;
-    RegCloseKey(key);
-  }
-  if (!folder.empty() && folder.back() != '\\') folder += '\\';
-  return folder;
-}
+std::string AppDataFolder() { return ShellFolder("AppData"); }
 
 std::string SettingsFilePath() { return AppDataFolder() + "ParlixSoft\\Parlix\\parlix.ini"; }
 
 void DeleteSettingsFile() { DeleteFileA(SettingsFilePath().c_str()); }
+
+bool WriteSettingsFile(const std::string& text) {
+  const std::string folder = AppDataFolder() + "ParlixSoft";
+  CreateDirectoryA(folder.c_str(), nullptr);
+  CreateDirectoryA((folder + "\\Parlix").c_str(), nullptr);
+  SetFileAttributesA(SettingsFilePath().c_str(), FILE_ATTRIBUTE_NORMAL);
+  return WriteFileBytes(SettingsFilePath(), text);
+}
+
+std::string IniValue(const std::string& section, const std::string& key) {
+  char buffer[1024] = {};
+  GetPrivateProfileStringA(section.c_str(), key.c_str(), "<missing>", buffer, sizeof(buffer),
+                           SettingsFilePath().c_str());
+  return buffer;
+}
+
+void SetIniValue(const std::string& section, const std::string& key, const std::string& value) {
+  WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), SettingsFilePath().c_str());
+}
 
 std::string ReadFileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -353,7 +366,19 @@ std::string UnixToWindowsPath(const std::string& unix_path) {
   return path;
 }
 
+std::string WindowsToUnixPath(const std::string& z_path) {
+  std::string path = z_path.substr(2);
+  for (char& c : path)
+    if (c == '\\') c = '/';
+  return path;
+}
+
 bool TStandins::SetControl(const std::string& json) const { return WriteFileBytes(control_file, json); }
+
+bool TStandins::ServeServiceFile(const std::string& ini) const {
+  return WriteFileBytes(ServiceFile(), EncodeServiceText(ini, Unscramble(kServiceAlphabetLit))) &&
+         SetControl("{\"service_file\": \"" + WindowsToUnixPath(ServiceFile()) + "\"}");
+}
 
 TStandins Standins() {
   TStandins standins;
@@ -369,11 +394,7 @@ namespace {
 // port 0: no proxy. `engine` is the [Engine] section's lines, or empty for none.
 void WriteProxySettings(int port, int last_pair, bool authenticate, const std::string& user,
                         const std::string& password, const std::string& engine = "") {
-  const std::string folder = AppDataFolder() + "ParlixSoft";
-  CreateDirectoryA(folder.c_str(), nullptr);
-  CreateDirectoryA((folder + "\\Parlix").c_str(), nullptr);
-  SetFileAttributesA(SettingsFilePath().c_str(), FILE_ATTRIBUTE_NORMAL);
-  WriteFileBytes(SettingsFilePath(),
+  WriteSettingsFile(
                  "[Parlix]\r\nVersion=025000\r\nGUID={11111111-2222-3333-4444-555555555555}\r\n"
                  "[Language]\r\nLast=" + std::to_string(last_pair) + "\r\n"
                  "[Proxy]\r\nAutodetect=0\r\nEnabled=" + (port != 0 ? "1" : "0") +

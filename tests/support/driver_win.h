@@ -17,6 +17,10 @@ using namespace std::chrono_literals;
 // Polls pred every 20 ms, pumping this thread's messages, until it holds or the time is up.
 bool WaitUntil(const std::function<bool()>& pred, std::chrono::milliseconds timeout = 10s);
 
+// Handles what is queued for this thread (posted and sent messages, paints) until none is
+// left: what a window of the test posted to itself has then run. False if it never empties.
+bool DrainMessages(std::chrono::milliseconds timeout = 5s);
+
 // SendMessage to another process's window with a limit: a program that stopped answering
 // fails the test (naming the message) instead of hanging it. Returns the result, 0 on time-out.
 LRESULT SendBounded(HWND hwnd, UINT msg, WPARAM wparam = 0, LPARAM lparam = 0,
@@ -86,6 +90,11 @@ void PostKey(HWND target, UINT vk, bool ctrl = false);
 std::string AppDataFolder();
 std::string SettingsFilePath();
 void DeleteSettingsFile();
+// Writes the whole settings file, making its folder and clearing a read-only mark first.
+bool WriteSettingsFile(const std::string& text);
+// One key of the settings file as the program's profile functions read it; "<missing>" if absent.
+std::string IniValue(const std::string& section, const std::string& key);
+void SetIniValue(const std::string& section, const std::string& key, const std::string& value);
 
 std::string ReadFileBytes(const std::string& path);
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
@@ -95,8 +104,9 @@ bool FileExists(const std::string& path);
 
 namespace parlix::test {
 
-// A Unix path as Wine's Z: drive shows it.
+// A Unix path as Wine's Z: drive shows it, and back.
 std::string UnixToWindowsPath(const std::string& unix_path);
+std::string WindowsToUnixPath(const std::string& z_path);
 
 // The stand-in servers started by tools/with-standins around the test program.
 struct TStandins {
@@ -105,6 +115,10 @@ struct TStandins {
   bool Running() const { return port != 0; }
   // Writes the control file (JSON); "{}" is normal behaviour.
   bool SetControl(const std::string& json) const;
+  // Beside the control file, on the Z: drive, so the stand-in can read it by its Unix path.
+  std::string ServiceFile() const { return control_file + ".service.txt"; }
+  // The maker's server serves `ini` (plain text) encoded as the program expects it.
+  bool ServeServiceFile(const std::string& ini) const;
 };
 TStandins Standins();
 

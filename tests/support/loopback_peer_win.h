@@ -79,7 +79,8 @@ class UnansweredPort {
 
 // Pumps this thread's messages until pred holds or the time is up.
 bool PumpUntil(const std::function<bool()>& pred, DWORD timeout_ms = 10000);
-// Pumps for a while, to let stray messages arrive.
+// Pumps for a while with nothing to wait for. Only where a test shows that something does
+// NOT happen (no late message, no late file) and no event marks the moment it would have.
 void PumpFor(DWORD ms);
 
 }  // namespace parlix::test

@@ -5,6 +5,7 @@
 namespace parlix::test {
 
 bool TSession::Start(int port, const std::string& user, const std::string& password) {
+  Close();
   if (!user.empty()) WriteSettingsWithProxyCredentials(port, user, password);
   else if (port != 0) WriteSettingsWithProxy(port);
   return Launch();
@@ -17,47 +18,81 @@ bool TSession::StartWithEngine(const std::string& kind, const std::string& addre
   return Launch();
 }
 
-bool TSession::Launch() {
-  program = std::make_unique<TProgram>();
+bool TSession::Launch(const std::string& arguments, const std::string& exe) {
+  Close();
+  program = std::make_unique<TProgram>(arguments, exe);
   main = program->WaitForTopWindow("TMainForm", std::string("Parlix"));
-  return main != nullptr && FindChild(main, "Edit") != nullptr;
+  memo = main != nullptr ? FindChild(main, "Edit") : nullptr;
+  return memo != nullptr;
 }
 
-void TSession::Close() {
-  if (program) program->ExitDismissingBoxes();
+void TSession::Close(int button) {
+  if (program) program->ExitDismissingBoxes(button);
   program.reset();
+  main = memo = nullptr;
 }
 
 void TSession::Translate(const std::string& text) const {
-  if (HWND result = program->FindTopWindow("TTransForm")) SendBounded(FindChild(result, "Edit"), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
-  SendBounded(FindChild(main, "Edit"), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+  if (HWND result = ResultMemo()) SendBounded(result, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
+  SendBounded(memo, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
   PostMessageA(main, WM_USER + 4, 0, 0);
 }
 
+HWND TSession::ResultMemo() const {
+  HWND result = program->FindTopWindow("TTransForm");
+  return result != nullptr ? FindChild(result, "Edit") : nullptr;
+}
+
+std::string TSession::Result() const {
+  HWND result = ResultMemo();
+  return result != nullptr ? WindowText(result) : "";
+}
+
+bool TSession::WaitForResult(const std::string& text, std::chrono::milliseconds timeout) const {
+  return WaitUntil([&] { return Result() == text; }, timeout);
+}
+
 std::string TSession::Outcome(std::chrono::milliseconds timeout) const {
-  static const std::string kTail =
-      "\r\nplease try again later...\r\nIf this problem persists, please inform us, thanks.\r\n\r\n"
-      "support@parlix.example";
+  const std::string tail = kErrorTail;
   std::string outcome;
   WaitUntil([&] {
     if (HWND box = program->FindMessageBox()) {
       const std::string text = MessageBoxText(box);
       PressButton(box, IDOK);
-      const size_t tail = text.rfind(kTail);
-      outcome = tail != std::string::npos && tail + kTail.size() == text.size() ? text.substr(0, tail) : text;
+      const size_t at = text.rfind(tail);
+      outcome = at != std::string::npos && at + tail.size() == text.size() ? text.substr(0, at) : text;
       return WaitUntil([&] { return program->FindMessageBox() == nullptr; });
     }
-    HWND result = program->FindTopWindow("TTransForm");
-    outcome = result != nullptr ? WindowText(FindChild(result, "Edit")) : "";
+    outcome = Result();
     return !outcome.empty();
   }, timeout);
   return outcome;
+}
+
+std::string TSession::DismissBox(std::chrono::milliseconds timeout) const {
+  HWND box = program->WaitForMessageBox(timeout);
+  if (box == nullptr) return "";
+  const std::string text = MessageBoxText(box);
+  PressButton(box, IDOK);
+  EXPECT_TRUE(WaitUntil([&] { return program->FindMessageBox() == nullptr; })) << "the box stays: " << text;
+  return text;
 }
 
 bool TSession::NoNewAnswerFile() const {
   for (const auto& f : TempDatFiles())
     if (std::find(dat_before.begin(), dat_before.end(), f) == dat_before.end()) return false;
   return true;
+}
+
+void ProgramTest::SetUp() {
+  ASSERT_TRUE(standins_.Running()) << "run through tools/with-standins";
+  standins_.SetControl("{}");
+}
+
+void ProgramTest::TearDown() {
+  session_.Close();
+  standins_.SetControl("{}");
+  DeleteFileA(standins_.ServiceFile().c_str());
 }
 
 }  // namespace parlix::test

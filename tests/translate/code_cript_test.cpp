@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <map>
 #include <random>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -86,36 +89,41 @@ TEST(Unscramble, ManyThreadsAtOnce) {
   for (int f : failures) EXPECT_EQ(f, 0);
 }
 
+std::string ReadSourceFile(const std::string& relative) {
+  std::ifstream in(std::string(PARLIX_SOURCE_DIR) + "/" + relative, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// name -> stored form, from the header the build compiles.
+std::map<std::string, std::string> StoredLiterals() {
+  std::map<std::string, std::string> stored;
+  const std::regex definition(R"re(inline constexpr char (\w+)\[\] = "([^"]*)";)re");
+  const std::string header = ReadSourceFile("src/shared/literals.h");
+  for (std::sregex_iterator it(header.begin(), header.end(), definition), end; it != end; ++it)
+    stored[(*it)[1]] = (*it)[2];
+  return stored;
+}
+
+// The table tools/scramble makes the header from is the one record of what each literal
+// must say: every line of it is checked, so a literal added there is checked too.
 TEST(Literals, EveryStoredLiteralGivesItsPlainValue) {
-  const std::map<std::string, std::string> expected = {
-      {kRequestAddressLit, "http://translate.google.com/translate_t"},
-      {kTextFieldLit, "text="},
-      {kPairFieldLit, "&langpair="},
-      {kRequestConst1Lit, "&hl=en"},
-      {kRequestConst2Lit, "&ie=UTF-8"},
-      {kRequestConst3Lit, "&oe=UTF-8"},
-      {kClosedVersionLit,
-       "This version of Parlix Desk is no longer supported. Please download the new version from our home page."},
-      {kUserAgentLit, "Mozilla/4.0 (compatible; Parlix Desk 2.5; Windows)"},
-      {kRefererLit, "http://translate.google.com/"},
-      {kProductNameLit, "Parlix"},
-      {kCaptionSuffixLit, "2.5"},
-      {kProductTitleLit, "Parlix Desk Translator"},
-      {kMakerFolderLit, "ParlixSoft"},
-      {kWebPageLit, "https://translate.google.com/"},
-      {kHomePageLit, "http://www.parlix.example/"},
-      {kEmailLit, "mailto:support@parlix.example"},
-      {kProductsPageLit, "http://www.parlix.example/products/"},
-      {kDonationPageLit, "http://www.parlix.example/donate?item=%s&action=%s&ref=%s"},
-      {kServiceAddressLit, "http://www.parlix.example/desk/service.txt"},
-      {kAboutInfo1Lit, "Translations come from a web service."},
-      {kAboutInfo2Lit, "Free for personal use. Write to us!"},
-      {kStartMarkerLit, "<div"},
-      {kSecondMarkerLit, "id=result_box"},
-      {kTextMarkerLit, ">"},
-      {kEndMarkerLit, "</div>"},
-  };
-  for (const auto& [stored, plain] : expected) EXPECT_EQ(Unscramble(stored), plain);
+  const std::map<std::string, std::string> stored = StoredLiterals();
+  ASSERT_EQ(stored.at("kRequestAddressLit"), kRequestAddressLit) << "the header read is not the one compiled";
+  std::istringstream table(ReadSourceFile("tools/literals.tsv"));
+  size_t lines = 0;
+  for (std::string line; std::getline(table, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    const size_t name_end = line.find('\t'), role_end = line.find('\t', name_end + 1);
+    ASSERT_NE(role_end, std::string::npos) << line;
+    const std::string name = line.substr(0, name_end), plain = line.substr(role_end + 1);
+    ++lines;
+    ASSERT_EQ(stored.count(name), 1u) << name << " is in tools/literals.tsv but not in the header";
+    EXPECT_EQ(Unscramble(stored.at(name)), plain) << name;
+  }
+  EXPECT_EQ(lines, stored.size()) << "the header and tools/literals.tsv differ in their literals";
+  EXPECT_GE(lines, 27u);
 
   const std::string service = Unscramble(kServiceAlphabetLit);
   ASSERT_EQ(service.size(), 64u);

@@ -12,6 +12,7 @@
 #include "shared/globals.h"
 #include "support/dib_canvas_win.h"
 #include "support/driver_win.h"
+#include "support/test_window_win.h"
 #include "translate/lang_form_win.h"
 #include "translate/pair_label_win.h"
 #include "widgets/controls_win.h"
@@ -21,6 +22,7 @@ namespace parlix {
 namespace {
 
 using test::TDibCanvas;
+using test::DrainMessages;
 using test::WaitUntil;
 using namespace std::chrono_literals;
 
@@ -31,14 +33,9 @@ constexpr COLORREF kFormColor = RGB(230, 230, 230);
 constexpr int kLabelWidth = 165;
 
 HWND CreateOwner(int left, int top) {
-  WNDCLASSA wc{};
-  wc.lpfnWndProc = DefWindowProcA;
-  wc.hInstance = GetModuleHandleA(nullptr);
-  wc.lpszClassName = kOwnerClass;
-  wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
-  RegisterClassA(&wc);
-  HWND hwnd = CreateWindowExA(0, kOwnerClass, "owner", WS_POPUP | WS_VISIBLE, left, top, 250, 230, nullptr, nullptr,
-                              GetModuleHandleA(nullptr), nullptr);
+  HWND hwnd = test::MakeTestWindow({.class_name = kOwnerClass, .caption = "owner", .style = WS_POPUP | WS_VISIBLE,
+                                    .left = left, .top = top, .width = 250, .height = 230,
+                                    .background = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH))});
   SetForegroundWindow(hwnd);
   return hwnd;
 }
@@ -60,8 +57,7 @@ class LangFormTest : public ::testing::Test {
   void TearDown() override {
     if (IsWindow(form_hwnd_)) DestroyWindow(form_hwnd_);
     if (owner_ != nullptr) DestroyWindow(owner_);
-    test::WaitUntil([] { return false; }, 50ms);
-    EXPECT_FALSE(OpenWindowFlags.LanguagesOpen);
+    EXPECT_TRUE(test::WaitUntil([] { return !OpenWindowFlags.LanguagesOpen; }));
   }
 
   void OpenOver(int left, int top, int current_pair) {
@@ -80,7 +76,7 @@ class LangFormTest : public ::testing::Test {
     form_ = TLangForm::Open(owner_, kButtonOffset, current_pair, std::move(events));
     ASSERT_NE(form_, nullptr);
     form_hwnd_ = form_->Handle();
-    WaitUntil([] { return false; }, 50ms);
+    DrainMessages();
   }
 
   bool WaitClosed() { return WaitUntil([&] { return !IsWindow(form_hwnd_); }, 5s); }
@@ -183,7 +179,7 @@ TEST_F(LangFormTest, AClickReportedForAnUnfocusedButtonIsIgnored) {
   // ... and a click notification for a button the user never touched chooses nothing.
   SendMessageA(form_hwnd_, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(form_->PairButton(3)), BN_CLICKED),
                reinterpret_cast<LPARAM>(form_->PairButton(3)));
-  WaitUntil([] { return false; }, 100ms);
+  DrainMessages();
   EXPECT_TRUE(chosen_.empty());
   EXPECT_TRUE(IsWindow(form_hwnd_));
   EXPECT_EQ(closed_, 0);
@@ -235,7 +231,7 @@ TEST_F(LangFormTest, OtherKeysChooseNothing) {
   for (UINT key : {static_cast<UINT>('A'), static_cast<UINT>(VK_ESCAPE), static_cast<UINT>(VK_F13),
                    static_cast<UINT>(VK_DOWN)})
     PostMessageA(GetFocus(), WM_KEYDOWN, key, 1);
-  WaitUntil([] { return false; }, 150ms);
+  DrainMessages();
   EXPECT_TRUE(chosen_.empty());
   EXPECT_TRUE(IsWindow(form_hwnd_));
   EXPECT_EQ(form_->CheckedPair(), 5);
@@ -258,7 +254,7 @@ TEST_F(LangFormTest, APressOnARowLabelOrThePanelDragsAndLeavesThePairUnchanged) 
   // Other buttons start nothing.
   SendMessageA(form_->PairLabel(2), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(20, 8));
   SendMessageA(form_->CenterPanel(), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(190, 100));
-  WaitUntil([] { return false; }, 100ms);
+  DrainMessages();
   EXPECT_EQ(drags, (std::vector<WPARAM>{HTCAPTION, HTCAPTION}));
   EXPECT_TRUE(chosen_.empty());
   EXPECT_EQ(form_->CheckedPair(), 5);

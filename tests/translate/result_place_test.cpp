@@ -5,23 +5,70 @@
 namespace parlix {
 namespace {
 
+constexpr int kWidth = 250, kHeight = 170;  // the result window
+constexpr int kMainWidth = 250, kMemoLeft = 2;
+
+struct TScreen {
+  int width, taskbar_top;
+};
+// Small, usual and large screens, with taskbars of different heights.
+constexpr TScreen kScreens[] = {{640, 450}, {800, 570}, {1280, 780}, {1920, 1040}, {3840, 2100}};
+
+void ExpectOnScreen(const TWindowPos& pos, const TScreen& screen) {
+  EXPECT_GE(pos.left, 0);
+  EXPECT_GE(pos.top, 0);
+  EXPECT_LE(pos.left + kWidth, screen.width);
+  EXPECT_LE(pos.top + kHeight, screen.taskbar_top);
+}
+
 TEST(ResultWindowPosition, LeftOfTheMainWindowWithTopsAligned) {
-  const TWindowPos pos = ResultWindowPosition(false, 1005, 535, 2, 250, 170, 1280, 780);
-  EXPECT_EQ(pos.top, 535);
-  EXPECT_EQ(pos.left, 1005 + 2 - 250 - 10);
+  for (const TScreen& screen : kScreens) {
+    // Where the program puts its main window: the right edge, above the taskbar.
+    const int main_left = screen.width - kMainWidth - 25, main_top = screen.taskbar_top - 230 - 15;
+    SCOPED_TRACE(screen.width);
+    const TWindowPos pos =
+        ResultWindowPosition(false, main_left, main_top, kMemoLeft, kWidth, kHeight, screen.width, screen.taskbar_top);
+    EXPECT_EQ(pos.top, main_top);
+    // Beside it, not over it, and close enough to read as belonging to it.
+    EXPECT_LE(pos.left + kWidth, main_left);
+    EXPECT_LE(main_left - (pos.left + kWidth), 10);
+    ExpectOnScreen(pos, screen);
+    // Moved with the main window, it keeps its place beside it.
+    const TWindowPos higher = ResultWindowPosition(false, main_left - 100, main_top - 100, kMemoLeft, kWidth, kHeight,
+                                                   screen.width, screen.taskbar_top);
+    EXPECT_EQ(higher.left, pos.left - 100);
+    EXPECT_EQ(higher.top, pos.top - 100);
+  }
 }
 
 TEST(ResultWindowPosition, NearTheLeftEdgeStartsAtTen) {
-  const TWindowPos pos = ResultWindowPosition(false, 100, 300, 2, 250, 170, 1280, 780);
-  EXPECT_EQ(pos.left, 10);
-  EXPECT_EQ(pos.top, 300);
-  EXPECT_EQ(ResultWindowPosition(false, 100, -40, 2, 250, 170, 1280, 780).top, 10);
+  for (const TScreen& screen : kScreens) {
+    SCOPED_TRACE(screen.width);
+    // No room left of the main window: the window starts ten pixels in, tops still aligned.
+    const TWindowPos pos = ResultWindowPosition(false, 100, 300, kMemoLeft, kWidth, kHeight, screen.width,
+                                                screen.taskbar_top);
+    EXPECT_EQ(pos.left, 10);
+    EXPECT_EQ(pos.top, 300);
+    // A main window partly above the screen: the result window starts ten pixels down.
+    const TWindowPos above = ResultWindowPosition(false, 100, -40, kMemoLeft, kWidth, kHeight, screen.width,
+                                                  screen.taskbar_top);
+    EXPECT_EQ(above.top, 10);
+    ExpectOnScreen(above, screen);
+  }
 }
 
 TEST(ResultWindowPosition, InTheTrayFiftyPixelsFromEdgeAndTaskbar) {
-  const TWindowPos pos = ResultWindowPosition(true, 5, 5, 2, 250, 170, 1280, 780);
-  EXPECT_EQ(pos.left, 1280 - 250 - 50);
-  EXPECT_EQ(pos.top, 780 - 170 - 50);
+  for (const TScreen& screen : kScreens) {
+    SCOPED_TRACE(screen.width);
+    // Wherever the hidden main window was left, the window stands by the notification area.
+    for (const int main_left : {5, screen.width / 2, screen.width - 10}) {
+      const TWindowPos pos =
+          ResultWindowPosition(true, main_left, 5, kMemoLeft, kWidth, kHeight, screen.width, screen.taskbar_top);
+      EXPECT_EQ(screen.width - (pos.left + kWidth), 50);
+      EXPECT_EQ(screen.taskbar_top - (pos.top + kHeight), 50);
+      ExpectOnScreen(pos, screen);
+    }
+  }
 }
 
 }  // namespace

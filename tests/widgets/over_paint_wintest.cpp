@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "support/driver_win.h"
+#include "support/test_window_win.h"
 #include "widgets/over_paint_win.h"
 
 namespace parlix {
@@ -22,14 +23,9 @@ constexpr COLORREF kBoxColor = RGB(230, 230, 230);
 constexpr COLORREF kInk = RGB(200, 20, 40);
 
 HWND CreateParent() {
-  WNDCLASSA wc{};
-  wc.lpfnWndProc = DefWindowProcA;
-  wc.hInstance = GetModuleHandleA(nullptr);
-  wc.lpszClassName = kParentClass;
-  wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-  RegisterClassA(&wc);
-  HWND hwnd = CreateWindowExA(WS_EX_TOPMOST, kParentClass, "hover", WS_POPUP | WS_VISIBLE, 300, 200, 200, 100, nullptr,
-                              nullptr, GetModuleHandleA(nullptr), nullptr);
+  HWND hwnd = test::MakeTestWindow({.class_name = kParentClass, .caption = "hover", .style = WS_POPUP | WS_VISIBLE,
+                                    .ex_style = WS_EX_TOPMOST, .left = 300, .top = 200, .width = 200, .height = 100,
+                                    .background = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH))});
   UpdateWindow(hwnd);
   return hwnd;
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "widgets/tray_vis_win.h"
+#include "support/test_window_win.h"
 
 namespace parlix {
 namespace {
@@ -77,14 +78,9 @@ const auto* const g_sentinel = ::testing::AddGlobalTestEnvironment(new TSentinel
 class TrayVisTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = OwnerProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = kOwnerClass;
-    wc.hIcon = LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION));
-    RegisterClassA(&wc);  // fails harmlessly from the second test on
-    owner_ = CreateWindowExA(0, kOwnerClass, "owner", WS_POPUP, 100, 100, 250, 230, nullptr, nullptr,
-                             GetModuleHandleA(nullptr), nullptr);
+    owner_ = test::MakeTestWindow({.class_name = kOwnerClass, .proc = OwnerProc, .caption = "owner", .left = 100,
+                                   .top = 100, .width = 250, .height = 230,
+                                   .icon = LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION))});
     ASSERT_NE(owner_, nullptr);
     g_owner_log = {};
   }
@@ -419,8 +415,8 @@ bool Above(HWND a, HWND b) {
 TEST_F(TrayVisTest, BringOwnerToFrontActivatesWithoutStayingTopmost) {
   auto tray = MakeTray();
   ShowOwner();
-  HWND other = CreateWindowExA(0, kOwnerClass, "other", WS_POPUP | WS_VISIBLE, 120, 120, 300, 300, nullptr, nullptr,
-                               GetModuleHandleA(nullptr), nullptr);
+  HWND other = test::MakeTestWindow({.class_name = kOwnerClass, .caption = "other", .style = WS_POPUP | WS_VISIBLE,
+                                     .left = 120, .top = 120, .width = 300, .height = 300});
   ASSERT_NE(other, nullptr);
   SetForegroundWindow(other);
   SetActiveWindow(other);

@@ -10,6 +10,7 @@
 #include "app/xp_menu1_win.h"
 #include "support/driver_win.h"
 #include "support/screen_win.h"
+#include "support/test_window_win.h"
 #include "widgets/images_win.h"
 #include "widgets/xp_menu_win.h"
 
@@ -53,13 +54,8 @@ COLORREF OnScreen(COLORREF color) {
 class XPMenuScreen : public ::testing::Test {
  protected:
   void SetUp() override {
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = OwnerProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "XPMenuTestOwner";
-    RegisterClassA(&wc);
-    owner_ = CreateWindowExA(0, "XPMenuTestOwner", "owner", WS_POPUP | WS_VISIBLE, 0, 0, 40, 40, nullptr, nullptr,
-                             GetModuleHandleA(nullptr), nullptr);
+    owner_ = test::MakeTestWindow({.class_name = "XPMenuTestOwner", .proc = OwnerProc, .caption = "owner",
+                                   .style = WS_POPUP | WS_VISIBLE, .width = 40, .height = 40});
     ASSERT_NE(owner_, nullptr);
     images_ = LoadMenuImages();
     ASSERT_TRUE(images_);

@@ -1,0 +1,39 @@
+// A window of the test's own: an owner for a form, another program's window in front, a
+// listener for messages. Its class is registered on first use and kept for the process.
+#pragma once
+
+#include <windows.h>
+
+namespace parlix::test {
+
+struct TTestWindowArgs {
+  // A name of the test's own; a system class ("STATIC", "EDIT") is used as it is.
+  const char* class_name = "ParlixTestWindow";
+  WNDPROC proc = DefWindowProcA;
+  const char* caption = "";
+  DWORD style = WS_POPUP;
+  DWORD ex_style = 0;
+  int left = 0, top = 0, width = 10, height = 10;
+  HWND parent = nullptr;  // HWND_MESSAGE: a message-only window
+  HBRUSH background = nullptr;
+  HICON icon = nullptr;
+};
+
+HWND MakeTestWindow(const TTestWindowArgs& args = {});
+
+// The same, destroyed with this object.
+class TTestWindow {
+ public:
+  explicit TTestWindow(const TTestWindowArgs& args = {}) : hwnd_(MakeTestWindow(args)) {}
+  ~TTestWindow() {
+    if (IsWindow(hwnd_)) DestroyWindow(hwnd_);
+  }
+  TTestWindow(const TTestWindow&) = delete;
+  TTestWindow& operator=(const TTestWindow&) = delete;
+  HWND Handle() const { return hwnd_; }
+
+ private:
+  HWND hwnd_;
+};
+
+}  // namespace parlix::test
