@@ -20,21 +20,12 @@ using testing::FakeSocket;
 
 constexpr char kWorkstation[] = "PC7";
 
-class FakeAuthClient : public HttpAuthClient, private HttpMessagePoster {
+class FakeAuthClient : public testing::FakeSocketClient<HttpAuthClient> {
  public:
-  FakeAuthClient(FakeLoop& loop, FakeSocket& socket) : loop_(loop) {
-    socket.SetCore(this);
-    AttachTransport(&socket, this);
-  }
+  using FakeSocketClient::FakeSocketClient;
 
  protected:
   std::string NtlmWorkstation() override { return kWorkstation; }
-
- private:
-  void PostClientMessage(unsigned msg, uintptr_t wparam, intptr_t lparam) override {
-    loop_.Post([this, msg, wparam, lparam] { HandleClientMessage(msg, wparam, lparam); });
-  }
-  FakeLoop& loop_;
 };
 
 struct AuthRig {

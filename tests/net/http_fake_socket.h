@@ -302,22 +302,6 @@ class FakeSocket : public HttpSocket {
   HttpConnectParams last_connect_;
 };
 
-// The client wired to the fake socket and the fake message queue.
-class FakeHttpClient : public HttpClientCore, private HttpMessagePoster {
- public:
-  FakeHttpClient(FakeLoop& loop, FakeSocket& socket) : loop_(loop) {
-    socket.SetCore(this);
-    AttachTransport(&socket, this);
-  }
-
- private:
-  void PostClientMessage(unsigned msg, uintptr_t wparam, intptr_t lparam) override {
-    loop_.Post([this, msg, wparam, lparam] { HandleClientMessage(msg, wparam, lparam); });
-  }
-
-  FakeLoop& loop_;
-};
-
 // Any client class (plain, or with authentication) on the fake loop, over the fake
 // socket or a layer above it; the caller points the socket's events at it.
 template <class Client>
@@ -334,6 +318,14 @@ class LoopClient : public Client, private HttpMessagePoster {
 
   FakeLoop& loop_;
 };
+
+// A client class wired to the fake socket and the fake message queue.
+template <class Client>
+class FakeSocketClient : public LoopClient<Client> {
+ public:
+  FakeSocketClient(FakeLoop& loop, FakeSocket& socket) : LoopClient<Client>(loop, socket) { socket.SetCore(this); }
+};
+using FakeHttpClient = FakeSocketClient<HttpClientCore>;
 
 // A client, its fake socket and loop, a memory document stream and a log of every
 // event in the order raised.
