@@ -6,6 +6,7 @@
 #include "app/main_form_win.h"
 #include "shared/globals.h"
 #include "support/driver_win.h"
+#include "support/main_form_fixture_win.h"
 #include "support/test_window_win.h"
 
 namespace parlix {
@@ -61,24 +62,7 @@ class TRecorder {
   HWND hwnd_ = nullptr;
 };
 
-class DropAndChain : public ::testing::Test {
- protected:
-  void SetUp() override {
-    test::WriteSettingsWithProxy(1);
-    form_ = std::make_unique<TMainForm>();
-    form_->CreateAndShow("parlix.exe");
-    memo_ = form_->Memo();
-  }
-  void TearDown() override {
-    if (form_->Handle() != nullptr) DestroyWindow(form_->Handle());
-    form_.reset();
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    }
-  }
-  std::unique_ptr<TMainForm> form_;
-  HWND memo_ = nullptr;
-};
+using DropAndChain = test::MainFormFixture;
 
 TEST_F(DropAndChain, OnlyTheFirstOfThreeFilesIsLoaded) {
   const std::string a = TempPathOf("parlix drop a.txt"), b = TempPathOf("parlix drop b.txt"),

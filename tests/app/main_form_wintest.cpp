@@ -18,6 +18,7 @@
 #include "platform/thread_win.h"
 #include "support/box_closer_win.h"
 #include "support/driver_win.h"
+#include "support/main_form_fixture_win.h"
 #include "translate/lang_form_win.h"
 #include "translate/pair_label_win.h"
 #include "widgets/controls_win.h"
@@ -41,14 +42,10 @@ void SendKey(HWND target, UINT vk, bool ctrl) {
   SetKeyboardState(state);
 }
 
-class MainFormTest : public ::testing::Test {
+class MainFormTest : public test::MainFormFixture {
  protected:
   void SetUp() override {
-    test::WriteSettingsWithProxy(1);
-    form_ = std::make_unique<TMainForm>();
-    form_->CreateAndShow("parlix.exe");
-    WaitUntil([] { return false; }, 200ms);
-    memo_ = form_->Memo();
+    MainFormFixture::SetUp();
     translate_bt_ = FindChild(form_->Handle(), "TParlixControl", std::string("Translate"));
     ASSERT_NE(translate_bt_, nullptr);
     previous_ = SetOpenWebPageHandler([this](const std::string& url) { opened_.push_back(url); });
@@ -56,16 +53,10 @@ class MainFormTest : public ::testing::Test {
   void TearDown() override {
     SetOpenWebPageHandler(previous_);
     ServiceInfo.ClosedVersion = false;
-    if (form_->Handle() != nullptr) DestroyWindow(form_->Handle());
-    form_.reset();
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    }
+    MainFormFixture::TearDown();
   }
   void SetText(const char* text) { SendMessageA(memo_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text)); }
 
-  std::unique_ptr<TMainForm> form_;
-  HWND memo_ = nullptr;
   HWND translate_bt_ = nullptr;
   std::vector<std::string> opened_;
   TOpenWebPageHandler previous_;

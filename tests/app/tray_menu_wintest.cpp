@@ -7,6 +7,7 @@
 
 #include "app/main_form_win.h"
 #include "support/driver_win.h"
+#include "support/main_form_fixture_win.h"
 #include "support/screen_win.h"
 #include "widgets/tray_vis_win.h"
 #include "widgets/xp_menu.h"
@@ -21,22 +22,12 @@ using namespace std::chrono_literals;
 
 enum : UINT { kPosRestore, kPosStayOnTop, kPosMonitor, kPosGoogle, kPosConfiguration, kPosExit, kPosAbout };
 
-class TrayMenuTest : public ::testing::Test {
+class TrayMenuTest : public test::MainFormFixture {
  protected:
   void SetUp() override {
-    test::WriteSettingsWithProxy(1);
-    form_ = std::make_unique<TMainForm>();
-    form_->CreateAndShow("parlix.exe");
-    DrainMessages();
+    MainFormFixture::SetUp();
     ASSERT_NE(form_->XPMenu1(), nullptr);
     SetCursorPos(700, 200);
-  }
-  void TearDown() override {
-    if (form_->Handle() != nullptr) DestroyWindow(form_->Handle());
-    form_.reset();
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    }
   }
   // The right button released over the tray icon; the menu runs inside this call.
   bool OpenFromTray(const std::function<void(HWND)>& while_open) {
@@ -54,8 +45,6 @@ class TrayMenuTest : public ::testing::Test {
     GetMenuItemRect(nullptr, form_->UtilsPopup(), position, &r);
     return r;
   }
-
-  std::unique_ptr<TMainForm> form_;
 };
 
 TEST_F(TrayMenuTest, DrawnByTheRendererAndWorkedWithTheKeyboard) {

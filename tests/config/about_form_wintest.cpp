@@ -13,6 +13,7 @@
 #include "shared/globals.h"
 #include "shared/literals.h"
 #include "support/driver_win.h"
+#include "support/test_window_win.h"
 #include "widgets/controls_win.h"
 
 namespace parlix {
@@ -52,8 +53,7 @@ class AboutFormTest : public ::testing::Test {
   void SetUp() override {
     saved_info_ = ServiceInfo;
     ServiceInfo = DefaultServiceInfo();
-    owner_ = CreateWindowExA(0, "STATIC", "owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                             GetModuleHandleA(nullptr), nullptr);
+    owner_ = test::MakeTestWindow({.caption = "owner"});
     ASSERT_NE(owner_, nullptr);
     previous_page_ = SetOpenWebPageHandler([this](const std::string& url) { opened_.push_back(url); });
     previous_contact_ = SetOpenContactLinkHandler([this](const std::string& link) { contacted_.push_back(link); });

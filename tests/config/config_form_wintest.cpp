@@ -17,6 +17,7 @@
 #include "shared/globals.h"
 #include "support/box_closer_win.h"
 #include "support/driver_win.h"
+#include "support/test_window_win.h"
 
 namespace parlix {
 namespace {
@@ -77,8 +78,7 @@ class ConfigFormTest : public ::testing::Test {
     icon_file_ = GetDataFolder() + kToolbarIconFileName;
     Clean();
     previous_ = SetIntegrationRegistry(&registry_);
-    owner_ = CreateWindowExA(0, "STATIC", "owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                             GetModuleHandleA(nullptr), nullptr);
+    owner_ = test::MakeTestWindow({.caption = "owner"});
     ASSERT_FALSE(OpenWindowFlags.ConfigOpen);
     form_ = TConfigForm::Open(owner_, [this] { ++saves_; });
     handle_ = form_->Handle();
@@ -215,11 +215,12 @@ TEST_F(ConfigFormTest, AShortcutThatCannotBeWrittenLeavesTheBoxShowingTheDisk) {
 // system would not make one) the browser-button box showed a button that was not there.
 TEST_F(ConfigFormTest, ShortcutBoxesTellTheShellBothWaysAndTheButtonBoxShowsWhatIsInstalled) {
   static std::atomic<int> changes{0};
-  HWND listener = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
-  SetWindowLongPtrA(listener, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(+[](HWND h, UINT m, WPARAM w, LPARAM l) {
-                      if (m == WM_APP) ++changes;
-                      return DefWindowProcA(h, m, w, l);
-                    }));
+  const test::TTestWindow listener_window({.class_name = "ShellChangeListener", .proc = [](HWND h, UINT m, WPARAM w,
+                                                                                           LPARAM l) -> LRESULT {
+    if (m == WM_APP) ++changes;
+    return DefWindowProcA(h, m, w, l);
+  }});
+  const HWND listener = listener_window.Handle();
   const std::string folder = GetShellFolder(kDesktopFolderName);
   SHChangeNotifyEntry entry{SHSimpleIDListFromPath(std::wstring(folder.begin(), folder.end()).c_str()), TRUE};
   const ULONG id = SHChangeNotifyRegister(listener, SHCNRF_ShellLevel | SHCNRF_InterruptLevel | SHCNRF_NewDelivery,
@@ -232,7 +233,6 @@ TEST_F(ConfigFormTest, ShortcutBoxesTellTheShellBothWaysAndTheButtonBoxShowsWhat
     EXPECT_TRUE(WaitUntil([] { return changes > 0; }, 2s)) << "ticked " << ticked;
   }
   SHChangeNotifyDeregister(id);
-  DestroyWindow(listener);
   InstallGuid.clear();
   Toggle(form_->IEbuttonCheck());
   EXPECT_FALSE(Checked(form_->IEbuttonCheck()));

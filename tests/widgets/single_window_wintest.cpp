@@ -11,6 +11,7 @@
 #include "config/config_form_win.h"
 #include "shared/globals.h"
 #include "support/driver_win.h"
+#include "support/test_window_win.h"
 #include "translate/lang_form_win.h"
 #include "translate/trans_form_win.h"
 
@@ -55,8 +56,8 @@ struct Case {
 };
 
 TEST(SingleWindow, ARefusedCreationLeavesNothingSetAndTheNextOneOpens) {
-  const HWND owner = CreateWindowExA(0, "STATIC", "owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                                     GetModuleHandleA(nullptr), nullptr);
+  const test::TTestWindow owner_window;
+  const HWND owner = owner_window.Handle();
   ASSERT_NE(owner, nullptr);
   const Case cases[] = {
       {kAboutFormClass, &TOpenWindowFlags::AboutOpen, [](HWND o) { return TAboutForm::Open(o); },
@@ -89,7 +90,6 @@ TEST(SingleWindow, ARefusedCreationLeavesNothingSetAndTheNextOneOpens) {
     EXPECT_FALSE(OpenWindowFlags.*c.flag);
     EXPECT_EQ(c.current(), nullptr);
   }
-  DestroyWindow(owner);
 }
 
 }  // namespace
