@@ -126,7 +126,8 @@ void TMainForm::CreateComponents() {
   controls_.wait_panel = std::make_unique<TControl>(TControlKind::kPanel, center, 19, 40, 212, 40);
   controls_.wait_panel->SetColor(kFormColor);
   controls_.wait_panel->SetVisible(false);
-  controls_.wait_label = std::make_unique<TControl>(TControlKind::kLabel, controls_.wait_panel->Handle(), 10, 13, 190, 13);
+  controls_.wait_label = std::make_unique<TControl>(TControlKind::kLabel, controls_.wait_panel->Handle(), kWaitLabelLeft,
+                                                        kWaitLabelTop, kWaitLabelWidth, kWaitLabelHeight);
   controls_.wait_label->SetColor(kFormColor);
   controls_.wait_label->SetFontColor(kRed);
   controls_.wait_label->SetCentered(true);

@@ -258,6 +258,11 @@ TTranslationView TMainForm::TranslationView() {
   view.ShowStatus = [this](const std::string& text) {
     if (!text.empty()) {
       controls_.wait_label->SetText(text);
+      // An engine's words may not fit the one line: they take a second one above it
+      // rather than being cut (the error box shows them whole as well).
+      const bool two_lines = controls_.wait_label->TextLines() > 1;
+      MoveWindow(controls_.wait_label->Handle(), kWaitLabelLeft, two_lines ? 0 : kWaitLabelTop, kWaitLabelWidth,
+                 two_lines ? 2 * kWaitLabelHeight : kWaitLabelHeight, TRUE);
       controls_.wait_panel->SetVisible(true);
       SetWindowPos(controls_.wait_panel->Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     } else {

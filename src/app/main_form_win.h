@@ -36,6 +36,12 @@ inline constexpr UINT WM_SHOW_MAIN_WINDOW = WM_USER + 6;
 inline constexpr UINT WM_CLOSE_MAIN_WINDOW = WM_USER + 7;
 inline constexpr UINT WM_HIDE_TO_TRAY = WM_USER + 8;
 
+// The wait panel's status line, inside the panel: one line, or two above it for long words.
+inline constexpr int kWaitLabelLeft = 10;
+inline constexpr int kWaitLabelTop = 13;
+inline constexpr int kWaitLabelWidth = 190;
+inline constexpr int kWaitLabelHeight = 13;
+
 // The window's components: the children are destroyed with the window, the objects with the form.
 struct TMainFormControls {
   std::unique_ptr<TControl> top_panel, center_panel, wait_panel, wait_label, cancel_label, bevel1;

@@ -140,6 +140,21 @@ void TControl::PaintText(HDC dc, const RECT& rect) {
   SelectObject(dc, old);
 }
 
+int TControl::TextLines() const {
+  const std::string text = Text();
+  if (text.empty()) return 0;
+  RECT client{};
+  GetClientRect(hwnd_, &client);
+  const TWindowDC dc(hwnd_);
+  HGDIOBJ old = SelectObject(dc.Get(), font_);
+  TEXTMETRICA metrics{};
+  GetTextMetricsA(dc.Get(), &metrics);
+  RECT r{0, 0, client.right, 0};
+  DrawTextA(dc.Get(), text.c_str(), static_cast<int>(text.size()), &r, DT_NOPREFIX | DT_WORDBREAK | DT_CALCRECT);
+  SelectObject(dc.Get(), old);
+  return metrics.tmHeight > 0 ? (r.bottom + metrics.tmHeight - 1) / metrics.tmHeight : 1;
+}
+
 void TControl::Paint(HDC dc) {
   RECT rect;
   GetClientRect(hwnd_, &rect);

@@ -34,6 +34,8 @@ class TControl : public TWindow {
   HFONT Font() const { return font_; }
   void SetText(const std::string& text);
   std::string Text() const { return GetWindowString(hwnd_); }
+  // How many lines the text takes when painted in the control's width.
+  int TextLines() const;
   void SetBevel(TBevel bevel);
   void SetCentered(bool centered) { centered_ = centered; }
   void SetHandCursor(bool hand) { hand_cursor_ = hand; }

@@ -41,6 +41,11 @@ TEST_F(Engines, ApertiumRoutesThroughSpanishAndExplainsWhatItCannot) {
   session_.Translate("Good morning");
   EXPECT_EQ(session_.Outcome(60s), "Apertium has no route from English to German.");
   EXPECT_TRUE(session_.NoNewAnswerFile());
+  // Longer than the wait panel's line, the words take a second line instead of being cut.
+  RECT words{};
+  GetClientRect(FindChild(session_.main, "TParlixControl", std::string("Apertium has no route from English to German.")),
+                &words);
+  EXPECT_GE(words.bottom, 26);
 }
 
 TEST_F(Engines, LibreTranslateAnswersRefusesTheKeyAndIsBusy) {
