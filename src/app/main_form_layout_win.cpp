@@ -135,6 +135,7 @@ void TMainForm::CreateComponents() {
   controls_.cancel_label->SetColor(kFormColor);
   controls_.cancel_label->SetFont("Arial", 9);
   controls_.cancel_label->SetFontColor(kNavy);
+  controls_.cancel_label->FitWidthToText();
   controls_.cancel_label->SetHandCursor(true);
   controls_.cancel_label->OnClick = [this] { translation_.Cancel(); };
   controls_.cancel_label->OnMouseEnter = [this] { controls_.cancel_label->SetFontColor(kBlue); };

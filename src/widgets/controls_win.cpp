@@ -155,6 +155,19 @@ int TControl::TextLines() const {
   return metrics.tmHeight > 0 ? (r.bottom + metrics.tmHeight - 1) / metrics.tmHeight : 1;
 }
 
+void TControl::FitWidthToText() {
+  const std::string text = Text();
+  const TWindowDC dc(hwnd_);
+  HGDIOBJ old = SelectObject(dc.Get(), font_);
+  SIZE size{};
+  GetTextExtentPoint32A(dc.Get(), text.c_str(), static_cast<int>(text.size()), &size);
+  SelectObject(dc.Get(), old);
+  RECT rect{};
+  GetWindowRect(hwnd_, &rect);
+  if (size.cx <= rect.right - rect.left) return;
+  SetWindowPos(hwnd_, nullptr, 0, 0, size.cx, rect.bottom - rect.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 void TControl::Paint(HDC dc) {
   RECT rect;
   GetClientRect(hwnd_, &rect);

@@ -36,6 +36,9 @@ class TControl : public TWindow {
   std::string Text() const { return GetWindowString(hwnd_); }
   // How many lines the text takes when painted in the control's width.
   int TextLines() const;
+  // Widens the control to its one-line text where the face the system gave is wider than
+  // the one it was laid out for; never narrows it.
+  void FitWidthToText();
   void SetBevel(TBevel bevel);
   void SetCentered(bool centered) { centered_ = centered; }
   void SetHandCursor(bool hand) { hand_cursor_ = hand; }
