@@ -166,14 +166,10 @@ TEST(HttpClientWire, AnyReadSplitGivesTheSameDocument) {
   for (size_t at = 0; at <= reply.size() + 1; ++at) {
     SCOPED_TRACE(at);
     FakeHttpRig rig;
-    FakeExchange ex;
-    ex.reply = reply;
+    FakeExchange& ex = rig.Reply(reply);
     if (at <= reply.size()) ex.splits = {at};
     else ex.byte_by_byte = true;
-    rig.socket.exchanges.push_back(ex);
-    rig.cli.SetURL("http://127.0.0.1/");
-    rig.cli.StartGet();
-    ASSERT_TRUE(rig.Run());
+    ASSERT_TRUE(rig.Get());
     EXPECT_EQ(rig.doc.Data(), doc);
     EXPECT_EQ(rig.done_error, 0);
     EXPECT_EQ(rig.cli.StatusCode(), 200);
@@ -184,15 +180,9 @@ TEST(HttpClientWire, AnyReadSplitGivesTheSameDocument) {
 
 TEST(HttpClientWire, PlainBodySplitByteByByteStopsAtContentLength) {
   FakeHttpRig rig;
-  FakeExchange ex;
-  ex.reply = "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n0123456789tail";
-  ex.byte_by_byte = true;
-  ex.close_after = false;
-  rig.socket.exchanges.push_back(ex);
-  rig.cli.SetURL("http://127.0.0.1/");
+  rig.Reply("HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n0123456789tail", false).byte_by_byte = true;
   rig.cli.SetRequestVer("1.1");
-  rig.cli.StartGet();
-  ASSERT_TRUE(rig.Run());
+  ASSERT_TRUE(rig.Get());
   EXPECT_EQ(rig.doc.Data(), "0123456789");
   EXPECT_EQ(rig.done_count, 1);
   EXPECT_EQ(rig.done_error, 0);
@@ -203,18 +193,12 @@ TEST(HttpClientWire, PlainBodySplitByteByByteStopsAtContentLength) {
 // is still read as lines.
 TEST(HttpClientWire, BytesAfterTheDocumentStayForTheLineReader) {
   FakeHttpRig rig;
-  FakeExchange ex;
   const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n";
-  ex.reply = head + "0123456789NEXT LINE\r\n";
-  ex.splits = {head.size()};
-  ex.close_after = false;
-  rig.socket.exchanges.push_back(ex);
+  rig.Reply(head + "0123456789NEXT LINE\r\n", false).splits = {head.size()};
   std::vector<std::string> pushed;
   rig.cli.OnDataPush = [&](HttpClientCore& c, uint16_t) { pushed.push_back(c.LastResponse()); };
-  rig.cli.SetURL("http://127.0.0.1/");
   rig.cli.SetRequestVer("1.1");
-  rig.cli.StartGet();
-  ASSERT_TRUE(rig.Run());
+  ASSERT_TRUE(rig.Get());
   EXPECT_EQ(rig.doc.Data(), "0123456789");
   EXPECT_EQ(pushed, std::vector<std::string>{"NEXT LINE"});
   EXPECT_EQ(rig.done_count, 1);
@@ -263,7 +247,6 @@ TEST(HttpClientRequest, HeaderLinesInOrderWithAllOptions) {
 TEST(HttpClientRequest, HandlersMayEditTheHeader) {
   FakeHttpRig rig;
   rig.Reply("HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n");
-  rig.cli.SetURL("http://127.0.0.1/");
   rig.cli.SetAgent("");
   rig.cli.SetAccept("");
   rig.cli.OnBeforeHeaderSend = [](HttpClientCore&, const std::string& method,
@@ -274,8 +257,7 @@ TEST(HttpClientRequest, HandlersMayEditTheHeader) {
   rig.cli.OnCommand = [](HttpClientCore&, std::string& line) {
     if (line.rfind("Host:", 0) == 0) line = "Host: renamed";
   };
-  rig.cli.StartGet();
-  ASSERT_TRUE(rig.Run());
+  ASSERT_TRUE(rig.Get());
   ASSERT_EQ(rig.socket.requests.size(), 1u);
   EXPECT_EQ(rig.socket.requests[0], "GET / HTTP/1.0\r\nHost: renamed\r\nX-Added: 1\r\n\r\n");
 }
@@ -345,9 +327,7 @@ TEST(HttpClientEvents, TypicalPostInOrder) {
 TEST(HttpClientEvents, AnswerWithoutBodyRaisesNoDocEvents) {
   FakeHttpRig rig;
   rig.Reply("HTTP/1.0 304 Not Modified\r\n\r\n");
-  rig.cli.SetURL("http://127.0.0.1/");
-  rig.cli.StartGet();
-  ASSERT_TRUE(rig.Run());
+  ASSERT_TRUE(rig.Get());
   EXPECT_EQ(rig.Count("DocBegin"), 0);
   EXPECT_EQ(rig.Count("DocEnd"), 0);
   EXPECT_EQ(rig.cli.StatusCode(), 304);
@@ -357,7 +337,6 @@ TEST(HttpClientEvents, AnswerWithoutBodyRaisesNoDocEvents) {
 TEST(HttpClientEvents, RequestDoneComesFromTheLoopAfterTheHandlerReturned) {
   FakeHttpRig rig;
   rig.Reply("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nhi", false);
-  rig.cli.SetURL("http://127.0.0.1/");
   rig.cli.SetRequestVer("1.1");
   bool inside_doc_end = false;
   rig.cli.OnDocEnd = [&](HttpClientCore&) { inside_doc_end = true; };
@@ -366,8 +345,7 @@ TEST(HttpClientEvents, RequestDoneComesFromTheLoopAfterTheHandlerReturned) {
     EXPECT_EQ(c.State(), ClientState::kReady);
     ++rig.done_count;
   };
-  rig.cli.StartGet();
-  ASSERT_TRUE(rig.Run());
+  ASSERT_TRUE(rig.Get());
   EXPECT_EQ(rig.done_count, 1);
 }
 
@@ -382,9 +360,7 @@ TEST(HttpClientEvents, HeaderFieldsAreTakenIn) {
     cookies.push_back(v);
     EXPECT_TRUE(accept);
   };
-  rig.cli.SetURL("http://127.0.0.1/setup.exe");
-  rig.cli.StartGet();
-  ASSERT_TRUE(rig.Run());
+  ASSERT_TRUE(rig.Get("http://127.0.0.1/setup.exe"));
   EXPECT_EQ(rig.cli.ContentType(), "text/html");
   EXPECT_EQ(rig.cli.ContentRangeBegin(), "0");
   EXPECT_EQ(rig.cli.ContentRangeEnd(), "3");
@@ -449,10 +425,8 @@ TEST(HttpClientFailures, SchemesBesideHttpAndHttpsAreNotImplemented) {
   for (const char* proxy : {"", "127.0.0.1:3128"}) {
     SCOPED_TRACE(proxy);
     FakeHttpRig rig;
-    rig.cli.SetURL("ftp://127.0.0.1/");
     rig.cli.SetProxy(proxy);
-    rig.cli.StartGet();
-    ASSERT_TRUE(rig.Run());
+    ASSERT_TRUE(rig.Get("ftp://127.0.0.1/"));
     EXPECT_EQ(rig.cli.StatusCode(), 501);
     EXPECT_EQ(rig.cli.ReasonPhrase(), "Protocol \"ftp\" not implemented");
     EXPECT_EQ(rig.done_count, 1);
@@ -463,9 +437,7 @@ TEST(HttpClientFailures, SchemesBesideHttpAndHttpsAreNotImplemented) {
 TEST(HttpClientFailures, UnknownHost) {
   FakeHttpRig rig;
   rig.socket.dns["nowhere"] = {11001, ""};
-  rig.cli.SetURL("http://nowhere/");
-  rig.cli.StartGet();
-  ASSERT_TRUE(rig.Run());
+  ASSERT_TRUE(rig.Get("http://nowhere/"));
   EXPECT_EQ(rig.cli.StatusCode(), 404);
   EXPECT_EQ(rig.cli.ReasonPhrase(), "can't resolve hostname to IP address");
   EXPECT_EQ(rig.done_error, 11001);
@@ -476,9 +448,7 @@ TEST(HttpClientFailures, UnknownHost) {
 TEST(HttpClientFailures, LookupThatCannotStart) {
   FakeHttpRig rig;
   rig.socket.dns_throws = true;
-  rig.cli.SetURL("http://host/");
-  rig.cli.StartGet();
-  ASSERT_TRUE(rig.Run());
+  ASSERT_TRUE(rig.Get("http://host/"));
   EXPECT_EQ(rig.cli.StatusCode(), 404);
   EXPECT_EQ(rig.cli.ReasonPhrase(), "test: lookup cannot start");
   EXPECT_EQ(rig.done_error, 0);
@@ -498,9 +468,7 @@ TEST(HttpClientFailures, ConnectFailuresAllEndTheRequest) {
     int socket_errors = 0;
     rig.cli.OnSocketError = [&](HttpClientCore&) { ++socket_errors; };
     rig.socket.connect_mode = c.mode;
-    rig.cli.SetURL("http://127.0.0.1/");
-    rig.cli.StartGet();
-    ASSERT_TRUE(rig.Run());
+    ASSERT_TRUE(rig.Get());
     EXPECT_EQ(rig.done_count, 1);
     EXPECT_EQ(rig.done_error, c.err);
     EXPECT_EQ(rig.cli.StatusCode(), 404);
@@ -515,9 +483,7 @@ TEST(HttpClientFailures, ConnectFailuresAllEndTheRequest) {
 TEST(HttpClientFailures, RefusedConnectReasonNamesTheError) {
   FakeHttpRig rig;
   rig.socket.connect_mode = FakeConnect::kRefusedEvent;
-  rig.cli.SetURL("http://127.0.0.1/");
-  rig.cli.StartGet();
-  ASSERT_TRUE(rig.Run());
+  ASSERT_TRUE(rig.Get());
   EXPECT_EQ(rig.cli.ReasonPhrase(), "Connection refused (Error #10061)");
 }
 
@@ -527,9 +493,7 @@ TEST(HttpClientFailures, CloseInsideTheHeaderFinishesTheRequest) {
     SCOPED_TRACE(reply);
     FakeHttpRig rig;
     rig.Reply(reply);
-    rig.cli.SetURL("http://127.0.0.1/");
-    rig.cli.StartGet();
-    ASSERT_TRUE(rig.Run());
+    ASSERT_TRUE(rig.Get());
     EXPECT_EQ(rig.done_count, 1);
     EXPECT_EQ(rig.done_error, kHttpErrCutShort);
     EXPECT_EQ(rig.Count("SessionClosed"), 1);
@@ -547,9 +511,7 @@ TEST(HttpClientFailures, BodyCutShortIsAnError) {
     SCOPED_TRACE(reply);
     FakeHttpRig rig;
     rig.Reply(reply);
-    rig.cli.SetURL("http://127.0.0.1/");
-    rig.cli.StartGet();
-    ASSERT_TRUE(rig.Run());
+    ASSERT_TRUE(rig.Get());
     EXPECT_EQ(rig.done_count, 1);
     EXPECT_EQ(rig.done_error, kHttpErrCutShort);
     EXPECT_EQ(rig.cli.StatusCode(), 200);
@@ -566,9 +528,7 @@ TEST(HttpClientFailures, MalformedAnswersEndWithBadAnswer) {
     SCOPED_TRACE(reply);
     FakeHttpRig rig;
     rig.Reply(reply, false);
-    rig.cli.SetURL("http://127.0.0.1/");
-    rig.cli.StartGet();
-    ASSERT_TRUE(rig.Run());
+    ASSERT_TRUE(rig.Get());
     EXPECT_EQ(rig.done_count, 1);
     EXPECT_EQ(rig.done_error, kHttpErrBadAnswer);
     EXPECT_EQ(rig.socket.State(), HttpSocketState::kClosed);
@@ -580,9 +540,7 @@ TEST(HttpClientFailures, NegativeOrHugeContentLengthReadsToTheClose) {
     SCOPED_TRACE(length);
     FakeHttpRig rig;
     rig.Reply(std::string("HTTP/1.0 200 OK\r\nContent-Length: ") + length + "\r\n\r\nbody");
-    rig.cli.SetURL("http://127.0.0.1/");
-    rig.cli.StartGet();
-    ASSERT_TRUE(rig.Run());
+    ASSERT_TRUE(rig.Get());
     EXPECT_EQ(rig.cli.ContentLength(), -1);
     EXPECT_EQ(rig.doc.Data(), "body");
     EXPECT_EQ(rig.done_error, 0);
@@ -602,9 +560,7 @@ TEST(HttpClientFailures, DocumentThatCannotBeStored) {
   FakeHttpRig rig;
   rig.Reply("HTTP/1.0 200 OK\r\nContent-Length: 4\r\n\r\nabcd", false);
   rig.cli.SetDocStream(&full);
-  rig.cli.SetURL("http://127.0.0.1/");
-  rig.cli.StartGet();
-  ASSERT_TRUE(rig.Run());
+  ASSERT_TRUE(rig.Get());
   EXPECT_EQ(rig.done_count, 1);
   EXPECT_EQ(rig.done_error, kHttpErrDocWrite);
 }
@@ -614,13 +570,9 @@ TEST(HttpClientFailures, DocumentThatCannotBeStored) {
 TEST(HttpClientFailures, OverlongHeaderLineIsCut) {
   FakeHttpRig rig;
   const std::string long_value(20000, 'v');
-  FakeExchange ex;
-  ex.reply = "HTTP/1.0 200 OK\r\nX-Long: " + long_value + "\r\nContent-Length: 2\r\n\r\nok";
-  ex.splits = {100, 5000, 9000, 14000, 20010};
-  rig.socket.exchanges.push_back(ex);
-  rig.cli.SetURL("http://127.0.0.1/");
-  rig.cli.StartGet();
-  ASSERT_TRUE(rig.Run());
+  rig.Reply("HTTP/1.0 200 OK\r\nX-Long: " + long_value + "\r\nContent-Length: 2\r\n\r\nok").splits =
+      {100, 5000, 9000, 14000, 20010};
+  ASSERT_TRUE(rig.Get());
   EXPECT_FALSE(rig.socket.stuck);
   EXPECT_EQ(rig.doc.Data(), "ok");
   EXPECT_EQ(rig.done_error, 0);
@@ -632,13 +584,9 @@ TEST(HttpClientFailures, OverlongHeaderLineIsCut) {
 
 TEST(HttpClientFailures, MegabytesWithoutALineFeed) {
   FakeHttpRig rig;
-  FakeExchange ex;
-  ex.reply = "HTTP/1.0 200 OK\r\nX: " + std::string(3 << 20, 'z');
+  FakeExchange& ex = rig.Reply("HTTP/1.0 200 OK\r\nX: " + std::string(3 << 20, 'z'));
   for (size_t at = 4096; at < ex.reply.size(); at += 4096) ex.splits.push_back(at);
-  rig.socket.exchanges.push_back(ex);
-  rig.cli.SetURL("http://127.0.0.1/");
-  rig.cli.StartGet();
-  ASSERT_TRUE(rig.Run());
+  ASSERT_TRUE(rig.Get());
   EXPECT_FALSE(rig.socket.stuck);
   EXPECT_EQ(rig.done_count, 1);
   // The header block stops at kMaxHeaderBytes: the request ends there, not at the
@@ -677,9 +625,7 @@ TEST(HttpClientRelocation, CredentialsInALocation) {
   FakeHttpRig rig;
   rig.Reply("HTTP/1.0 301 Moved\r\nLocation: http://ann:pw@127.0.0.1:81/in\r\n\r\n");
   rig.Reply("HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n");
-  rig.cli.SetURL("http://127.0.0.1/");
-  rig.cli.StartGet();
-  ASSERT_TRUE(rig.Run());
+  ASSERT_TRUE(rig.Get());
   EXPECT_EQ(rig.cli.Username(), "ann");
   EXPECT_EQ(rig.cli.Password(), "pw");
   EXPECT_EQ(rig.socket.connects.back(), "127.0.0.1:81");
@@ -689,10 +635,8 @@ TEST(HttpClientRelocation, CredentialsInALocation) {
 TEST(HttpClientRelocation, NotFollowedWhenSwitchedOff) {
   FakeHttpRig rig;
   rig.Reply("HTTP/1.0 302 Found\r\nLocation: /x\r\nContent-Length: 3\r\n\r\nabc");
-  rig.cli.SetURL("http://127.0.0.1/");
   rig.cli.SetFollowRelocation(false);
-  rig.cli.StartGet();
-  ASSERT_TRUE(rig.Run());
+  ASSERT_TRUE(rig.Get());
   EXPECT_EQ(rig.cli.StatusCode(), 302);
   EXPECT_EQ(rig.socket.requests.size(), 1u);
   EXPECT_EQ(rig.doc.Data(), "abc");
@@ -701,9 +645,7 @@ TEST(HttpClientRelocation, NotFollowedWhenSwitchedOff) {
 TEST(HttpClientRelocation, ACircleEndsWithTheRelocatingAnswer) {
   FakeHttpRig rig;
   for (int i = 0; i < 40; ++i) rig.Reply("HTTP/1.0 302 Found\r\nLocation: /again\r\n\r\n");
-  rig.cli.SetURL("http://127.0.0.1/");
-  rig.cli.StartGet();
-  ASSERT_TRUE(rig.Run());
+  ASSERT_TRUE(rig.Get());
   EXPECT_EQ(rig.done_count, 1);
   EXPECT_EQ(rig.cli.StatusCode(), 302);
   EXPECT_EQ(rig.socket.requests.size(),
@@ -714,9 +656,7 @@ TEST(HttpClientRelocation, LocationWithoutHostStaysOnTheServer) {
   FakeHttpRig rig;
   rig.Reply("HTTP/1.0 302 Found\r\nLocation: http:///elsewhere\r\n\r\n");
   rig.Reply("HTTP/1.0 200 OK\r\nContent-Length: 1\r\n\r\n!");
-  rig.cli.SetURL("http://127.0.0.1:8000/");
-  rig.cli.StartGet();
-  ASSERT_TRUE(rig.Run());
+  ASSERT_TRUE(rig.Get("http://127.0.0.1:8000/"));
   EXPECT_EQ(rig.socket.connects,
             (std::vector<std::string>{"127.0.0.1:8000", "127.0.0.1:8000"}));
   EXPECT_EQ(rig.doc.Data(), "!");
@@ -744,12 +684,8 @@ TEST(HttpClientAbort, DuringTheLookup) {
 
 TEST(HttpClientAbort, WhileConnected) {
   FakeHttpRig rig;
-  FakeExchange ex;
-  ex.hold = true;
-  rig.socket.exchanges.push_back(ex);
-  rig.cli.SetURL("http://127.0.0.1/");
-  rig.cli.StartGet();
-  ASSERT_TRUE(rig.Run());
+  rig.Reply("").hold = true;
+  ASSERT_TRUE(rig.Get());
   ASSERT_EQ(rig.cli.State(), ClientState::kWaitingHeader);
   rig.cli.Abort();
   EXPECT_EQ(rig.socket.State(), HttpSocketState::kClosed);
@@ -761,14 +697,9 @@ TEST(HttpClientAbort, WhileConnected) {
 
 TEST(HttpClientAbort, InsideADocumentHandler) {
   FakeHttpRig rig;
-  FakeExchange ex;
-  ex.reply = "HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\n01234";
-  ex.close_after = false;
-  rig.socket.exchanges.push_back(ex);
-  rig.cli.SetURL("http://127.0.0.1/");
+  rig.Reply("HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\n01234", false);
   rig.cli.OnDocData = [](HttpClientCore& c, const char*, size_t) { c.Abort(); };
-  rig.cli.StartGet();
-  ASSERT_TRUE(rig.Run());
+  ASSERT_TRUE(rig.Get());
   EXPECT_EQ(rig.done_count, 1);
   EXPECT_EQ(rig.done_error, kHttpErrAborted);
 }
@@ -785,13 +716,9 @@ TEST(HttpClientAbort, WhenIdleReportsAtOnce) {
 
 TEST(HttpClientAbort, AnAbortedRequestCannotDisturbTheNextOne) {
   FakeHttpRig rig;
-  FakeExchange hold;
-  hold.hold = true;
-  rig.socket.exchanges.push_back(hold);
+  rig.Reply("").hold = true;
   rig.Reply("HTTP/1.0 200 OK\r\nContent-Length: 6\r\n\r\nsecond");
-  rig.cli.SetURL("http://127.0.0.1/");
-  rig.cli.StartGet();
-  ASSERT_TRUE(rig.Run());
+  ASSERT_TRUE(rig.Get());
   rig.cli.Abort();
   rig.cli.StartGet();  // before the loop ran the aborted request's messages
   ASSERT_TRUE(rig.Run());
@@ -807,10 +734,8 @@ TEST(HttpClientKeepAlive, SecondRequestReusesTheConnection) {
   FakeHttpRig rig;
   rig.Reply("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\none", false);
   rig.Reply("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\ntwo", false);
-  rig.cli.SetURL("http://127.0.0.1/");
   rig.cli.SetRequestVer("1.1");
-  rig.cli.StartGet();
-  ASSERT_TRUE(rig.Run());
+  ASSERT_TRUE(rig.Get());
   EXPECT_EQ(rig.socket.State(), HttpSocketState::kConnected);
   rig.cli.StartGet();
   ASSERT_TRUE(rig.Run());
@@ -828,9 +753,7 @@ TEST(HttpClientKeepAlive, Version10AnswerClosesAfterEveryAnswer) {
   FakeHttpRig rig;
   rig.Reply("HTTP/1.0 200 OK\r\nContent-Length: 1\r\n\r\na", false);
   rig.Reply("HTTP/1.0 200 OK\r\nContent-Length: 1\r\n\r\nb", false);
-  rig.cli.SetURL("http://127.0.0.1/");
-  rig.cli.StartGet();
-  ASSERT_TRUE(rig.Run());
+  ASSERT_TRUE(rig.Get());
   rig.cli.StartGet();
   ASSERT_TRUE(rig.Run());
   EXPECT_EQ(rig.socket.connects.size(), 2u);
@@ -843,11 +766,6 @@ TEST(HttpClientKeepAlive, MultiThreadedReachesTheSocket) {
   EXPECT_TRUE(rig.socket.multi_threaded());
 }
 
-}  // namespace
-}  // namespace parlix
-
-namespace parlix {
-namespace {
 
 using testing::FakeHttpClient;
 using testing::FakeLoop;
@@ -891,13 +809,10 @@ TEST(HttpClientAuthHooks, NewAttemptRewindsAndResends) {
     ++done;
     err = e;
   };
-  FakeExchange refused;
-  refused.reply =
-      "HTTP/1.0 407 Proxy Authentication Required\r\nProxy-Authenticate: Basic realm=\"p\"\r\n"
-      "Content-Length: 6\r\n\r\ndenied";
-  FakeExchange ok;
-  ok.reply = "HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok";
-  socket.exchanges = {refused, ok};
+  socket.exchanges = {
+      Ex("HTTP/1.0 407 Proxy Authentication Required\r\nProxy-Authenticate: Basic realm=\"p\"\r\n"
+         "Content-Length: 6\r\n\r\ndenied"),
+      Ex("HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok")};
   cli.SetDocStream(&doc);
   cli.SetPostStream(&post);
   cli.SetURL("http://host/form");
