@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <random>
@@ -8,16 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "net/loopback_env_win.h"
 #include "net/wsocket_win.h"
-#include "support/loopback_peer_win.h"
 
 namespace parlix {
 namespace {
-
-using test::LoopbackPeer;
-using test::PeerConnection;
-using test::PumpFor;
-using test::PumpUntil;
 
 // What a socket told its owner, in order.
 struct Recorder {
@@ -35,7 +29,7 @@ struct Recorder {
   std::string error_text;
   int read_size = 4096;
 
-  void Hook(TWSocket& s) {
+  explicit Recorder(TWSocket& s) {
     s.OnDnsLookupDone = [this](TWSocket*, uint16_t e) {
       ++lookups;
       lookup_error = e;
@@ -89,8 +83,7 @@ bool ConnectTo(TWSocket& s, Recorder& r, uint16_t port) {
 
 TEST(TWSocketDns, DottedHostAnswersBeforeDnsLookupReturns) {
   TWSocket s;
-  Recorder r;
-  r.Hook(s);
+  Recorder r(s);
   s.DnsLookup(" 127.0.0.1");
   EXPECT_EQ(r.lookups, 1);
   EXPECT_EQ(r.lookup_error, 0);
@@ -102,8 +95,7 @@ TEST(TWSocketDns, DottedHostAnswersBeforeDnsLookupReturns) {
 
 TEST(TWSocketDns, EmptyNameIsRefusedWithInvalidArgument) {
   TWSocket s;
-  Recorder r;
-  r.Hook(s);
+  Recorder r(s);
   s.DnsLookup("");
   EXPECT_EQ(r.error_text, "DNS lookup: invalid host name.");
   EXPECT_EQ(r.lookup_error, 10022);
@@ -113,8 +105,7 @@ TEST(TWSocketDns, EmptyNameIsRefusedWithInvalidArgument) {
 
 TEST(TWSocketDns, LocalhostResolvesThroughTheAsynchronousPath) {
   TWSocket s;
-  Recorder r;
-  r.Hook(s);
+  Recorder r(s);
   s.DnsLookup("localhost");
   EXPECT_EQ(r.lookups, 0) << "a name must not be answered inside DnsLookup";
   ASSERT_TRUE(PumpUntil([&] { return r.lookups > 0; }));
@@ -127,13 +118,9 @@ TEST(TWSocketDns, LocalhostResolvesThroughTheAsynchronousPath) {
 }
 
 TEST(TWSocketDns, UnresolvableNameFailsWithTheResolverCode) {
-  const char* netns = std::getenv("PARLIX_NETNS");
-  if (netns == nullptr || std::string(netns) != "1") {
-    GTEST_SKIP() << "needs the loopback-only network namespace (PARLIX_NETNS=1)";
-  }
+  PARLIX_SKIP_OUTSIDE_LOOPBACK_NAMESPACE();
   TWSocket s;
-  Recorder r;
-  r.Hook(s);
+  Recorder r(s);
   s.DnsLookup("no-such-host.invalid");
   ASSERT_TRUE(PumpUntil([&] { return r.lookups > 0; }, 30000));
   EXPECT_GE(r.lookup_error, 11001);
@@ -144,8 +131,7 @@ TEST(TWSocketDns, UnresolvableNameFailsWithTheResolverCode) {
 
 TEST(TWSocketDns, CancelledLookupNeverCompletes) {
   TWSocket s;
-  Recorder r;
-  r.Hook(s);
+  Recorder r(s);
   s.DnsLookup("localhost");
   s.CancelDnsLookup();
   PumpFor(300);
@@ -185,8 +171,7 @@ HANDLE WINAPI CompleteBeforeReturning(HWND window, unsigned int msg, const char*
 
 TEST(TWSocketDns, CompletionBeforeTheHandleIsStoredIsHandledExactlyOnce) {
   TWSocket s;
-  Recorder r;
-  r.Hook(s);
+  Recorder r(s);
   WSocketSetAsyncGetHostByNameForTest(CompleteBeforeReturning);
   s.DnsLookup("stand-in.test");
   WSocketSetAsyncGetHostByNameForTest(nullptr);
@@ -237,8 +222,7 @@ TEST(TWSocketDns, ALookupLeftRunningKeepsTheLibraryUntilItsResolverIsDone) {
 
 TEST(TWSocketConnect, PortWithNoListenerFailsWith10061ThroughOnSessionConnected) {
   TWSocket s;
-  Recorder r;
-  r.Hook(s);
+  Recorder r(s);
   s.SetAddr("127.0.0.1");
   s.SetPort(std::to_string(LoopbackPeer::UnusedPort()));
   s.Connect();
@@ -254,8 +238,7 @@ TEST(TWSocketConnect, PortWithNoListenerFailsWith10061ThroughOnSessionConnected)
 
 TEST(TWSocketConnect, RefusalsAndResolutionFailuresUseTheirTexts) {
   TWSocket s;
-  Recorder r;
-  r.Hook(s);
+  Recorder r(s);
   s.Connect();
   EXPECT_EQ(r.error_text, "Connect: No Port Specified");
   s.SetPort("80");
@@ -301,14 +284,12 @@ TEST(TWSocketConnect, ImmediateConnectFailureStillEndsWithOnSessionConnected) {
     c.ReceiveUntilClosed();
   });
   TWSocket a;
-  Recorder ra;
-  ra.Hook(a);
+  Recorder ra(a);
   ASSERT_TRUE(ConnectTo(a, ra, peer.Port()));
   ASSERT_TRUE(PumpUntil([&] { return first_port != 0; }));
 
   TWSocket b;
-  Recorder rb;
-  rb.Hook(b);
+  Recorder rb(b);
   b.SetLocalAddr("127.0.0.1");
   b.SetLocalPort(std::to_string(first_port));
   b.SetAddr("127.0.0.1");
@@ -335,9 +316,8 @@ TEST(TWSocketData, DataSentWithTheCloseArrivesBeforeOnSessionClosed) {
     c.Close();
   });
   TWSocket s;
-  Recorder r;
+  Recorder r(s);
   r.read_size = 700;  // many rounds per notification
-  r.Hook(s);
   ASSERT_TRUE(ConnectTo(s, r, peer.Port()));
   ASSERT_TRUE(PumpUntil([&] { return r.closed > 0; }));
   EXPECT_EQ(r.received.size(), payload.size());
@@ -357,8 +337,7 @@ TEST(TWSocketData, CloseReportedWhileDataWaitsDeliversTheDataFirst) {
     c.Close();
   });
   TWSocket s;
-  Recorder r;
-  r.Hook(s);
+  Recorder r(s);
   bool reading = false;
   int notifications = 0;
   s.OnDataAvailable = [&](TWSocket* sender, uint16_t) {
@@ -390,8 +369,7 @@ TEST(TWSocketData, ReceiveLoopStopsWhenTheHandlerLeavesDataUnread) {
     c.ReceiveUntilClosed();
   });
   TWSocket s;
-  Recorder r;
-  r.Hook(s);
+  Recorder r(s);
   int rounds = 0;
   s.OnDataAvailable = [&](TWSocket*, uint16_t) { ++rounds; };
   ASSERT_TRUE(ConnectTo(s, r, peer.Port()));
@@ -405,8 +383,7 @@ TEST(TWSocketClose, OnSessionClosedComesOnceForPeerCloseSendErrorAndClose) {
   {  // the peer closes
     LoopbackPeer peer([&](PeerConnection& c) { c.Close(); });
     TWSocket s;
-    Recorder r;
-    r.Hook(s);
+    Recorder r(s);
     ASSERT_TRUE(ConnectTo(s, r, peer.Port()));
     ASSERT_TRUE(PumpUntil([&] { return r.closed > 0; }));
     s.Close();
@@ -416,8 +393,7 @@ TEST(TWSocketClose, OnSessionClosedComesOnceForPeerCloseSendErrorAndClose) {
   {  // our Close
     LoopbackPeer peer([&](PeerConnection& c) { c.ReceiveUntilClosed(); });
     TWSocket s;
-    Recorder r;
-    r.Hook(s);
+    Recorder r(s);
     ASSERT_TRUE(ConnectTo(s, r, peer.Port()));
     s.Close();
     EXPECT_EQ(r.closed, 1);
@@ -438,8 +414,7 @@ TEST(TWSocketClose, OnSessionClosedComesOnceForPeerCloseSendErrorAndClose) {
       SetEvent(reset_done);
     });
     TWSocket s;
-    Recorder r;
-    r.Hook(s);
+    Recorder r(s);
     ASSERT_TRUE(ConnectTo(s, r, peer.Port()));
     SetEvent(connected);
     WaitForSingleObject(reset_done, 5000);
@@ -465,8 +440,7 @@ TEST(TWSocketClose, AbortDropsTheQueueAndReportsTheCloseOnce) {
   std::string got = "unset";
   LoopbackPeer peer([&](PeerConnection& c) { got = c.ReceiveUntilClosed(); });
   TWSocket s;
-  Recorder r;
-  r.Hook(s);
+  Recorder r(s);
   ASSERT_TRUE(ConnectTo(s, r, peer.Port()));
   const std::string queued = "never sent";
   s.PutDataInSendBuffer(queued.data(), static_cast<int>(queued.size()));
@@ -497,8 +471,7 @@ TEST(TWSocketClose, ReleaseFreesTheSocketFromTheLoop) {
 TEST(TWSocketClose, CloseDelayedClosesFromTheLoop) {
   LoopbackPeer peer([&](PeerConnection& c) { c.ReceiveUntilClosed(); });
   TWSocket s;
-  Recorder r;
-  r.Hook(s);
+  Recorder r(s);
   ASSERT_TRUE(ConnectTo(s, r, peer.Port()));
   s.CloseDelayed();
   EXPECT_EQ(s.State(), wsConnected);
@@ -510,8 +483,7 @@ TEST(TWSocketSend, OnDataSentArrivesAfterSendReturned) {
   std::string got;
   LoopbackPeer peer([&](PeerConnection& c) { got = c.ReceiveUntilClosed(); });
   TWSocket s;
-  Recorder r;
-  r.Hook(s);
+  Recorder r(s);
   ASSERT_TRUE(ConnectTo(s, r, peer.Port()));
   PumpFor(50);  // the first write notification after connecting
   bool inside_send = false;
@@ -536,8 +508,7 @@ TEST(TWSocketSend, OnDataSentArrivesAfterSendReturned) {
 
 TEST(TWSocketSend, SendOnAnUnconnectedSocketReturnsMinusOneAndReports10057) {
   TWSocket s;
-  Recorder r;
-  r.Hook(s);
+  Recorder r(s);
   EXPECT_EQ(s.SendStr("x"), -1);
   EXPECT_EQ(s.LastError(), 10057);
   EXPECT_EQ(r.errors, 0) << "reported from the loop, not from inside Send";
@@ -552,8 +523,7 @@ TEST(TWSocketSend, SendOnAnUnconnectedSocketReturnsMinusOneAndReports10057) {
 TEST(TWSocketProperties, SettersAreRefusedWhileNotClosed) {
   LoopbackPeer peer([&](PeerConnection& c) { c.ReceiveUntilClosed(); });
   TWSocket s;
-  Recorder r;
-  r.Hook(s);
+  Recorder r(s);
   ASSERT_TRUE(ConnectTo(s, r, peer.Port()));
   const std::string port = s.Port();
   s.SetPort("1");
@@ -606,14 +576,43 @@ TEST(TWSocketProperties, InitialValuesAndInertSocksAndLineMode) {
   GetClassNameA(s.Handle(), cls, sizeof(cls));
   EXPECT_STREQ(cls, "XSocketWindowClass");
 
+  // Those defaults at work: what is sent and what comes back are each several buffers
+  // long, and the default linger lets our close end the connection there and then.
+  {
+    const std::string up = Pattern(3 * 1460 + 7, 6);
+    const std::string down = Pattern(5 * 1460 + 3, 7);
+    bool up_intact = false;
+    std::string after_close = "unset";
+    LoopbackPeer peer([&](PeerConnection& c) {
+      up_intact = c.ReceiveExactly(up.size()) == up;
+      c.SendAll(down);
+      after_close = c.ReceiveUntilClosed();
+    });
+    Recorder r(s);
+    ASSERT_TRUE(ConnectTo(s, r, peer.Port()));
+    EXPECT_EQ(s.Send(up.data(), static_cast<int>(up.size())), static_cast<int>(up.size()));
+    ASSERT_TRUE(PumpUntil([&] { return r.received.size() >= down.size(); }));
+    EXPECT_TRUE(r.received == down);
+    EXPECT_EQ(s.ReadCount(), static_cast<int64_t>(down.size()));
+    EXPECT_TRUE(s.AllSent());
+    s.Close();
+    EXPECT_EQ(s.State(), wsClosed);
+    EXPECT_EQ(r.closed, 1);
+    EXPECT_EQ(r.close_error, 0);
+    EXPECT_EQ(r.errors, 0) << r.error_text;
+    EXPECT_EQ(s.ReadCount(), 0) << "counted anew for the next connection";
+    peer.Join();
+    EXPECT_TRUE(up_intact);
+    EXPECT_EQ(after_close, "");
+  }
+
   // The HTTP client copies empty SOCKS values and leaves line mode off: the
   // connection goes direct and data passes straight through.
   LoopbackPeer peer([&](PeerConnection& c) {
     c.SendAll("line one\r\nline two");
     c.Close();
   });
-  Recorder r;
-  r.Hook(s);
+  Recorder r(s);
   s.SetSocksServer("");
   s.SetSocksPort("");
   s.SetSocksUsercode("");
@@ -629,8 +628,7 @@ TEST(TWSocketErrors, BackgroundExceptionAbortsUnlessTheHandlerKeepsTheSocket) {
   LoopbackPeer peer([&](PeerConnection& c) { c.ReceiveUntilClosed(); }, 2);
   for (const bool keep : {true, false}) {
     TWSocket s;
-    Recorder r;
-    r.Hook(s);
+    Recorder r(s);
     std::string what;
     s.OnBgException = [&](TWSocket*, const std::exception& e, bool& can_close) {
       what = e.what();
@@ -658,8 +656,7 @@ TEST(TWSocketErrors, ExceptionInAHandlerAbortsTheConnection) {
     c.ReceiveUntilClosed();
   });
   TWSocket s;
-  Recorder r;
-  r.Hook(s);
+  Recorder r(s);
   s.OnDataAvailable = [](TWSocket* sender, uint16_t) {
     sender->ReceiveStr();
     throw std::runtime_error("not a number");
@@ -674,8 +671,7 @@ TEST(TWSocketLibrary, LastSocketUnloadsTheLibraryAndTheNextLoadsItAgain) {
   int generation = 0;
   {
     auto s = std::make_unique<TWSocket>();
-    Recorder r;
-    r.Hook(*s);
+    Recorder r(*s);
     s->SetAddr("127.0.0.1");
     s->SetPort(std::to_string(LoopbackPeer::UnusedPort()));
     s->Connect();
@@ -703,8 +699,7 @@ TEST(TWSocketLibrary, LastSocketUnloadsTheLibraryAndTheNextLoadsItAgain) {
     c.Close();
   });
   TWSocket next;
-  Recorder r;
-  r.Hook(next);
+  Recorder r(next);
   ASSERT_TRUE(ConnectTo(next, r, peer.Port()));
   EXPECT_TRUE(WSocketGetLibraryStatus().loaded);
   EXPECT_EQ(WSocketGetLibraryStatus().load_generation, generation + 1);
@@ -716,8 +711,7 @@ TEST(TWSocketLibrary, VersionCanChangeOnlyBeforeLoading) {
   TWSocket s;
   s.SetAddr("127.0.0.1");
   s.SetPort(std::to_string(LoopbackPeer::UnusedPort()));
-  Recorder r;
-  r.Hook(s);
+  Recorder r(s);
   s.Connect();  // loads
   s.SetReqVerLow(2);
   EXPECT_EQ(r.error_text, "SetReqVerLow: WinSock version can't be changed now");
@@ -742,8 +736,7 @@ TEST(TWSocketThreads, EachThreadServesItsOwnSockets) {
   for (int i = 0; i < kThreads; ++i) {
     threads.emplace_back([&, i] {
       TWSocket s;
-      Recorder r;
-      r.Hook(s);
+      Recorder r(s);
       if (!ConnectTo(s, r, peer.Port())) return;
       s.SendStr("hello" + std::to_string(i));
       PumpUntil([&] { return r.closed > 0; });
@@ -765,9 +758,8 @@ TEST(TWSocketBulk, SixteenMiBEachWayArriveIntact) {
     c.Close();
   });
   TWSocket s;
-  Recorder r;
+  Recorder r(s);
   r.read_size = 65536;
-  r.Hook(s);
   int64_t sent_reported = 0;
   s.OnSendData = [&](TWSocket*, int n) { sent_reported += n; };
   ASSERT_TRUE(ConnectTo(s, r, peer.Port()));
