@@ -55,6 +55,11 @@ struct AuthRig {
     cli.StartGet();
     return loop.RunUntilIdle();
   }
+  bool Post(HttpStream& body) {
+    cli.SetPostStream(&body);
+    cli.StartPost();
+    return loop.RunUntilIdle();
+  }
 };
 
 const NtlmChallenge kChallenge = {0x01, 0x23, 0x45, 0x67, 0x89, 0xab, 0xcd, 0xef};
@@ -242,13 +247,7 @@ TEST(HttpAuthWire, ExchangesAsScripted) {
     rig.cli.SetProxyPassword(c.proxy_pass);
     rig.cli.SetOptions(c.options);
     HttpMemoryStream post("a=1&b=2");
-    if (c.post) {
-      rig.cli.SetPostStream(&post);
-      rig.cli.StartPost();
-    } else {
-      rig.cli.StartGet();
-    }
-    ASSERT_TRUE(rig.loop.RunUntilIdle());
+    ASSERT_TRUE(c.post ? rig.Post(post) : rig.Get());
     std::vector<std::string> expected;
     for (const Req& r : c.requests) expected.push_back(r.Bytes());
     EXPECT_EQ(rig.socket.requests, expected);
@@ -313,11 +312,9 @@ TEST(HttpAuthStates, NtlmPostSendsTheRestOfAPositionedStream) {
   rig.cli.SetRequestVer("1.1");
   HttpMemoryStream post("skip:payload");
   post.Seek(5);
-  rig.cli.SetPostStream(&post);
   rig.socket.exchanges = {Answer("407 Denied", "Proxy-Authenticate: NTLM\r\n", "", true),
                           NtlmChallengeAnswer(), Answer("200 OK", "", "done", true)};
-  rig.cli.StartPost();
-  ASSERT_TRUE(rig.loop.RunUntilIdle());
+  ASSERT_TRUE(rig.Post(post));
   ASSERT_EQ(rig.socket.requests.size(), 3u);
   EXPECT_EQ(rig.socket.connects.size(), 1u);
   // HTTP/1.1 keeps the connection without asking: no Proxy-Connection line.
@@ -374,9 +371,7 @@ TEST(HttpAuthFuzz, RandomChallengeSequencesAlwaysEnd) {
     rig.cli.SetProxyPassword("pp");
     if (rng() % 2 == 0) rig.cli.SetRequestVer("1.1");
     HttpMemoryStream post("payload");
-    rig.cli.SetPostStream(&post);
-    rig.cli.StartPost();
-    ASSERT_TRUE(rig.loop.RunUntilIdle());
+    ASSERT_TRUE(rig.Post(post));
     EXPECT_EQ(rig.done, 1);
     EXPECT_EQ(rig.cli.State(), ClientState::kReady);
     EXPECT_LE(rig.socket.requests.size(), 1u + HttpAuthClient::kMaxAuthAttempts);

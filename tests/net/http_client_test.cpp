@@ -267,10 +267,7 @@ TEST(HttpClientRequest, PostStreamSendsOnlyWhatFollowsItsPosition) {
   rig.Reply("HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n");
   HttpMemoryStream post("skipTHE REST");
   post.Seek(4);
-  rig.cli.SetURL("http://127.0.0.1/");
-  rig.cli.SetPostStream(&post);
-  rig.cli.StartPost();
-  ASSERT_TRUE(rig.Run());
+  ASSERT_TRUE(rig.Post(post));
   ASSERT_EQ(rig.socket.requests.size(), 1u);
   const std::string& rq = rig.socket.requests[0];
   EXPECT_NE(rq.find("Content-Length: 8\r\n"), std::string::npos);
@@ -284,14 +281,11 @@ TEST(HttpClientRequest, BodyGoesOutInPiecesOfAtMost8193AfterEachDrain) {
   std::string body(20000, 'b');
   for (size_t i = 0; i < body.size(); ++i) body[i] = static_cast<char>('a' + i % 26);
   HttpMemoryStream post(body);
-  rig.cli.SetURL("http://127.0.0.1/");
-  rig.cli.SetPostStream(&post);
   std::vector<size_t> pieces;
   rig.cli.OnSendData = [&](HttpClientCore&, const char*, size_t n) { pieces.push_back(n); };
   int send_end = 0;
   rig.cli.OnSendEnd = [&](HttpClientCore&) { ++send_end; };
-  rig.cli.StartPost();
-  ASSERT_TRUE(rig.Run());
+  ASSERT_TRUE(rig.Post(post));
   EXPECT_EQ(pieces, (std::vector<size_t>{8193, 8193, 3614}));
   EXPECT_EQ(send_end, 1);
   // One Send for the header, then one per piece.
@@ -309,10 +303,7 @@ TEST(HttpClientEvents, TypicalPostInOrder) {
   rig.socket.dns["host"] = {0, "127.0.0.1"};
   rig.Reply("HTTP/1.0 200 OK\r\nContent-Length: 3\r\n\r\nabc");
   HttpMemoryStream post("x=y");
-  rig.cli.SetURL("http://host/");
-  rig.cli.SetPostStream(&post);
-  rig.cli.StartPost();
-  ASSERT_TRUE(rig.Run());
+  ASSERT_TRUE(rig.Post(post, "http://host/"));
   const std::vector<std::string> expected = {
       "State1", "State3", "State4", "State2", "SessionConnected", "State5",
       // request line, Accept, Content-Type, User-Agent, Host, Content-Length
@@ -603,12 +594,9 @@ TEST(HttpClientRelocation, SameServerWithCloseReconnectsAndRaisesLocationChange)
   rig.Reply("HTTP/1.0 302 Found\r\nLocation: /other\r\nContent-Length: 5\r\n\r\nmoved");
   rig.Reply("HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nfinal");
   HttpMemoryStream post("abc");
-  rig.cli.SetURL("http://host/start");
-  rig.cli.SetPostStream(&post);
   std::vector<std::string> locations;
   rig.cli.OnLocationChange = [&](HttpClientCore& c) { locations.push_back(c.Location()); };
-  rig.cli.StartPost();
-  ASSERT_TRUE(rig.Run());
+  ASSERT_TRUE(rig.Post(post, "http://host/start"));
   EXPECT_EQ(locations, std::vector<std::string>{"http://host/other"});
   EXPECT_EQ(rig.socket.connects.size(), 2u);
   EXPECT_EQ(rig.socket.lookups.size(), 2u);

@@ -389,10 +389,16 @@ struct FakeHttpRig {
     return socket.exchanges.back();
   }
 
-  // Most cases want one GET and everything that follows from it.
+  // Most cases want one request and everything that follows from it.
   bool Get(const std::string& url = "http://127.0.0.1/") {
     cli.SetURL(url);
     cli.StartGet();
+    return Run();
+  }
+  bool Post(HttpStream& body, const std::string& url = "http://127.0.0.1/") {
+    cli.SetURL(url);
+    cli.SetPostStream(&body);
+    cli.StartPost();
     return Run();
   }
 

@@ -73,6 +73,27 @@ std::string Pattern(size_t len, unsigned seed) {
   return s;
 }
 
+// A peer's script: sends its bytes, then closes gracefully, or keeps reading until we close.
+LoopbackPeer::Script SendThenClose(std::string bytes) {
+  return [bytes = std::move(bytes)](PeerConnection& c) {
+    c.SendAll(bytes);
+    c.Close();
+  };
+}
+LoopbackPeer::Script SendThenDrain(std::string bytes) {
+  return [bytes = std::move(bytes)](PeerConnection& c) {
+    c.SendAll(bytes);
+    c.ReceiveUntilClosed();
+  };
+}
+
+// Starts a connection that nothing will answer.
+void ConnectToUnusedPort(TWSocket& s) {
+  s.SetAddr("127.0.0.1");
+  s.SetPort(std::to_string(LoopbackPeer::UnusedPort()));
+  s.Connect();
+}
+
 // Connects s to the peer and waits for the outcome.
 bool ConnectTo(TWSocket& s, Recorder& r, uint16_t port) {
   s.SetAddr("127.0.0.1");
@@ -223,9 +244,7 @@ TEST(TWSocketDns, ALookupLeftRunningKeepsTheLibraryUntilItsResolverIsDone) {
 TEST(TWSocketConnect, PortWithNoListenerFailsWith10061ThroughOnSessionConnected) {
   TWSocket s;
   Recorder r(s);
-  s.SetAddr("127.0.0.1");
-  s.SetPort(std::to_string(LoopbackPeer::UnusedPort()));
-  s.Connect();
+  ConnectToUnusedPort(s);
   EXPECT_EQ(s.State(), wsConnecting);
   ASSERT_TRUE(PumpUntil([&] { return r.closed > 0; }));
   EXPECT_EQ(r.connected, 1);
@@ -311,10 +330,7 @@ TEST(TWSocketConnect, ImmediateConnectFailureStillEndsWithOnSessionConnected) {
 
 TEST(TWSocketData, DataSentWithTheCloseArrivesBeforeOnSessionClosed) {
   const std::string payload = Pattern(300000, 1);
-  LoopbackPeer peer([&](PeerConnection& c) {
-    c.SendAll(payload);
-    c.Close();
-  });
+  LoopbackPeer peer(SendThenClose(payload));
   TWSocket s;
   Recorder r(s);
   r.read_size = 700;  // many rounds per notification
@@ -332,10 +348,7 @@ TEST(TWSocketData, DataSentWithTheCloseArrivesBeforeOnSessionClosed) {
 // until the data is read): the close must deliver that data first.
 TEST(TWSocketData, CloseReportedWhileDataWaitsDeliversTheDataFirst) {
   const std::string payload = Pattern(200000, 5);
-  LoopbackPeer peer([&](PeerConnection& c) {
-    c.SendAll(payload);
-    c.Close();
-  });
+  LoopbackPeer peer(SendThenClose(payload));
   TWSocket s;
   Recorder r(s);
   bool reading = false;
@@ -364,10 +377,7 @@ TEST(TWSocketData, CloseReportedWhileDataWaitsDeliversTheDataFirst) {
 }
 
 TEST(TWSocketData, ReceiveLoopStopsWhenTheHandlerLeavesDataUnread) {
-  LoopbackPeer peer([&](PeerConnection& c) {
-    c.SendAll("unread bytes");
-    c.ReceiveUntilClosed();
-  });
+  LoopbackPeer peer(SendThenDrain("unread bytes"));
   TWSocket s;
   Recorder r(s);
   int rounds = 0;
@@ -608,10 +618,7 @@ TEST(TWSocketProperties, InitialValuesAndInertSocksAndLineMode) {
 
   // The HTTP client copies empty SOCKS values and leaves line mode off: the
   // connection goes direct and data passes straight through.
-  LoopbackPeer peer([&](PeerConnection& c) {
-    c.SendAll("line one\r\nline two");
-    c.Close();
-  });
+  LoopbackPeer peer(SendThenClose("line one\r\nline two"));
   Recorder r(s);
   s.SetSocksServer("");
   s.SetSocksPort("");
@@ -651,10 +658,7 @@ TEST(TWSocketErrors, BackgroundExceptionAbortsUnlessTheHandlerKeepsTheSocket) {
 }
 
 TEST(TWSocketErrors, ExceptionInAHandlerAbortsTheConnection) {
-  LoopbackPeer peer([&](PeerConnection& c) {
-    c.SendAll("bad status line");
-    c.ReceiveUntilClosed();
-  });
+  LoopbackPeer peer(SendThenDrain("bad status line"));
   TWSocket s;
   Recorder r(s);
   s.OnDataAvailable = [](TWSocket* sender, uint16_t) {
@@ -672,9 +676,7 @@ TEST(TWSocketLibrary, LastSocketUnloadsTheLibraryAndTheNextLoadsItAgain) {
   {
     auto s = std::make_unique<TWSocket>();
     Recorder r(*s);
-    s->SetAddr("127.0.0.1");
-    s->SetPort(std::to_string(LoopbackPeer::UnusedPort()));
-    s->Connect();
+    ConnectToUnusedPort(*s);
     const WSocketLibraryStatus loaded = WSocketGetLibraryStatus();
     EXPECT_TRUE(loaded.loaded);
     EXPECT_EQ(loaded.socket_count, 1);
@@ -694,10 +696,7 @@ TEST(TWSocketLibrary, LastSocketUnloadsTheLibraryAndTheNextLoadsItAgain) {
   WNDCLASSA wc;
   EXPECT_FALSE(GetClassInfoA(GetModuleHandleA(nullptr), "XSocketWindowClass", &wc));
 
-  LoopbackPeer peer([&](PeerConnection& c) {
-    c.SendAll("again");
-    c.Close();
-  });
+  LoopbackPeer peer(SendThenClose("again"));
   TWSocket next;
   Recorder r(next);
   ASSERT_TRUE(ConnectTo(next, r, peer.Port()));
@@ -709,10 +708,8 @@ TEST(TWSocketLibrary, LastSocketUnloadsTheLibraryAndTheNextLoadsItAgain) {
 
 TEST(TWSocketLibrary, VersionCanChangeOnlyBeforeLoading) {
   TWSocket s;
-  s.SetAddr("127.0.0.1");
-  s.SetPort(std::to_string(LoopbackPeer::UnusedPort()));
   Recorder r(s);
-  s.Connect();  // loads
+  ConnectToUnusedPort(s);  // loads
   s.SetReqVerLow(2);
   EXPECT_EQ(r.error_text, "SetReqVerLow: WinSock version can't be changed now");
   s.SetReqVerHigh(2);
