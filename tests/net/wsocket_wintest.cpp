@@ -30,21 +30,17 @@ struct Recorder {
   int read_size = 4096;
 
   explicit Recorder(TWSocket& s) {
-    s.OnDnsLookupDone = [this](TWSocket*, uint16_t e) {
-      ++lookups;
-      lookup_error = e;
-      events.push_back("lookup " + std::to_string(e));
+    // The three completions are kept alike: a count, the last code, and a line in order.
+    auto note = [this](int& count, uint16_t& code, const char* name) {
+      return [this, &count, &code, name](TWSocket*, uint16_t e) {
+        ++count;
+        code = e;
+        events.push_back(std::string(name) + " " + std::to_string(e));
+      };
     };
-    s.OnSessionConnected = [this](TWSocket*, uint16_t e) {
-      ++connected;
-      connect_error = e;
-      events.push_back("connected " + std::to_string(e));
-    };
-    s.OnSessionClosed = [this](TWSocket*, uint16_t e) {
-      ++closed;
-      close_error = e;
-      events.push_back("closed " + std::to_string(e));
-    };
+    s.OnDnsLookupDone = note(lookups, lookup_error, "lookup");
+    s.OnSessionConnected = note(connected, connect_error, "connected");
+    s.OnSessionClosed = note(closed, close_error, "closed");
     s.OnDataAvailable = [this](TWSocket* sender, uint16_t) {
       std::vector<char> buf(static_cast<size_t>(read_size));
       const int n = sender->Receive(buf.data(), read_size);
