@@ -26,10 +26,21 @@ struct ProxyRun {
   int attempts = 0;
 };
 
-ProxyRun PostThroughProxy(const std::string& control_json, const std::string& user,
-                          const std::string& password, const std::string& version = "1.0") {
+// What the proxy demands: its scheme and the one account it accepts.
+struct Demand {
+  std::string scheme, user, password, domain;
+  std::string ControlJson() const {
+    std::string auth =
+        R"("scheme": ")" + scheme + R"(", "user": ")" + user + R"(", "password": ")" + password + "\"";
+    if (!domain.empty()) auth += R"(, "domain": ")" + domain + "\"";
+    return R"({"proxy_auth": {)" + auth + "}}";
+  }
+};
+
+ProxyRun PostThroughProxy(const Demand& demand, const std::string& user, const std::string& password,
+                          const std::string& version = "1.0") {
   const test::TStandins standins = test::Standins();
-  EXPECT_TRUE(standins.SetControl(control_json));
+  EXPECT_TRUE(standins.SetControl(demand.ControlJson()));
   ProxyRun run;
   THttpCli cli;
   HttpMemoryStream doc;
@@ -69,9 +80,7 @@ class ProxyAuthE2E : public ::testing::Test {
 };
 
 TEST_F(ProxyAuthE2E, BasicCredentialsAccepted) {
-  const ProxyRun run = PostThroughProxy(
-      R"({"proxy_auth": {"scheme": "basic", "user": "al", "password": "open sesame"}})", "al",
-      "open sesame");
+  const ProxyRun run = PostThroughProxy({"basic", "al", "open sesame", ""}, "al", "open sesame");
   EXPECT_EQ(run.err, 0);
   EXPECT_EQ(run.status, 200);
   EXPECT_NE(run.doc.find("hola"), std::string::npos);
@@ -80,8 +89,7 @@ TEST_F(ProxyAuthE2E, BasicCredentialsAccepted) {
 }
 
 TEST_F(ProxyAuthE2E, BasicWrongPasswordEndsWith407) {
-  const ProxyRun run = PostThroughProxy(
-      R"({"proxy_auth": {"scheme": "basic", "user": "al", "password": "right"}})", "al", "wrong");
+  const ProxyRun run = PostThroughProxy({"basic", "al", "right", ""}, "al", "wrong");
   EXPECT_EQ(run.err, 0);
   EXPECT_EQ(run.status, 407);
   EXPECT_EQ(run.attempts, 2);
@@ -90,9 +98,7 @@ TEST_F(ProxyAuthE2E, BasicWrongPasswordEndsWith407) {
 TEST_F(ProxyAuthE2E, NtlmOverHttp10And11) {
   for (const char* version : {"1.0", "1.1"}) {
     SCOPED_TRACE(version);
-    const ProxyRun run = PostThroughProxy(
-        R"({"proxy_auth": {"scheme": "ntlm", "user": "pu", "password": "Pa$$w0rd", "domain": "CORP"}})",
-        "pu", "Pa$$w0rd", version);
+    const ProxyRun run = PostThroughProxy({"ntlm", "pu", "Pa$$w0rd", "CORP"}, "pu", "Pa$$w0rd", version);
     EXPECT_EQ(run.err, 0);
     EXPECT_EQ(run.status, 200);
     EXPECT_NE(run.doc.find("hola"), std::string::npos);
@@ -104,8 +110,7 @@ TEST_F(ProxyAuthE2E, NtlmOverHttp10And11) {
 }
 
 TEST_F(ProxyAuthE2E, NtlmWrongPasswordEndsWith407) {
-  const ProxyRun run = PostThroughProxy(
-      R"({"proxy_auth": {"scheme": "ntlm", "user": "pu", "password": "right"}})", "pu", "wrong");
+  const ProxyRun run = PostThroughProxy({"ntlm", "pu", "right", ""}, "pu", "wrong");
   EXPECT_EQ(run.err, 0);
   EXPECT_EQ(run.status, 407);
   EXPECT_EQ(run.attempts, 3);

@@ -3,27 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "net/http_cli_win.h"
-#include "support/loopback_peer_win.h"
+#include "net/loopback_env_win.h"
 
 namespace parlix {
 namespace {
-
-using test::LoopbackPeer;
-using test::PeerConnection;
-using test::PumpFor;
-using test::PumpUntil;
-
-bool InLoopbackNamespace() {
-  const char* netns = std::getenv("PARLIX_NETNS");
-  return netns != nullptr && std::string(netns) == "1";
-}
 
 // Reads one request: the header up to its empty line, then Content-Length bytes.
 std::string ReadRequest(PeerConnection& c) {
@@ -51,6 +40,30 @@ struct Seen {
   }
 };
 
+// A peer's script: takes the request (noting it when asked), answers and hangs up.
+LoopbackPeer::Script AnswerAndClose(std::string reply, Seen* seen = nullptr) {
+  return [reply = std::move(reply), seen](PeerConnection& c) {
+    std::string rq = ReadRequest(c);
+    if (seen != nullptr) seen->Add(std::move(rq));
+    c.SendAll(reply);
+    c.Close();
+  };
+}
+
+// A peer's script: takes the request and never answers it.
+void HoldRequest(PeerConnection& c) {
+  ReadRequest(c);
+  c.ReceiveUntilClosed();
+}
+
+std::string UrlOf(const LoopbackPeer& peer, const std::string& path = "/") {
+  return "http://127.0.0.1:" + peer.PortText() + path;
+}
+
+std::string UnusedPortUrl(const std::string& scheme) {
+  return scheme + "://127.0.0.1:" + std::to_string(LoopbackPeer::UnusedPort()) + "/";
+}
+
 struct Rig {
   THttpCli cli;
   HttpMemoryStream doc;
@@ -73,6 +86,11 @@ struct Rig {
     };
   }
   bool WaitDone(int count = 1) { return PumpUntil([&] { return done >= count; }, 20000); }
+  bool Get(const std::string& url) {
+    cli.SetURL(url);
+    cli.StartGet();
+    return WaitDone();
+  }
 };
 
 const std::string kAcceptLine =
@@ -81,15 +99,10 @@ const std::string kAgentLine = "User-Agent: Mozilla/4.0 (compatible)\r\n";
 
 TEST(THttpCliWire, GetWithBodyUntilClose) {
   Seen seen;
-  LoopbackPeer peer([&](PeerConnection& c) {
-    seen.Add(ReadRequest(c));
-    c.SendAll("HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\nhello from the peer");
-    c.Close();
-  });
+  LoopbackPeer peer(
+      AnswerAndClose("HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\nhello from the peer", &seen));
   Rig rig;
-  rig.cli.SetURL("http://127.0.0.1:" + peer.PortText() + "/dir/file.txt");
-  rig.cli.StartGet();
-  ASSERT_TRUE(rig.WaitDone());
+  ASSERT_TRUE(rig.Get(UrlOf(peer, "/dir/file.txt")));
   peer.Join();
   ASSERT_EQ(seen.requests.size(), 1u);
   EXPECT_EQ(seen.requests[0], "GET /dir/file.txt HTTP/1.0\r\n" + kAcceptLine + kAgentLine +
@@ -105,11 +118,7 @@ TEST(THttpCliWire, PostOfABodyInManyPieces) {
   std::string body(100000, '\0');
   for (size_t i = 0; i < body.size(); ++i) body[i] = static_cast<char>('A' + i % 23);
   Seen seen;
-  LoopbackPeer peer([&](PeerConnection& c) {
-    seen.Add(ReadRequest(c));
-    c.SendAll("HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok");
-    c.Close();
-  });
+  LoopbackPeer peer(AnswerAndClose("HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok", &seen));
   Rig rig;
   HttpMemoryStream post(body);
   int pieces = 0;
@@ -117,7 +126,7 @@ TEST(THttpCliWire, PostOfABodyInManyPieces) {
     EXPECT_LE(n, 8193u);
     ++pieces;
   };
-  rig.cli.SetURL("http://127.0.0.1:" + peer.PortText() + "/form");
+  rig.cli.SetURL(UrlOf(peer, "/form"));
   rig.cli.SetPostStream(&post);
   rig.cli.StartPost();
   ASSERT_TRUE(rig.WaitDone());
@@ -145,9 +154,7 @@ TEST(THttpCliWire, ChunkedBodyWrittenInAwkwardPieces) {
     c.Close();
   });
   Rig rig;
-  rig.cli.SetURL("http://127.0.0.1:" + peer.PortText() + "/");
-  rig.cli.StartGet();
-  ASSERT_TRUE(rig.WaitDone());
+  ASSERT_TRUE(rig.Get(UrlOf(peer)));
   peer.Join();
   EXPECT_EQ(rig.err, 0);
   EXPECT_EQ(rig.doc.Data(), "0123456789abcdef!!!");
@@ -162,9 +169,7 @@ TEST(THttpCliWire, InterimContinueThenTheRealAnswer) {
     c.Close();
   });
   Rig rig;
-  rig.cli.SetURL("http://127.0.0.1:" + peer.PortText() + "/");
-  rig.cli.StartGet();
-  ASSERT_TRUE(rig.WaitDone());
+  ASSERT_TRUE(rig.Get(UrlOf(peer)));
   peer.Join();
   EXPECT_EQ(rig.cli.StatusCode(), 404);
   EXPECT_EQ(rig.cli.RcvdHeader(),
@@ -174,17 +179,11 @@ TEST(THttpCliWire, InterimContinueThenTheRealAnswer) {
 
 TEST(THttpCliWire, ThroughAProxy) {
   Seen seen;
-  LoopbackPeer proxy([&](PeerConnection& c) {
-    seen.Add(ReadRequest(c));
-    c.SendAll("HTTP/1.0 200 OK\r\n\r\nproxied");
-    c.Close();
-  });
+  LoopbackPeer proxy(AnswerAndClose("HTTP/1.0 200 OK\r\n\r\nproxied", &seen));
   Rig rig;
-  rig.cli.SetURL("http://target.invalid:8080/path?q=1");
   rig.cli.SetProxy("127.0.0.1");
   rig.cli.SetProxyPort(proxy.PortText());
-  rig.cli.StartGet();
-  ASSERT_TRUE(rig.WaitDone());
+  ASSERT_TRUE(rig.Get("http://target.invalid:8080/path?q=1"));
   proxy.Join();
   ASSERT_EQ(seen.requests.size(), 1u);
   EXPECT_EQ(seen.requests[0], "GET http://target.invalid:8080/path?q=1 HTTP/1.0\r\n" +
@@ -209,7 +208,7 @@ TEST(THttpCliWire, RelocationOnTheSameServerReconnectsAndPostBecomesGet) {
       2);
   Rig rig;
   HttpMemoryStream post("a=b");
-  rig.cli.SetURL("http://127.0.0.1:" + peer.PortText() + "/form");
+  rig.cli.SetURL(UrlOf(peer, "/form"));
   rig.cli.SetPostStream(&post);
   rig.cli.StartPost();
   ASSERT_TRUE(rig.WaitDone());
@@ -218,7 +217,7 @@ TEST(THttpCliWire, RelocationOnTheSameServerReconnectsAndPostBecomesGet) {
   EXPECT_EQ(seen.requests[1].substr(0, 21), "GET /other HTTP/1.0\r\n");
   EXPECT_EQ(rig.request, httpGET);
   EXPECT_EQ(rig.doc.Data(), "final");
-  EXPECT_EQ(rig.cli.Location(), "http://127.0.0.1:" + peer.PortText() + "/other");
+  EXPECT_EQ(rig.cli.Location(), UrlOf(peer, "/other"));
   EXPECT_EQ(std::count(rig.events.begin(), rig.events.end(), "LocationChange"), 1);
 }
 
@@ -233,9 +232,7 @@ TEST(THttpCliWire, KeptConnectionIsReused) {
   });
   Rig rig;
   rig.cli.SetRequestVer("1.1");
-  rig.cli.SetURL("http://127.0.0.1:" + peer.PortText() + "/");
-  rig.cli.StartGet();
-  ASSERT_TRUE(rig.WaitDone(1));
+  ASSERT_TRUE(rig.Get(UrlOf(peer)));
   rig.cli.StartGet();
   ASSERT_TRUE(rig.WaitDone(2));
   rig.cli.StartClose();
@@ -248,9 +245,7 @@ TEST(THttpCliWire, KeptConnectionIsReused) {
 
 TEST(THttpCliFailures, ConnectionRefused) {
   Rig rig;
-  rig.cli.SetURL("http://127.0.0.1:" + std::to_string(LoopbackPeer::UnusedPort()) + "/");
-  rig.cli.StartGet();
-  ASSERT_TRUE(rig.WaitDone());
+  ASSERT_TRUE(rig.Get(UnusedPortUrl("http")));
   EXPECT_EQ(rig.err, 10061);
   EXPECT_EQ(rig.cli.StatusCode(), 404);
   PumpFor(100);
@@ -259,23 +254,15 @@ TEST(THttpCliFailures, ConnectionRefused) {
 
 TEST(THttpCliFailures, HttpsToAClosedPortIsRefusedAsOverHttp) {
   Rig rig;
-  rig.cli.SetURL("https://127.0.0.1:" + std::to_string(LoopbackPeer::UnusedPort()) + "/");
-  rig.cli.StartGet();
-  ASSERT_TRUE(rig.WaitDone());
+  ASSERT_TRUE(rig.Get(UnusedPortUrl("https")));
   EXPECT_EQ(rig.cli.StatusCode(), 404);
   EXPECT_EQ(rig.err, 10061);
 }
 
 TEST(THttpCliFailures, CloseInsideTheHeaderEndsTheRequest) {
-  LoopbackPeer peer([&](PeerConnection& c) {
-    ReadRequest(c);
-    c.SendAll("HTTP/1.0 200 OK\r\nContent-Ty");
-    c.Close();
-  });
+  LoopbackPeer peer(AnswerAndClose("HTTP/1.0 200 OK\r\nContent-Ty"));
   Rig rig;
-  rig.cli.SetURL("http://127.0.0.1:" + peer.PortText() + "/");
-  rig.cli.StartGet();
-  ASSERT_TRUE(rig.WaitDone());
+  ASSERT_TRUE(rig.Get(UrlOf(peer)));
   peer.Join();
   EXPECT_EQ(rig.err, kHttpErrCutShort);
   EXPECT_EQ(rig.events, (std::vector<std::string>{"SessionClosed", "RequestDone"}));
@@ -288,20 +275,15 @@ TEST(THttpCliFailures, BadStatusCode) {
     ReadRequest(c);  // until the client drops the connection
   });
   Rig rig;
-  rig.cli.SetURL("http://127.0.0.1:" + peer.PortText() + "/");
-  rig.cli.StartGet();
-  ASSERT_TRUE(rig.WaitDone());
+  ASSERT_TRUE(rig.Get(UrlOf(peer)));
   peer.Join();
   EXPECT_EQ(rig.err, kHttpErrBadAnswer);
 }
 
 TEST(THttpCliAbort, WhileConnectedAndWhenIdle) {
-  LoopbackPeer peer([&](PeerConnection& c) {
-    ReadRequest(c);
-    c.ReceiveUntilClosed();
-  });
+  LoopbackPeer peer(HoldRequest);
   Rig rig;
-  rig.cli.SetURL("http://127.0.0.1:" + peer.PortText() + "/");
+  rig.cli.SetURL(UrlOf(peer));
   rig.cli.StartGet();
   ASSERT_TRUE(PumpUntil([&] { return rig.cli.State() == ClientState::kWaitingHeader; }));
   rig.cli.Abort();
@@ -319,16 +301,13 @@ TEST(THttpCliAbort, WhileConnectedAndWhenIdle) {
 // The program's workers free the client right after Abort: nothing may reach the
 // freed object afterwards.
 TEST(THttpCliAbort, FreedRightAfterAbort) {
-  LoopbackPeer peer([&](PeerConnection& c) {
-    ReadRequest(c);
-    c.ReceiveUntilClosed();
-  });
+  LoopbackPeer peer(HoldRequest);
   int done = 0;
   int closed = 0;
   auto cli = std::make_unique<THttpCli>();
   cli->OnRequestDone = [&](HttpClientCore&, THttpRequest, uint16_t) { ++done; };
   cli->OnSessionClosed = [&](HttpClientCore&) { ++closed; };
-  cli->SetURL("http://127.0.0.1:" + peer.PortText() + "/");
+  cli->SetURL(UrlOf(peer));
   cli->StartGet();
   ASSERT_TRUE(PumpUntil([&] { return cli->State() == ClientState::kWaitingHeader; }));
   cli->Abort();
@@ -340,9 +319,7 @@ TEST(THttpCliAbort, FreedRightAfterAbort) {
 }
 
 TEST(THttpCliAbort, DuringTheLookup) {
-  if (!InLoopbackNamespace()) {
-    GTEST_SKIP() << "needs the loopback-only network namespace (PARLIX_NETNS=1)";
-  }
+  PARLIX_SKIP_OUTSIDE_LOOPBACK_NAMESPACE();
   Rig rig;
   rig.cli.SetURL("http://no-such-host.invalid/");
   rig.cli.StartGet();
@@ -356,13 +333,9 @@ TEST(THttpCliAbort, DuringTheLookup) {
 }
 
 TEST(THttpCliFailures, UnknownHost) {
-  if (!InLoopbackNamespace()) {
-    GTEST_SKIP() << "needs the loopback-only network namespace (PARLIX_NETNS=1)";
-  }
+  PARLIX_SKIP_OUTSIDE_LOOPBACK_NAMESPACE();
   Rig rig;
-  rig.cli.SetURL("http://no-such-host.invalid/");
-  rig.cli.StartGet();
-  ASSERT_TRUE(rig.WaitDone());
+  ASSERT_TRUE(rig.Get("http://no-such-host.invalid/"));
   EXPECT_EQ(rig.cli.StatusCode(), 404);
   EXPECT_EQ(rig.cli.ReasonPhrase(), "can't resolve hostname to IP address");
   EXPECT_NE(rig.err, 0);
@@ -371,16 +344,10 @@ TEST(THttpCliFailures, UnknownHost) {
 TEST(THttpCliWire, LargeDocumentArrivesIntact) {
   std::string body(4 << 20, '\0');
   for (size_t i = 0; i < body.size(); ++i) body[i] = static_cast<char>((i * 131) >> 3);
-  LoopbackPeer peer([&](PeerConnection& c) {
-    ReadRequest(c);
-    c.SendAll("HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n");
-    c.SendAll(body);
-    c.Close();
-  });
+  LoopbackPeer peer(
+      AnswerAndClose("HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body));
   Rig rig;
-  rig.cli.SetURL("http://127.0.0.1:" + peer.PortText() + "/big.bin");
-  rig.cli.StartGet();
-  ASSERT_TRUE(rig.WaitDone());
+  ASSERT_TRUE(rig.Get(UrlOf(peer, "/big.bin")));
   peer.Join();
   EXPECT_EQ(rig.err, 0);
   EXPECT_EQ(rig.cli.RcvdCount(), static_cast<int64_t>(body.size()));

@@ -16,6 +16,13 @@ const std::string kAcceptLine =
     "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*\r\n";
 const std::string kAgentLine = "User-Agent: Mozilla/4.0 (compatible)\r\n";
 
+// The request ended exactly once, with this code.
+::testing::AssertionResult EndedOnceWith(const FakeHttpRig& rig, uint16_t error) {
+  if (rig.done_count == 1 && rig.done_error == error) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "ended " << rig.done_count << " times, last with "
+                                       << rig.done_error << "; expected once with " << error;
+}
+
 std::string GetRequest(const std::string& path, const std::string& host_line,
                        const std::string& ver = "1.0") {
   return "GET " + path + " HTTP/" + ver + "\r\n" + kAcceptLine + kAgentLine + host_line +
@@ -149,8 +156,7 @@ TEST(HttpClientWire, RequestsAndAnswersAsScripted) {
     EXPECT_FALSE(rig.socket.stuck);
     EXPECT_EQ(rig.socket.requests, c.requests);
     EXPECT_EQ(rig.socket.connects, c.connects);
-    EXPECT_EQ(rig.done_count, 1);
-    EXPECT_EQ(rig.done_error, c.err);
+    EXPECT_TRUE(EndedOnceWith(rig, c.err));
     EXPECT_EQ(rig.cli.StatusCode(), c.status);
     EXPECT_EQ(rig.doc.Data(), c.doc);
     EXPECT_EQ(rig.cli.State(), ClientState::kReady);
@@ -166,14 +172,10 @@ TEST(HttpClientWire, AnyReadSplitGivesTheSameDocument) {
   for (size_t at = 0; at <= reply.size() + 1; ++at) {
     SCOPED_TRACE(at);
     FakeHttpRig rig;
-    FakeExchange ex;
-    ex.reply = reply;
+    FakeExchange& ex = rig.Reply(reply);
     if (at <= reply.size()) ex.splits = {at};
     else ex.byte_by_byte = true;
-    rig.socket.exchanges.push_back(ex);
-    rig.cli.SetURL("http://127.0.0.1/");
-    rig.cli.StartGet();
-    ASSERT_TRUE(rig.Run());
+    ASSERT_TRUE(rig.Get());
     EXPECT_EQ(rig.doc.Data(), doc);
     EXPECT_EQ(rig.done_error, 0);
     EXPECT_EQ(rig.cli.StatusCode(), 200);
@@ -184,18 +186,11 @@ TEST(HttpClientWire, AnyReadSplitGivesTheSameDocument) {
 
 TEST(HttpClientWire, PlainBodySplitByteByByteStopsAtContentLength) {
   FakeHttpRig rig;
-  FakeExchange ex;
-  ex.reply = "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n0123456789tail";
-  ex.byte_by_byte = true;
-  ex.close_after = false;
-  rig.socket.exchanges.push_back(ex);
-  rig.cli.SetURL("http://127.0.0.1/");
+  rig.Reply("HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n0123456789tail", false).byte_by_byte = true;
   rig.cli.SetRequestVer("1.1");
-  rig.cli.StartGet();
-  ASSERT_TRUE(rig.Run());
+  ASSERT_TRUE(rig.Get());
   EXPECT_EQ(rig.doc.Data(), "0123456789");
-  EXPECT_EQ(rig.done_count, 1);
-  EXPECT_EQ(rig.done_error, 0);
+  EXPECT_TRUE(EndedOnceWith(rig, 0));
   EXPECT_EQ(rig.cli.RcvdCount(), 10);
 }
 
@@ -203,18 +198,12 @@ TEST(HttpClientWire, PlainBodySplitByteByByteStopsAtContentLength) {
 // is still read as lines.
 TEST(HttpClientWire, BytesAfterTheDocumentStayForTheLineReader) {
   FakeHttpRig rig;
-  FakeExchange ex;
   const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n";
-  ex.reply = head + "0123456789NEXT LINE\r\n";
-  ex.splits = {head.size()};
-  ex.close_after = false;
-  rig.socket.exchanges.push_back(ex);
+  rig.Reply(head + "0123456789NEXT LINE\r\n", false).splits = {head.size()};
   std::vector<std::string> pushed;
   rig.cli.OnDataPush = [&](HttpClientCore& c, uint16_t) { pushed.push_back(c.LastResponse()); };
-  rig.cli.SetURL("http://127.0.0.1/");
   rig.cli.SetRequestVer("1.1");
-  rig.cli.StartGet();
-  ASSERT_TRUE(rig.Run());
+  ASSERT_TRUE(rig.Get());
   EXPECT_EQ(rig.doc.Data(), "0123456789");
   EXPECT_EQ(pushed, std::vector<std::string>{"NEXT LINE"});
   EXPECT_EQ(rig.done_count, 1);
@@ -263,7 +252,6 @@ TEST(HttpClientRequest, HeaderLinesInOrderWithAllOptions) {
 TEST(HttpClientRequest, HandlersMayEditTheHeader) {
   FakeHttpRig rig;
   rig.Reply("HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n");
-  rig.cli.SetURL("http://127.0.0.1/");
   rig.cli.SetAgent("");
   rig.cli.SetAccept("");
   rig.cli.OnBeforeHeaderSend = [](HttpClientCore&, const std::string& method,
@@ -274,8 +262,7 @@ TEST(HttpClientRequest, HandlersMayEditTheHeader) {
   rig.cli.OnCommand = [](HttpClientCore&, std::string& line) {
     if (line.rfind("Host:", 0) == 0) line = "Host: renamed";
   };
-  rig.cli.StartGet();
-  ASSERT_TRUE(rig.Run());
+  ASSERT_TRUE(rig.Get());
   ASSERT_EQ(rig.socket.requests.size(), 1u);
   EXPECT_EQ(rig.socket.requests[0], "GET / HTTP/1.0\r\nHost: renamed\r\nX-Added: 1\r\n\r\n");
 }
@@ -285,10 +272,7 @@ TEST(HttpClientRequest, PostStreamSendsOnlyWhatFollowsItsPosition) {
   rig.Reply("HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n");
   HttpMemoryStream post("skipTHE REST");
   post.Seek(4);
-  rig.cli.SetURL("http://127.0.0.1/");
-  rig.cli.SetPostStream(&post);
-  rig.cli.StartPost();
-  ASSERT_TRUE(rig.Run());
+  ASSERT_TRUE(rig.Post(post));
   ASSERT_EQ(rig.socket.requests.size(), 1u);
   const std::string& rq = rig.socket.requests[0];
   EXPECT_NE(rq.find("Content-Length: 8\r\n"), std::string::npos);
@@ -302,14 +286,11 @@ TEST(HttpClientRequest, BodyGoesOutInPiecesOfAtMost8193AfterEachDrain) {
   std::string body(20000, 'b');
   for (size_t i = 0; i < body.size(); ++i) body[i] = static_cast<char>('a' + i % 26);
   HttpMemoryStream post(body);
-  rig.cli.SetURL("http://127.0.0.1/");
-  rig.cli.SetPostStream(&post);
   std::vector<size_t> pieces;
   rig.cli.OnSendData = [&](HttpClientCore&, const char*, size_t n) { pieces.push_back(n); };
   int send_end = 0;
   rig.cli.OnSendEnd = [&](HttpClientCore&) { ++send_end; };
-  rig.cli.StartPost();
-  ASSERT_TRUE(rig.Run());
+  ASSERT_TRUE(rig.Post(post));
   EXPECT_EQ(pieces, (std::vector<size_t>{8193, 8193, 3614}));
   EXPECT_EQ(send_end, 1);
   // One Send for the header, then one per piece.
@@ -327,10 +308,7 @@ TEST(HttpClientEvents, TypicalPostInOrder) {
   rig.socket.dns["host"] = {0, "127.0.0.1"};
   rig.Reply("HTTP/1.0 200 OK\r\nContent-Length: 3\r\n\r\nabc");
   HttpMemoryStream post("x=y");
-  rig.cli.SetURL("http://host/");
-  rig.cli.SetPostStream(&post);
-  rig.cli.StartPost();
-  ASSERT_TRUE(rig.Run());
+  ASSERT_TRUE(rig.Post(post, "http://host/"));
   const std::vector<std::string> expected = {
       "State1", "State3", "State4", "State2", "SessionConnected", "State5",
       // request line, Accept, Content-Type, User-Agent, Host, Content-Length
@@ -345,9 +323,7 @@ TEST(HttpClientEvents, TypicalPostInOrder) {
 TEST(HttpClientEvents, AnswerWithoutBodyRaisesNoDocEvents) {
   FakeHttpRig rig;
   rig.Reply("HTTP/1.0 304 Not Modified\r\n\r\n");
-  rig.cli.SetURL("http://127.0.0.1/");
-  rig.cli.StartGet();
-  ASSERT_TRUE(rig.Run());
+  ASSERT_TRUE(rig.Get());
   EXPECT_EQ(rig.Count("DocBegin"), 0);
   EXPECT_EQ(rig.Count("DocEnd"), 0);
   EXPECT_EQ(rig.cli.StatusCode(), 304);
@@ -357,7 +333,6 @@ TEST(HttpClientEvents, AnswerWithoutBodyRaisesNoDocEvents) {
 TEST(HttpClientEvents, RequestDoneComesFromTheLoopAfterTheHandlerReturned) {
   FakeHttpRig rig;
   rig.Reply("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nhi", false);
-  rig.cli.SetURL("http://127.0.0.1/");
   rig.cli.SetRequestVer("1.1");
   bool inside_doc_end = false;
   rig.cli.OnDocEnd = [&](HttpClientCore&) { inside_doc_end = true; };
@@ -366,8 +341,7 @@ TEST(HttpClientEvents, RequestDoneComesFromTheLoopAfterTheHandlerReturned) {
     EXPECT_EQ(c.State(), ClientState::kReady);
     ++rig.done_count;
   };
-  rig.cli.StartGet();
-  ASSERT_TRUE(rig.Run());
+  ASSERT_TRUE(rig.Get());
   EXPECT_EQ(rig.done_count, 1);
 }
 
@@ -382,9 +356,7 @@ TEST(HttpClientEvents, HeaderFieldsAreTakenIn) {
     cookies.push_back(v);
     EXPECT_TRUE(accept);
   };
-  rig.cli.SetURL("http://127.0.0.1/setup.exe");
-  rig.cli.StartGet();
-  ASSERT_TRUE(rig.Run());
+  ASSERT_TRUE(rig.Get("http://127.0.0.1/setup.exe"));
   EXPECT_EQ(rig.cli.ContentType(), "text/html");
   EXPECT_EQ(rig.cli.ContentRangeBegin(), "0");
   EXPECT_EQ(rig.cli.ContentRangeEnd(), "3");
@@ -449,10 +421,8 @@ TEST(HttpClientFailures, SchemesBesideHttpAndHttpsAreNotImplemented) {
   for (const char* proxy : {"", "127.0.0.1:3128"}) {
     SCOPED_TRACE(proxy);
     FakeHttpRig rig;
-    rig.cli.SetURL("ftp://127.0.0.1/");
     rig.cli.SetProxy(proxy);
-    rig.cli.StartGet();
-    ASSERT_TRUE(rig.Run());
+    ASSERT_TRUE(rig.Get("ftp://127.0.0.1/"));
     EXPECT_EQ(rig.cli.StatusCode(), 501);
     EXPECT_EQ(rig.cli.ReasonPhrase(), "Protocol \"ftp\" not implemented");
     EXPECT_EQ(rig.done_count, 1);
@@ -463,26 +433,20 @@ TEST(HttpClientFailures, SchemesBesideHttpAndHttpsAreNotImplemented) {
 TEST(HttpClientFailures, UnknownHost) {
   FakeHttpRig rig;
   rig.socket.dns["nowhere"] = {11001, ""};
-  rig.cli.SetURL("http://nowhere/");
-  rig.cli.StartGet();
-  ASSERT_TRUE(rig.Run());
+  ASSERT_TRUE(rig.Get("http://nowhere/"));
   EXPECT_EQ(rig.cli.StatusCode(), 404);
   EXPECT_EQ(rig.cli.ReasonPhrase(), "can't resolve hostname to IP address");
-  EXPECT_EQ(rig.done_error, 11001);
-  EXPECT_EQ(rig.done_count, 1);
+  EXPECT_TRUE(EndedOnceWith(rig, 11001));
   EXPECT_TRUE(rig.socket.connects.empty());
 }
 
 TEST(HttpClientFailures, LookupThatCannotStart) {
   FakeHttpRig rig;
   rig.socket.dns_throws = true;
-  rig.cli.SetURL("http://host/");
-  rig.cli.StartGet();
-  ASSERT_TRUE(rig.Run());
+  ASSERT_TRUE(rig.Get("http://host/"));
   EXPECT_EQ(rig.cli.StatusCode(), 404);
   EXPECT_EQ(rig.cli.ReasonPhrase(), "test: lookup cannot start");
-  EXPECT_EQ(rig.done_error, 0);
-  EXPECT_EQ(rig.done_count, 1);
+  EXPECT_TRUE(EndedOnceWith(rig, 0));
 }
 
 TEST(HttpClientFailures, ConnectFailuresAllEndTheRequest) {
@@ -498,11 +462,8 @@ TEST(HttpClientFailures, ConnectFailuresAllEndTheRequest) {
     int socket_errors = 0;
     rig.cli.OnSocketError = [&](HttpClientCore&) { ++socket_errors; };
     rig.socket.connect_mode = c.mode;
-    rig.cli.SetURL("http://127.0.0.1/");
-    rig.cli.StartGet();
-    ASSERT_TRUE(rig.Run());
-    EXPECT_EQ(rig.done_count, 1);
-    EXPECT_EQ(rig.done_error, c.err);
+    ASSERT_TRUE(rig.Get());
+    EXPECT_TRUE(EndedOnceWith(rig, c.err));
     EXPECT_EQ(rig.cli.StatusCode(), 404);
     EXPECT_EQ(rig.cli.State(), ClientState::kReady);
     EXPECT_EQ(rig.socket.State(), HttpSocketState::kClosed);
@@ -515,9 +476,7 @@ TEST(HttpClientFailures, ConnectFailuresAllEndTheRequest) {
 TEST(HttpClientFailures, RefusedConnectReasonNamesTheError) {
   FakeHttpRig rig;
   rig.socket.connect_mode = FakeConnect::kRefusedEvent;
-  rig.cli.SetURL("http://127.0.0.1/");
-  rig.cli.StartGet();
-  ASSERT_TRUE(rig.Run());
+  ASSERT_TRUE(rig.Get());
   EXPECT_EQ(rig.cli.ReasonPhrase(), "Connection refused (Error #10061)");
 }
 
@@ -527,11 +486,8 @@ TEST(HttpClientFailures, CloseInsideTheHeaderFinishesTheRequest) {
     SCOPED_TRACE(reply);
     FakeHttpRig rig;
     rig.Reply(reply);
-    rig.cli.SetURL("http://127.0.0.1/");
-    rig.cli.StartGet();
-    ASSERT_TRUE(rig.Run());
-    EXPECT_EQ(rig.done_count, 1);
-    EXPECT_EQ(rig.done_error, kHttpErrCutShort);
+    ASSERT_TRUE(rig.Get());
+    EXPECT_TRUE(EndedOnceWith(rig, kHttpErrCutShort));
     EXPECT_EQ(rig.Count("SessionClosed"), 1);
     EXPECT_EQ(rig.cli.State(), ClientState::kReady);
   }
@@ -547,11 +503,8 @@ TEST(HttpClientFailures, BodyCutShortIsAnError) {
     SCOPED_TRACE(reply);
     FakeHttpRig rig;
     rig.Reply(reply);
-    rig.cli.SetURL("http://127.0.0.1/");
-    rig.cli.StartGet();
-    ASSERT_TRUE(rig.Run());
-    EXPECT_EQ(rig.done_count, 1);
-    EXPECT_EQ(rig.done_error, kHttpErrCutShort);
+    ASSERT_TRUE(rig.Get());
+    EXPECT_TRUE(EndedOnceWith(rig, kHttpErrCutShort));
     EXPECT_EQ(rig.cli.StatusCode(), 200);
   }
 }
@@ -566,11 +519,8 @@ TEST(HttpClientFailures, MalformedAnswersEndWithBadAnswer) {
     SCOPED_TRACE(reply);
     FakeHttpRig rig;
     rig.Reply(reply, false);
-    rig.cli.SetURL("http://127.0.0.1/");
-    rig.cli.StartGet();
-    ASSERT_TRUE(rig.Run());
-    EXPECT_EQ(rig.done_count, 1);
-    EXPECT_EQ(rig.done_error, kHttpErrBadAnswer);
+    ASSERT_TRUE(rig.Get());
+    EXPECT_TRUE(EndedOnceWith(rig, kHttpErrBadAnswer));
     EXPECT_EQ(rig.socket.State(), HttpSocketState::kClosed);
   }
 }
@@ -580,9 +530,7 @@ TEST(HttpClientFailures, NegativeOrHugeContentLengthReadsToTheClose) {
     SCOPED_TRACE(length);
     FakeHttpRig rig;
     rig.Reply(std::string("HTTP/1.0 200 OK\r\nContent-Length: ") + length + "\r\n\r\nbody");
-    rig.cli.SetURL("http://127.0.0.1/");
-    rig.cli.StartGet();
-    ASSERT_TRUE(rig.Run());
+    ASSERT_TRUE(rig.Get());
     EXPECT_EQ(rig.cli.ContentLength(), -1);
     EXPECT_EQ(rig.doc.Data(), "body");
     EXPECT_EQ(rig.done_error, 0);
@@ -602,11 +550,8 @@ TEST(HttpClientFailures, DocumentThatCannotBeStored) {
   FakeHttpRig rig;
   rig.Reply("HTTP/1.0 200 OK\r\nContent-Length: 4\r\n\r\nabcd", false);
   rig.cli.SetDocStream(&full);
-  rig.cli.SetURL("http://127.0.0.1/");
-  rig.cli.StartGet();
-  ASSERT_TRUE(rig.Run());
-  EXPECT_EQ(rig.done_count, 1);
-  EXPECT_EQ(rig.done_error, kHttpErrDocWrite);
+  ASSERT_TRUE(rig.Get());
+  EXPECT_TRUE(EndedOnceWith(rig, kHttpErrDocWrite));
 }
 
 // A header line longer than the receive buffer loses its tail; the rest of the
@@ -614,13 +559,9 @@ TEST(HttpClientFailures, DocumentThatCannotBeStored) {
 TEST(HttpClientFailures, OverlongHeaderLineIsCut) {
   FakeHttpRig rig;
   const std::string long_value(20000, 'v');
-  FakeExchange ex;
-  ex.reply = "HTTP/1.0 200 OK\r\nX-Long: " + long_value + "\r\nContent-Length: 2\r\n\r\nok";
-  ex.splits = {100, 5000, 9000, 14000, 20010};
-  rig.socket.exchanges.push_back(ex);
-  rig.cli.SetURL("http://127.0.0.1/");
-  rig.cli.StartGet();
-  ASSERT_TRUE(rig.Run());
+  rig.Reply("HTTP/1.0 200 OK\r\nX-Long: " + long_value + "\r\nContent-Length: 2\r\n\r\nok").splits =
+      {100, 5000, 9000, 14000, 20010};
+  ASSERT_TRUE(rig.Get());
   EXPECT_FALSE(rig.socket.stuck);
   EXPECT_EQ(rig.doc.Data(), "ok");
   EXPECT_EQ(rig.done_error, 0);
@@ -632,13 +573,9 @@ TEST(HttpClientFailures, OverlongHeaderLineIsCut) {
 
 TEST(HttpClientFailures, MegabytesWithoutALineFeed) {
   FakeHttpRig rig;
-  FakeExchange ex;
-  ex.reply = "HTTP/1.0 200 OK\r\nX: " + std::string(3 << 20, 'z');
+  FakeExchange& ex = rig.Reply("HTTP/1.0 200 OK\r\nX: " + std::string(3 << 20, 'z'));
   for (size_t at = 4096; at < ex.reply.size(); at += 4096) ex.splits.push_back(at);
-  rig.socket.exchanges.push_back(ex);
-  rig.cli.SetURL("http://127.0.0.1/");
-  rig.cli.StartGet();
-  ASSERT_TRUE(rig.Run());
+  ASSERT_TRUE(rig.Get());
   EXPECT_FALSE(rig.socket.stuck);
   EXPECT_EQ(rig.done_count, 1);
   // The header block stops at kMaxHeaderBytes: the request ends there, not at the
@@ -655,12 +592,9 @@ TEST(HttpClientRelocation, SameServerWithCloseReconnectsAndRaisesLocationChange)
   rig.Reply("HTTP/1.0 302 Found\r\nLocation: /other\r\nContent-Length: 5\r\n\r\nmoved");
   rig.Reply("HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nfinal");
   HttpMemoryStream post("abc");
-  rig.cli.SetURL("http://host/start");
-  rig.cli.SetPostStream(&post);
   std::vector<std::string> locations;
   rig.cli.OnLocationChange = [&](HttpClientCore& c) { locations.push_back(c.Location()); };
-  rig.cli.StartPost();
-  ASSERT_TRUE(rig.Run());
+  ASSERT_TRUE(rig.Post(post, "http://host/start"));
   EXPECT_EQ(locations, std::vector<std::string>{"http://host/other"});
   EXPECT_EQ(rig.socket.connects.size(), 2u);
   EXPECT_EQ(rig.socket.lookups.size(), 2u);
@@ -677,9 +611,7 @@ TEST(HttpClientRelocation, CredentialsInALocation) {
   FakeHttpRig rig;
   rig.Reply("HTTP/1.0 301 Moved\r\nLocation: http://ann:pw@127.0.0.1:81/in\r\n\r\n");
   rig.Reply("HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n");
-  rig.cli.SetURL("http://127.0.0.1/");
-  rig.cli.StartGet();
-  ASSERT_TRUE(rig.Run());
+  ASSERT_TRUE(rig.Get());
   EXPECT_EQ(rig.cli.Username(), "ann");
   EXPECT_EQ(rig.cli.Password(), "pw");
   EXPECT_EQ(rig.socket.connects.back(), "127.0.0.1:81");
@@ -689,10 +621,8 @@ TEST(HttpClientRelocation, CredentialsInALocation) {
 TEST(HttpClientRelocation, NotFollowedWhenSwitchedOff) {
   FakeHttpRig rig;
   rig.Reply("HTTP/1.0 302 Found\r\nLocation: /x\r\nContent-Length: 3\r\n\r\nabc");
-  rig.cli.SetURL("http://127.0.0.1/");
   rig.cli.SetFollowRelocation(false);
-  rig.cli.StartGet();
-  ASSERT_TRUE(rig.Run());
+  ASSERT_TRUE(rig.Get());
   EXPECT_EQ(rig.cli.StatusCode(), 302);
   EXPECT_EQ(rig.socket.requests.size(), 1u);
   EXPECT_EQ(rig.doc.Data(), "abc");
@@ -701,9 +631,7 @@ TEST(HttpClientRelocation, NotFollowedWhenSwitchedOff) {
 TEST(HttpClientRelocation, ACircleEndsWithTheRelocatingAnswer) {
   FakeHttpRig rig;
   for (int i = 0; i < 40; ++i) rig.Reply("HTTP/1.0 302 Found\r\nLocation: /again\r\n\r\n");
-  rig.cli.SetURL("http://127.0.0.1/");
-  rig.cli.StartGet();
-  ASSERT_TRUE(rig.Run());
+  ASSERT_TRUE(rig.Get());
   EXPECT_EQ(rig.done_count, 1);
   EXPECT_EQ(rig.cli.StatusCode(), 302);
   EXPECT_EQ(rig.socket.requests.size(),
@@ -714,9 +642,7 @@ TEST(HttpClientRelocation, LocationWithoutHostStaysOnTheServer) {
   FakeHttpRig rig;
   rig.Reply("HTTP/1.0 302 Found\r\nLocation: http:///elsewhere\r\n\r\n");
   rig.Reply("HTTP/1.0 200 OK\r\nContent-Length: 1\r\n\r\n!");
-  rig.cli.SetURL("http://127.0.0.1:8000/");
-  rig.cli.StartGet();
-  ASSERT_TRUE(rig.Run());
+  ASSERT_TRUE(rig.Get("http://127.0.0.1:8000/"));
   EXPECT_EQ(rig.socket.connects,
             (std::vector<std::string>{"127.0.0.1:8000", "127.0.0.1:8000"}));
   EXPECT_EQ(rig.doc.Data(), "!");
@@ -735,8 +661,7 @@ TEST(HttpClientAbort, DuringTheLookup) {
   EXPECT_EQ(rig.Count("SessionClosed"), 1);
   EXPECT_EQ(rig.done_count, 0);  // later, from the loop
   ASSERT_TRUE(rig.Run());
-  EXPECT_EQ(rig.done_count, 1);
-  EXPECT_EQ(rig.done_error, kHttpErrAborted);
+  EXPECT_TRUE(EndedOnceWith(rig, kHttpErrAborted));
   EXPECT_EQ(rig.cli.StatusCode(), 404);
   EXPECT_EQ(rig.cli.ReasonPhrase(), "Connection aborted on request");
   EXPECT_TRUE(rig.socket.connects.empty());
@@ -744,40 +669,28 @@ TEST(HttpClientAbort, DuringTheLookup) {
 
 TEST(HttpClientAbort, WhileConnected) {
   FakeHttpRig rig;
-  FakeExchange ex;
-  ex.hold = true;
-  rig.socket.exchanges.push_back(ex);
-  rig.cli.SetURL("http://127.0.0.1/");
-  rig.cli.StartGet();
-  ASSERT_TRUE(rig.Run());
+  rig.Reply("").hold = true;
+  ASSERT_TRUE(rig.Get());
   ASSERT_EQ(rig.cli.State(), ClientState::kWaitingHeader);
   rig.cli.Abort();
   EXPECT_EQ(rig.socket.State(), HttpSocketState::kClosed);
   ASSERT_TRUE(rig.Run());
-  EXPECT_EQ(rig.done_count, 1);
-  EXPECT_EQ(rig.done_error, kHttpErrAborted);
+  EXPECT_TRUE(EndedOnceWith(rig, kHttpErrAborted));
   EXPECT_EQ(rig.Count("SessionClosed"), 1);
 }
 
 TEST(HttpClientAbort, InsideADocumentHandler) {
   FakeHttpRig rig;
-  FakeExchange ex;
-  ex.reply = "HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\n01234";
-  ex.close_after = false;
-  rig.socket.exchanges.push_back(ex);
-  rig.cli.SetURL("http://127.0.0.1/");
+  rig.Reply("HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\n01234", false);
   rig.cli.OnDocData = [](HttpClientCore& c, const char*, size_t) { c.Abort(); };
-  rig.cli.StartGet();
-  ASSERT_TRUE(rig.Run());
-  EXPECT_EQ(rig.done_count, 1);
-  EXPECT_EQ(rig.done_error, kHttpErrAborted);
+  ASSERT_TRUE(rig.Get());
+  EXPECT_TRUE(EndedOnceWith(rig, kHttpErrAborted));
 }
 
 TEST(HttpClientAbort, WhenIdleReportsAtOnce) {
   FakeHttpRig rig;
   rig.cli.Abort();
-  EXPECT_EQ(rig.done_count, 1);
-  EXPECT_EQ(rig.done_error, 0);
+  EXPECT_TRUE(EndedOnceWith(rig, 0));
   EXPECT_EQ(rig.cli.StatusCode(), 200);
   EXPECT_EQ(rig.cli.ReasonPhrase(), "OK");
   EXPECT_EQ(rig.Count("State0"), 1);
@@ -785,13 +698,9 @@ TEST(HttpClientAbort, WhenIdleReportsAtOnce) {
 
 TEST(HttpClientAbort, AnAbortedRequestCannotDisturbTheNextOne) {
   FakeHttpRig rig;
-  FakeExchange hold;
-  hold.hold = true;
-  rig.socket.exchanges.push_back(hold);
+  rig.Reply("").hold = true;
   rig.Reply("HTTP/1.0 200 OK\r\nContent-Length: 6\r\n\r\nsecond");
-  rig.cli.SetURL("http://127.0.0.1/");
-  rig.cli.StartGet();
-  ASSERT_TRUE(rig.Run());
+  ASSERT_TRUE(rig.Get());
   rig.cli.Abort();
   rig.cli.StartGet();  // before the loop ran the aborted request's messages
   ASSERT_TRUE(rig.Run());
@@ -807,10 +716,8 @@ TEST(HttpClientKeepAlive, SecondRequestReusesTheConnection) {
   FakeHttpRig rig;
   rig.Reply("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\none", false);
   rig.Reply("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\ntwo", false);
-  rig.cli.SetURL("http://127.0.0.1/");
   rig.cli.SetRequestVer("1.1");
-  rig.cli.StartGet();
-  ASSERT_TRUE(rig.Run());
+  ASSERT_TRUE(rig.Get());
   EXPECT_EQ(rig.socket.State(), HttpSocketState::kConnected);
   rig.cli.StartGet();
   ASSERT_TRUE(rig.Run());
@@ -828,9 +735,7 @@ TEST(HttpClientKeepAlive, Version10AnswerClosesAfterEveryAnswer) {
   FakeHttpRig rig;
   rig.Reply("HTTP/1.0 200 OK\r\nContent-Length: 1\r\n\r\na", false);
   rig.Reply("HTTP/1.0 200 OK\r\nContent-Length: 1\r\n\r\nb", false);
-  rig.cli.SetURL("http://127.0.0.1/");
-  rig.cli.StartGet();
-  ASSERT_TRUE(rig.Run());
+  ASSERT_TRUE(rig.Get());
   rig.cli.StartGet();
   ASSERT_TRUE(rig.Run());
   EXPECT_EQ(rig.socket.connects.size(), 2u);
@@ -843,11 +748,6 @@ TEST(HttpClientKeepAlive, MultiThreadedReachesTheSocket) {
   EXPECT_TRUE(rig.socket.multi_threaded());
 }
 
-}  // namespace
-}  // namespace parlix
-
-namespace parlix {
-namespace {
 
 using testing::FakeHttpClient;
 using testing::FakeLoop;
@@ -891,13 +791,10 @@ TEST(HttpClientAuthHooks, NewAttemptRewindsAndResends) {
     ++done;
     err = e;
   };
-  FakeExchange refused;
-  refused.reply =
-      "HTTP/1.0 407 Proxy Authentication Required\r\nProxy-Authenticate: Basic realm=\"p\"\r\n"
-      "Content-Length: 6\r\n\r\ndenied";
-  FakeExchange ok;
-  ok.reply = "HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok";
-  socket.exchanges = {refused, ok};
+  socket.exchanges = {
+      Ex("HTTP/1.0 407 Proxy Authentication Required\r\nProxy-Authenticate: Basic realm=\"p\"\r\n"
+         "Content-Length: 6\r\n\r\ndenied"),
+      Ex("HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok")};
   cli.SetDocStream(&doc);
   cli.SetPostStream(&post);
   cli.SetURL("http://host/form");

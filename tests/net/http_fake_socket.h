@@ -379,11 +379,27 @@ struct FakeHttpRig {
   // Runs the loop until nothing is left to do; false when it would never end.
   bool Run() { return loop.RunUntilIdle(); }
 
-  void Reply(std::string bytes, bool close_after = true) {
+  // The exchange stays where it is until the next one is scripted, for a test to
+  // split or hold it.
+  FakeExchange& Reply(std::string bytes, bool close_after = true) {
     FakeExchange ex;
     ex.reply = std::move(bytes);
     ex.close_after = close_after;
     socket.exchanges.push_back(std::move(ex));
+    return socket.exchanges.back();
+  }
+
+  // Most cases want one request and everything that follows from it.
+  bool Get(const std::string& url = "http://127.0.0.1/") {
+    cli.SetURL(url);
+    cli.StartGet();
+    return Run();
+  }
+  bool Post(HttpStream& body, const std::string& url = "http://127.0.0.1/") {
+    cli.SetURL(url);
+    cli.SetPostStream(&body);
+    cli.StartPost();
+    return Run();
   }
 
   // Events with the state changes left out, for checks of the order of the rest.

@@ -80,28 +80,17 @@ TEST(HttpDate, WritesTheDateAsGiven) {
   EXPECT_EQ(FormatHttpDate(36585.5), "Tue, 29 Feb 2000 12:00:00");
 }
 
+// The page a relocation starts from, asked for directly or through a proxy.
 HttpTarget DirectTarget() {
-  HttpTarget t;
-  t.target_host = "host";
-  t.target_port = "80";
-  t.conn_host = "host";
-  t.conn_port = "80";
-  t.conn_proto = "http";
-  t.request_path = "/a/b/page.html?q=1";
-  t.location = "http://host/a/b/page.html?q=1";
-  return t;
+  return {.target_host = "host", .target_port = "80", .conn_host = "host", .conn_port = "80",
+          .conn_proto = "http", .request_path = "/a/b/page.html?q=1",
+          .location = "http://host/a/b/page.html?q=1"};
 }
 
 HttpTarget ProxyTarget() {
-  HttpTarget t;
-  t.target_host = "host";
-  t.target_port = "8080";
-  t.conn_host = "proxy";
-  t.conn_port = "3128";
-  t.conn_proto = "http";
-  t.request_path = "http://host:8080/a/b/page.html";
-  t.location = "http://host:8080/a/b/page.html";
-  return t;
+  return {.target_host = "host", .target_port = "8080", .conn_host = "proxy", .conn_port = "3128",
+          .conn_proto = "http", .request_path = "http://host:8080/a/b/page.html",
+          .location = "http://host:8080/a/b/page.html"};
 }
 
 struct RelocationCase {

@@ -59,6 +59,20 @@ std::string StandardChallenge() {
                                        AvPair(4, Wide("domain.com")) + AvPair(0, ""));
 }
 
+// The standard challenge with bytes laid over it from `at` on.
+std::string PatchedChallenge(size_t at, const std::string& bytes) {
+  std::string m = StandardChallenge();
+  m.replace(at, bytes.size(), bytes);
+  return m;
+}
+
+// Header fields as {offset, value}, read as 16- or 32-bit little-endian numbers.
+using Fields = std::vector<std::pair<size_t, uint32_t>>;
+void ExpectFields(const std::string& m, const Fields& le16, const Fields& le32) {
+  for (const auto& [at, v] : le16) EXPECT_EQ(Le16(m, at), v) << "16 bits at " << at;
+  for (const auto& [at, v] : le32) EXPECT_EQ(Le32(m, at), v) << "32 bits at " << at;
+}
+
 TEST(NtlmMessage1, TheBare32BytesTheClientSends) {
   const std::string raw = NtlmBuildMessage1();
   ASSERT_EQ(raw.size(), 32u);
@@ -72,11 +86,7 @@ TEST(NtlmMessage1, TheBare32BytesTheClientSends) {
 TEST(NtlmMessage1, NamesWhenGivenAreUpperCasedAndFlagged) {
   const std::string raw = NtlmBuildMessage1("corp", "pc-7");
   ASSERT_EQ(raw.size(), 40u);
-  EXPECT_EQ(Le32(raw, 12), 0x00008207u | 0x1000u | 0x2000u);
-  EXPECT_EQ(Le16(raw, 16), 4u);
-  EXPECT_EQ(Le32(raw, 20), 32u);
-  EXPECT_EQ(Le16(raw, 24), 4u);
-  EXPECT_EQ(Le32(raw, 28), 36u);
+  ExpectFields(raw, {{16, 4}, {24, 4}}, {{12, 0x00008207u | 0x1000u | 0x2000u}, {20, 32}, {28, 36}});
   EXPECT_EQ(raw.substr(32), "CORPPC-7");
 }
 
@@ -115,21 +125,10 @@ TEST(NtlmMessage3, LayoutAndContents) {
   const std::string raw = NtlmBuildMessage3("", "user", "HOST", "SecREt01", kChallenge);
   ASSERT_GE(raw.size(), 64u);
   EXPECT_EQ(raw.substr(0, 8), std::string("NTLMSSP\0", 8));
-  EXPECT_EQ(Le32(raw, 8), 3u);
-  EXPECT_EQ(Le32(raw, 60), 0x00008205u);
-  // Domain (empty) at 64, user right after, workstation after the user.
-  EXPECT_EQ(Le16(raw, 28), 0u);
-  EXPECT_EQ(Le32(raw, 32), 64u);
-  EXPECT_EQ(Le16(raw, 36), 8u);
-  EXPECT_EQ(Le16(raw, 38), 8u);
-  EXPECT_EQ(Le32(raw, 40), 64u);
-  EXPECT_EQ(Le16(raw, 44), 8u);
-  EXPECT_EQ(Le32(raw, 48), 72u);
-  EXPECT_EQ(Le16(raw, 12), 24u);
-  EXPECT_EQ(Le16(raw, 14), 24u);
-  EXPECT_EQ(Le32(raw, 16), 80u);
-  EXPECT_EQ(Le16(raw, 20), 24u);
-  EXPECT_EQ(Le32(raw, 24), 104u);
+  // Domain (empty) at 64, user right after, workstation after the user; then the
+  // LM and NT responses.
+  ExpectFields(raw, {{28, 0}, {36, 8}, {38, 8}, {44, 8}, {12, 24}, {14, 24}, {20, 24}},
+               {{8, 3}, {60, 0x00008205u}, {32, 64}, {40, 64}, {48, 72}, {16, 80}, {24, 104}});
   EXPECT_EQ(raw.substr(52, 8), std::string(8, '\0'));
   ASSERT_EQ(raw.size(), 128u);
   EXPECT_EQ(raw.substr(64, 8), Wide("user"));  // not upper-cased
@@ -142,13 +141,8 @@ TEST(NtlmMessage3, LayoutAndContents) {
 TEST(NtlmMessage3, DomainAndEmptyWorkstation) {
   const std::string raw = NtlmBuildMessage3("ab", "u", "", "p", kChallenge);
   ASSERT_EQ(raw.size(), 64u + 4 + 2 + 48);
-  EXPECT_EQ(Le16(raw, 28), 4u);
   EXPECT_EQ(raw.substr(64, 4), Wide("ab"));
-  EXPECT_EQ(Le32(raw, 40), 68u);
-  EXPECT_EQ(Le16(raw, 44), 0u);
-  EXPECT_EQ(Le32(raw, 48), 70u);
-  EXPECT_EQ(Le32(raw, 16), 70u);
-  EXPECT_EQ(Le32(raw, 24), 94u);
+  ExpectFields(raw, {{28, 4}, {44, 0}}, {{40, 68}, {48, 70}, {16, 70}, {24, 94}});
 }
 
 TEST(NtlmMessage2, ReadsChallengeTargetAndTargetInfo) {
@@ -219,11 +213,7 @@ TEST(NtlmMessage2, ChallengesFromServersInTheField) {
 // the message (the sanitizers watch).
 TEST(NtlmMessage2, UnusableNamesAreReadAsEmpty) {
   const std::string good = StandardChallenge();
-  auto with = [&](size_t at, const std::string& bytes) {
-    std::string m = good;
-    m.replace(at, bytes.size(), bytes);
-    return m;
-  };
+  const auto with = PatchedChallenge;
   const std::vector<std::pair<const char*, std::string>> cases = {
       {"target name offset past the end", with(12, Buffer(12, 5000))},
       {"target name length past the end", with(12, Buffer(0xFFFF, 48))},
@@ -248,11 +238,7 @@ TEST(NtlmMessage2, UnusableNamesAreReadAsEmpty) {
 
 TEST(NtlmMessage2, MalformedMessagesAreRefused) {
   const std::string good = StandardChallenge();
-  auto with = [&](size_t at, const std::string& bytes) {
-    std::string m = good;
-    m.replace(at, bytes.size(), bytes);
-    return m;
-  };
+  const auto with = PatchedChallenge;
   const std::vector<std::pair<const char*, std::string>> cases = {
       {"empty", ""},
       {"31 bytes: the challenge is cut", good.substr(0, 31)},

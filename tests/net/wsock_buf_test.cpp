@@ -150,26 +150,23 @@ TEST(TrySendQueue, ShortWritesGoOnUntilTheStackRefuses) {
 }
 
 TEST(TrySendQueue, ErrorsAreSortedIntoCloseAndOther) {
-  for (int code : {10022, 10038, 10053, 10054, 10057}) {
+  const std::pair<int, TrySendOutcome> cases[] = {
+      {10022, TrySendOutcome::kCloseError}, {10038, TrySendOutcome::kCloseError},
+      {10053, TrySendOutcome::kCloseError}, {10054, TrySendOutcome::kCloseError},
+      {10057, TrySendOutcome::kCloseError}, {10055, TrySendOutcome::kOtherError},
+      {10060, TrySendOutcome::kOtherError}, {1, TrySendOutcome::kOtherError}};
+  for (const auto& [code, outcome] : cases) {
     TBufferQueue q;
     q.Append("abc", 3);
     FakeStack stack;
     stack.fail_at = 0;
     stack.fail_error = code;
     const TrySendResult r = TrySendQueue(q, [&](std::string_view d) { return stack.Send(d); }, nullptr);
-    EXPECT_EQ(r.outcome, TrySendOutcome::kCloseError) << code;
+    EXPECT_EQ(r.outcome, outcome) << code;
     EXPECT_EQ(r.error, code);
-    EXPECT_EQ(q.Pending(), 3u);
-  }
-  for (int code : {10055, 10060, 1}) {
-    TBufferQueue q;
-    q.Append("abc", 3);
-    FakeStack stack;
-    stack.fail_at = 0;
-    stack.fail_error = code;
-    const TrySendResult r = TrySendQueue(q, [&](std::string_view d) { return stack.Send(d); }, nullptr);
-    EXPECT_EQ(r.outcome, TrySendOutcome::kOtherError) << code;
-    EXPECT_EQ(r.error, code);
+    if (outcome == TrySendOutcome::kCloseError) {
+      EXPECT_EQ(q.Pending(), 3u) << code;
+    }
   }
 }
 

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <random>
@@ -8,16 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "net/loopback_env_win.h"
 #include "net/wsocket_win.h"
-#include "support/loopback_peer_win.h"
 
 namespace parlix {
 namespace {
-
-using test::LoopbackPeer;
-using test::PeerConnection;
-using test::PumpFor;
-using test::PumpUntil;
 
 // What a socket told its owner, in order.
 struct Recorder {
@@ -35,22 +29,18 @@ struct Recorder {
   std::string error_text;
   int read_size = 4096;
 
-  void Hook(TWSocket& s) {
-    s.OnDnsLookupDone = [this](TWSocket*, uint16_t e) {
-      ++lookups;
-      lookup_error = e;
-      events.push_back("lookup " + std::to_string(e));
+  explicit Recorder(TWSocket& s) {
+    // The three completions are kept alike: a count, the last code, and a line in order.
+    auto note = [this](int& count, uint16_t& code, const char* name) {
+      return [this, &count, &code, name](TWSocket*, uint16_t e) {
+        ++count;
+        code = e;
+        events.push_back(std::string(name) + " " + std::to_string(e));
+      };
     };
-    s.OnSessionConnected = [this](TWSocket*, uint16_t e) {
-      ++connected;
-      connect_error = e;
-      events.push_back("connected " + std::to_string(e));
-    };
-    s.OnSessionClosed = [this](TWSocket*, uint16_t e) {
-      ++closed;
-      close_error = e;
-      events.push_back("closed " + std::to_string(e));
-    };
+    s.OnDnsLookupDone = note(lookups, lookup_error, "lookup");
+    s.OnSessionConnected = note(connected, connect_error, "connected");
+    s.OnSessionClosed = note(closed, close_error, "closed");
     s.OnDataAvailable = [this](TWSocket* sender, uint16_t) {
       std::vector<char> buf(static_cast<size_t>(read_size));
       const int n = sender->Receive(buf.data(), read_size);
@@ -79,6 +69,27 @@ std::string Pattern(size_t len, unsigned seed) {
   return s;
 }
 
+// A peer's script: sends its bytes, then closes gracefully, or keeps reading until we close.
+LoopbackPeer::Script SendThenClose(std::string bytes) {
+  return [bytes = std::move(bytes)](PeerConnection& c) {
+    c.SendAll(bytes);
+    c.Close();
+  };
+}
+LoopbackPeer::Script SendThenDrain(std::string bytes) {
+  return [bytes = std::move(bytes)](PeerConnection& c) {
+    c.SendAll(bytes);
+    c.ReceiveUntilClosed();
+  };
+}
+
+// Starts a connection that nothing will answer.
+void ConnectToUnusedPort(TWSocket& s) {
+  s.SetAddr("127.0.0.1");
+  s.SetPort(std::to_string(LoopbackPeer::UnusedPort()));
+  s.Connect();
+}
+
 // Connects s to the peer and waits for the outcome.
 bool ConnectTo(TWSocket& s, Recorder& r, uint16_t port) {
   s.SetAddr("127.0.0.1");
@@ -89,8 +100,7 @@ bool ConnectTo(TWSocket& s, Recorder& r, uint16_t port) {
 
 TEST(TWSocketDns, DottedHostAnswersBeforeDnsLookupReturns) {
   TWSocket s;
-  Recorder r;
-  r.Hook(s);
+  Recorder r(s);
   s.DnsLookup(" 127.0.0.1");
   EXPECT_EQ(r.lookups, 1);
   EXPECT_EQ(r.lookup_error, 0);
@@ -102,8 +112,7 @@ TEST(TWSocketDns, DottedHostAnswersBeforeDnsLookupReturns) {
 
 TEST(TWSocketDns, EmptyNameIsRefusedWithInvalidArgument) {
   TWSocket s;
-  Recorder r;
-  r.Hook(s);
+  Recorder r(s);
   s.DnsLookup("");
   EXPECT_EQ(r.error_text, "DNS lookup: invalid host name.");
   EXPECT_EQ(r.lookup_error, 10022);
@@ -113,8 +122,7 @@ TEST(TWSocketDns, EmptyNameIsRefusedWithInvalidArgument) {
 
 TEST(TWSocketDns, LocalhostResolvesThroughTheAsynchronousPath) {
   TWSocket s;
-  Recorder r;
-  r.Hook(s);
+  Recorder r(s);
   s.DnsLookup("localhost");
   EXPECT_EQ(r.lookups, 0) << "a name must not be answered inside DnsLookup";
   ASSERT_TRUE(PumpUntil([&] { return r.lookups > 0; }));
@@ -127,13 +135,9 @@ TEST(TWSocketDns, LocalhostResolvesThroughTheAsynchronousPath) {
 }
 
 TEST(TWSocketDns, UnresolvableNameFailsWithTheResolverCode) {
-  const char* netns = std::getenv("PARLIX_NETNS");
-  if (netns == nullptr || std::string(netns) != "1") {
-    GTEST_SKIP() << "needs the loopback-only network namespace (PARLIX_NETNS=1)";
-  }
+  PARLIX_SKIP_OUTSIDE_LOOPBACK_NAMESPACE();
   TWSocket s;
-  Recorder r;
-  r.Hook(s);
+  Recorder r(s);
   s.DnsLookup("no-such-host.invalid");
   ASSERT_TRUE(PumpUntil([&] { return r.lookups > 0; }, 30000));
   EXPECT_GE(r.lookup_error, 11001);
@@ -144,8 +148,7 @@ TEST(TWSocketDns, UnresolvableNameFailsWithTheResolverCode) {
 
 TEST(TWSocketDns, CancelledLookupNeverCompletes) {
   TWSocket s;
-  Recorder r;
-  r.Hook(s);
+  Recorder r(s);
   s.DnsLookup("localhost");
   s.CancelDnsLookup();
   PumpFor(300);
@@ -185,8 +188,7 @@ HANDLE WINAPI CompleteBeforeReturning(HWND window, unsigned int msg, const char*
 
 TEST(TWSocketDns, CompletionBeforeTheHandleIsStoredIsHandledExactlyOnce) {
   TWSocket s;
-  Recorder r;
-  r.Hook(s);
+  Recorder r(s);
   WSocketSetAsyncGetHostByNameForTest(CompleteBeforeReturning);
   s.DnsLookup("stand-in.test");
   WSocketSetAsyncGetHostByNameForTest(nullptr);
@@ -237,11 +239,8 @@ TEST(TWSocketDns, ALookupLeftRunningKeepsTheLibraryUntilItsResolverIsDone) {
 
 TEST(TWSocketConnect, PortWithNoListenerFailsWith10061ThroughOnSessionConnected) {
   TWSocket s;
-  Recorder r;
-  r.Hook(s);
-  s.SetAddr("127.0.0.1");
-  s.SetPort(std::to_string(LoopbackPeer::UnusedPort()));
-  s.Connect();
+  Recorder r(s);
+  ConnectToUnusedPort(s);
   EXPECT_EQ(s.State(), wsConnecting);
   ASSERT_TRUE(PumpUntil([&] { return r.closed > 0; }));
   EXPECT_EQ(r.connected, 1);
@@ -254,8 +253,7 @@ TEST(TWSocketConnect, PortWithNoListenerFailsWith10061ThroughOnSessionConnected)
 
 TEST(TWSocketConnect, RefusalsAndResolutionFailuresUseTheirTexts) {
   TWSocket s;
-  Recorder r;
-  r.Hook(s);
+  Recorder r(s);
   s.Connect();
   EXPECT_EQ(r.error_text, "Connect: No Port Specified");
   s.SetPort("80");
@@ -301,14 +299,12 @@ TEST(TWSocketConnect, ImmediateConnectFailureStillEndsWithOnSessionConnected) {
     c.ReceiveUntilClosed();
   });
   TWSocket a;
-  Recorder ra;
-  ra.Hook(a);
+  Recorder ra(a);
   ASSERT_TRUE(ConnectTo(a, ra, peer.Port()));
   ASSERT_TRUE(PumpUntil([&] { return first_port != 0; }));
 
   TWSocket b;
-  Recorder rb;
-  rb.Hook(b);
+  Recorder rb(b);
   b.SetLocalAddr("127.0.0.1");
   b.SetLocalPort(std::to_string(first_port));
   b.SetAddr("127.0.0.1");
@@ -330,14 +326,10 @@ TEST(TWSocketConnect, ImmediateConnectFailureStillEndsWithOnSessionConnected) {
 
 TEST(TWSocketData, DataSentWithTheCloseArrivesBeforeOnSessionClosed) {
   const std::string payload = Pattern(300000, 1);
-  LoopbackPeer peer([&](PeerConnection& c) {
-    c.SendAll(payload);
-    c.Close();
-  });
+  LoopbackPeer peer(SendThenClose(payload));
   TWSocket s;
-  Recorder r;
+  Recorder r(s);
   r.read_size = 700;  // many rounds per notification
-  r.Hook(s);
   ASSERT_TRUE(ConnectTo(s, r, peer.Port()));
   ASSERT_TRUE(PumpUntil([&] { return r.closed > 0; }));
   EXPECT_EQ(r.received.size(), payload.size());
@@ -352,13 +344,9 @@ TEST(TWSocketData, DataSentWithTheCloseArrivesBeforeOnSessionClosed) {
 // until the data is read): the close must deliver that data first.
 TEST(TWSocketData, CloseReportedWhileDataWaitsDeliversTheDataFirst) {
   const std::string payload = Pattern(200000, 5);
-  LoopbackPeer peer([&](PeerConnection& c) {
-    c.SendAll(payload);
-    c.Close();
-  });
+  LoopbackPeer peer(SendThenClose(payload));
   TWSocket s;
-  Recorder r;
-  r.Hook(s);
+  Recorder r(s);
   bool reading = false;
   int notifications = 0;
   s.OnDataAvailable = [&](TWSocket* sender, uint16_t) {
@@ -385,13 +373,9 @@ TEST(TWSocketData, CloseReportedWhileDataWaitsDeliversTheDataFirst) {
 }
 
 TEST(TWSocketData, ReceiveLoopStopsWhenTheHandlerLeavesDataUnread) {
-  LoopbackPeer peer([&](PeerConnection& c) {
-    c.SendAll("unread bytes");
-    c.ReceiveUntilClosed();
-  });
+  LoopbackPeer peer(SendThenDrain("unread bytes"));
   TWSocket s;
-  Recorder r;
-  r.Hook(s);
+  Recorder r(s);
   int rounds = 0;
   s.OnDataAvailable = [&](TWSocket*, uint16_t) { ++rounds; };
   ASSERT_TRUE(ConnectTo(s, r, peer.Port()));
@@ -405,8 +389,7 @@ TEST(TWSocketClose, OnSessionClosedComesOnceForPeerCloseSendErrorAndClose) {
   {  // the peer closes
     LoopbackPeer peer([&](PeerConnection& c) { c.Close(); });
     TWSocket s;
-    Recorder r;
-    r.Hook(s);
+    Recorder r(s);
     ASSERT_TRUE(ConnectTo(s, r, peer.Port()));
     ASSERT_TRUE(PumpUntil([&] { return r.closed > 0; }));
     s.Close();
@@ -416,8 +399,7 @@ TEST(TWSocketClose, OnSessionClosedComesOnceForPeerCloseSendErrorAndClose) {
   {  // our Close
     LoopbackPeer peer([&](PeerConnection& c) { c.ReceiveUntilClosed(); });
     TWSocket s;
-    Recorder r;
-    r.Hook(s);
+    Recorder r(s);
     ASSERT_TRUE(ConnectTo(s, r, peer.Port()));
     s.Close();
     EXPECT_EQ(r.closed, 1);
@@ -438,8 +420,7 @@ TEST(TWSocketClose, OnSessionClosedComesOnceForPeerCloseSendErrorAndClose) {
       SetEvent(reset_done);
     });
     TWSocket s;
-    Recorder r;
-    r.Hook(s);
+    Recorder r(s);
     ASSERT_TRUE(ConnectTo(s, r, peer.Port()));
     SetEvent(connected);
     WaitForSingleObject(reset_done, 5000);
@@ -465,8 +446,7 @@ TEST(TWSocketClose, AbortDropsTheQueueAndReportsTheCloseOnce) {
   std::string got = "unset";
   LoopbackPeer peer([&](PeerConnection& c) { got = c.ReceiveUntilClosed(); });
   TWSocket s;
-  Recorder r;
-  r.Hook(s);
+  Recorder r(s);
   ASSERT_TRUE(ConnectTo(s, r, peer.Port()));
   const std::string queued = "never sent";
   s.PutDataInSendBuffer(queued.data(), static_cast<int>(queued.size()));
@@ -497,8 +477,7 @@ TEST(TWSocketClose, ReleaseFreesTheSocketFromTheLoop) {
 TEST(TWSocketClose, CloseDelayedClosesFromTheLoop) {
   LoopbackPeer peer([&](PeerConnection& c) { c.ReceiveUntilClosed(); });
   TWSocket s;
-  Recorder r;
-  r.Hook(s);
+  Recorder r(s);
   ASSERT_TRUE(ConnectTo(s, r, peer.Port()));
   s.CloseDelayed();
   EXPECT_EQ(s.State(), wsConnected);
@@ -510,8 +489,7 @@ TEST(TWSocketSend, OnDataSentArrivesAfterSendReturned) {
   std::string got;
   LoopbackPeer peer([&](PeerConnection& c) { got = c.ReceiveUntilClosed(); });
   TWSocket s;
-  Recorder r;
-  r.Hook(s);
+  Recorder r(s);
   ASSERT_TRUE(ConnectTo(s, r, peer.Port()));
   PumpFor(50);  // the first write notification after connecting
   bool inside_send = false;
@@ -536,8 +514,7 @@ TEST(TWSocketSend, OnDataSentArrivesAfterSendReturned) {
 
 TEST(TWSocketSend, SendOnAnUnconnectedSocketReturnsMinusOneAndReports10057) {
   TWSocket s;
-  Recorder r;
-  r.Hook(s);
+  Recorder r(s);
   EXPECT_EQ(s.SendStr("x"), -1);
   EXPECT_EQ(s.LastError(), 10057);
   EXPECT_EQ(r.errors, 0) << "reported from the loop, not from inside Send";
@@ -552,8 +529,7 @@ TEST(TWSocketSend, SendOnAnUnconnectedSocketReturnsMinusOneAndReports10057) {
 TEST(TWSocketProperties, SettersAreRefusedWhileNotClosed) {
   LoopbackPeer peer([&](PeerConnection& c) { c.ReceiveUntilClosed(); });
   TWSocket s;
-  Recorder r;
-  r.Hook(s);
+  Recorder r(s);
   ASSERT_TRUE(ConnectTo(s, r, peer.Port()));
   const std::string port = s.Port();
   s.SetPort("1");
@@ -606,14 +582,40 @@ TEST(TWSocketProperties, InitialValuesAndInertSocksAndLineMode) {
   GetClassNameA(s.Handle(), cls, sizeof(cls));
   EXPECT_STREQ(cls, "XSocketWindowClass");
 
+  // Those defaults at work: what is sent and what comes back are each several buffers
+  // long, and the default linger lets our close end the connection there and then.
+  {
+    const std::string up = Pattern(3 * 1460 + 7, 6);
+    const std::string down = Pattern(5 * 1460 + 3, 7);
+    bool up_intact = false;
+    std::string after_close = "unset";
+    LoopbackPeer peer([&](PeerConnection& c) {
+      up_intact = c.ReceiveExactly(up.size()) == up;
+      c.SendAll(down);
+      after_close = c.ReceiveUntilClosed();
+    });
+    Recorder r(s);
+    ASSERT_TRUE(ConnectTo(s, r, peer.Port()));
+    EXPECT_EQ(s.Send(up.data(), static_cast<int>(up.size())), static_cast<int>(up.size()));
+    ASSERT_TRUE(PumpUntil([&] { return r.received.size() >= down.size(); }));
+    EXPECT_TRUE(r.received == down);
+    EXPECT_EQ(s.ReadCount(), static_cast<int64_t>(down.size()));
+    EXPECT_TRUE(s.AllSent());
+    s.Close();
+    EXPECT_EQ(s.State(), wsClosed);
+    EXPECT_EQ(r.closed, 1);
+    EXPECT_EQ(r.close_error, 0);
+    EXPECT_EQ(r.errors, 0) << r.error_text;
+    EXPECT_EQ(s.ReadCount(), 0) << "counted anew for the next connection";
+    peer.Join();
+    EXPECT_TRUE(up_intact);
+    EXPECT_EQ(after_close, "");
+  }
+
   // The HTTP client copies empty SOCKS values and leaves line mode off: the
   // connection goes direct and data passes straight through.
-  LoopbackPeer peer([&](PeerConnection& c) {
-    c.SendAll("line one\r\nline two");
-    c.Close();
-  });
-  Recorder r;
-  r.Hook(s);
+  LoopbackPeer peer(SendThenClose("line one\r\nline two"));
+  Recorder r(s);
   s.SetSocksServer("");
   s.SetSocksPort("");
   s.SetSocksUsercode("");
@@ -629,8 +631,7 @@ TEST(TWSocketErrors, BackgroundExceptionAbortsUnlessTheHandlerKeepsTheSocket) {
   LoopbackPeer peer([&](PeerConnection& c) { c.ReceiveUntilClosed(); }, 2);
   for (const bool keep : {true, false}) {
     TWSocket s;
-    Recorder r;
-    r.Hook(s);
+    Recorder r(s);
     std::string what;
     s.OnBgException = [&](TWSocket*, const std::exception& e, bool& can_close) {
       what = e.what();
@@ -653,13 +654,9 @@ TEST(TWSocketErrors, BackgroundExceptionAbortsUnlessTheHandlerKeepsTheSocket) {
 }
 
 TEST(TWSocketErrors, ExceptionInAHandlerAbortsTheConnection) {
-  LoopbackPeer peer([&](PeerConnection& c) {
-    c.SendAll("bad status line");
-    c.ReceiveUntilClosed();
-  });
+  LoopbackPeer peer(SendThenDrain("bad status line"));
   TWSocket s;
-  Recorder r;
-  r.Hook(s);
+  Recorder r(s);
   s.OnDataAvailable = [](TWSocket* sender, uint16_t) {
     sender->ReceiveStr();
     throw std::runtime_error("not a number");
@@ -674,11 +671,8 @@ TEST(TWSocketLibrary, LastSocketUnloadsTheLibraryAndTheNextLoadsItAgain) {
   int generation = 0;
   {
     auto s = std::make_unique<TWSocket>();
-    Recorder r;
-    r.Hook(*s);
-    s->SetAddr("127.0.0.1");
-    s->SetPort(std::to_string(LoopbackPeer::UnusedPort()));
-    s->Connect();
+    Recorder r(*s);
+    ConnectToUnusedPort(*s);
     const WSocketLibraryStatus loaded = WSocketGetLibraryStatus();
     EXPECT_TRUE(loaded.loaded);
     EXPECT_EQ(loaded.socket_count, 1);
@@ -698,13 +692,9 @@ TEST(TWSocketLibrary, LastSocketUnloadsTheLibraryAndTheNextLoadsItAgain) {
   WNDCLASSA wc;
   EXPECT_FALSE(GetClassInfoA(GetModuleHandleA(nullptr), "XSocketWindowClass", &wc));
 
-  LoopbackPeer peer([&](PeerConnection& c) {
-    c.SendAll("again");
-    c.Close();
-  });
+  LoopbackPeer peer(SendThenClose("again"));
   TWSocket next;
-  Recorder r;
-  r.Hook(next);
+  Recorder r(next);
   ASSERT_TRUE(ConnectTo(next, r, peer.Port()));
   EXPECT_TRUE(WSocketGetLibraryStatus().loaded);
   EXPECT_EQ(WSocketGetLibraryStatus().load_generation, generation + 1);
@@ -714,11 +704,8 @@ TEST(TWSocketLibrary, LastSocketUnloadsTheLibraryAndTheNextLoadsItAgain) {
 
 TEST(TWSocketLibrary, VersionCanChangeOnlyBeforeLoading) {
   TWSocket s;
-  s.SetAddr("127.0.0.1");
-  s.SetPort(std::to_string(LoopbackPeer::UnusedPort()));
-  Recorder r;
-  r.Hook(s);
-  s.Connect();  // loads
+  Recorder r(s);
+  ConnectToUnusedPort(s);  // loads
   s.SetReqVerLow(2);
   EXPECT_EQ(r.error_text, "SetReqVerLow: WinSock version can't be changed now");
   s.SetReqVerHigh(2);
@@ -742,8 +729,7 @@ TEST(TWSocketThreads, EachThreadServesItsOwnSockets) {
   for (int i = 0; i < kThreads; ++i) {
     threads.emplace_back([&, i] {
       TWSocket s;
-      Recorder r;
-      r.Hook(s);
+      Recorder r(s);
       if (!ConnectTo(s, r, peer.Port())) return;
       s.SendStr("hello" + std::to_string(i));
       PumpUntil([&] { return r.closed > 0; });
@@ -765,9 +751,8 @@ TEST(TWSocketBulk, SixteenMiBEachWayArriveIntact) {
     c.Close();
   });
   TWSocket s;
-  Recorder r;
+  Recorder r(s);
   r.read_size = 65536;
-  r.Hook(s);
   int64_t sent_reported = 0;
   s.OnSendData = [&](TWSocket*, int n) { sent_reported += n; };
   ASSERT_TRUE(ConnectTo(s, r, peer.Port()));

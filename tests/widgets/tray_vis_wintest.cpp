@@ -8,6 +8,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "widgets/tray_vis_win.h"
@@ -136,12 +137,43 @@ TEST(TrayVisRecord, FirstFormRecordWithTheTipCutAtSixtyTwo) {
   EXPECT_EQ(BuildNotifyIconData(nullptr, 1, 3, 1, nullptr, "").szTip[0], '\0');
 }
 
-TEST(TrayVisMessages, RegisteredByNameAndSharedByAllInstances) {
+// The shell and other programs know the messages only by name: whoever registers the
+// names gets the ids the component dispatches, and every tray in the process answers them.
+using TrayVisMessages = TrayVisTest;
+
+TEST_F(TrayVisMessages, RegisteredByNameAndSharedByAllInstances) {
   EXPECT_EQ(TrayCallbackMessage(), RegisterWindowMessageA("WM_TRAYCALLBACK"));
   EXPECT_EQ(TaskbarCreatedMessage(), RegisterWindowMessageA("TaskbarCreated"));
   EXPECT_EQ(BalloonCallbackMessage(), RegisterWindowMessageA("WM_BALLCALLBACK"));
   EXPECT_GE(TrayCallbackMessage(), 0xC000u);
   EXPECT_NE(TrayCallbackMessage(), BalloonCallbackMessage());
+
+  auto tray = MakeTray();
+  test::TTestWindow second_owner({.class_name = kOwnerClass, .proc = OwnerProc});
+  ASSERT_NE(second_owner.Handle(), nullptr);
+  TTrayVis second(second_owner.Handle());
+  std::vector<std::string> events;
+  tray->OnTrayLeftClick = [&](TTrayVis&) { events.push_back("first click"); };
+  second.OnTrayLeftClick = [&](TTrayVis&) { events.push_back("second click"); };
+  tray->OnBallIconLeft2Click = [&](TTrayVis&) { events.push_back("first balloon double"); };
+  tray->Trayicon.SetAlwaysActive(true);
+  NOTIFYICONDATAA lost = tray->Trayicon.NotifyData();
+  ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &lost));
+
+  // Posted from another thread that registered the names for itself, as the shell does.
+  std::thread poster([owner = owner_, other = second_owner.Handle()] {
+    PostMessageA(owner, RegisterWindowMessageA("WM_TRAYCALLBACK"), 0, WM_LBUTTONUP);
+    PostMessageA(other, RegisterWindowMessageA("WM_TRAYCALLBACK"), 0, WM_LBUTTONUP);
+    PostMessageA(owner, RegisterWindowMessageA("WM_BALLCALLBACK"), 0, WM_LBUTTONDBLCLK);
+    PostMessageA(owner, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+  });
+  poster.join();
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+  EXPECT_EQ(events, (std::vector<std::string>{"first click", "second click", "first balloon double"}));
+  EXPECT_TRUE(ShellHasIcon(owner_, 0)) << "the taskbar's restart brought the icon back";
+  EXPECT_FALSE(g_owner_log.Saw(TrayCallbackMessage())) << "the callbacks stopped at the trays";
+  EXPECT_TRUE(g_owner_log.Saw(TaskbarCreatedMessage()));
 }
 
 TEST(TrayVisConstruction, OwnerMustBeAWindow) {
