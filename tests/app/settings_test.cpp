@@ -11,6 +11,10 @@ using test::TMemoryProfile;
 
 TDetectedProxy NoSystemProxy() { return {}; }
 
+void SetProxyKeys(TMemoryProfile& file, std::initializer_list<std::pair<const char*, const char*>> keys) {
+  for (const auto& [key, value] : keys) file.Set("Proxy", key, value);
+}
+
 TEST(SettingsLoad, MissingFileGivesDefaultsAndCountsAsFirstRun) {
   TMemoryProfile file;
   const TSettingsValues v = LoadSettings(file, NoSystemProxy, TProxySettings{});
@@ -53,13 +57,8 @@ TEST(SettingsLoad, LastOutsideThePairTableFallsBackToTheDefault) {
 
 TEST(SettingsLoad, AutodetectTakesTheSystemProxyAndIgnoresStoredKeys) {
   TMemoryProfile file;
-  file.Set("Proxy", "Autodetect", "1");
-  file.Set("Proxy", "Enabled", "1");
-  file.Set("Proxy", "Address", "stored");
-  file.Set("Proxy", "Port", "1");
-  file.Set("Proxy", "Authenticate", "1");
-  file.Set("Proxy", "Username", "u");
-  file.Set("Proxy", "Password", "p");
+  SetProxyKeys(file, {{"Autodetect", "1"}, {"Enabled", "1"}, {"Address", "stored"}, {"Port", "1"},
+                      {"Authenticate", "1"}, {"Username", "u"}, {"Password", "p"}});
   TProxySettings cleared;  // what the window's creation set
   const auto detect = [] { return TDetectedProxy{true, "gate", "3128"}; };
   TSettingsValues v = LoadSettings(file, detect, cleared);
@@ -80,13 +79,8 @@ TEST(SettingsLoad, AutodetectTakesTheSystemProxyAndIgnoresStoredKeys) {
 
 TEST(SettingsLoad, WithoutAutodetectAllSixProxyKeysAreUsedAsStored) {
   TMemoryProfile file;
-  file.Set("Proxy", "Autodetect", "0");
-  file.Set("Proxy", "Enabled", "1");
-  file.Set("Proxy", "Address", "127.0.0.1");
-  file.Set("Proxy", "Port", "8080");
-  file.Set("Proxy", "Authenticate", "1");
-  file.Set("Proxy", "Username", "alice");
-  file.Set("Proxy", "Password", "s3cret");
+  SetProxyKeys(file, {{"Autodetect", "0"}, {"Enabled", "1"}, {"Address", "127.0.0.1"}, {"Port", "8080"},
+                      {"Authenticate", "1"}, {"Username", "alice"}, {"Password", "s3cret"}});
   bool asked = false;
   const TSettingsValues v = LoadSettings(file, [&] { asked = true; return TDetectedProxy{}; }, {});
   EXPECT_FALSE(asked);
@@ -119,12 +113,7 @@ TEST(SettingsSave, WritesEverySectionAndKeyInOrder) {
   TSettingsValues v;
   v.guid = "{G}";
   v.current_pair = 4;
-  v.proxy.Autodetect = false;
-  v.proxy.Enabled = true;
-  v.proxy.Address = "a";
-  v.proxy.Port = "80";
-  v.proxy.Username = "u";
-  v.proxy.Password = "p";
+  v.proxy = {.Autodetect = false, .Enabled = true, .Address = "a", .Port = "80", .Username = "u", .Password = "p"};
   v.ontop = true;
   v.date_shown = "12/8/2026";
   SaveSettings(file, v);
@@ -175,13 +164,8 @@ TEST(SettingsRoundTrip, SavedValuesLoadBack) {
   TSettingsValues v;
   v.guid = "{ABC}";
   v.current_pair = 9;
-  v.proxy.Autodetect = false;
-  v.proxy.Enabled = true;
-  v.proxy.Address = "host";
-  v.proxy.Port = "3128";
-  v.proxy.Authenticate = true;
-  v.proxy.Username = "user";
-  v.proxy.Password = "pw";
+  v.proxy = {.Autodetect = false, .Enabled = true, .Authenticate = true, .Address = "host", .Port = "3128",
+             .Username = "user", .Password = "pw"};
   v.monitor_clp = true;
   v.date_shown = "1/2/2026";
   SaveSettings(file, v);

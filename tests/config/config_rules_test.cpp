@@ -10,15 +10,8 @@ namespace parlix {
 namespace {
 
 TProxySettings Stored(bool autodetect) {
-  TProxySettings s;
-  s.Autodetect = autodetect;
-  s.Enabled = true;
-  s.Address = "stored";
-  s.Port = "3128";
-  s.Authenticate = true;
-  s.Username = "alice";
-  s.Password = "pw";
-  return s;
+  return {.Autodetect = autodetect, .Enabled = true, .Authenticate = true, .Address = "stored", .Port = "3128",
+          .Username = "alice", .Password = "pw"};
 }
 
 struct CountingDetector {

@@ -75,6 +75,19 @@ void SetCommand(FakeRegistry& registry, const std::string& class_key, const std:
 
 std::string FileExt(const std::string& extension) { return std::string(kFileExtsKey) + extension; }
 
+// The command found, or nothing where the lookup reports the class or extension unknown.
+// Each starts from a stale value, so a known class without a command must clear it.
+std::optional<std::string> VerbCommand(FakeRegistry& registry, const std::string& class_key) {
+  std::string command = "stale";
+  if (!FindVerbCommand(registry, class_key, command)) return std::nullopt;
+  return command;
+}
+std::optional<std::string> OpenCommand(FakeRegistry& registry, const std::string& extension) {
+  std::string command = "stale";
+  if (!FindOpenCommand(registry, extension, command)) return std::nullopt;
+  return command;
+}
+
 TEST(FindVerbCommand, VerbChoiceAndMissingKeys) {
   FakeRegistry registry;
   std::string command = "stale";
@@ -85,28 +98,22 @@ TEST(FindVerbCommand, VerbChoiceAndMissingKeys) {
   SetCommand(registry, "browsefile", "open", "open.exe %1");
   SetCommand(registry, "browsefile", "view", "view.exe %1");
   registry.Set(kHKCR, "browsefile\\shell", "", "view");
-  ASSERT_TRUE(FindVerbCommand(registry, "browsefile", command));
-  EXPECT_EQ(command, "view.exe %1");
+  EXPECT_EQ(VerbCommand(registry, "browsefile"), "view.exe %1");
 
   // Without a default verb: "open" first, then "opennew".
   SetCommand(registry, "newonly", "opennew", "new.exe %1");
-  ASSERT_TRUE(FindVerbCommand(registry, "newonly", command));
-  EXPECT_EQ(command, "new.exe %1");
+  EXPECT_EQ(VerbCommand(registry, "newonly"), "new.exe %1");
   SetCommand(registry, "newonly", "open", "open.exe %1");
-  ASSERT_TRUE(FindVerbCommand(registry, "newonly", command));
-  EXPECT_EQ(command, "open.exe %1");
+  EXPECT_EQ(VerbCommand(registry, "newonly"), "open.exe %1");
 
   // A default value listing several verbs is one key name, and finds no command.
   registry.Set(kHKCR, "listed\\shell", "", "open,print");
   SetCommand(registry, "listed", "open", "open.exe %1");
-  ASSERT_TRUE(FindVerbCommand(registry, "listed", command));
-  EXPECT_EQ(command, "");
+  EXPECT_EQ(VerbCommand(registry, "listed"), "");
 
   // An existing class without any verb: known, but no command.
   registry.AddKey(kHKCR, "bare");
-  command = "stale";
-  ASSERT_TRUE(FindVerbCommand(registry, "bare", command));
-  EXPECT_EQ(command, "");
+  EXPECT_EQ(VerbCommand(registry, "bare"), "");
 }
 
 TEST(FindOpenCommand, OrderOfPreference) {
@@ -117,24 +124,20 @@ TEST(FindOpenCommand, OrderOfPreference) {
 
   registry.Set(kHKCR, ".htm", "PerceivedType", "text");
   SetCommand(registry, "SystemFileAssociations\\text", "open", "perceived.exe %1");
-  ASSERT_TRUE(FindOpenCommand(registry, ".htm", command));
-  EXPECT_EQ(command, "perceived.exe %1");
+  EXPECT_EQ(OpenCommand(registry, ".htm"), "perceived.exe %1");
 
   registry.Set(kHKCR, ".htm", "", "htmlfile");
   SetCommand(registry, "htmlfile", "open", "class.exe %1");
-  ASSERT_TRUE(FindOpenCommand(registry, ".htm", command));
-  EXPECT_EQ(command, "class.exe %1");
+  EXPECT_EQ(OpenCommand(registry, ".htm"), "class.exe %1");
 
   registry.Set(kHKCU, FileExt(".htm"), "ProgID", "ChosenHtml");
   SetCommand(registry, "ChosenHtml", "open", "progid.exe %1");
-  ASSERT_TRUE(FindOpenCommand(registry, ".htm", command));
-  EXPECT_EQ(command, "progid.exe %1");
+  EXPECT_EQ(OpenCommand(registry, ".htm"), "progid.exe %1");
 
   // The per-user application wins even though the class registry names another program.
   registry.Set(kHKCU, FileExt(".htm"), "Application", "mybrowser.exe");
   SetCommand(registry, "Applications\\mybrowser.exe", "open", "\"C:\\B\\mybrowser.exe\" \"%1\"");
-  ASSERT_TRUE(FindOpenCommand(registry, ".htm", command));
-  EXPECT_EQ(command, "\"C:\\B\\mybrowser.exe\" \"%1\"");
+  EXPECT_EQ(OpenCommand(registry, ".htm"), "\"C:\\B\\mybrowser.exe\" \"%1\"");
 }
 
 TEST(FindOpenCommand, EmptyCandidatesFallThroughAndKnownWithoutCommand) {
@@ -142,12 +145,10 @@ TEST(FindOpenCommand, EmptyCandidatesFallThroughAndKnownWithoutCommand) {
   std::string command;
   // A per-user entry whose application has no class key falls through to the class registry.
   registry.Set(kHKCU, FileExt(".htm"), "Application", "gone.exe");
-  ASSERT_TRUE(FindOpenCommand(registry, ".htm", command));
-  EXPECT_EQ(command, "");
+  EXPECT_EQ(OpenCommand(registry, ".htm"), "");
   registry.Set(kHKCR, ".htm", "", "htmlfile");
   SetCommand(registry, "htmlfile", "open", "class.exe %1");
-  ASSERT_TRUE(FindOpenCommand(registry, ".htm", command));
-  EXPECT_EQ(command, "class.exe %1");
+  EXPECT_EQ(OpenCommand(registry, ".htm"), "class.exe %1");
   // Other extensions are looked up under their own names only.
   EXPECT_FALSE(FindOpenCommand(registry, ".html", command));
   EXPECT_FALSE(FindOpenCommand(registry, "", command));

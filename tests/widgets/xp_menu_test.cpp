@@ -97,20 +97,10 @@ TXPColor FakeSystemColor(int index) {
 }
 
 TXPProperties ProgramProperties() {
-  TXPProperties p;
-  p.Color = 0xC7C7C7;
-  p.IconBackColor = clSilver;
-  p.MenuBarColor = clGray;
-  p.SelectColor = 0xF5DBAF;
-  p.SelectBorderColor = 0xFFAC80;
-  p.SelectFontColor = clBlack;
-  p.DisabledColor = clGray;
-  p.SeparatorColor = clGray;
-  p.CheckedColor = clHighlight;
-  p.UseSystemColors = false;
-  p.Gradient = true;
-  p.AutoDetect = true;
-  return p;
+  return {.Color = 0xC7C7C7, .IconBackColor = clSilver, .MenuBarColor = clGray, .SelectColor = 0xF5DBAF,
+          .SelectBorderColor = 0xFFAC80, .SelectFontColor = clBlack, .DisabledColor = clGray,
+          .SeparatorColor = clGray, .CheckedColor = clHighlight, .UseSystemColors = false, .Gradient = true,
+          .AutoDetect = true};
 }
 
 TEST(XPMenuColors, DeepAndShallowDisplaysWithTheProgramsValues) {
@@ -167,11 +157,7 @@ TEST(XPMenuMeasure, TextImageAndSeparator) {
   EXPECT_EQ(MeasureText("Open", "Ctrl+O"), "OpenCtrl+OWWW");
   EXPECT_EQ(MeasureText("-", "Ctrl+O"), "");
 
-  TXPMeasureInput in;
-  in.text_width = 100;
-  in.text_height = 13;
-  in.image_width = 16;
-  in.image_height = 16;
+  TXPMeasureInput in{.text_width = 100, .text_height = 13, .image_width = 16, .image_height = 16};
   // 100 + max(16, 24) + 10; 13 + round(9.75).
   EXPECT_EQ(MeasureItem(in, {0, 16}), (TXPSize{134, 23}));
   // The offered size wins when larger.
@@ -188,18 +174,14 @@ TEST(XPMenuMeasure, TextImageAndSeparator) {
   in.ampersand_width = 7;
   EXPECT_EQ(MeasureItem(in, {0, 0}).width, 143);
 
-  TXPMeasureInput separator;
-  separator.separator = true;
-  separator.text_height = 13;
-  EXPECT_EQ(MeasureItem(separator, {0, 16}), (TXPSize{34, 4}));
+  EXPECT_EQ(MeasureItem({.separator = true, .text_height = 13}, {0, 16}), (TXPSize{34, 4}));
 }
 
 TXPItemState Item(const char* caption) {
   TXPItemState s;
   s.caption = caption;
   s.has_image = true;
-  s.image_width = 16;
-  s.image_height = 16;
+  s.image_width = s.image_height = 16;
   return s;
 }
 
@@ -352,8 +334,7 @@ TEST(XPMenuLayout, DefaultItemGetsFourDarkerPassesAndShortcutSitsRight) {
 TEST(XPMenuLayout, OwnBitmapWiderThanTheColumnPushesTheText) {
   TXPItemState s;
   s.caption = "Wide";
-  s.own_bitmap_width = 30;
-  s.image_width = 30;
+  s.own_bitmap_width = s.image_width = 30;
   const TXPItemLayout l = LayoutPopupItem(ProgramProperties(), true, s, kItemRect, kWHeight);
   EXPECT_EQ(l.text_area.left, 34);
   EXPECT_EQ(l.image_at, (TXPPoint{2, 50}));
