@@ -108,6 +108,19 @@ class TrayVisTest : public ::testing::Test {
   // a window that was ever active, and the X server of the tests has none.
   void ShowOwner() { ShowWindow(owner_, SW_SHOWNA); }
 
+  RECT Moving(RECT proposed) {
+    SendMessageA(owner_, WM_MOVING, WMSZ_LEFT, reinterpret_cast<LPARAM>(&proposed));
+    return proposed;
+  }
+  LRESULT HitTest() { return SendMessageA(owner_, WM_NCHITTEST, 0, MAKELPARAM(150, 150)); }
+
+  // The i-th shell call was this message, with this answer from the shell.
+  void ExpectCall(size_t i, DWORD message, BOOL result) const {
+    ASSERT_LT(i, calls_.size());
+    EXPECT_EQ(calls_[i].message, message) << "call " << i;
+    EXPECT_EQ(calls_[i].result, result) << "call " << i;
+  }
+
   bool Topmost() const { return (GetWindowLongPtrA(owner_, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
   bool ToolWindow() const { return (GetWindowLongPtrA(owner_, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) != 0; }
 
@@ -189,8 +202,7 @@ TEST_F(TrayVisTest, AlwaysActiveAddsAtOnceWithTheApplicationIcon) {
 
   tray->Trayicon.SetAlwaysActive(true);
   ASSERT_EQ(calls_.size(), 1u);
-  EXPECT_EQ(calls_[0].message, static_cast<DWORD>(NIM_ADD));
-  EXPECT_TRUE(calls_[0].result) << "Wine's shell accepts the icon";
+  ExpectCall(0, NIM_ADD, TRUE);  // Wine's shell accepts the icon
   EXPECT_EQ(calls_[0].data.cbSize, NOTIFYICONDATAA_V1_SIZE);
   EXPECT_EQ(calls_[0].data.hWnd, owner_);
   EXPECT_EQ(calls_[0].data.uID, 0u);
@@ -208,8 +220,7 @@ TEST_F(TrayVisTest, AlwaysActiveAddsAtOnceWithTheApplicationIcon) {
 
   tray->Trayicon.SetAlwaysActive(false);
   ASSERT_EQ(calls_.size(), 2u);
-  EXPECT_EQ(calls_[1].message, static_cast<DWORD>(NIM_DELETE));
-  EXPECT_TRUE(calls_[1].result);
+  ExpectCall(1, NIM_DELETE, TRUE);
   EXPECT_FALSE(tray->Trayicon.IconAdded());
   EXPECT_FALSE(ShellHasIcon(owner_, 0));
 }
@@ -228,8 +239,7 @@ TEST_F(TrayVisTest, ToolTipAndIconChangesReachAShownIcon) {
 
   tray->Trayicon.SetToolTip("short");
   ASSERT_EQ(calls_.size(), 2u);
-  EXPECT_EQ(calls_[1].message, static_cast<DWORD>(NIM_MODIFY));
-  EXPECT_TRUE(calls_[1].result);
+  ExpectCall(1, NIM_MODIFY, TRUE);
   EXPECT_STREQ(calls_[1].data.szTip, "short");
 
   HICON other = LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_WARNING));
@@ -245,9 +255,7 @@ TEST_F(TrayVisTest, ToolTipAndIconChangesReachAShownIcon) {
 
 TEST_F(TrayVisTest, CallbackDispatchByMouseButton) {
   auto tray = MakeTray();
-  int left = 0;
-  int left2 = 0;
-  int menus = 0;
+  int left = 0, left2 = 0, menus = 0;
   HMENU shown = nullptr;
   POINT shown_at{};
   tray->OnTrayLeftClick = [&](TTrayVis& sender) {
@@ -328,10 +336,8 @@ TEST_F(TrayVisTest, TaskbarCreatedAddsTheIconAgain) {
 
   SendMessageA(owner_, TaskbarCreatedMessage(), 0, 0);
   ASSERT_EQ(calls_.size(), 2u);
-  EXPECT_EQ(calls_[0].message, static_cast<DWORD>(NIM_DELETE));
-  EXPECT_FALSE(calls_[0].result) << "nothing left to remove; the icon is added all the same";
-  EXPECT_EQ(calls_[1].message, static_cast<DWORD>(NIM_ADD));
-  EXPECT_TRUE(calls_[1].result);
+  ExpectCall(0, NIM_DELETE, FALSE);  // nothing left to remove; the icon is added all the same
+  ExpectCall(1, NIM_ADD, TRUE);
   EXPECT_STREQ(calls_[1].data.szTip, "Parlix, click to open");
   EXPECT_EQ(calls_[1].data.hIcon, tray->Trayicon.Icon()) << "with its current icon";
   EXPECT_TRUE(tray->Trayicon.IconAdded());
@@ -492,35 +498,30 @@ TEST_F(TrayVisTest, BringOwnerToFrontWithRestoreComesBackFromTheTray) {
 
 TEST_F(TrayVisTest, SnapsWhileMovingOnlyWhenEnabled) {
   auto tray = MakeTray();
-  RECT proposed{6, 300, 6 + 250, 300 + 230};
-  SendMessageA(owner_, WM_MOVING, WMSZ_LEFT, reinterpret_cast<LPARAM>(&proposed));
-  EXPECT_EQ(proposed.left, 6) << "margins off by default";
+  const RECT near_left{6, 300, 6 + 250, 300 + 230};
+  EXPECT_EQ(Moving(near_left).left, 6) << "margins off by default";
 
   tray->Margin.Enabled = true;
   tray->Margin.Magnetic = true;
-  SendMessageA(owner_, WM_MOVING, WMSZ_LEFT, reinterpret_cast<LPARAM>(&proposed));
-  EXPECT_EQ(proposed.left, 0);
-  EXPECT_EQ(proposed.right, 250);
+  const RECT snapped = Moving(near_left);
+  EXPECT_EQ(snapped.left, 0);
+  EXPECT_EQ(snapped.right, 250);
   EXPECT_TRUE(g_owner_log.Saw(WM_MOVING)) << "passed on after snapping";
-
-  RECT stays{7, 300, 7 + 250, 300 + 230};
-  SendMessageA(owner_, WM_MOVING, WMSZ_LEFT, reinterpret_cast<LPARAM>(&stays));
-  EXPECT_EQ(stays.left, 7);
+  EXPECT_EQ(Moving({7, 300, 7 + 250, 300 + 230}).left, 7);
 
   const int screen_w = GetSystemMetrics(SM_CXSCREEN);
-  RECT right{screen_w - 250 + 3, 300, screen_w + 3, 530};
-  SendMessageA(owner_, WM_MOVING, WMSZ_LEFT, reinterpret_cast<LPARAM>(&right));
+  const RECT right = Moving({screen_w - 250 + 3, 300, screen_w + 3, 530});
   EXPECT_EQ(right.right, screen_w);
   EXPECT_EQ(right.left, screen_w - 250);
 }
 
 TEST_F(TrayVisTest, NoMoveTakesTheCaptionAway) {
   auto tray = MakeTray();
-  EXPECT_EQ(SendMessageA(owner_, WM_NCHITTEST, 0, MAKELPARAM(150, 150)), HTCAPTION);
+  EXPECT_EQ(HitTest(), HTCAPTION);
   tray->Margin.NoMove = true;
-  EXPECT_EQ(SendMessageA(owner_, WM_NCHITTEST, 0, MAKELPARAM(150, 150)), HTCAPTION) << "margins not enabled";
+  EXPECT_EQ(HitTest(), HTCAPTION) << "margins not enabled";
   tray->Margin.Enabled = true;
-  EXPECT_EQ(SendMessageA(owner_, WM_NCHITTEST, 0, MAKELPARAM(150, 150)), HTNOWHERE);
+  EXPECT_EQ(HitTest(), HTNOWHERE);
 }
 
 TEST_F(TrayVisTest, BalloonIconAndItsCallbacks) {
@@ -535,8 +536,7 @@ TEST_F(TrayVisTest, BalloonIconAndItsCallbacks) {
 
   tray->BallooInfo.SetTrayiconActive(true);
   ASSERT_EQ(calls_.size(), 1u);
-  EXPECT_EQ(calls_[0].message, static_cast<DWORD>(NIM_ADD));
-  EXPECT_TRUE(calls_[0].result);
+  ExpectCall(0, NIM_ADD, TRUE);
   EXPECT_EQ(calls_[0].data.uID, 1u);
   EXPECT_EQ(calls_[0].data.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON)) << "no hint, no tip";
   EXPECT_EQ(calls_[0].data.uCallbackMessage, BalloonCallbackMessage());
@@ -611,8 +611,7 @@ TEST_F(TrayVisTest, OwnerDestroyedFirstTakesTheIconWithIt) {
   EXPECT_EQ(tray->Owner(), nullptr);
   EXPECT_FALSE(tray->Trayicon.IconAdded());
   ASSERT_FALSE(calls_.empty());
-  EXPECT_EQ(calls_.back().message, static_cast<DWORD>(NIM_DELETE));
-  EXPECT_TRUE(calls_.back().result);
+  ExpectCall(calls_.size() - 1, NIM_DELETE, TRUE);
   // Operations on a component without its window do nothing.
   tray->MinimizeToTray();
   tray->SetStayOnTop(true);
