@@ -126,8 +126,9 @@ void TLangForm::CreatePairButton(int pair) {
 void TLangForm::Place(HWND main_window, POINT button_offset) {
   RECT main{};
   GetWindowRect(main_window, &main);
-  const TWindowPos pos =
-      LanguageWindowPosition(main.left, main.top, button_offset.x, button_offset.y, kLangFormWidth, kLangFormHeight);
+  const POINT monitor = MonitorOrigin(main_window);
+  const TWindowPos pos = LanguageWindowPosition(main.left, main.top, button_offset.x, button_offset.y, kLangFormWidth,
+                                                kLangFormHeight, TScreenOrigin{monitor.x, monitor.y});
   SetWindowPos(hwnd_, nullptr, pos.left, pos.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 

@@ -8,10 +8,10 @@ constexpr int kScreenMargin = 10;
 }  // namespace
 
 TWindowPos LanguageWindowPosition(int main_left, int main_top, int button_left, int button_top, int width,
-                                  int height) {
+                                  int height, TScreenOrigin monitor) {
   TWindowPos pos{main_left + button_left - width + kOverlap, main_top + button_top - height + kOverlap};
-  if (pos.top < 0) pos.top = kScreenMargin;
-  if (pos.left < 0) pos.left = kScreenMargin;
+  if (pos.top < monitor.top) pos.top = monitor.top + kScreenMargin;
+  if (pos.left < monitor.left) pos.left = monitor.left + kScreenMargin;
   return pos;
 }
 

@@ -83,8 +83,9 @@ std::string TTransForm::Text() const { return GetWindowString(memo_); }
 void TTransForm::Place(HWND main_window, int memo_left_in_panel, bool main_in_tray, int taskbar_top) {
   RECT main{};
   GetWindowRect(main_window, &main);
+  const POINT monitor = MonitorOrigin(main_window);
   const TWindowPos pos = ResultWindowPosition(main_in_tray, main.left, main.top, memo_left_in_panel, kWidth, kHeight,
-                                              GetSystemMetrics(SM_CXSCREEN), taskbar_top);
+                                              GetSystemMetrics(SM_CXSCREEN), taskbar_top, TScreenOrigin{monitor.x, monitor.y});
   SetWindowPos(hwnd_, nullptr, pos.left, pos.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 

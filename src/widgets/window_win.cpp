@@ -105,6 +105,13 @@ bool TFocusKeeper::Restore(HWND window, HWND default_control) {
   return true;
 }
 
+POINT MonitorOrigin(HWND window) {
+  MONITORINFO info{};
+  info.cbSize = sizeof(info);
+  if (!GetMonitorInfoA(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &info)) return POINT{0, 0};
+  return POINT{info.rcMonitor.left, info.rcMonitor.top};
+}
+
 std::string GetWindowString(HWND hwnd) {
   const int length = GetWindowTextLengthA(hwnd);
   std::string text(static_cast<size_t>(length) + 1, '\0');

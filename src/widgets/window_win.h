@@ -100,6 +100,10 @@ class TFocusKeeper {
   HWND saved_ = nullptr;
 };
 
+// The top left corner of the monitor a window is on (the nearest one when it is on none):
+// (0, 0) for the primary monitor.
+POINT MonitorOrigin(HWND window);
+
 // Text of any window, ANSI.
 std::string GetWindowString(HWND hwnd);
 

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <string>
+
+#include "translate/lang_place.h"
 #include "translate/result_place.h"
 
 namespace parlix {
@@ -69,6 +72,33 @@ TEST(ResultWindowPosition, InTheTrayFiftyPixelsFromEdgeAndTaskbar) {
       ExpectOnScreen(pos, screen);
     }
   }
+}
+
+// A main window moved onto a monitor left of or above the primary one: its windows stay on
+// that monitor beside it, and only that monitor's edge pulls them in.
+TEST(ResultWindowPosition, OnAMonitorLeftOfOrAboveThePrimaryTheWindowsStayBesideTheMain) {
+  for (const TScreenOrigin monitor : {TScreenOrigin{-1920, 0}, TScreenOrigin{0, -1080}, TScreenOrigin{-1280, -200}}) {
+    SCOPED_TRACE(std::to_string(monitor.left) + "," + std::to_string(monitor.top));
+    const int main_left = monitor.left + 900, main_top = monitor.top + 500;
+    const TWindowPos result =
+        ResultWindowPosition(false, main_left, main_top, kMemoLeft, kWidth, kHeight, 1920, 1040, monitor);
+    EXPECT_EQ(result.left, main_left + kMemoLeft - kWidth - 10);
+    EXPECT_EQ(result.top, main_top);
+    const TWindowPos languages = LanguageWindowPosition(main_left, main_top, 11, 122, 200, 280, monitor);
+    EXPECT_EQ(languages.left, main_left + 11 - 200 + 4);
+    EXPECT_EQ(languages.top, main_top + 122 - 280 + 4);
+    // At that monitor's own top left corner, both start 10 pixels in from it.
+    const TWindowPos cornered =
+        ResultWindowPosition(false, monitor.left, monitor.top - 20, kMemoLeft, kWidth, kHeight, 1920, 1040, monitor);
+    const TWindowPos cornered_languages = LanguageWindowPosition(monitor.left, monitor.top, 11, 122, 200, 280, monitor);
+    for (const TWindowPos& pos : {cornered, cornered_languages}) {
+      EXPECT_EQ(pos.left, monitor.left + 10);
+      EXPECT_EQ(pos.top, monitor.top + 10);
+    }
+  }
+  // In the tray the window goes by the notification area, on the primary monitor.
+  const TWindowPos tray = ResultWindowPosition(true, -1000, 300, kMemoLeft, kWidth, kHeight, 1920, 1040, {-1920, 0});
+  EXPECT_EQ(tray.left, 1920 - kWidth - 50);
 }
 
 }  // namespace
