@@ -3,6 +3,7 @@
 // setup program and uninstaller run silently, and the prefix is read back afterwards.
 #include <windows.h>
 
+#include <map>
 #include <optional>
 #include <regex>
 #include <string>
@@ -80,8 +81,8 @@ std::string VersionOfSetupName() {
 }
 
 struct TVersionInfo {
-  std::string fixed;  // "a.b.c.d" from the fixed part
-  std::string file_version, product_version, product_name, description, company, copyright;
+  std::string fixed;                         // "a.b.c.d" from the fixed part
+  std::map<std::string, std::string> texts;  // the US English string table, by name
 };
 
 std::optional<TVersionInfo> ReadVersionInfo(const std::string& exe) {
@@ -95,23 +96,17 @@ std::optional<TVersionInfo> ReadVersionInfo(const std::string& exe) {
   if (!VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&fixed), &length) || fixed == nullptr)
     return std::nullopt;
   TVersionInfo info;
-  info.fixed = std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." + std::to_string(LOWORD(fixed->dwFileVersionMS)) +
-               "." + std::to_string(HIWORD(fixed->dwFileVersionLS)) + "." +
-               std::to_string(LOWORD(fixed->dwFileVersionLS));
-  auto text = [&](const char* name) {
+  for (DWORD part : {HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS), HIWORD(fixed->dwFileVersionLS),
+                     LOWORD(fixed->dwFileVersionLS)})
+    info.fixed += (info.fixed.empty() ? "" : ".") + std::to_string(part);
+  for (const char* name :
+       {"FileVersion", "ProductVersion", "ProductName", "FileDescription", "CompanyName", "LegalCopyright"}) {
     char* value = nullptr;
     UINT chars = 0;
     const std::string query = std::string("\\StringFileInfo\\040904B0\\") + name;
-    if (!VerQueryValueA(data.data(), query.c_str(), reinterpret_cast<void**>(&value), &chars) || value == nullptr)
-      return std::string();
-    return std::string(value);
-  };
-  info.file_version = text("FileVersion");
-  info.product_version = text("ProductVersion");
-  info.product_name = text("ProductName");
-  info.description = text("FileDescription");
-  info.company = text("CompanyName");
-  info.copyright = text("LegalCopyright");
+    if (VerQueryValueA(data.data(), query.c_str(), reinterpret_cast<void**>(&value), &chars) && value != nullptr)
+      info.texts[name] = value;
+  }
   return info;
 }
 
@@ -148,19 +143,18 @@ TEST_F(Packages, VersionResourceMatchesTheSetupName) {
   const std::string version = VersionOfSetupName();
   ASSERT_FALSE(version.empty()) << SetupPath();
   // The installed exe is byte for byte this one (checked below).
-  const std::optional<TVersionInfo> info = ReadVersionInfo(UnixToWindowsPath(PortableExe()));
+  std::optional<TVersionInfo> info = ReadVersionInfo(UnixToWindowsPath(PortableExe()));
   ASSERT_TRUE(info.has_value());
   EXPECT_EQ(info->fixed, version + ".0");
-  EXPECT_EQ(info->file_version, version);
-  EXPECT_EQ(info->product_version, version);
-  EXPECT_EQ(info->product_name, "Parlix Desk");
-  EXPECT_EQ(info->description, "Parlix Desk Translator");
-  EXPECT_EQ(info->company, "ParlixSoft");
-  EXPECT_NE(info->copyright.find("ParlixSoft"), std::string::npos) << info->copyright;
+  for (const auto& [name, value] : std::map<std::string, std::string>{
+           {"FileVersion", version}, {"ProductVersion", version}, {"ProductName", "Parlix Desk"},
+           {"FileDescription", "Parlix Desk Translator"}, {"CompanyName", "ParlixSoft"}})
+    EXPECT_EQ(info->texts[name], value) << name;
+  EXPECT_NE(info->texts["LegalCopyright"].find("ParlixSoft"), std::string::npos) << info->texts["LegalCopyright"];
   // The setup program says the same of itself.
-  const std::optional<TVersionInfo> setup = ReadVersionInfo(UnixToWindowsPath(SetupPath()));
+  std::optional<TVersionInfo> setup = ReadVersionInfo(UnixToWindowsPath(SetupPath()));
   ASSERT_TRUE(setup.has_value());
-  EXPECT_EQ(setup->product_version, version);
+  EXPECT_EQ(setup->texts["ProductVersion"], version);
 }
 
 TEST_F(Packages, PortableZipUnpacksToAProgramThatTranslates) {

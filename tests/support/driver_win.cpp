@@ -88,13 +88,8 @@ LRESULT SendBounded(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, std::chro
 std::string TProgram::PARLIX_EXE_PATH() {
 #ifdef PARLIX_EXE
   // The build gives a Unix path; Wine maps it through the Z: drive.
-  std::string path = PARLIX_EXE;
-  if (!path.empty() && path[0] == '/') {
-    for (char& c : path)
-      if (c == '/') c = '\\';
-    path = "Z:" + path;
-  }
-  return path;
+  const std::string path = PARLIX_EXE;
+  return !path.empty() && path[0] == '/' ? UnixToWindowsPath(path) : path;
 #else
   return "parlix.exe";
 #endif
