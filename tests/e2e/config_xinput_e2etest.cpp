@@ -2,17 +2,13 @@
 // and values, Autodetect, saving on close and the proxy the next translation takes, and the
 // four integration boxes toggled by real mouse clicks and the space bar.
 #include <windows.h>
-#include <objbase.h>
-#include <shlobj.h>
-#include <shobjidl.h>
 
-#include <atomic>
-#include <memory>
 #include <mutex>
 
 #include "support/loopback_peer_win.h"
 #include "support/registry_win.h"
 #include "support/session_win.h"
+#include "support/shell_link_win.h"
 #include "support/tls_trust_win.h"
 #include "support/x11_input_win.h"
 
@@ -22,11 +18,7 @@ namespace {
 constexpr char kGuid[] = "{11111111-2222-3333-4444-555555555555}";
 constexpr char kBrowserKey[] =
     "Software\\Microsoft\\Internet Explorer\\Extensions\\{11111111-2222-3333-4444-555555555555}";
-constexpr UINT kConfigurationCommandRow = 5;  // the menu's fifth item
-
-UINT TrayCallbackMessage() { return RegisterWindowMessageA("WM_TRAYCALLBACK"); }
-
-std::string DataFolder() { return AppDataFolder() + "ParlixSoft\\Parlix\\"; }
+constexpr int kConfigurationCommandRow = 5;  // the menu's fifth item
 
 void WriteSettings(const std::string& proxy_lines) {
   WriteSettingsFile(std::string("[Parlix]\r\nVersion=025000\r\nGUID=") + kGuid + "\r\n[Language]\r\nLast=1\r\n[Proxy]\r\n" +
@@ -44,6 +36,13 @@ RECT RectIn(HWND control, HWND window) {
 
 bool Checked(HWND box) { return SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
+// The texts of the edits, in order, so a row of them reads as one expectation.
+std::vector<std::string> Texts(const std::vector<HWND>& edits) {
+  std::vector<std::string> texts;
+  for (HWND edit : edits) texts.push_back(WindowText(edit));
+  return texts;
+}
+
 // Real input through the X server (xdotool), so activation, focus and the button's own
 // click handling happen as for a person.
 void ClickAt(HWND control) {
@@ -60,65 +59,29 @@ void PressKeys(const std::vector<std::string>& names) {
   for (const std::string& name : names) EXPECT_TRUE(Xdotool("key " + name)) << name;
 }
 
-void PressSpace() { PressKeys({"space"}); }
-
-struct TShortcutFields {
-  std::string target, working_folder, description, icon_file, arguments;
-  int icon_index = -1;
-};
-
-std::optional<TShortcutFields> ReadShortcut(const std::string& path) {
-  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  IShellLinkA* link = nullptr;
-  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                              reinterpret_cast<void**>(&link))))
-    return std::nullopt;
-  IPersistFile* file = nullptr;
-  std::optional<TShortcutFields> fields;
-  if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-    std::wstring wide(path.begin(), path.end());
-    if (SUCCEEDED(file->Load(wide.c_str(), STGM_READ))) {
-      char buffer[MAX_PATH] = {};
-      TShortcutFields f;
-      link->GetPath(buffer, MAX_PATH, nullptr, SLGP_RAWPATH);
-      f.target = buffer;
-      link->GetWorkingDirectory(buffer, MAX_PATH);
-      f.working_folder = buffer;
-      link->GetDescription(buffer, MAX_PATH);
-      f.description = buffer;
-      link->GetArguments(buffer, MAX_PATH);
-      f.arguments = buffer;
-      link->GetIconLocation(buffer, MAX_PATH, &f.icon_index);
-      f.icon_file = buffer;
-      fields = f;
-    }
-    file->Release();
-  }
-  link->Release();
-  return fields;
+// Text key by key (letters, digits and the few marks an address has).
+void TypeText(const std::string& text) {
+  std::vector<std::string> names;
+  for (char c : text) names.push_back(c == ':' ? "colon" : c == '/' ? "slash" : c == '.' ? "period" : std::string(1, c));
+  PressKeys(names);
 }
 
 // The image sizes and colour depths an icon file announces, after checking it is one.
 std::vector<std::pair<int, int>> IconImages(const std::string& bytes) {
   std::vector<std::pair<int, int>> images;
   if (bytes.size() < 6 || bytes[0] != 0 || bytes[1] != 0 || bytes[2] != 1 || bytes[3] != 0) return images;
-  const int count = static_cast<unsigned char>(bytes[4]) | (static_cast<unsigned char>(bytes[5]) << 8);
+  auto byte = [&](size_t p) { return static_cast<uint32_t>(static_cast<unsigned char>(bytes[p])); };
+  auto u32 = [&](size_t p) { return byte(p) | byte(p + 1) << 8 | byte(p + 2) << 16 | byte(p + 3) << 24; };
+  const int count = static_cast<int>(byte(4) | byte(5) << 8);
   for (int i = 0; i < count; ++i) {
     const size_t at = 6 + 16 * static_cast<size_t>(i);
     if (at + 16 > bytes.size()) return {};
-    auto u32 = [&](size_t p) {
-      return static_cast<uint32_t>(static_cast<unsigned char>(bytes[p])) |
-             (static_cast<uint32_t>(static_cast<unsigned char>(bytes[p + 1])) << 8) |
-             (static_cast<uint32_t>(static_cast<unsigned char>(bytes[p + 2])) << 16) |
-             (static_cast<uint32_t>(static_cast<unsigned char>(bytes[p + 3])) << 24);
-    };
     const uint32_t size = u32(at + 8), offset = u32(at + 12);
     if (offset + size > bytes.size() || size < 40) return {};
     // The image's own header must agree with the directory.
     const int width = static_cast<int>(u32(offset + 4));
-    const int bits = static_cast<unsigned char>(bytes[offset + 14]);
-    if (width != static_cast<unsigned char>(bytes[at])) return {};
-    images.emplace_back(width, bits);
+    if (width != static_cast<int>(byte(at))) return {};
+    images.emplace_back(width, static_cast<int>(byte(offset + 14)));
   }
   return images;
 }
@@ -153,20 +116,14 @@ class ConfigWindow : public ProgramTest {
   static std::string FolderOfCopy() { return "C:\\Program Files\\Parlix Test"; }
 
   void Start(const std::string& exe = TProgram::PARLIX_EXE_PATH()) { ASSERT_TRUE(session_.Launch("", exe)); }
+  // The stand-in proxy without credentials, the page service as the engine.
+  void StartOnTheStandins(const std::string& exe = TProgram::PARLIX_EXE_PATH()) {
+    WriteSettingsWithEngine("page", "", "", standins_.port);
+    Start(exe);
+  }
 
   // The tray icon's right click opens the menu; the keys pick "Configuration...".
-  void ChooseConfigurationFromTrayMenu() {
-    PostMessageA(main_, TrayCallbackMessage(), 0, WM_RBUTTONUP);
-    HWND menu = nullptr;
-    ASSERT_TRUE(WaitUntil([&] {
-      for (HWND w : program_->TopWindows("#32768"))
-        if (IsWindowVisible(w)) menu = w;
-      return menu != nullptr;
-    }));
-    for (UINT i = 0; i < kConfigurationCommandRow; ++i) PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
-    PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
-    ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(menu); }));
-  }
+  void ChooseConfigurationFromTrayMenu() { ASSERT_TRUE(session_.ChooseFromTrayMenu(kConfigurationCommandRow)); }
 
   HWND OpenConfig() {
     ChooseConfigurationFromTrayMenu();
@@ -194,24 +151,15 @@ class ConfigWindow : public ProgramTest {
     Settle();
   }
   void SpaceOn(HWND box) {
-    ASSERT_TRUE(WaitUntil([&] { return GetFocus() == box || FocusOf(box) == box; }, 5s));
-    PressSpace();
+    ASSERT_TRUE(WaitUntil([&] { return GetFocus() == box || GuiThreadInfoOf(box).hwndFocus == box; }, 5s));
+    PressKeys({"space"});
     Settle();
-  }
-  // The focus of the window's thread, which GetFocus of this process does not see.
-  static HWND FocusOf(HWND window) {
-    GUITHREADINFO info{};
-    info.cbSize = sizeof(info);
-    GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
-    return info.hwndFocus;
   }
   // Input through the X server reaches the program with no sign this process can wait on,
   // and what a click sets off (a file, a key, a box) differs from box to box: the pause of
   // a person between two actions.
   void Settle() { PumpFor(500); }
 
-  const std::unique_ptr<TProgram>& program_ = session_.program;
-  const HWND& main_ = session_.main;
   std::string copied_exe_;
 };
 
@@ -268,10 +216,7 @@ TEST_F(ConfigWindow, OpensOnceWithItsLayoutAndTheStoredValuesAndAlwaysSavesOnClo
   EXPECT_FALSE(Checked(Box(form, "Autodetect")));
   EXPECT_TRUE(Checked(Box(form, "Use proxy")));
   EXPECT_TRUE(Checked(Box(form, "Authenticate")));
-  EXPECT_EQ(WindowText(edits[0]), "127.0.0.1");
-  EXPECT_EQ(WindowText(edits[1]), std::to_string(standins_.port));
-  EXPECT_EQ(WindowText(edits[2]), "alice");
-  EXPECT_EQ(WindowText(edits[3]), "s3cret");
+  EXPECT_EQ(Texts(edits), (std::vector<std::string>{"127.0.0.1", std::to_string(standins_.port), "alice", "s3cret"}));
   EXPECT_TRUE(GetWindowLongA(edits[3], GWL_STYLE) & ES_PASSWORD);
   EXPECT_EQ(SendMessageA(edits[3], EM_GETPASSWORDCHAR, 0, 0), '*');
   for (HWND control : {Box(form, "Use proxy"), edits[0], edits[1], Box(form, "Authenticate"), edits[2], edits[3]})
@@ -307,8 +252,7 @@ TEST_F(ConfigWindow, OpensOnceWithItsLayoutAndTheStoredValuesAndAlwaysSavesOnClo
   ClickAt(close);
   ASSERT_TRUE(WaitUntil([&] { return !IsWindow(form); }));
   ASSERT_TRUE(WaitUntil([] { return IniValue("Popups", "DateShown") != "<missing>"; }));
-  EXPECT_EQ(IniValue("Proxy", "Username"), "alice");
-  EXPECT_EQ(IniValue("Proxy", "Port"), std::to_string(standins_.port));
+  ExpectIni("Proxy", {{"Username", "alice"}, {"Port", std::to_string(standins_.port)}});
 
   // Closed, it opens again.
   form = OpenConfig();
@@ -329,30 +273,28 @@ TEST_F(ConfigWindow, AutodetectShowsStoredValuesDetectsOnTickAndRestoresOnClear)
   HWND auth = Box(form, "Authenticate");
   const std::vector<HWND> edits = Edits(form);
   for (HWND edit : edits) ASSERT_NE(edit, nullptr);
+  using Shown = std::vector<std::string>;  // address, port, user name, password
+  const Shown stored{"stored-gate", "3128", "", ""};
 
   // Open with Autodetect: the stored (load-time) values, all six disabled.
   EXPECT_TRUE(Checked(autodetect));
   EXPECT_TRUE(Checked(use_proxy));
-  EXPECT_EQ(WindowText(edits[0]), "stored-gate");
-  EXPECT_EQ(WindowText(edits[1]), "3128");
+  EXPECT_EQ(Texts(edits), stored);
   for (HWND control : {use_proxy, edits[0], edits[1], auth, edits[2], edits[3]}) EXPECT_FALSE(IsWindowEnabled(control));
 
   // Cleared by a click: the stored values again, enabled.
   ClickBox(autodetect);
   EXPECT_FALSE(Checked(autodetect));
-  EXPECT_EQ(WindowText(edits[0]), "stored-gate");
-  EXPECT_EQ(WindowText(edits[1]), "3128");
+  EXPECT_EQ(Texts(edits), stored);
   for (HWND control : {use_proxy, edits[0], edits[1], auth, edits[2], edits[3]}) EXPECT_TRUE(IsWindowEnabled(control));
 
   // Ticked by the space bar: a fresh detection.
   SpaceOn(autodetect);
   EXPECT_TRUE(Checked(autodetect));
-  EXPECT_EQ(WindowText(edits[0]), "fresh-gate");
-  EXPECT_EQ(WindowText(edits[1]), "8080");
+  EXPECT_EQ(Texts(edits), (Shown{"fresh-gate", "8080", "", ""}));
   // Cleared again: the stored values, not the detected ones.
   SpaceOn(autodetect);
-  EXPECT_EQ(WindowText(edits[0]), "stored-gate");
-  EXPECT_EQ(WindowText(edits[1]), "3128");
+  EXPECT_EQ(Texts(edits), stored);
 
   // No entry for http: Use proxy, Address and Port are cleared, the credentials stay.
   ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kInternetSettingsKey, "ProxyServer", "ftp=x:21"));
@@ -363,27 +305,18 @@ TEST_F(ConfigWindow, AutodetectShowsStoredValuesDetectsOnTickAndRestoresOnClear)
   ClickBox(autodetect);
   EXPECT_TRUE(Checked(autodetect));
   EXPECT_FALSE(Checked(use_proxy));
-  EXPECT_EQ(WindowText(edits[0]), "");
-  EXPECT_EQ(WindowText(edits[1]), "");
   EXPECT_TRUE(Checked(auth));
-  EXPECT_EQ(WindowText(edits[2]), "bob");
-  EXPECT_EQ(WindowText(edits[3]), "pw");
+  EXPECT_EQ(Texts(edits), (Shown{"", "", "bob", "pw"}));
 }
 
 TEST_F(ConfigWindow, ClosingKeepsTheTypedProxyAndTheNextTranslationGoesThroughIt) {
-  WriteSettings("Autodetect=0\r\nEnabled=1\r\nAddress=127.0.0.1\r\nPort=" + std::to_string(standins_.port) +
-                "\r\nAuthenticate=0\r\nUsername=\r\nPassword=\r\n");
   // The new proxy: records the request line and answers with a page of its own.
   std::mutex lock;
   std::vector<std::string> requests;
   LoopbackPeer new_proxy(
       [&](PeerConnection& c) {
-        std::string head;
-        while (head.find("\r\n\r\n") == std::string::npos && head.size() < 16384) {
-          const std::string byte = c.ReceiveExactly(1);
-          if (byte.empty()) return;
-          head += byte;
-        }
+        const std::string head = c.ReceiveHead();
+        if (head.find("\r\n\r\n") == std::string::npos) return;
         size_t length = 0;
         const size_t at = head.find("Content-Length: ");
         if (at != std::string::npos) length = std::stoul(head.substr(at + 16));
@@ -398,7 +331,7 @@ TEST_F(ConfigWindow, ClosingKeepsTheTypedProxyAndTheNextTranslationGoesThroughIt
                   "\r\nConnection: close\r\n\r\n" + page);
       },
       2);
-  Start();
+  StartOnTheStandins();
   HWND form = OpenConfig();
   ASSERT_NE(form, nullptr);
   const std::vector<HWND> edits = Edits(form);
@@ -423,9 +356,7 @@ TEST_F(ConfigWindow, ClosingKeepsTheTypedProxyAndTheNextTranslationGoesThroughIt
 }
 
 TEST_F(ConfigWindow, ExitingWithTheWindowOpenKeepsWhatItShows) {
-  WriteSettings("Autodetect=0\r\nEnabled=1\r\nAddress=127.0.0.1\r\nPort=" + std::to_string(standins_.port) +
-                "\r\nAuthenticate=0\r\nUsername=\r\nPassword=\r\n");
-  Start();
+  StartOnTheStandins();
   HWND form = OpenConfig();
   ASSERT_NE(form, nullptr);
   const std::vector<HWND> edits = Edits(form);
@@ -436,11 +367,10 @@ TEST_F(ConfigWindow, ExitingWithTheWindowOpenKeepsWhatItShows) {
 }
 
 TEST_F(ConfigWindow, ShortcutBoxesWriteAndRemoveTheirLinksByClickAndSpaceBar) {
-  WriteSettings("Autodetect=0\r\nEnabled=1\r\nAddress=127.0.0.1\r\nPort=" + std::to_string(standins_.port) + "\r\n");
   // A Start-menu shortcut from before: the box shows it, and opening the window keeps it.
   const std::string start_link = ShellFolder("Programs") + "Parlix.lnk";
   ASSERT_TRUE(WriteFileBytes(start_link, "old"));
-  Start();
+  StartOnTheStandins();
   HWND form = OpenConfig();
   ASSERT_NE(form, nullptr);
   const std::string program = TProgram::PARLIX_EXE_PATH();
@@ -465,7 +395,7 @@ TEST_F(ConfigWindow, ShortcutBoxesWriteAndRemoveTheirLinksByClickAndSpaceBar) {
     ClickBox(item.box);
     ASSERT_TRUE(Checked(item.box));
     ASSERT_TRUE(FileExists(item.link));
-    const std::optional<TShortcutFields> fields = ReadShortcut(item.link);
+    const std::optional<TShellLink> fields = ReadShellLink(item.link);
     ASSERT_TRUE(fields.has_value());
     EXPECT_EQ(fields->target, program);
     EXPECT_EQ(fields->working_folder, folder);
@@ -495,8 +425,7 @@ TEST_F(ConfigWindow, LaunchWithWindowsWritesTheQuotedPathAndShowsAnyEntryOfTheNa
   CreateDirectoryA(FolderOfCopy().c_str(), nullptr);
   copied_exe_ = FolderOfCopy() + "\\parlix.exe";
   ASSERT_TRUE(CopyFileA(TProgram::PARLIX_EXE_PATH().c_str(), copied_exe_.c_str(), FALSE));
-  WriteSettings("Autodetect=0\r\nEnabled=1\r\nAddress=127.0.0.1\r\nPort=" + std::to_string(standins_.port) + "\r\n");
-  Start(copied_exe_);
+  StartOnTheStandins(copied_exe_);
   HWND form = OpenConfig();
   ASSERT_NE(form, nullptr);
   HWND box = Box(form, "Launch with Windows");
@@ -531,8 +460,7 @@ TEST_F(ConfigWindow, LaunchWithWindowsWritesTheQuotedPathAndShowsAnyEntryOfTheNa
 
 // People close such a window with Escape; it keeps what the window shows, as the close button does.
 TEST_F(ConfigWindow, EscapeClosesTheWindowKeepingWhatItShows) {
-  WriteSettings("Autodetect=0\r\nEnabled=1\r\nAddress=127.0.0.1\r\nPort=" + std::to_string(standins_.port) + "\r\n");
-  Start();
+  StartOnTheStandins();
   HWND form = OpenConfig();
   ASSERT_NE(form, nullptr);
   SendMessageA(Edits(form)[0], WM_SETTEXT, 0, reinterpret_cast<LPARAM>("gate.example"));
@@ -544,8 +472,7 @@ TEST_F(ConfigWindow, EscapeClosesTheWindowKeepingWhatItShows) {
 }
 
 TEST_F(ConfigWindow, BrowserButtonWritesItsKeyAndIconAndRemovesBoth) {
-  WriteSettings("Autodetect=0\r\nEnabled=1\r\nAddress=127.0.0.1\r\nPort=" + std::to_string(standins_.port) + "\r\n");
-  Start();
+  StartOnTheStandins();
   HWND form = OpenConfig();
   ASSERT_NE(form, nullptr);
   HWND box = Box(form, "Install Internet Explorer tool button");
@@ -564,14 +491,10 @@ TEST_F(ConfigWindow, BrowserButtonWritesItsKeyAndIconAndRemovesBoth) {
     Settle();
     EXPECT_TRUE(Checked(box));
     EXPECT_EQ(RegValueCount(HKEY_LOCAL_MACHINE, kBrowserKey), 8u);
-    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kBrowserKey, "ButtonText"), "Parlix");
-    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kBrowserKey, "MenuText"), "Parlix");
-    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kBrowserKey, "MenuStatusBar"), "Parlix Desk Translator");
-    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kBrowserKey, "ClSid"), "{1FBA04EE-3024-11d2-8F1F-0000F87ABD16}");
-    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kBrowserKey, "Default Visible"), "Yes");
-    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kBrowserKey, "Exec"), program);
-    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kBrowserKey, "HotIcon"), icon);
-    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kBrowserKey, "Icon"), icon);
+    ExpectRegStrings(HKEY_LOCAL_MACHINE, kBrowserKey,
+                     {{"ButtonText", "Parlix"}, {"MenuText", "Parlix"}, {"MenuStatusBar", "Parlix Desk Translator"},
+                      {"ClSid", "{1FBA04EE-3024-11d2-8F1F-0000F87ABD16}"}, {"Default Visible", "Yes"},
+                      {"Exec", program}, {"HotIcon", icon}, {"Icon", icon}});
     const std::vector<std::pair<int, int>> images = IconImages(ReadFileBytes(icon));
     const std::vector<std::pair<int, int>> expected{{24, 4}, {24, 8}, {20, 4}, {20, 8}, {16, 4}, {16, 8}};
     EXPECT_EQ(images, expected);
@@ -586,25 +509,10 @@ TEST_F(ConfigWindow, BrowserButtonWritesItsKeyAndIconAndRemovesBoth) {
   }
 }
 
-// Text key by key (letters, digits and the few marks an address has).
-void TypeText(const std::string& text) {
-  std::vector<std::string> names;
-  for (char c : text) {
-    switch (c) {
-      case ':': names.push_back("colon"); break;
-      case '/': names.push_back("slash"); break;
-      case '.': names.push_back("period"); break;
-      default: names.push_back(std::string(1, c)); break;
-    }
-  }
-  PressKeys(names);
-}
-
 TEST_F(ConfigWindow, EngineChosenByClicksAndKeysIsUsedAndKeptAcrossARestart) {
   ASSERT_NE(TlsPort("PARLIX_TLS_PORT"), 0) << "run through tools/with-tls";
   ASSERT_TRUE(TrustTestCa());
-  WriteSettings("Autodetect=0\r\nEnabled=1\r\nAddress=127.0.0.1\r\nPort=" + std::to_string(standins_.port) + "\r\n");
-  Start();
+  StartOnTheStandins();
   HWND form = OpenConfig();
   ASSERT_NE(form, nullptr);
   HWND combo = FindChild(form, "ComboBox");

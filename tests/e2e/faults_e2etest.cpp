@@ -9,12 +9,6 @@
 namespace parlix::test {
 namespace {
 
-std::string Env(const char* name) {
-  char value[MAX_PATH] = {};
-  const DWORD n = GetEnvironmentVariableA(name, value, sizeof value);
-  return n < sizeof value ? value : "";
-}
-
 // One translation that must end in `words`, leaving no answer file, then the program's end,
 // after which the settings file must still name the proxy.
 void ExpectFailure(TSession& session, int port, const std::string& words, const std::function<void()>& fault = {}) {
@@ -40,19 +34,19 @@ TEST(Faults, AResetAKilledProxyAndAFullDiskEndInTheProgramsWords) {
   ExpectFailure(reset, resetting.Port(), "Error: Connection failed.");
 
   // tinyproxy (tools/with-real-proxies) killed between the answer's first piece and the rest.
-  const int tinyproxy = std::atoi(Env("PARLIX_TINYPROXY_PORT").c_str());
+  const int tinyproxy = EnvNumber("PARLIX_TINYPROXY_PORT");
   TSession killed;
   ASSERT_TRUE(killed.Start(tinyproxy, "desk", "Tr4nsl8"));
   standins.SetControl(R"({"split": 200, "split_delay": 5, "scope": "translate"})");
   ExpectFailure(killed, tinyproxy, "Error: Connection failed.", [&] {
     ASSERT_TRUE(WaitUntil([&] { return !killed.NoNewAnswerFile(); }, 20s)) << "the answer never began";
-    EXPECT_EQ(RunUnix("kill -9 " + Env("PARLIX_TINYPROXY_PID")).status, 0);
+    EXPECT_EQ(RunUnix("kill -9 " + EnvText("PARLIX_TINYPROXY_PID")).status, 0);
   });
   standins.SetControl("{}");
 
   // The temporary folder on a small file system of its own (tools/with-small-disk), full.
-  if (Env("PARLIX_SMALL_DISK").empty()) GTEST_SKIP() << "no small file system (tools/with-small-disk needs root)";
-  const std::string disk = UnixToWindowsPath(Env("PARLIX_SMALL_DISK")) + "\\";
+  if (EnvText("PARLIX_SMALL_DISK").empty()) GTEST_SKIP() << "no small file system (tools/with-small-disk needs root)";
+  const std::string disk = UnixToWindowsPath(EnvText("PARLIX_SMALL_DISK")) + "\\";
   HANDLE filler = CreateFileA((disk + "filler").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   const std::string block(4096, 'f');
   for (DWORD n = 0; WriteFile(filler, block.data(), 4096, &n, nullptr) && n == 4096;) {

@@ -2,7 +2,6 @@
 // UNC path to open, translation answers cut short or far too large. Nothing opens that
 // is not a web page, every failure ends in the program's error words, and no answer
 // file is left behind.
-#include <algorithm>
 #include <string>
 
 #include "config/web_page.h"
@@ -22,9 +21,8 @@ class Hostile : public ProgramTest {
  protected:
   void SetUp() override {
     ProgramTest::SetUp();
-    char temp[MAX_PATH];
-    ASSERT_GT(GetTempPathA(MAX_PATH, temp), 0u);
-    recorded_ = std::string(temp) + "parlix_hostile_recorded.txt";
+    ASSERT_FALSE(TempFolder().empty());
+    recorded_ = TempFolder() + "parlix_hostile_recorded.txt";
     DeleteFileA(recorded_.c_str());
     // The program inherits this: the stand-in browser writes its command line there.
     ASSERT_TRUE(SetEnvironmentVariableA("PARLIX_RECORDER_OUT", recorded_.c_str()));
@@ -44,9 +42,7 @@ class Hostile : public ProgramTest {
   void Start() { ASSERT_TRUE(session_.Start(standins_.port)); }
 
   void ServeServiceFile(const std::string& popup_url) {
-    ASSERT_TRUE(standins_.ServeServiceFile(
-        "[Signature]\r\nName=Parlix\r\n[Updates]\r\nBuild=025000\r\n[Home]\r\nPopupMsg=News\r\nPopupUrl=" +
-        popup_url + "\r\n"));
+    ASSERT_TRUE(standins_.ServeServiceFile(ServiceFileWithPopup("News", "PopupUrl=" + popup_url + "\r\n")));
   }
 
   // The daily message arrives and is dismissed; the page, if any, opens after it.
@@ -54,14 +50,8 @@ class Hostile : public ProgramTest {
 
   // The translation ends in an error box with `words`; afterwards no answer file is left.
   void ExpectTranslationError(const std::string& words) {
-    session_.Translate("thank you");
-    const std::string box = session_.DismissBox(40s);
-    ASSERT_NE(box, "") << "no error box: the request hangs";
-    EXPECT_EQ(box.rfind(words + "\r\n", 0), 0u) << box;
-    for (const std::string& f : TempDatFiles()) {
-      EXPECT_NE(std::find(session_.dat_before.begin(), session_.dat_before.end(), f), session_.dat_before.end())
-          << f << " left behind";
-    }
+    ExpectErrorBoxFor("thank you", words, 40s);
+    EXPECT_TRUE(session_.NoNewAnswerFile()) << session_.NewAnswerFiles() << "left behind";
   }
 
   std::string recorded_;

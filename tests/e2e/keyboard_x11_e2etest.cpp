@@ -33,29 +33,20 @@ class KeyboardX11 : public ProgramTest {
 
   std::string MemoText() const { return WindowText(memo_); }
   // The pair label carries the pair it shows as its text.
-  bool LabelShows(const std::string& pair) const {
-    return FindChild(main_, "TParlixControl", pair) != nullptr;
-  }
+  bool LabelShows(const std::string& pair) const { return ProgramControl(pair) != nullptr; }
   HWND ProgramControl(const std::string& text) const { return FindChild(main_, "TParlixControl", text); }
   bool Type(const std::string& text) { return Xdotool("type --delay 40 '" + text + "'"); }
   bool Key(const std::string& keys) { return Xdotool("key --delay 40 " + keys); }
   // The text area ends up with exactly this text (typing takes a moment to arrive).
-  bool MemoBecomes(const std::string& text) {
-    return WaitUntil([&] { return MemoText() == text; }, 5s);
-  }
+  bool MemoBecomes(const std::string& text) { return WaitUntil([&] { return MemoText() == text; }, 5s); }
   // Where the program's keys go, for failure messages.
   std::string FocusReport() const {
-    GUITHREADINFO info{};
-    info.cbSize = sizeof(info);
-    GetGUIThreadInfo(GetWindowThreadProcessId(main_, nullptr), &info);
+    const GUITHREADINFO info = GuiThreadInfoOf(main_);
     return "focus " + ClassName(info.hwndFocus) + ", active " + ClassName(info.hwndActive) + ", foreground " +
            ClassName(GetForegroundWindow());
   }
   bool NoTaskbarButton() const { return TaskbarButtonsOf(program_->ProcessId()).empty(); }
 
-  const std::unique_ptr<TProgram>& program_ = session_.program;
-  const HWND& main_ = session_.main;
-  const HWND& memo_ = session_.memo;
   HWND other_ = nullptr;
   bool monitor_clipboard_ = false;  // "Translate from clipboard" on at start
 };
@@ -153,12 +144,8 @@ TEST_F(KeyboardX11, AHintShowsItsColourOnTheScreen) {
   // A small move inside the text area after arriving, as a hand does, starts the hint's timer.
   ASSERT_TRUE(Xdotool("mousemove --sync " + std::to_string(over.x) + " " + std::to_string(over.y)));
   ASSERT_TRUE(Xdotool("mousemove --sync " + std::to_string(over.x + 3) + " " + std::to_string(over.y + 2)));
-  HWND hint = nullptr;
-  ASSERT_TRUE(WaitUntil([&] {
-    for (HWND w : program_->TopWindows("tooltips_class32"))
-      if (IsWindowVisible(w)) hint = w;
-    return hint != nullptr;
-  }, 5s)) << "no hint appeared";
+  HWND hint = program_->WaitForVisibleTopWindow("tooltips_class32", 5s);
+  ASSERT_NE(hint, nullptr) << "no hint appeared";
   RECT rect{};
   GetWindowRect(hint, &rect);
   const std::optional<COLORREF> colour = DominantScreenColour(rect);

@@ -4,9 +4,6 @@
 // with BasicAuth. Real proxies differ from our own stand-in front in ways it never
 // would: squid's challenge has no target information and a wild target name
 // offset; tinyproxy answers a wrong password with 401, not 407.
-#include <algorithm>
-#include <cstdlib>
-#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -23,16 +20,6 @@ constexpr char kUser[] = "desk";
 constexpr char kPassword[] = "Tr4nsl8";
 constexpr char kPopup[] = "Hello through the proxy";
 
-int EnvPort(const char* name) {
-  char buffer[64] = {};
-  return GetEnvironmentVariableA(name, buffer, sizeof(buffer)) > 0 ? atoi(buffer) : 0;
-}
-
-std::string EnvPath(const char* name) {
-  char buffer[1024] = {};
-  return GetEnvironmentVariableA(name, buffer, sizeof(buffer)) > 0 ? UnixToWindowsPath(buffer) : "";
-}
-
 // One line of the NTLM squid's access log: "time address:port result/status method url user".
 struct LogLine {
   std::string client;
@@ -40,9 +27,10 @@ struct LogLine {
   std::string url;
 };
 
-std::vector<LogLine> SquidLog(const std::string& path) {
+// The log named by PARLIX_SQUID_NTLM_LOG (a Unix path).
+std::vector<LogLine> SquidLog() {
   std::vector<LogLine> lines;
-  std::istringstream in(ReadFileBytes(path));
+  std::istringstream in(ReadFileBytes(UnixToWindowsPath(EnvText("PARLIX_SQUID_NTLM_LOG"))));
   std::string line;
   while (std::getline(in, line)) {
     std::istringstream fields(line);
@@ -80,18 +68,15 @@ class RealProxy : public ProgramTest {
  protected:
   void SetUp() override {
     ProgramTest::SetUp();
-    squid_ntlm_ = EnvPort("PARLIX_SQUID_NTLM_PORT");
-    squid_basic_ = EnvPort("PARLIX_SQUID_BASIC_PORT");
-    tinyproxy_ = EnvPort("PARLIX_TINYPROXY_PORT");
+    squid_ntlm_ = EnvNumber("PARLIX_SQUID_NTLM_PORT");
+    squid_basic_ = EnvNumber("PARLIX_SQUID_BASIC_PORT");
+    tinyproxy_ = EnvNumber("PARLIX_TINYPROXY_PORT");
     ASSERT_TRUE(squid_ntlm_ != 0 && squid_basic_ != 0 && tinyproxy_ != 0)
         << "run through tools/with-standins tools/with-real-proxies";
   }
 
   // The maker's server serves a daily message, so its box shows the file arrived.
-  void ServeServiceFile() {
-    ASSERT_TRUE(standins_.ServeServiceFile(
-        std::string("[Signature]\r\nName=Parlix\r\n[Updates]\r\nBuild=025000\r\n[Home]\r\nPopupMsg=") + kPopup + "\r\n"));
-  }
+  void ServeServiceFile() { ASSERT_TRUE(standins_.ServeServiceFile(ServiceFileWithPopup(kPopup))); }
 
   void Start(int port, const std::string& user, const std::string& password) {
     ASSERT_TRUE(session_.Start(port, user, password));
@@ -103,12 +88,7 @@ class RealProxy : public ProgramTest {
   }
 
   // The translation ends in an error box whose first line is `words`.
-  void ExpectTranslationError(const std::string& words) {
-    session_.Translate(kSample);
-    const std::string box = session_.DismissBox(30s);
-    ASSERT_NE(box, "") << "no error box: the request hangs";
-    EXPECT_EQ(box.rfind(words + "\r\n", 0), 0u) << box;
-  }
+  void ExpectTranslationError(const std::string& words) { ExpectErrorBoxFor(kSample, words, 30s); }
 
   // The service file's daily message, then a translation, both through the proxy.
   void ExpectServiceFileAndTranslation(int port, const std::string& user, const std::string& password) {
@@ -126,7 +106,7 @@ class RealProxy : public ProgramTest {
     Start(port, kUser, "wrong");
     ExpectTranslationError("Error: Service unavailable.");
     session_.Close();
-    EXPECT_TRUE(session_.NoNewAnswerFile()) << DatFilesLeft();
+    EXPECT_TRUE(session_.NoNewAnswerFile()) << session_.NewAnswerFiles();
   }
 
   // The service moves to the https listener named by `port_variable` (tools/with-tls).
@@ -137,15 +117,6 @@ class RealProxy : public ProgramTest {
     ASSERT_TRUE(standins_.SetControl("{\"relocate_post_to\": \"https://localhost:" + std::to_string(port) + "\"}"));
   }
 
-  std::string DatFilesLeft() const {
-    std::string left;
-    for (const std::string& f : TempDatFiles()) {
-      if (std::find(session_.dat_before.begin(), session_.dat_before.end(), f) == session_.dat_before.end())
-        left += f + " ";
-    }
-    return left;
-  }
-
   int squid_ntlm_ = 0;
   int squid_basic_ = 0;
   int tinyproxy_ = 0;
@@ -153,7 +124,7 @@ class RealProxy : public ProgramTest {
 
 TEST_F(RealProxy, SquidWithNtlm) {
   ExpectServiceFileAndTranslation(squid_ntlm_, kUser, kPassword);
-  const std::vector<LogLine> log = SquidLog(EnvPath("PARLIX_SQUID_NTLM_LOG"));
+  const std::vector<LogLine> log = SquidLog();
   EXPECT_TRUE(ChallengeAndAnswerOnOneConnection(log, "/desk/service.txt")) << DumpLog(log);
   EXPECT_TRUE(ChallengeAndAnswerOnOneConnection(log, "/translate_t")) << DumpLog(log);
 }
@@ -182,7 +153,7 @@ TEST_F(RealProxy, SecureTranslationThroughTunnels) {
     ExpectTranslation();
     session_.Close();
   }
-  const std::vector<LogLine> log = SquidLog(EnvPath("PARLIX_SQUID_NTLM_LOG"));
+  const std::vector<LogLine> log = SquidLog();
   EXPECT_TRUE(ChallengeAndAnswerOnOneConnection(log, "localhost:" + std::to_string(TlsPort("PARLIX_TLS_PORT"))))
       << DumpLog(log);
 }
@@ -206,7 +177,7 @@ TEST_F(RealProxy, BadSecureServersEndInTheirWords) {
     ExpectTranslationError(c.words);
   }
   session_.Close();
-  EXPECT_TRUE(session_.NoNewAnswerFile()) << DatFilesLeft();
+  EXPECT_TRUE(session_.NoNewAnswerFile()) << session_.NewAnswerFiles();
 }
 
 // The program itself speaks HTTP/1.0; the client also speaks 1.1, where the

@@ -17,8 +17,7 @@ class ServiceFile : public ProgramTest {
 };
 
 TEST_F(ServiceFile, DailyMessageIsShownOnceAndTheDateRecorded) {
-  ASSERT_TRUE(standins_.ServeServiceFile(
-      "[Signature]\r\nName=Parlix\r\n[Updates]\r\nBuild=025000\r\n[Home]\r\nPopupMsg=Hello from the maker\r\n"));
+  ASSERT_TRUE(standins_.ServeServiceFile(ServiceFileWithPopup("Hello from the maker")));
   Start();
   EXPECT_EQ(session_.DismissBox(30s), "Hello from the maker");
   ASSERT_TRUE(session_.program->Exit());

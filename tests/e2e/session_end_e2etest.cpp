@@ -61,11 +61,7 @@ TEST_F(SessionEnd, LogoffDuringATranslationSavesThePairLeavesNoFileAndEnds) {
 TEST_F(SessionEnd, AnUnwritableSettingsFileDoesNotHoldUpTheLogoff) {
   PostKey(session_.memo, VK_F5);
   ASSERT_TRUE(WaitUntil([&] { return FindChild(session_.main, "TParlixControl", std::string("English to Portuguese")) != nullptr; }));
-  PostMessageA(session_.main, RegisterWindowMessageA("WM_TRAYCALLBACK"), 0, WM_RBUTTONUP);
-  HWND menu = nullptr;
-  ASSERT_TRUE(WaitUntil([&] { return (menu = session_.program->FindTopWindow("#32768")) && IsWindowVisible(menu); }));
-  for (int i = 0; i < 5; ++i) PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);  // "Configuration..."
-  PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
+  ASSERT_TRUE(session_.ChooseFromTrayMenu(5));  // "Configuration..."
   ASSERT_NE(session_.program->WaitForTopWindow("TConfigForm"), nullptr);
   ASSERT_TRUE(SetFileAttributesA(SettingsFilePath().c_str(), FILE_ATTRIBUTE_READONLY));
   EXPECT_TRUE(LogOff());

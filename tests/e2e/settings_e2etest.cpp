@@ -35,29 +35,36 @@ const char kCurrentFile[] =
     "[Miscellaneous]\r\nOntop=0\r\nMonitorClp=0\r\n"
     "[Popups]\r\nDateShown=\r\n";
 
+// The current file with one of its lines changed.
+std::string CurrentFileWith(const std::string& line, const std::string& instead) {
+  std::string text = kCurrentFile;
+  return text.replace(text.find(line), line.size(), instead);
+}
+
 class SettingsFile : public ProgramTest {
  protected:
   void SetUp() override {
     ProgramTest::SetUp();
-    SetFileAttributesA(SettingsFilePath().c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteSettingsFile();
+    RemoveFile();
   }
   void TearDown() override {
     ProgramTest::TearDown();
+    RemoveFile();
+  }
+  static void RemoveFile() {
     SetFileAttributesA(SettingsFilePath().c_str(), FILE_ATTRIBUTE_NORMAL);
     DeleteSettingsFile();
   }
   // The program, started and ended again: what it wrote on the way.
   void RunOnce() {
     ASSERT_TRUE(session_.Launch());
-    ASSERT_TRUE(session_.program->Exit());
+    ASSERT_TRUE(program_->Exit());
   }
 };
 
 TEST_F(SettingsFile, FirstRunOpensAboutAndWritesAllSectionsAtOnce) {
   ASSERT_TRUE(session_.Launch());
-  TProgram& program = *session_.program;
-  EXPECT_NE(program.WaitForTopWindow("TAboutForm"), nullptr);
+  EXPECT_NE(program_->WaitForTopWindow("TAboutForm"), nullptr);
   // Written right away, before any exit (key by key, so wait for the last section).
   const std::vector<std::string> all_sections{"Parlix", "Language", "Proxy", "Miscellaneous", "Popups", "Engine"};
   ASSERT_TRUE(WaitUntil([&] { return SectionsOf(ReadFileBytes(SettingsFilePath())) == all_sections; }));
@@ -69,7 +76,7 @@ TEST_F(SettingsFile, FirstRunOpensAboutAndWritesAllSectionsAtOnce) {
   EXPECT_EQ(guid.size(), 38u);
   EXPECT_TRUE(IsRegistryGuid(guid)) << guid;
   EXPECT_EQ(IniValue("Language", "Last"), "1");
-  ASSERT_TRUE(program.Exit());
+  ASSERT_TRUE(program_->Exit());
 }
 
 TEST_F(SettingsFile, OlderVersionIsRenewedKeepingTheValuesRead) {
@@ -78,39 +85,34 @@ TEST_F(SettingsFile, OlderVersionIsRenewedKeepingTheValuesRead) {
       "[Language]\r\nLast=7\r\n[Proxy]\r\nAutodetect=0\r\nEnabled=1\r\nAddress=proxyhost\r\nPort=3128\r\n"
       "[Miscellaneous]\r\nMonitorClp=1\r\n[Popups]\r\nDateShown=1/2/2026\r\n[Other]\r\nKey=x\r\n");
   ASSERT_TRUE(session_.Launch());
-  TProgram& program = *session_.program;
   // The renewed file is written key by key; its last key marks the end.
   ASSERT_TRUE(WaitUntil([] { return IniValue("Parlix", "Version") == "025000" && IniValue("Popups", "DateShown") != "<missing>"; }));
   // No first run: the version was there.
   Sleep(300);
-  EXPECT_EQ(program.FindTopWindow("TAboutForm"), nullptr);
+  EXPECT_EQ(program_->FindTopWindow("TAboutForm"), nullptr);
   const std::string guid = IniValue("Parlix", "GUID");
   EXPECT_TRUE(IsRegistryGuid(guid));
   EXPECT_NE(guid, "{AAAAAAAA-AAAA-AAAA-AAAA-AAAAAAAAAAAA}");
-  EXPECT_EQ(IniValue("Parlix", "Extra"), "<missing>");
-  EXPECT_EQ(IniValue("Other", "Key"), "<missing>");
-  EXPECT_EQ(IniValue("Language", "Last"), "7");
-  EXPECT_EQ(IniValue("Proxy", "Address"), "proxyhost");
-  EXPECT_EQ(IniValue("Miscellaneous", "MonitorClp"), "1");
-  EXPECT_EQ(IniValue("Popups", "DateShown"), "1/2/2026");
-  ASSERT_TRUE(program.Exit());
+  const struct {
+    const char *section, *key, *value;
+  } kept[] = {{"Parlix", "Extra", "<missing>"},    {"Other", "Key", "<missing>"},        {"Language", "Last", "7"},
+              {"Proxy", "Address", "proxyhost"}, {"Miscellaneous", "MonitorClp", "1"}, {"Popups", "DateShown", "1/2/2026"}};
+  for (const auto& k : kept) EXPECT_EQ(IniValue(k.section, k.key), k.value) << k.section << " " << k.key;
+  ASSERT_TRUE(program_->Exit());
 }
 
 TEST_F(SettingsFile, EmptyGuidIsRenewedWithoutTheAboutWindow) {
   WriteIni("[Parlix]\r\nVersion=025000\r\nGUID=\r\n[Language]\r\nLast=2\r\n");
   ASSERT_TRUE(session_.Launch());
-  TProgram& program = *session_.program;
   ASSERT_TRUE(WaitUntil([] { return IsRegistryGuid(IniValue("Parlix", "GUID")) && IniValue("Popups", "DateShown") != "<missing>"; }));
   Sleep(300);
-  EXPECT_EQ(program.FindTopWindow("TAboutForm"), nullptr);
+  EXPECT_EQ(program_->FindTopWindow("TAboutForm"), nullptr);
   EXPECT_EQ(IniValue("Language", "Last"), "2");
-  ASSERT_TRUE(program.Exit());
+  ASSERT_TRUE(program_->Exit());
 }
 
 TEST_F(SettingsFile, LastOutsideThePairTableIsWrittenBackAsTheDefault) {
-  std::string text = kCurrentFile;
-  text.replace(text.find("Last=3"), 6, "Last=42");
-  WriteIni(text);
+  WriteIni(CurrentFileWith("Last=3", "Last=42"));
   RunOnce();
   EXPECT_EQ(IniValue("Language", "Last"), "1");
 }
@@ -118,61 +120,43 @@ TEST_F(SettingsFile, LastOutsideThePairTableIsWrittenBackAsTheDefault) {
 TEST_F(SettingsFile, WithoutAutodetectTheSixProxyKeysAreKeptAsStored) {
   WriteIni(kCurrentFile);
   RunOnce();
-  EXPECT_EQ(IniValue("Proxy", "Autodetect"), "0");
-  EXPECT_EQ(IniValue("Proxy", "Enabled"), "1");
-  EXPECT_EQ(IniValue("Proxy", "Address"), "127.0.0.1");
-  EXPECT_EQ(IniValue("Proxy", "Port"), "8080");
-  EXPECT_EQ(IniValue("Proxy", "Authenticate"), "1");
-  EXPECT_EQ(IniValue("Proxy", "Username"), "alice");
-  EXPECT_EQ(IniValue("Proxy", "Password"), "s3cret");
+  ExpectIni("Proxy", {{"Autodetect", "0"}, {"Enabled", "1"}, {"Address", "127.0.0.1"}, {"Port", "8080"},
+                      {"Authenticate", "1"}, {"Username", "alice"}, {"Password", "s3cret"}});
   EXPECT_EQ(IniValue("Parlix", "GUID"), "{11111111-2222-3333-4444-555555555555}");
   EXPECT_EQ(IniValue("Language", "Last"), "3");
 }
 
 TEST_F(SettingsFile, AutodetectUsesTheSystemProxyAndClearsCredentialsOnExit) {
   TSystemProxy registry(1, "HTTP=Gate.Example:3128;ftp=other:21");
-  std::string text = kCurrentFile;
-  text.replace(text.find("Autodetect=0"), 12, "Autodetect=1");
-  WriteIni(text);
+  WriteIni(CurrentFileWith("Autodetect=0", "Autodetect=1"));
   RunOnce();
-  EXPECT_EQ(IniValue("Proxy", "Autodetect"), "1");
-  EXPECT_EQ(IniValue("Proxy", "Enabled"), "1");
-  EXPECT_EQ(IniValue("Proxy", "Address"), "gate.example");
-  EXPECT_EQ(IniValue("Proxy", "Port"), "3128");
-  EXPECT_EQ(IniValue("Proxy", "Authenticate"), "0");
-  EXPECT_EQ(IniValue("Proxy", "Username"), "");
-  EXPECT_EQ(IniValue("Proxy", "Password"), "");
+  ExpectIni("Proxy", {{"Autodetect", "1"}, {"Enabled", "1"}, {"Address", "gate.example"}, {"Port", "3128"},
+                      {"Authenticate", "0"}, {"Username", ""}, {"Password", ""}});
 }
 
 TEST_F(SettingsFile, AutodetectWithTheSystemSwitchOffLeavesTheProxyOff) {
   TSystemProxy registry(0, "http=gate:3128");
-  std::string text = kCurrentFile;
-  text.replace(text.find("Autodetect=0"), 12, "Autodetect=1");
-  WriteIni(text);
+  WriteIni(CurrentFileWith("Autodetect=0", "Autodetect=1"));
   RunOnce();
-  EXPECT_EQ(IniValue("Proxy", "Enabled"), "0");
-  EXPECT_EQ(IniValue("Proxy", "Address"), "gate");
-  EXPECT_EQ(IniValue("Proxy", "Port"), "3128");
+  ExpectIni("Proxy", {{"Enabled", "0"}, {"Address", "gate"}, {"Port", "3128"}});
 }
 
 TEST_F(SettingsFile, ReadOnlyFileAbandonsTheCloseWithAnError) {
   WriteIni(kCurrentFile);
   ASSERT_TRUE(SetFileAttributesA(SettingsFilePath().c_str(), FILE_ATTRIBUTE_READONLY));
   ASSERT_TRUE(session_.Launch());
-  TProgram& program = *session_.program;
-  const HWND main = session_.main;
-  PostMessageA(main, WM_USER + 7, 0, 0);
-  HWND box = program.WaitForMessageBox();
+  PostMessageA(main_, WM_USER + 7, 0, 0);
+  HWND box = program_->WaitForMessageBox();
   ASSERT_NE(box, nullptr);
   EXPECT_EQ(MessageBoxText(box), "Unable to write to " + SettingsFilePath());
   PressButton(box, IDOK);
-  ASSERT_TRUE(WaitUntil([&] { return program.FindMessageBox() == nullptr; }));
+  ASSERT_TRUE(WaitUntil([&] { return program_->FindMessageBox() == nullptr; }));
   Sleep(300);
-  EXPECT_TRUE(program.Running());
-  EXPECT_TRUE(IsWindow(main));
+  EXPECT_TRUE(program_->Running());
+  EXPECT_TRUE(IsWindow(main_));
   // Writable again: the next close goes through.
   SetFileAttributesA(SettingsFilePath().c_str(), FILE_ATTRIBUTE_NORMAL);
-  ASSERT_TRUE(program.Exit());
+  ASSERT_TRUE(program_->Exit());
 }
 
 }  // namespace

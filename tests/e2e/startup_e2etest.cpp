@@ -4,9 +4,7 @@ namespace parlix::test {
 namespace {
 
 std::string TempFile(const std::string& name, const std::string& text) {
-  char folder[MAX_PATH] = {};
-  GetTempPathA(MAX_PATH, folder);
-  const std::string path = std::string(folder) + name;
+  const std::string path = TempFolder() + name;
   WriteFileBytes(path, text);
   return path;
 }
@@ -52,9 +50,7 @@ TEST_F(Startup, QuotedFilePathIsLoadedIntoTheTextArea) {
 }
 
 TEST_F(Startup, AFileTooLargeToBeATextIsRefusedWithAMessage) {
-  char folder[MAX_PATH] = {};
-  GetTempPathA(MAX_PATH, folder);
-  const std::string path = std::string(folder) + "parlix huge text.txt";
+  const std::string path = TempFolder() + "parlix huge text.txt";
   {
     // 16 MiB and one byte, made by setting the end rather than by writing it.
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);

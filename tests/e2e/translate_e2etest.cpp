@@ -46,6 +46,13 @@ class Translation : public ProgramTest {
   bool NoNewAnswerFile() const { return session_.NoNewAnswerFile(); }
   HWND ResultMemo() const { return session_.ResultMemo(); }
 
+  // A translation of the sample that ends in the error box, leaving no answer file.
+  void ExpectFailedSample(const std::string& message) {
+    Translate(kSample);
+    ExpectErrorBox(message);
+    EXPECT_TRUE(NoNewAnswerFile());
+  }
+
   // Waits for the error box, checks its text and closes it.
   void ExpectErrorBox(const std::string& message) {
     HWND box = program_->WaitForMessageBox();
@@ -55,10 +62,6 @@ class Translation : public ProgramTest {
     PressButton(box, IDOK);
     ASSERT_TRUE(WaitUntil([&] { return program_->FindMessageBox() == nullptr; }));
   }
-
-  const std::unique_ptr<TProgram>& program_ = session_.program;
-  const HWND& main_ = session_.main;
-  const HWND& memo_ = session_.memo;
 };
 
 TEST_F(Translation, SampleLandsInTheResultWindow) {
@@ -91,16 +94,12 @@ TEST_F(Translation, ErrorStatusesGiveServiceUnavailable) {
 TEST_F(Translation, EmptyBodyGivesCannotDownload) {
   Start();
   standins_.SetControl("{\"body\": \"empty\"}");
-  Translate(kSample);
-  ExpectErrorBox("Error: Cannot download file.");
-  EXPECT_TRUE(NoNewAnswerFile());
+  ExpectFailedSample("Error: Cannot download file.");
 }
 
 TEST_F(Translation, NoListenerGivesConnectionFailed) {
   Start(1);  // nothing listens on port 1 of the loopback
-  Translate(kSample);
-  ExpectErrorBox("Error: Connection failed.");
-  EXPECT_TRUE(NoNewAnswerFile());
+  ExpectFailedSample("Error: Connection failed.");
 }
 
 TEST_F(Translation, PageWithoutMarkersGivesProtocolChanged) {

@@ -6,8 +6,6 @@ namespace {
 
 constexpr char kSpanish[] = "gracias";
 
-UINT TrayCallbackMessage() { return RegisterWindowMessageA("WM_TRAYCALLBACK"); }
-
 RECT TaskbarRect() {
   RECT r{};
   GetWindowRect(FindWindowA("Shell_TrayWnd", nullptr), &r);
@@ -27,9 +25,6 @@ class TrayDesktop : public ProgramTest {
     session_.Translate("thank you");
     return session_.WaitForResult(kSpanish) ? program_->FindTopWindow("TTransForm") : nullptr;
   }
-
-  const std::unique_ptr<TProgram>& program_ = session_.program;
-  const HWND& main_ = session_.main;
 };
 
 TEST_F(TrayDesktop, BorderlessWindowAboveTheTaskbarAtTheRightEdge) {
@@ -84,13 +79,8 @@ TEST_F(TrayDesktop, AltF4GoesToTheTrayAndClosesNothing) {
 }
 
 TEST_F(TrayDesktop, RightButtonReleaseOnTheIconOpensTheMenu) {
-  TrayClick(WM_RBUTTONUP);
-  HWND menu = nullptr;
-  ASSERT_TRUE(WaitUntil([&] {
-    for (HWND w : program_->TopWindows("#32768"))
-      if (IsWindowVisible(w)) menu = w;
-    return menu != nullptr;
-  }));
+  HWND menu = session_.OpenTrayMenu();
+  ASSERT_NE(menu, nullptr);
   PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
   EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(menu); }));
 }

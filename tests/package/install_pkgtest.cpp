@@ -1,19 +1,17 @@
 // The packages as a user gets them, in a fresh prefix of their own (tools/package-test makes
 // it, unpacks the portable zip and runs this program there with the stand-ins up): the real
 // setup program and uninstaller run silently, and the prefix is read back afterwards.
-#include <gtest/gtest.h>
-#include <objbase.h>
-#include <shlobj.h>
-#include <shobjidl.h>
 #include <windows.h>
 
+#include <map>
 #include <optional>
 #include <regex>
 #include <string>
 #include <vector>
 
-#include "support/driver_win.h"
 #include "support/registry_win.h"
+#include "support/session_win.h"
+#include "support/shell_link_win.h"
 
 namespace parlix::test {
 namespace {
@@ -21,24 +19,15 @@ namespace {
 constexpr char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Parlix Desk";
 constexpr char kRunValue[] = "Parlix Desk";
 constexpr char kBrowserButtonKey[] = "Software\\Microsoft\\Internet Explorer\\Extensions\\";
-constexpr char kSample[] = "Hello, good morning. Thank you!";
-constexpr char kSampleSpanish[] = "Hola, buenos d\xED" "as. Gracias!";
 constexpr DWORD kSetupTimeoutMs = 60000;
 
-std::string Env(const char* name) {
-  char buffer[1024] = {};
-  const DWORD n = GetEnvironmentVariableA(name, buffer, sizeof(buffer));
-  return n > 0 && n < sizeof(buffer) ? std::string(buffer, n) : std::string();
-}
-
 // Files tools/package-test hands over (Unix paths of the package folder and the unpacked zip).
-std::string SetupPath() { return Env("PARLIX_SETUP"); }
-std::string PortableExe() { return Env("PARLIX_PORTABLE_EXE"); }
+std::string SetupPath() { return EnvText("PARLIX_SETUP"); }
+std::string PortableExe() { return EnvText("PARLIX_PORTABLE_EXE"); }
 
 std::string DesktopLink() { return ShellFolder("Desktop") + "Parlix.lnk"; }
 std::string StartMenuLink() { return ShellFolder("Programs") + "Parlix.lnk"; }
 std::string ExpectedInstallFolder() { return ShellFolder("Local AppData") + "Programs\\Parlix Desk"; }
-std::string DataFolder() { return AppDataFolder() + "ParlixSoft\\Parlix\\"; }
 
 // Runs a command line and waits for it; the exit code, or nullopt when it could not start or
 // did not end in time.
@@ -63,42 +52,11 @@ std::optional<DWORD> RunAndWait(const std::string& command_line, DWORD timeout_m
 }
 
 std::optional<DWORD> RunSetup(const std::string& options = "") {
-  return RunAndWait("\"" + UnixToWindowsPath(SetupPath()) + "\" /S" + (options.empty() ? "" : " " + options));
-}
-
-struct TLink {
-  std::string target, arguments, working_folder, description, icon_file;
-  int icon_index = -1;
-};
-
-// Reads a shell link the way the shell does, through IShellLinkA.
-std::optional<TLink> ReadLink(const std::string& path) {
-  IShellLinkA* link = nullptr;
-  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                              reinterpret_cast<void**>(&link))))
-    return std::nullopt;
-  std::optional<TLink> result;
-  IPersistFile* file = nullptr;
-  if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-    std::wstring wide(path.begin(), path.end());
-    if (SUCCEEDED(file->Load(wide.c_str(), STGM_READ))) {
-      TLink read;
-      char text[MAX_PATH * 2] = {};
-      if (SUCCEEDED(link->GetPath(text, sizeof(text), nullptr, SLGP_RAWPATH))) read.target = text;
-      text[0] = 0;
-      if (SUCCEEDED(link->GetArguments(text, sizeof(text)))) read.arguments = text;
-      text[0] = 0;
-      if (SUCCEEDED(link->GetWorkingDirectory(text, sizeof(text)))) read.working_folder = text;
-      text[0] = 0;
-      if (SUCCEEDED(link->GetDescription(text, sizeof(text)))) read.description = text;
-      text[0] = 0;
-      if (SUCCEEDED(link->GetIconLocation(text, sizeof(text), &read.icon_index))) read.icon_file = text;
-      result = read;
-    }
-    file->Release();
-  }
-  link->Release();
-  return result;
+  // Built piece by piece: "\"" + a string trips a false alarm of GCC 12's -Wrestrict.
+  std::string command = "\"";
+  command += UnixToWindowsPath(SetupPath()) + "\" /S";
+  if (!options.empty()) command += " " + options;
+  return RunAndWait(command);
 }
 
 std::string WithoutTrailingDelimiter(std::string path) {
@@ -123,8 +81,8 @@ std::string VersionOfSetupName() {
 }
 
 struct TVersionInfo {
-  std::string fixed;  // "a.b.c.d" from the fixed part
-  std::string file_version, product_version, product_name, description, company, copyright;
+  std::string fixed;                         // "a.b.c.d" from the fixed part
+  std::map<std::string, std::string> texts;  // the US English string table, by name
 };
 
 std::optional<TVersionInfo> ReadVersionInfo(const std::string& exe) {
@@ -138,94 +96,65 @@ std::optional<TVersionInfo> ReadVersionInfo(const std::string& exe) {
   if (!VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&fixed), &length) || fixed == nullptr)
     return std::nullopt;
   TVersionInfo info;
-  info.fixed = std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." + std::to_string(LOWORD(fixed->dwFileVersionMS)) +
-               "." + std::to_string(HIWORD(fixed->dwFileVersionLS)) + "." +
-               std::to_string(LOWORD(fixed->dwFileVersionLS));
-  auto text = [&](const char* name) {
+  for (DWORD part : {HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS), HIWORD(fixed->dwFileVersionLS),
+                     LOWORD(fixed->dwFileVersionLS)})
+    info.fixed += (info.fixed.empty() ? "" : ".") + std::to_string(part);
+  for (const char* name :
+       {"FileVersion", "ProductVersion", "ProductName", "FileDescription", "CompanyName", "LegalCopyright"}) {
     char* value = nullptr;
     UINT chars = 0;
     const std::string query = std::string("\\StringFileInfo\\040904B0\\") + name;
-    if (!VerQueryValueA(data.data(), query.c_str(), reinterpret_cast<void**>(&value), &chars) || value == nullptr)
-      return std::string();
-    return std::string(value);
-  };
-  info.file_version = text("FileVersion");
-  info.product_version = text("ProductVersion");
-  info.product_name = text("ProductName");
-  info.description = text("FileDescription");
-  info.company = text("CompanyName");
-  info.copyright = text("LegalCopyright");
+    if (VerQueryValueA(data.data(), query.c_str(), reinterpret_cast<void**>(&value), &chars) && value != nullptr)
+      info.texts[name] = value;
+  }
   return info;
 }
 
-std::string IniValue(const std::string& file, const char* section, const char* key) {
-  char value[256] = {};
-  GetPrivateProfileStringA(section, key, "", value, sizeof(value), file.c_str());
-  return value;
-}
-
-class Packages : public ::testing::Test {
+class Packages : public ProgramTest {
  protected:
   void SetUp() override {
+    ProgramTest::SetUp();
     ASSERT_FALSE(SetupPath().empty()) << "run through tools/package-test";
-    standins_ = Standins();
-    ASSERT_TRUE(standins_.Running()) << "run through tools/with-standins";
-    CoInitialize(nullptr);
   }
-  void TearDown() override { CoUninitialize(); }
 
   // Starts exe with a settings file pointing at the stand-ins and waits for its main window.
   void Start(const std::string& exe, int pair = 1) {
     WriteSettingsWithProxy(standins_.port, pair);
-    program_ = std::make_unique<TProgram>("", exe);
-    ASSERT_TRUE(program_->Started()) << exe;
-    main_ = program_->WaitForTopWindow("TMainForm", std::string("Parlix"));
-    ASSERT_NE(main_, nullptr);
-    memo_ = FindChild(main_, "Edit");
-    ASSERT_NE(memo_, nullptr);
+    ASSERT_TRUE(session_.Launch("", exe)) << exe;
   }
 
   void TranslateSample() {
-    SendMessageA(memo_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(kSample));
-    PostMessageA(main_, WM_USER + 4, 0, 0);
-    auto result_text = [&] {
-      HWND result = program_->FindTopWindow("TTransForm");
-      HWND memo = result != nullptr ? FindChild(result, "Edit") : nullptr;
-      return memo != nullptr ? WindowText(memo) : std::string();
-    };
-    EXPECT_TRUE(WaitUntil([&] { return result_text() == kSampleSpanish; }, 30s)) << result_text();
+    session_.Translate(kSample);
+    EXPECT_TRUE(session_.WaitForResult(kSampleSpanish)) << session_.Result();
   }
 
+  // Through the program's Exit path, which ends it with code 0.
   void Exit() {
-    PostMessageA(main_, WM_USER + 7, 0, 0);
-    EXPECT_TRUE(program_->WaitForExit());
-    EXPECT_EQ(program_->ExitCode(), 0u);
-    program_.reset();
+    EXPECT_TRUE(program_->Exit());
+    ExpectExitedCleanly();
   }
-
-  TStandins standins_;
-  std::unique_ptr<TProgram> program_;
-  HWND main_ = nullptr;
-  HWND memo_ = nullptr;
+  void ExpectExitedCleanly() {
+    EXPECT_EQ(program_->ExitCode(), 0u) << "the program did not leave through its Exit path";
+    session_.Close();
+  }
 };
 
 TEST_F(Packages, VersionResourceMatchesTheSetupName) {
   const std::string version = VersionOfSetupName();
   ASSERT_FALSE(version.empty()) << SetupPath();
   // The installed exe is byte for byte this one (checked below).
-  const std::optional<TVersionInfo> info = ReadVersionInfo(UnixToWindowsPath(PortableExe()));
+  std::optional<TVersionInfo> info = ReadVersionInfo(UnixToWindowsPath(PortableExe()));
   ASSERT_TRUE(info.has_value());
   EXPECT_EQ(info->fixed, version + ".0");
-  EXPECT_EQ(info->file_version, version);
-  EXPECT_EQ(info->product_version, version);
-  EXPECT_EQ(info->product_name, "Parlix Desk");
-  EXPECT_EQ(info->description, "Parlix Desk Translator");
-  EXPECT_EQ(info->company, "ParlixSoft");
-  EXPECT_NE(info->copyright.find("ParlixSoft"), std::string::npos) << info->copyright;
+  for (const auto& [name, value] : std::map<std::string, std::string>{
+           {"FileVersion", version}, {"ProductVersion", version}, {"ProductName", "Parlix Desk"},
+           {"FileDescription", "Parlix Desk Translator"}, {"CompanyName", "ParlixSoft"}})
+    EXPECT_EQ(info->texts[name], value) << name;
+  EXPECT_NE(info->texts["LegalCopyright"].find("ParlixSoft"), std::string::npos) << info->texts["LegalCopyright"];
   // The setup program says the same of itself.
-  const std::optional<TVersionInfo> setup = ReadVersionInfo(UnixToWindowsPath(SetupPath()));
+  std::optional<TVersionInfo> setup = ReadVersionInfo(UnixToWindowsPath(SetupPath()));
   ASSERT_TRUE(setup.has_value());
-  EXPECT_EQ(setup->product_version, version);
+  EXPECT_EQ(setup->texts["ProductVersion"], version);
 }
 
 TEST_F(Packages, PortableZipUnpacksToAProgramThatTranslates) {
@@ -250,7 +179,7 @@ TEST_F(Packages, InstallRunUpgradeWhileRunningAndUninstall) {
 
   // Both shortcuts, as the configuration window makes them.
   for (const std::string& path : {StartMenuLink(), DesktopLink()}) {
-    const std::optional<TLink> link = ReadLink(path);
+    const std::optional<TShellLink> link = ReadShellLink(path);
     ASSERT_TRUE(link.has_value()) << path;
     EXPECT_TRUE(SameText(link->target, exe)) << link->target;
     EXPECT_TRUE(SameText(WithoutTrailingDelimiter(link->working_folder), folder)) << link->working_folder;
@@ -262,13 +191,10 @@ TEST_F(Packages, InstallRunUpgradeWhileRunningAndUninstall) {
   EXPECT_EQ(RegString(HKEY_CURRENT_USER, kRunKey, kRunValue), "\"" + exe + "\" /auto");
 
   // Apps and features.
-  EXPECT_EQ(RegString(HKEY_CURRENT_USER, kUninstallKey, "DisplayName"), "Parlix Desk");
-  EXPECT_EQ(RegString(HKEY_CURRENT_USER, kUninstallKey, "DisplayVersion"), VersionOfSetupName());
-  EXPECT_EQ(RegString(HKEY_CURRENT_USER, kUninstallKey, "Publisher"), "ParlixSoft");
-  EXPECT_EQ(RegString(HKEY_CURRENT_USER, kUninstallKey, "DisplayIcon"), exe + ",0");
-  EXPECT_EQ(RegString(HKEY_CURRENT_USER, kUninstallKey, "InstallLocation"), folder);
-  EXPECT_EQ(RegString(HKEY_CURRENT_USER, kUninstallKey, "UninstallString"), "\"" + uninstaller + "\"");
-  EXPECT_EQ(RegString(HKEY_CURRENT_USER, kUninstallKey, "QuietUninstallString"), "\"" + uninstaller + "\" /S");
+  ExpectRegStrings(HKEY_CURRENT_USER, kUninstallKey,
+                   {{"DisplayName", "Parlix Desk"}, {"DisplayVersion", VersionOfSetupName()}, {"Publisher", "ParlixSoft"},
+                    {"DisplayIcon", exe + ",0"}, {"InstallLocation", folder},
+                    {"UninstallString", "\"" + uninstaller + "\""}, {"QuietUninstallString", "\"" + uninstaller + "\" /S"}});
   const DWORD exe_kb = static_cast<DWORD>(ReadFileBytes(exe).size() / 1024);
   const std::optional<DWORD> estimated = RegDword(HKEY_CURRENT_USER, kUninstallKey, "EstimatedSize");
   ASSERT_TRUE(estimated.has_value());
@@ -294,16 +220,15 @@ TEST_F(Packages, InstallRunUpgradeWhileRunningAndUninstall) {
   PostKey(memo_, VK_F6);  // pair 5
   ASSERT_EQ(RunSetup(), std::optional<DWORD>(0));
   EXPECT_TRUE(program_->WaitForExit(5s)) << "setup left the program running";
-  EXPECT_EQ(program_->ExitCode(), 0u) << "the program did not leave through its Exit path";
-  program_.reset();
-  EXPECT_EQ(IniValue(SettingsFilePath(), "Language", "Last"), "5");
+  ExpectExitedCleanly();
+  EXPECT_EQ(IniValue("Language", "Last"), "5");
   EXPECT_EQ(ReadFileBytes(exe), ReadFileBytes(UnixToWindowsPath(PortableExe())));
-  EXPECT_TRUE(ReadLink(DesktopLink()).has_value());
-  EXPECT_TRUE(ReadLink(StartMenuLink()).has_value());
+  EXPECT_TRUE(ReadShellLink(DesktopLink()).has_value());
+  EXPECT_TRUE(ReadShellLink(StartMenuLink()).has_value());
   EXPECT_EQ(RegString(HKEY_CURRENT_USER, kRunKey, kRunValue), "\"" + exe + "\" /auto");
 
   // A browser button this installation made (its key is named by the settings file's GUID).
-  const std::string guid = IniValue(SettingsFilePath(), "Parlix", "GUID");
+  const std::string guid = IniValue("Parlix", "GUID");
   ASSERT_EQ(guid.size(), 38u);
   const std::string button_key = kBrowserButtonKey + guid;
   ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, button_key, "Exec", exe));
@@ -326,7 +251,7 @@ TEST_F(Packages, InstallRunUpgradeWhileRunningAndUninstall) {
   EXPECT_FALSE(FileExists(toolbar_icon));
   // The user's settings stay for a later install.
   EXPECT_TRUE(FileExists(SettingsFilePath()));
-  EXPECT_EQ(IniValue(SettingsFilePath(), "Language", "Last"), "5");
+  EXPECT_EQ(IniValue("Language", "Last"), "5");
 }
 
 // A copy that holds the single-instance mutex but never answers (here: no window at all)
@@ -352,19 +277,17 @@ TEST_F(Packages, UninstallClosesTheProgramAndLeavesWhatIsNotItsOwn) {
   ASSERT_EQ(RunSetup("/DESKTOP=0 /AUTOSTART=0 /D=" + folder), std::optional<DWORD>(0));
   EXPECT_EQ(RegString(HKEY_CURRENT_USER, kUninstallKey, "InstallLocation"), folder);
   EXPECT_TRUE(FileExists(folder + "\\parlix.exe"));
-  EXPECT_TRUE(ReadLink(StartMenuLink()).has_value());
+  EXPECT_TRUE(ReadShellLink(StartMenuLink()).has_value());
   EXPECT_FALSE(FileExists(DesktopLink()));
   EXPECT_EQ(RegString(HKEY_CURRENT_USER, kRunKey, kRunValue), std::nullopt);
 
   const std::string other_exe = "C:\\Elsewhere\\parlix.exe";
   const std::string other_run = "\"" + other_exe + "\" /auto";
   ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kRunKey, kRunValue, other_run));
-  const std::string guid = IniValue(SettingsFilePath(), "Parlix", "GUID");
+  const std::string guid = IniValue("Parlix", "GUID");
   ASSERT_EQ(guid.size(), 38u);
   const std::string button_key = kBrowserButtonKey + guid;
-  ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, button_key.c_str(), "Exec", REG_SZ, other_exe.c_str(),
-                            other_exe.size() + 1),
-            ERROR_SUCCESS);
+  ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, button_key, "Exec", other_exe));
   const std::string toolbar_icon = DataFolder() + "ToolbarIcon.ico";
   ASSERT_TRUE(WriteFileBytes(toolbar_icon, "icon"));
   const std::string users_file = folder + "\\notes.txt";
@@ -375,10 +298,9 @@ TEST_F(Packages, UninstallClosesTheProgramAndLeavesWhatIsNotItsOwn) {
   PostKey(memo_, VK_F3);  // pair 2
   ASSERT_EQ(RunAndWait("\"" + folder + "\\uninstall.exe\" /S"), std::optional<DWORD>(0));
   EXPECT_TRUE(program_->WaitForExit(30s)) << "the uninstaller left the program running";
-  EXPECT_EQ(program_->ExitCode(), 0u);
-  program_.reset();
+  ExpectExitedCleanly();
   EXPECT_TRUE(WaitUntil([&] { return !RegKeyExists(HKEY_CURRENT_USER, kUninstallKey); }, 60s));
-  EXPECT_EQ(IniValue(SettingsFilePath(), "Language", "Last"), "2");
+  EXPECT_EQ(IniValue("Language", "Last"), "2");
   EXPECT_TRUE(WaitUntil([&] { return !FileExists(folder + "\\uninstall.exe"); }, 10s));
   EXPECT_FALSE(FileExists(folder + "\\parlix.exe"));
   EXPECT_FALSE(FileExists(StartMenuLink()));
@@ -388,7 +310,7 @@ TEST_F(Packages, UninstallClosesTheProgramAndLeavesWhatIsNotItsOwn) {
   EXPECT_TRUE(FileExists(toolbar_icon));
 
   DeleteRegValue(HKEY_CURRENT_USER, kRunKey, kRunValue);
-  RegDeleteTreeA(HKEY_LOCAL_MACHINE, button_key.c_str());
+  DeleteRegTree(HKEY_LOCAL_MACHINE, button_key);
   DeleteFileA(toolbar_icon.c_str());
 }
 

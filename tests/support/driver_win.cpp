@@ -88,13 +88,8 @@ LRESULT SendBounded(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, std::chro
 std::string TProgram::PARLIX_EXE_PATH() {
 #ifdef PARLIX_EXE
   // The build gives a Unix path; Wine maps it through the Z: drive.
-  std::string path = PARLIX_EXE;
-  if (!path.empty() && path[0] == '/') {
-    for (char& c : path)
-      if (c == '/') c = '\\';
-    path = "Z:" + path;
-  }
-  return path;
+  const std::string path = PARLIX_EXE;
+  return !path.empty() && path[0] == '/' ? UnixToWindowsPath(path) : path;
 #else
   return "parlix.exe";
 #endif
@@ -142,6 +137,16 @@ HWND TProgram::WaitForTopWindow(const std::string& class_name, const std::option
                                 std::chrono::milliseconds timeout) const {
   HWND found = nullptr;
   WaitUntil([&] { return (found = FindTopWindow(class_name, caption)) != nullptr; }, timeout);
+  return found;
+}
+
+HWND TProgram::WaitForVisibleTopWindow(const std::string& class_name, std::chrono::milliseconds timeout) const {
+  HWND found = nullptr;
+  WaitUntil([&] {
+    for (HWND hwnd : TopWindows(class_name))
+      if (IsWindowVisible(hwnd)) found = hwnd;
+    return found != nullptr;
+  }, timeout);
   return found;
 }
 
@@ -221,6 +226,13 @@ HWND FindChild(HWND parent, const std::string& class_name, const std::optional<s
   ChildState state{class_name, text, {}};
   EnumChildWindows(parent, CollectChild, reinterpret_cast<LPARAM>(&state));
   return state.found.empty() ? nullptr : state.found.front();
+}
+
+GUITHREADINFO GuiThreadInfoOf(HWND window) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof(info);
+  GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
+  return info;
 }
 
 std::string MessageBoxText(HWND box) {
@@ -314,7 +326,9 @@ void PostKey(HWND target, UINT vk, bool ctrl) {
 
 std::string AppDataFolder() { return ShellFolder("AppData"); }
 
-std::string SettingsFilePath() { return AppDataFolder() + "ParlixSoft\\Parlix\\parlix.ini"; }
+std::string DataFolder() { return AppDataFolder() + "ParlixSoft\\Parlix\\"; }
+
+std::string SettingsFilePath() { return DataFolder() + "parlix.ini"; }
 
 void DeleteSettingsFile() { DeleteFileA(SettingsFilePath().c_str()); }
 
@@ -355,6 +369,20 @@ bool FileExists(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+std::string TempFolder() {
+  char folder[MAX_PATH] = {};
+  GetTempPathA(MAX_PATH, folder);
+  return folder;
+}
+
+std::string EnvText(const char* name) {
+  char buffer[1024] = {};
+  const DWORD n = GetEnvironmentVariableA(name, buffer, sizeof(buffer));
+  return n < sizeof(buffer) ? std::string(buffer, n) : std::string();
+}
+
+int EnvNumber(const char* name) { return atoi(EnvText(name).c_str()); }
+
 }  // namespace parlix::test
 
 namespace parlix::test {
@@ -382,10 +410,9 @@ bool TStandins::ServeServiceFile(const std::string& ini) const {
 
 TStandins Standins() {
   TStandins standins;
-  char buffer[1024] = {};
-  if (GetEnvironmentVariableA("PARLIX_STANDIN_PORT", buffer, sizeof(buffer)) > 0) standins.port = atoi(buffer);
-  if (GetEnvironmentVariableA("PARLIX_STANDIN_CONTROL", buffer, sizeof(buffer)) > 0)
-    standins.control_file = UnixToWindowsPath(buffer);
+  standins.port = EnvNumber("PARLIX_STANDIN_PORT");
+  if (const std::string control = EnvText("PARLIX_STANDIN_CONTROL"); !control.empty())
+    standins.control_file = UnixToWindowsPath(control);
   return standins;
 }
 
@@ -418,15 +445,18 @@ void WriteSettingsWithEngine(const std::string& kind, const std::string& address
                      "[Engine]\r\nKind=" + kind + "\r\nAddress=" + address + "\r\nKey=" + key + "\r\n");
 }
 
+std::string ServiceFileWithPopup(const std::string& message, const std::string& home_lines) {
+  return "[Signature]\r\nName=Parlix\r\n[Updates]\r\nBuild=025000\r\n[Home]\r\nPopupMsg=" + message + "\r\n" + home_lines;
+}
+
 std::vector<std::string> TempDatFiles() {
-  char folder[MAX_PATH] = {};
-  GetTempPathA(MAX_PATH, folder);
+  const std::string folder = TempFolder();
   std::vector<std::string> files;
   WIN32_FIND_DATAA data;
-  HANDLE find = FindFirstFileA((std::string(folder) + "*.dat").c_str(), &data);
+  HANDLE find = FindFirstFileA((folder + "*.dat").c_str(), &data);
   if (find == INVALID_HANDLE_VALUE) return files;
   do {
-    files.push_back(std::string(folder) + data.cFileName);
+    files.push_back(folder + data.cFileName);
   } while (FindNextFileA(find, &data));
   FindClose(find);
   return files;

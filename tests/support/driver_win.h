@@ -47,6 +47,9 @@ class TProgram {
   HWND WaitForTopWindow(const std::string& class_name, const std::optional<std::string>& caption = {},
                         std::chrono::milliseconds timeout = 20s) const;
   std::vector<HWND> TopWindows(const std::string& class_name = "") const;
+  // A visible one of the class (the last in the system's order, as a popup menu or hint
+  // comes and goes), or null when none showed within the time.
+  HWND WaitForVisibleTopWindow(const std::string& class_name, std::chrono::milliseconds timeout = 10s) const;
 
   // A message box ("#32770" dialog) of this process, or null.
   HWND FindMessageBox() const;
@@ -72,6 +75,8 @@ std::string ClassName(HWND hwnd);
 // The child with the given class (and text), searched in depth.
 HWND FindChild(HWND parent, const std::string& class_name, const std::optional<std::string>& text = {});
 std::vector<HWND> Children(HWND parent, const std::string& class_name = "");
+// Focus and activation of the window's thread, which GetFocus of this process does not see.
+GUITHREADINFO GuiThreadInfoOf(HWND window);
 
 // The message text of a message box (its static text control).
 std::string MessageBoxText(HWND box);
@@ -88,6 +93,8 @@ void PostKey(HWND target, UINT vk, bool ctrl = false);
 
 // The program's settings file in the current prefix, from the AppData shell folder.
 std::string AppDataFolder();
+// The program's own folder below it (settings, toolbar icon), ending in '\'.
+std::string DataFolder();
 std::string SettingsFilePath();
 void DeleteSettingsFile();
 // Writes the whole settings file, making its folder and clearing a read-only mark first.
@@ -99,6 +106,12 @@ void SetIniValue(const std::string& section, const std::string& key, const std::
 std::string ReadFileBytes(const std::string& path);
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
+// The temporary folder, ending in '\'.
+std::string TempFolder();
+
+// An environment variable's value; "" (or 0) when it is not set.
+std::string EnvText(const char* name);
+int EnvNumber(const char* name);
 
 }  // namespace parlix::test
 
@@ -129,6 +142,9 @@ void WriteSettingsWithProxyCredentials(int port, const std::string& user, const 
 // A current settings file with an [Engine] section; proxy_port 0 leaves the proxy off.
 void WriteSettingsWithEngine(const std::string& kind, const std::string& address, const std::string& key,
                              int proxy_port = 0, int last_pair = 1);
+
+// A service file whose [Home] section holds the daily message (and `home_lines`, whole lines).
+std::string ServiceFileWithPopup(const std::string& message, const std::string& home_lines = "");
 
 // The files in the temporary folder whose names end in ".dat" (answer and service files).
 std::vector<std::string> TempDatFiles();

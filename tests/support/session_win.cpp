@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "support/registry_win.h"
+
 namespace parlix::test {
 
 bool TSession::Start(int port, const std::string& user, const std::string& password) {
@@ -78,15 +80,51 @@ std::string TSession::DismissBox(std::chrono::milliseconds timeout) const {
   return text;
 }
 
-bool TSession::NoNewAnswerFile() const {
+bool TSession::NoNewAnswerFile() const { return NewAnswerFiles().empty(); }
+
+std::string TSession::NewAnswerFiles() const {
+  std::string made;
   for (const auto& f : TempDatFiles())
-    if (std::find(dat_before.begin(), dat_before.end(), f) == dat_before.end()) return false;
-  return true;
+    if (std::find(dat_before.begin(), dat_before.end(), f) == dat_before.end()) made += f + " ";
+  return made;
+}
+
+HWND TSession::OpenTrayMenu() const {
+  PostMessageA(main, TrayCallbackMessage(), 0, WM_RBUTTONUP);
+  return program->WaitForVisibleTopWindow("#32768");
+}
+
+bool TSession::ChooseFromTrayMenu(int row) const {
+  HWND menu = OpenTrayMenu();
+  if (menu == nullptr) return false;
+  // The first Down selects the first item.
+  for (int i = 0; i < row; ++i) PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
+  PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
+  return WaitUntil([&] { return !IsWindowVisible(menu); });
+}
+
+UINT TrayCallbackMessage() { return RegisterWindowMessageA("WM_TRAYCALLBACK"); }
+
+void ExpectIni(const std::string& section, const std::vector<std::pair<std::string, std::string>>& expected) {
+  for (const auto& [key, value] : expected) EXPECT_EQ(IniValue(section, key), value) << "[" << section << "] " << key;
+}
+
+void ExpectRegStrings(HKEY root, const std::string& key,
+                      const std::vector<std::pair<std::string, std::string>>& expected) {
+  for (const auto& [name, value] : expected) EXPECT_EQ(RegString(root, key, name), value) << key << " " << name;
 }
 
 void ProgramTest::SetUp() {
   ASSERT_TRUE(standins_.Running()) << "run through tools/with-standins";
   standins_.SetControl("{}");
+}
+
+void ProgramTest::ExpectErrorBoxFor(const std::string& text, const std::string& words,
+                                    std::chrono::milliseconds timeout) {
+  session_.Translate(text);
+  const std::string box = session_.DismissBox(timeout);
+  ASSERT_NE(box, "") << "no error box: the request hangs";
+  EXPECT_EQ(box.rfind(words + "\r\n", 0), 0u) << box;
 }
 
 void ProgramTest::TearDown() {

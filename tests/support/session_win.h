@@ -47,15 +47,37 @@ struct TSession {
   // Waits for a message box and presses it away; its text, or "" when none came.
   std::string DismissBox(std::chrono::milliseconds timeout = 20s) const;
   bool NoNewAnswerFile() const;
+  // The answer files made since the session began, for failure messages.
+  std::string NewAnswerFiles() const;
+  // The tray icon's right click; the menu it opens, or null when none showed.
+  HWND OpenTrayMenu() const;
+  // The menu's item `row` (1 the first) chosen by the keys, and the menu gone; false when not.
+  bool ChooseFromTrayMenu(int row) const;
 };
+
+// What the tray icon sends the main window; a test sends it as the system would.
+UINT TrayCallbackMessage();
+
+// Each key of a section of the settings file as the program's profile functions read it.
+void ExpectIni(const std::string& section, const std::vector<std::pair<std::string, std::string>>& expected);
+// Each named REG_SZ value of a registry key.
+void ExpectRegStrings(HKEY root, const std::string& key,
+                      const std::vector<std::pair<std::string, std::string>>& expected);
 
 class ProgramTest : public ::testing::Test {
  protected:
   void SetUp() override;
   void TearDown() override;
 
+  // Translates `text` and expects an error box whose first line is `words`; the box is
+  // pressed away.
+  void ExpectErrorBoxFor(const std::string& text, const std::string& words, std::chrono::milliseconds timeout);
+
   TStandins standins_ = Standins();
   TSession session_;
+  const std::unique_ptr<TProgram>& program_ = session_.program;
+  const HWND& main_ = session_.main;
+  const HWND& memo_ = session_.memo;
 };
 
 }  // namespace parlix::test

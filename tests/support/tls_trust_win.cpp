@@ -3,21 +3,17 @@
 #include <windows.h>
 #include <wincrypt.h>
 
-#include <cstdlib>
 #include <vector>
 
 #include "support/driver_win.h"
 
 namespace parlix::test {
 
-int TlsPort(const char* variable) {
-  char buffer[32] = {};
-  return GetEnvironmentVariableA(variable, buffer, sizeof(buffer)) > 0 ? atoi(buffer) : 0;
-}
+int TlsPort(const char* variable) { return EnvNumber(variable); }
 
 bool TrustTestCa() {
-  char path[1024] = {};
-  if (GetEnvironmentVariableA("PARLIX_TLS_CA", path, sizeof(path)) == 0) return false;
+  const std::string path = EnvText("PARLIX_TLS_CA");
+  if (path.empty()) return false;
   const std::string pem = ReadFileBytes(UnixToWindowsPath(path));
   DWORD size = 0;
   if (pem.empty() || !CryptStringToBinaryA(pem.c_str(), 0, CRYPT_STRING_BASE64HEADER, nullptr, &size, nullptr,

@@ -15,20 +15,13 @@ std::string ScratchBase() {
   return "/tmp/parlix-x11-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter);
 }
 
-std::string ZPath(const std::string& unix_path) {
-  std::string path = "Z:" + unix_path;
-  for (char& c : path)
-    if (c == '/') c = '\\';
-  return path;
-}
-
 }  // namespace
 
 TUnixResult RunUnix(const std::string& command, std::chrono::milliseconds timeout) {
   TUnixResult result;
   const std::string base = ScratchBase();
   const std::string script = base + ".sh", out = base + ".out", status = base + ".status";
-  if (!WriteFileBytes(ZPath(script), "{ " + command + "\n} >" + out + " 2>&1\necho $? >" + status + "\n")) {
+  if (!WriteFileBytes(UnixToWindowsPath(script), "{ " + command + "\n} >" + out + " 2>&1\necho $? >" + status + "\n")) {
     result.output = "cannot write " + script;
     return result;
   }
@@ -38,19 +31,19 @@ TUnixResult RunUnix(const std::string& command, std::chrono::milliseconds timeou
   PROCESS_INFORMATION process{};
   if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
     result.output = "cannot start /bin/sh (error " + std::to_string(GetLastError()) + ")";
-    DeleteFileA(ZPath(script).c_str());
+    DeleteFileA(UnixToWindowsPath(script).c_str());
     return result;
   }
   CloseHandle(process.hThread);
   // Wine does not signal the end of a Unix process through its handle, nor hand over its
   // exit status: the status file, the script's last act, says both.
-  result.finished = WaitUntil([&] { return !ReadFileBytes(ZPath(status)).empty(); }, timeout);
+  result.finished = WaitUntil([&] { return !ReadFileBytes(UnixToWindowsPath(status)).empty(); }, timeout);
   if (!result.finished) TerminateProcess(process.hProcess, 1);
   CloseHandle(process.hProcess);
-  result.output = ReadFileBytes(ZPath(out));
-  const std::string code = ReadFileBytes(ZPath(status));
+  result.output = ReadFileBytes(UnixToWindowsPath(out));
+  const std::string code = ReadFileBytes(UnixToWindowsPath(status));
   if (!code.empty()) result.status = std::atoi(code.c_str());
-  for (const std::string& file : {script, out, status}) DeleteFileA(ZPath(file).c_str());
+  for (const std::string& file : {script, out, status}) DeleteFileA(UnixToWindowsPath(file).c_str());
   return result;
 }
 
