@@ -1,6 +1,7 @@
 #include "support/session_win.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "support/registry_win.h"
 
@@ -25,6 +26,9 @@ bool TSession::Launch(const std::string& arguments, const std::string& exe) {
   program = std::make_unique<TProgram>(arguments, exe);
   main = program->WaitForTopWindow("TMainForm", std::string("Parlix"));
   memo = main != nullptr ? FindChild(main, "Edit") : nullptr;
+  // The caption comes before the window is shown and its settings are read: a click that
+  // early meets a window still being made visible. Started for the tray, it never shows.
+  if (memo != nullptr && arguments != "/AUTO") WaitUntil([&] { return IsWindowVisible(main) != FALSE; });
   return memo != nullptr;
 }
 
@@ -95,12 +99,25 @@ HWND TSession::OpenTrayMenu() const {
 }
 
 bool TSession::ChooseFromTrayMenu(int row) const {
-  HWND menu = OpenTrayMenu();
-  if (menu == nullptr) return false;
-  // The first Down selects the first item.
-  for (int i = 0; i < row; ++i) PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
-  PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
-  return WaitUntil([&] { return !IsWindowVisible(menu); });
+  // A person whose menu closed at once, or took no key, right-clicks again. On a loaded
+  // machine the first menu of a program still settling after its start did either.
+  constexpr int kAttempts = 3;
+  for (int attempt = 1; attempt <= kAttempts; ++attempt) {
+    HWND menu = OpenTrayMenu();
+    if (menu == nullptr) {
+      std::fprintf(stderr, "tray menu: none shown (attempt %d)\n", attempt);
+      continue;
+    }
+    // The first Down selects the first item.
+    for (int i = 0; i < row; ++i) PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
+    if (WaitUntil([&] { return !IsWindowVisible(menu); }, 5s)) return true;
+    std::fprintf(stderr, "tray menu: still open after Enter (attempt %d, foreground %p)\n", attempt,
+                 static_cast<void*>(GetForegroundWindow()));
+    PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+    WaitUntil([&] { return !IsWindowVisible(menu); }, 5s);
+  }
+  return false;
 }
 
 UINT TrayCallbackMessage() { return RegisterWindowMessageA("WM_TRAYCALLBACK"); }
