@@ -14,11 +14,13 @@
 namespace parlix {
 namespace {
 
+using testing::Exchange;
 using testing::FakeExchange;
-using testing::FakeLoop;
-using testing::FakeSocket;
+using testing::kAcceptLine;
+using testing::kAgentLine;
 
 constexpr char kWorkstation[] = "PC7";
+constexpr char kUrl[] = "http://host/doc";
 
 class FakeAuthClient : public testing::FakeSocketClient<HttpAuthClient> {
  public:
@@ -28,22 +30,15 @@ class FakeAuthClient : public testing::FakeSocketClient<HttpAuthClient> {
   std::string NtlmWorkstation() override { return kWorkstation; }
 };
 
-struct AuthRig {
-  FakeLoop loop;
-  FakeSocket socket{loop};
-  FakeAuthClient cli{loop, socket};
-  HttpMemoryStream doc;
-  int done = 0;
-  uint16_t err = 0xFFFF;
-
-  AuthRig() {
-    socket.dns["host"] = {0, "127.0.0.1"};
-    cli.SetDocStream(&doc);
-    cli.SetURL("http://host/doc");
-    cli.OnRequestDone = [this](HttpClientCore&, THttpRequest, uint16_t e) {
-      ++done;
-      err = e;
-    };
+// Every request asks for kUrl, on a "host" that is the loopback.
+struct AuthRig : testing::FakeHttpRigOf<FakeAuthClient> {
+  AuthRig() { socket.dns["host"] = {0, "127.0.0.1"}; }
+  void Credentials(const std::string& user, const std::string& pass, const std::string& proxy_user = "pu",
+                   const std::string& proxy_pass = "pp") {
+    cli.SetUsername(user);
+    cli.SetPassword(pass);
+    cli.SetProxyUsername(proxy_user);
+    cli.SetProxyPassword(proxy_pass);
   }
   // The proxy most cases go through, with credentials it accepts.
   void ThroughProxy() {
@@ -51,15 +46,8 @@ struct AuthRig {
     cli.SetProxyUsername("pu");
     cli.SetProxyPassword("pp");
   }
-  bool Get() {
-    cli.StartGet();
-    return loop.RunUntilIdle();
-  }
-  bool Post(HttpStream& body) {
-    cli.SetPostStream(&body);
-    cli.StartPost();
-    return loop.RunUntilIdle();
-  }
+  bool Get() { return FakeHttpRigOf::Get(kUrl); }
+  bool Post(HttpStream& body) { return FakeHttpRigOf::Post(body, kUrl); }
 };
 
 const NtlmChallenge kChallenge = {0x01, 0x23, 0x45, 0x67, 0x89, 0xab, 0xcd, 0xef};
@@ -78,14 +66,12 @@ std::string ChallengeMessage() {
 }
 
 const std::string kNtlm2 = Base64Encode(ChallengeMessage());
-const std::string kAccept = "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*\r\n";
-const std::string kAgent = "User-Agent: Mozilla/4.0 (compatible)\r\n";
 const std::string kForm = "Content-Type: application/x-www-form-urlencoded\r\n";
 
 // The request a case expects, line by line in the client's order.
 struct Req {
   std::string method = "GET";
-  std::string target = "http://host/doc";
+  std::string target = kUrl;
   std::string ver = "1.0";
   std::string connection;
   std::string proxy_connection;
@@ -94,11 +80,11 @@ struct Req {
   std::string body;
 
   std::string Bytes() const {
-    std::string r = method + " " + target + " HTTP/" + ver + "\r\n" + kAccept;
+    std::string r = method + " " + target + " HTTP/" + ver + "\r\n" + kAcceptLine;
     if (!connection.empty()) r += "Connection: " + connection + "\r\n";
     if (!proxy_connection.empty()) r += "Proxy-Connection: " + proxy_connection + "\r\n";
     if (method == "POST") r += kForm;
-    r += kAgent + "Host: host\r\n";
+    r += kAgentLine + "Host: host\r\n";
     if (method == "POST") r += "Content-Length: " + content_length + "\r\n";
     if (!auth.empty()) r += auth + "\r\n";
     return r + "\r\n" + body;
@@ -241,18 +227,15 @@ TEST(HttpAuthWire, ExchangesAsScripted) {
     AuthRig rig;
     for (const FakeExchange& e : c.answers) rig.socket.exchanges.push_back(e);
     if (c.proxy) rig.cli.SetProxy("127.0.0.1:3128");
-    rig.cli.SetUsername(c.user);
-    rig.cli.SetPassword(c.pass);
-    rig.cli.SetProxyUsername(c.proxy_user);
-    rig.cli.SetProxyPassword(c.proxy_pass);
+    rig.Credentials(c.user, c.pass, c.proxy_user, c.proxy_pass);
     rig.cli.SetOptions(c.options);
     HttpMemoryStream post("a=1&b=2");
     ASSERT_TRUE(c.post ? rig.Post(post) : rig.Get());
     std::vector<std::string> expected;
     for (const Req& r : c.requests) expected.push_back(r.Bytes());
     EXPECT_EQ(rig.socket.requests, expected);
-    EXPECT_EQ(rig.done, 1);
-    EXPECT_EQ(rig.err, 0);
+    EXPECT_EQ(rig.done_count, 1);
+    EXPECT_EQ(rig.done_error, 0);
     EXPECT_EQ(rig.cli.StatusCode(), c.status);
     EXPECT_EQ(rig.doc.Data(), c.doc);
     EXPECT_EQ(rig.socket.connects.size(), c.connects);
@@ -279,7 +262,7 @@ TEST(HttpAuthStates, NtlmDoneIsForgottenOnANewConnection) {
 
   script();
   ASSERT_TRUE(rig.Get());
-  EXPECT_EQ(rig.done, 2);
+  EXPECT_EQ(rig.done_count, 2);
   EXPECT_EQ(rig.cli.StatusCode(), 200);
   ASSERT_EQ(rig.socket.requests.size(), 6u);
   // The first request of the second round goes out bare again.
@@ -301,7 +284,7 @@ TEST(HttpAuthStates, BasicStatesThroughRefusalAndSuccess) {
   ASSERT_TRUE(rig.Get());
   EXPECT_EQ(rig.cli.StatusCode(), 200);
   EXPECT_EQ(rig.cli.ProxyAuthBasicState(), BasicAuthState::kDone);
-  EXPECT_EQ(rig.done, 2);
+  EXPECT_EQ(rig.done_count, 2);
 }
 
 // The body goes out with the third message from where the caller had put the
@@ -336,7 +319,6 @@ TEST(HttpAuthChallenges, LastMatchingEntryWins) {
   EXPECT_EQ(FindAuthChallenge({}, "Basic"), nullptr);
 }
 
-
 // Whatever mix of challenges, refusals and successes the peers send, with
 // credentials for both sides, every request ends exactly once (also when a peer
 // hangs up between attempts) and the attempts stay few: no mix of exchanges can
@@ -365,19 +347,15 @@ TEST(HttpAuthFuzz, RandomChallengeSequencesAlwaysEnd) {
       rig.socket.exchanges.push_back(Answer(a.first, a.second, "", rng() % 2 == 0));
     }
     if (rng() % 2 == 0) rig.cli.SetProxy("127.0.0.1:3128");
-    rig.cli.SetUsername("su");
-    rig.cli.SetPassword("sp");
-    rig.cli.SetProxyUsername("pu");
-    rig.cli.SetProxyPassword("pp");
+    rig.Credentials("su", "sp");
     if (rng() % 2 == 0) rig.cli.SetRequestVer("1.1");
     HttpMemoryStream post("payload");
     ASSERT_TRUE(rig.Post(post));
-    EXPECT_EQ(rig.done, 1);
+    EXPECT_EQ(rig.done_count, 1);
     EXPECT_EQ(rig.cli.State(), ClientState::kReady);
     EXPECT_LE(rig.socket.requests.size(), 1u + HttpAuthClient::kMaxAuthAttempts);
   }
 }
-
 
 // An HTTP/1.1 answer keeps the connection by default, yet servers often hang up
 // after a 401 or 407. That close lands between the answer and the new attempt: it
@@ -388,14 +366,11 @@ TEST(HttpAuthStates, PeerHangingUpBetweenAttempts) {
   rig.cli.OnSessionClosed = [&](HttpClientCore&) { ++closed; };
   rig.cli.SetRequestVer("1.1");
   rig.ThroughProxy();
-  FakeExchange refused;
-  refused.reply =
-      "HTTP/1.1 407 P\r\nProxy-Authenticate: Basic\r\nContent-Length: 3\r\n\r\nno!";
-  refused.close_after = true;
-  rig.socket.exchanges = {refused, Answer("200 OK", "", "yes")};
+  rig.socket.exchanges = {Exchange("HTTP/1.1 407 P\r\nProxy-Authenticate: Basic\r\nContent-Length: 3\r\n\r\nno!"),
+                          Answer("200 OK", "", "yes")};
   ASSERT_TRUE(rig.Get());
-  EXPECT_EQ(rig.done, 1);
-  EXPECT_EQ(rig.err, 0);
+  EXPECT_EQ(rig.done_count, 1);
+  EXPECT_EQ(rig.done_error, 0);
   EXPECT_EQ(rig.cli.StatusCode(), 200);
   EXPECT_EQ(rig.doc.Data(), "yes");
   EXPECT_EQ(rig.socket.requests.size(), 2u);
@@ -408,10 +383,7 @@ TEST(HttpAuthStates, PeerHangingUpBetweenAttempts) {
 // starts clean.
 TEST(HttpAuthStates, AlternatingChallengesAreCapped) {
   AuthRig rig;
-  rig.cli.SetUsername("su");
-  rig.cli.SetPassword("sp");
-  rig.cli.SetProxyUsername("pu");
-  rig.cli.SetProxyPassword("pp");
+  rig.Credentials("su", "sp");
   for (int i = 0; i < 15; ++i) {
     rig.socket.exchanges.push_back(
         Answer("401 S", "WWW-Authenticate: NTLM " + kNtlm2 + "\r\n", "", true));
@@ -419,14 +391,14 @@ TEST(HttpAuthStates, AlternatingChallengesAreCapped) {
         Answer("407 P", "Proxy-Authenticate: NTLM " + kNtlm2 + "\r\n", "", true));
   }
   ASSERT_TRUE(rig.Get());
-  EXPECT_EQ(rig.done, 1);
+  EXPECT_EQ(rig.done_count, 1);
   EXPECT_GE(rig.cli.StatusCode(), 401);
   EXPECT_LE(rig.socket.requests.size(), 1u + HttpAuthClient::kMaxAuthAttempts);
 
   rig.socket.exchanges = {Answer("200 OK", "", "fresh")};
   rig.doc.SetSize(0);
   ASSERT_TRUE(rig.Get());
-  EXPECT_EQ(rig.done, 2);
+  EXPECT_EQ(rig.done_count, 2);
   EXPECT_EQ(rig.cli.StatusCode(), 200);
   EXPECT_EQ(rig.socket.requests.back().find("Authorization"), std::string::npos);
 }

@@ -8,13 +8,12 @@
 namespace parlix {
 namespace {
 
+using testing::Exchange;
 using testing::FakeConnect;
 using testing::FakeExchange;
 using testing::FakeHttpRig;
-
-const std::string kAcceptLine =
-    "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*\r\n";
-const std::string kAgentLine = "User-Agent: Mozilla/4.0 (compatible)\r\n";
+using testing::kAcceptLine;
+using testing::kAgentLine;
 
 // The request ended exactly once, with this code.
 ::testing::AssertionResult EndedOnceWith(const FakeHttpRig& rig, uint16_t error) {
@@ -23,10 +22,13 @@ const std::string kAgentLine = "User-Agent: Mozilla/4.0 (compatible)\r\n";
                                        << rig.done_error << "; expected once with " << error;
 }
 
-std::string GetRequest(const std::string& path, const std::string& host_line,
-                       const std::string& ver = "1.0") {
-  return "GET " + path + " HTTP/" + ver + "\r\n" + kAcceptLine + kAgentLine + host_line +
-         "\r\n\r\n";
+std::string GetRequest(const std::string& path, const std::string& host = "host") {
+  return "GET " + path + " HTTP/1.0\r\n" + kAcceptLine + kAgentLine + "Host: " + host + "\r\n\r\n";
+}
+
+std::string PostRequest(const std::string& path, const std::string& body) {
+  return "POST " + path + " HTTP/1.0\r\n" + kAcceptLine + "Content-Type: application/x-www-form-urlencoded\r\n" +
+         kAgentLine + "Host: host\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
 }
 
 // ---------------------------------------------------------------------------
@@ -46,92 +48,51 @@ struct WireCase {
   std::string doc;
 };
 
-FakeExchange Ex(std::string reply, bool close_after = true) {
-  FakeExchange e;
-  e.reply = std::move(reply);
-  e.close_after = close_after;
-  return e;
-}
-
 std::vector<WireCase> WireCases() {
   const std::string ok10 = "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\n";
   return {
       {"plain GET, body until close", "http://host/dir/file.txt", "", httpGET, nullptr,
-       {Ex(ok10 + "hello world")},
-       {GetRequest("/dir/file.txt", "Host: host")},
-       {"127.0.0.1:80"}, 200, 0, "hello world"},
+       {Exchange(ok10 + "hello world")}, {GetRequest("/dir/file.txt")}, {"127.0.0.1:80"}, 200, 0, "hello world"},
       {"port 8080 in the Host line", "http://host:8080/", "", httpGET, nullptr,
-       {Ex("HTTP/1.0 204 No Content\r\n\r\n")},
-       {GetRequest("/", "Host: host:8080")},
-       {"127.0.0.1:8080"}, 204, 0, ""},
+       {Exchange("HTTP/1.0 204 No Content\r\n\r\n")}, {GetRequest("/", "host:8080")}, {"127.0.0.1:8080"}, 204, 0, ""},
       {"port 80 named in the URL", "http://host:80", "", httpGET, nullptr,
-       {Ex(ok10 + "x")},
-       {GetRequest("/", "Host: host")},
-       {"127.0.0.1:80"}, 200, 0, "x"},
+       {Exchange(ok10 + "x")}, {GetRequest("/")}, {"127.0.0.1:80"}, 200, 0, "x"},
       {"through a proxy on 8080", "http://host/path", "127.0.0.1:8080", httpGET, nullptr,
-       {Ex(ok10 + "via proxy")},
-       {GetRequest("http://host/path", "Host: host")},
-       {"127.0.0.1:8080"}, 200, 0, "via proxy"},
-      {"through a proxy, the URL's port kept", "http://host:81/p?q=1", "127.0.0.1", httpGET,
-       nullptr,
-       {Ex(ok10 + "y")},
-       {GetRequest("http://host:81/p?q=1", "Host: host:81")},
-       {"127.0.0.1:3128"}, 200, 0, "y"},
+       {Exchange(ok10 + "via proxy")}, {GetRequest("http://host/path")}, {"127.0.0.1:8080"}, 200, 0, "via proxy"},
+      {"through a proxy, the URL's port kept", "http://host:81/p?q=1", "127.0.0.1", httpGET, nullptr,
+       {Exchange(ok10 + "y")}, {GetRequest("http://host:81/p?q=1", "host:81")}, {"127.0.0.1:3128"}, 200, 0, "y"},
       {"POST with its body", "http://host/form", "", httpPOST, "a=1&b=2",
-       {Ex("HTTP/1.0 200 OK\r\nContent-Length: 4\r\n\r\ndone")},
-       {"POST /form HTTP/1.0\r\n" + kAcceptLine +
-        "Content-Type: application/x-www-form-urlencoded\r\n" + kAgentLine +
-        "Host: host\r\nContent-Length: 7\r\n\r\na=1&b=2"},
+       {Exchange("HTTP/1.0 200 OK\r\nContent-Length: 4\r\n\r\ndone")}, {PostRequest("/form", "a=1&b=2")},
        {"127.0.0.1:80"}, 200, 0, "done"},
       {"body longer than Content-Length", "http://host/", "", httpGET, nullptr,
-       {Ex("HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\n12345EXTRA")},
-       {GetRequest("/", "Host: host")},
-       {"127.0.0.1:80"}, 200, 0, "12345"},
+       {Exchange("HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\n12345EXTRA")}, {GetRequest("/")}, {"127.0.0.1:80"},
+       200, 0, "12345"},
       {"chunked", "http://host/", "", httpGET, nullptr,
-       {Ex("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
-           "4\r\nWiki\r\n5\r\npedia\r\n0\r\n\r\n")},
-       {GetRequest("/", "Host: host")},
-       {"127.0.0.1:80"}, 200, 0, "Wikipedia"},
+       {Exchange("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n4\r\nWiki\r\n5\r\npedia\r\n0\r\n\r\n")},
+       {GetRequest("/")}, {"127.0.0.1:80"}, 200, 0, "Wikipedia"},
       {"interim 100 Continue", "http://host/", "", httpGET, nullptr,
-       {Ex("HTTP/1.1 100 Continue\r\nX-Interim: 1\r\n\r\n"
-           "HTTP/1.1 201 Created\r\nContent-Length: 2\r\n\r\nok")},
-       {GetRequest("/", "Host: host")},
-       {"127.0.0.1:80"}, 201, 0, "ok"},
+       {Exchange("HTTP/1.1 100 Continue\r\nX-Interim: 1\r\n\r\nHTTP/1.1 201 Created\r\nContent-Length: 2\r\n\r\nok")},
+       {GetRequest("/")}, {"127.0.0.1:80"}, 201, 0, "ok"},
       {"answer without a header", "http://host/", "", httpGET, nullptr,
-       {Ex("<html><body>\r\nold server\r\n</body></html>")},
-       {GetRequest("/", "Host: host")},
-       {"127.0.0.1:80"}, 0, 0, "<html><body>\r\nold server\r\n</body></html>"},
-      {"302 to the same server, closed and reconnected, POST becomes GET",
-       "http://host/form", "", httpPOST, "q=1",
-       {Ex("HTTP/1.0 302 Found\r\nLocation: /other\r\nContent-Length: 5\r\n\r\nmoved"),
-        Ex(ok10 + "final")},
-       {"POST /form HTTP/1.0\r\n" + kAcceptLine +
-            "Content-Type: application/x-www-form-urlencoded\r\n" + kAgentLine +
-            "Host: host\r\nContent-Length: 3\r\n\r\nq=1",
-        GetRequest("/other", "Host: host")},
-       {"127.0.0.1:80", "127.0.0.1:80"}, 200, 0, "final"},
-      {"302 kept alive on the same server reuses the connection", "http://host/a/b", "",
-       httpGET, nullptr,
-       {Ex("HTTP/1.1 302 Found\r\nConnection: keep-alive\r\nLocation: c\r\n"
-           "Content-Length: 0\r\n\r\n",
-           false),
-        Ex(ok10 + "reused")},
-       {GetRequest("/a/b", "Host: host"), GetRequest("/a/c", "Host: host")},
-       {"127.0.0.1:80"}, 200, 0, "reused"},
+       {Exchange("<html><body>\r\nold server\r\n</body></html>")}, {GetRequest("/")}, {"127.0.0.1:80"}, 0, 0,
+       "<html><body>\r\nold server\r\n</body></html>"},
+      {"302 to the same server, closed and reconnected, POST becomes GET", "http://host/form", "", httpPOST, "q=1",
+       {Exchange("HTTP/1.0 302 Found\r\nLocation: /other\r\nContent-Length: 5\r\n\r\nmoved"), Exchange(ok10 + "final")},
+       {PostRequest("/form", "q=1"), GetRequest("/other")}, {"127.0.0.1:80", "127.0.0.1:80"}, 200, 0, "final"},
+      {"302 kept alive on the same server reuses the connection", "http://host/a/b", "", httpGET, nullptr,
+       {Exchange("HTTP/1.1 302 Found\r\nConnection: keep-alive\r\nLocation: c\r\nContent-Length: 0\r\n\r\n", false),
+        Exchange(ok10 + "reused")},
+       {GetRequest("/a/b"), GetRequest("/a/c")}, {"127.0.0.1:80"}, 200, 0, "reused"},
       {"302 to another server", "http://host/", "", httpGET, nullptr,
-       {Ex("HTTP/1.0 302 Found\r\nLocation: http://other:8081/x#frag\r\n\r\n"),
-        Ex(ok10 + "other")},
-       {GetRequest("/", "Host: host"), GetRequest("/x", "Host: other:8081")},
-       {"127.0.0.1:80", "127.0.0.1:8081"}, 200, 0, "other"},
-      {"302 through a proxy stays on the proxy", "http://host/a/b", "127.0.0.1:3128",
-       httpGET, nullptr,
-       {Ex("HTTP/1.0 302 Found\r\nLocation: http://other/x\r\n\r\n"), Ex(ok10 + "p")},
-       {GetRequest("http://host/a/b", "Host: host"), GetRequest("http://other/x", "Host: other")},
-       {"127.0.0.1:3128", "127.0.0.1:3128"}, 200, 0, "p"},
+       {Exchange("HTTP/1.0 302 Found\r\nLocation: http://other:8081/x#frag\r\n\r\n"), Exchange(ok10 + "other")},
+       {GetRequest("/"), GetRequest("/x", "other:8081")}, {"127.0.0.1:80", "127.0.0.1:8081"}, 200, 0, "other"},
+      {"302 through a proxy stays on the proxy", "http://host/a/b", "127.0.0.1:3128", httpGET, nullptr,
+       {Exchange("HTTP/1.0 302 Found\r\nLocation: http://other/x\r\n\r\n"), Exchange(ok10 + "p")},
+       {GetRequest("http://host/a/b"), GetRequest("http://other/x", "other")}, {"127.0.0.1:3128", "127.0.0.1:3128"},
+       200, 0, "p"},
       {"HEAD", "http://host/", "", httpHEAD, nullptr,
-       {Ex("HTTP/1.0 200 OK\r\nContent-Length: 1000\r\n\r\n")},
-       {"HEAD / HTTP/1.0\r\n" + kAcceptLine + kAgentLine + "Host: host\r\n\r\n"},
-       {"127.0.0.1:80"}, 200, 0, ""},
+       {Exchange("HTTP/1.0 200 OK\r\nContent-Length: 1000\r\n\r\n")},
+       {"HEAD / HTTP/1.0\r\n" + kAcceptLine + kAgentLine + "Host: host\r\n\r\n"}, {"127.0.0.1:80"}, 200, 0, ""},
   };
 }
 
@@ -142,17 +103,10 @@ TEST(HttpClientWire, RequestsAndAnswersAsScripted) {
     rig.socket.dns["host"] = {0, "127.0.0.1"};
     rig.socket.dns["other"] = {0, "127.0.0.1"};
     for (const FakeExchange& e : c.replies) rig.socket.exchanges.push_back(e);
-    rig.cli.SetURL(c.url);
     rig.cli.SetProxy(c.proxy);
     rig.cli.SetProxyPort("3128");
-    HttpMemoryStream post(c.post_body ? c.post_body : "");
-    if (c.post_body) rig.cli.SetPostStream(&post);
-    switch (c.kind) {
-      case httpPOST: rig.cli.StartPost(); break;
-      case httpHEAD: rig.cli.StartHead(); break;
-      default: rig.cli.StartGet(); break;
-    }
-    ASSERT_TRUE(rig.Run());
+    if (c.post_body) rig.post = HttpMemoryStream(c.post_body);
+    ASSERT_TRUE(rig.Start(c.kind, c.url));
     EXPECT_FALSE(rig.socket.stuck);
     EXPECT_EQ(rig.socket.requests, c.requests);
     EXPECT_EQ(rig.socket.connects, c.connects);
@@ -748,18 +702,13 @@ TEST(HttpClientKeepAlive, MultiThreadedReachesTheSocket) {
   EXPECT_TRUE(rig.socket.multi_threaded());
 }
 
-
-using testing::FakeHttpClient;
-using testing::FakeLoop;
-using testing::FakeSocket;
-
 // The authentication layer plugs in through the core's hooks. A stand-in that
 // answers one 407 with a fixed credential line shows what the hooks promise: a new
 // attempt without OnRequestDone for the refused answer, the post stream sent again
 // from where the caller had put it, the refused answer's document taken back out.
-class OneRetryClient : public FakeHttpClient {
+class OneRetryClient : public testing::FakeHttpClient {
  public:
-  using FakeHttpClient::FakeHttpClient;
+  using testing::FakeHttpClient::FakeHttpClient;
   int resets = 0;
 
  protected:
@@ -779,35 +728,21 @@ class OneRetryClient : public FakeHttpClient {
 };
 
 TEST(HttpClientAuthHooks, NewAttemptRewindsAndResends) {
-  FakeLoop loop;
-  FakeSocket socket(loop);
-  OneRetryClient cli(loop, socket);
-  HttpMemoryStream doc;
-  HttpMemoryStream post("skip:body");
-  post.Seek(5);
-  int done = 0;
-  uint16_t err = 0xFFFF;
-  cli.OnRequestDone = [&](HttpClientCore&, THttpRequest, uint16_t e) {
-    ++done;
-    err = e;
-  };
-  socket.exchanges = {
-      Ex("HTTP/1.0 407 Proxy Authentication Required\r\nProxy-Authenticate: Basic realm=\"p\"\r\n"
-         "Content-Length: 6\r\n\r\ndenied"),
-      Ex("HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok")};
-  cli.SetDocStream(&doc);
-  cli.SetPostStream(&post);
-  cli.SetURL("http://host/form");
-  cli.SetProxy("127.0.0.1:3128");
-  cli.StartPost();
-  ASSERT_TRUE(loop.RunUntilIdle());
-  EXPECT_EQ(done, 1);
-  EXPECT_EQ(err, 0);
-  EXPECT_EQ(cli.StatusCode(), 200);
-  EXPECT_EQ(doc.Data(), "ok");
-  EXPECT_EQ(cli.resets, 2);
-  ASSERT_EQ(socket.requests.size(), 2u);
-  const std::string& second = socket.requests[1];
+  testing::FakeHttpRigOf<OneRetryClient> rig;
+  rig.post = HttpMemoryStream("skip:body");
+  rig.post.Seek(5);
+  rig.Reply("HTTP/1.0 407 Proxy Authentication Required\r\nProxy-Authenticate: Basic realm=\"p\"\r\n"
+            "Content-Length: 6\r\n\r\ndenied");
+  rig.Reply("HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok");
+  rig.cli.SetProxy("127.0.0.1:3128");
+  ASSERT_TRUE(rig.Start(httpPOST, "http://host/form"));
+  EXPECT_EQ(rig.done_count, 1);
+  EXPECT_EQ(rig.done_error, 0);
+  EXPECT_EQ(rig.cli.StatusCode(), 200);
+  EXPECT_EQ(rig.doc.Data(), "ok");
+  EXPECT_EQ(rig.cli.resets, 2);
+  ASSERT_EQ(rig.socket.requests.size(), 2u);
+  const std::string& second = rig.socket.requests[1];
   EXPECT_NE(second.find("Content-Length: 4\r\nProxy-Authorization: Basic dXNlcjpwdw==\r\n\r\nbody"),
             std::string::npos);
   EXPECT_EQ(second.substr(0, 31), "POST http://host/form HTTP/1.0\r");

@@ -49,6 +49,17 @@ struct FakeExchange {
   bool hold = false;             // the server takes the request and never answers
 };
 
+inline FakeExchange Exchange(std::string reply, bool close_after = true) {
+  FakeExchange ex;
+  ex.reply = std::move(reply);
+  ex.close_after = close_after;
+  return ex;
+}
+
+// The lines every request of the client carries unless a test changes them.
+inline const std::string kAcceptLine = "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*\r\n";
+inline const std::string kAgentLine = "User-Agent: Mozilla/4.0 (compatible)\r\n";
+
 enum class FakeConnect {
   kOk,
   kRefusedEvent,       // OnSessionConnected(10061), then the socket closes itself
@@ -115,7 +126,6 @@ class FakeSocket : public HttpSocket {
 
   void Connect(const HttpConnectParams& params) override {
     connects.push_back(params.addr + ":" + params.port);
-    last_connect_ = params;
     switch (connect_mode) {
       case FakeConnect::kThrow:
         last_error_ = 10049;
@@ -143,7 +153,6 @@ class FakeSocket : public HttpSocket {
     });
   }
 
-  const HttpConnectParams& LastConnect() const { return last_connect_; }
   int LastError() const override { return last_error_; }
 
   void Send(const char* data, size_t len) override {
@@ -167,7 +176,6 @@ class FakeSocket : public HttpSocket {
     const size_t n = std::min(size, incoming_.size());
     if (n > 0) std::memcpy(buffer, incoming_.data(), n);
     incoming_.erase(0, n);
-    ++receive_calls_;
     return static_cast<int>(n);
   }
 
@@ -298,8 +306,6 @@ class FakeSocket : public HttpSocket {
   bool multi_threaded_ = false;
   std::string incoming_;
   std::string pending_request_;
-  size_t receive_calls_ = 0;
-  HttpConnectParams last_connect_;
 };
 
 // Any client class (plain, or with authentication) on the fake loop, over the fake
@@ -327,19 +333,21 @@ class FakeSocketClient : public LoopClient<Client> {
 };
 using FakeHttpClient = FakeSocketClient<HttpClientCore>;
 
-// A client, its fake socket and loop, a memory document stream and a log of every
-// event in the order raised.
-struct FakeHttpRig {
+// A client (of any class built on the fake socket), its fake socket and loop, a memory
+// document stream, a post body and a log of every event in the order raised.
+template <class Client>
+struct FakeHttpRigOf {
   FakeLoop loop;
   FakeSocket socket{loop};
-  FakeHttpClient cli{loop, socket};
+  Client cli{loop, socket};
   HttpMemoryStream doc;
+  HttpMemoryStream post;  // what Start sends with a POST
   std::vector<std::string> events;
   int done_count = 0;
   THttpRequest done_request = httpABORT;
   uint16_t done_error = 0xFFFF;
 
-  FakeHttpRig() {
+  FakeHttpRigOf() {
     cli.SetDocStream(&doc);
     auto log = [this](const char* name) {
       return [this, name](HttpClientCore&) { events.push_back(name); };
@@ -351,8 +359,7 @@ struct FakeHttpRig {
     cli.OnSessionClosed = log("SessionClosed");
     cli.OnRequestHeaderBegin = log("RequestHeaderBegin");
     cli.OnRequestHeaderEnd = log("RequestHeaderEnd");
-    cli.OnBeforeHeaderSend = [this](HttpClientCore&, const std::string&,
-                                    std::vector<std::string>&) {
+    cli.OnBeforeHeaderSend = [this](HttpClientCore&, const std::string&, std::vector<std::string>&) {
       events.push_back("BeforeHeaderSend");
     };
     cli.OnCommand = [this](HttpClientCore&, std::string&) { events.push_back("Command"); };
@@ -363,9 +370,7 @@ struct FakeHttpRig {
     cli.OnDocData = [this](HttpClientCore&, const char*, size_t) { events.push_back("DocData"); };
     cli.OnDocEnd = log("DocEnd");
     cli.OnSendBegin = log("SendBegin");
-    cli.OnSendData = [this](HttpClientCore&, const char*, size_t) {
-      events.push_back("SendData");
-    };
+    cli.OnSendData = [this](HttpClientCore&, const char*, size_t) { events.push_back("SendData"); };
     cli.OnSendEnd = log("SendEnd");
     cli.OnLocationChange = log("LocationChange");
     cli.OnRequestDone = [this](HttpClientCore&, THttpRequest rq, uint16_t err) {
@@ -382,37 +387,34 @@ struct FakeHttpRig {
   // The exchange stays where it is until the next one is scripted, for a test to
   // split or hold it.
   FakeExchange& Reply(std::string bytes, bool close_after = true) {
-    FakeExchange ex;
-    ex.reply = std::move(bytes);
-    ex.close_after = close_after;
-    socket.exchanges.push_back(std::move(ex));
+    socket.exchanges.push_back(Exchange(std::move(bytes), close_after));
     return socket.exchanges.back();
   }
 
   // Most cases want one request and everything that follows from it.
-  bool Get(const std::string& url = "http://127.0.0.1/") {
-    cli.SetURL(url);
-    cli.StartGet();
-    return Run();
-  }
+  bool Get(const std::string& url = "http://127.0.0.1/") { return Start(httpGET, url); }
   bool Post(HttpStream& body, const std::string& url = "http://127.0.0.1/") {
-    cli.SetURL(url);
     cli.SetPostStream(&body);
+    cli.SetURL(url);
     cli.StartPost();
     return Run();
   }
-
-  // Events with the state changes left out, for checks of the order of the rest.
-  std::vector<std::string> NonStateEvents() const {
-    std::vector<std::string> out;
-    for (const std::string& e : events) {
-      if (e.rfind("State", 0) != 0) out.push_back(e);
+  // A POST sends `post`.
+  bool Start(THttpRequest kind, const std::string& url) {
+    cli.SetURL(url);
+    if (kind == httpPOST) cli.SetPostStream(&post);
+    switch (kind) {
+      case httpPOST: cli.StartPost(); break;
+      case httpHEAD: cli.StartHead(); break;
+      default: cli.StartGet(); break;
     }
-    return out;
+    return Run();
   }
+
   int Count(const std::string& name) const {
     return static_cast<int>(std::count(events.begin(), events.end(), name));
   }
 };
+using FakeHttpRig = FakeHttpRigOf<FakeHttpClient>;
 
 }  // namespace parlix::testing
