@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,7 +18,6 @@
 namespace parlix {
 namespace {
 
-using testing::FakeExchange;
 using testing::FakeHttpRig;
 
 std::string TranslationPage() {
@@ -48,36 +48,13 @@ std::string Chunked(const std::string& body) {
   return out + "0\r\n\r\n";
 }
 
-struct CutRun {
-  int done = 0;
-  uint16_t error = 0xFFFF;
-  int status = 0;
-  std::string doc;
-  bool stuck = false;
-};
-
-CutRun Play(const std::string& reply, bool byte_by_byte, bool post) {
-  FakeHttpRig rig;
-  FakeExchange ex;
-  ex.reply = reply;
-  ex.byte_by_byte = byte_by_byte;
-  rig.socket.exchanges.push_back(ex);
-  HttpMemoryStream body("text=hello&langpair=en%7Ces");
-  rig.cli.SetURL("http://127.0.0.1/x");
-  if (post) {
-    rig.cli.SetPostStream(&body);
-    rig.cli.StartPost();
-  } else {
-    rig.cli.StartGet();
-  }
-  CutRun run;
-  EXPECT_TRUE(rig.Run());
-  run.stuck = rig.socket.stuck;
-  run.done = rig.done_count;
-  run.error = rig.done_error;
-  run.status = rig.cli.StatusCode();
-  run.doc = rig.doc.Data();
-  return run;
+// The rig after one request for `reply`: the translation's POST or the service file's GET.
+std::unique_ptr<FakeHttpRig> Play(const std::string& reply, bool byte_by_byte, bool post) {
+  auto rig = std::make_unique<FakeHttpRig>();
+  rig->Reply(reply).byte_by_byte = byte_by_byte;
+  rig->post = HttpMemoryStream("text=hello&langpair=en%7Ces");
+  EXPECT_TRUE(rig->Start(post ? httpPOST : httpGET, "http://127.0.0.1/x"));
+  return rig;
 }
 
 TEST(HttpCutAnswers, EveryCutEndsWithAnError) {
@@ -91,19 +68,19 @@ TEST(HttpCutAnswers, EveryCutEndsWithAnError) {
   for (const Answer& answer : answers) {
     for (const std::string& whole : {WithLength(answer.body), Chunked(answer.body)}) {
       SCOPED_TRACE(std::string(answer.name) + (whole.find("chunked") != std::string::npos ? ", chunked" : ""));
-      const CutRun full = Play(whole, false, answer.post);
-      ASSERT_EQ(full.error, 0);
-      ASSERT_EQ(full.doc, answer.body);
+      const auto full = Play(whole, false, answer.post);
+      ASSERT_EQ(full->done_error, 0);
+      ASSERT_EQ(full->doc.Data(), answer.body);
       for (size_t cut = 0; cut < whole.size(); ++cut) {
         // Read in one piece and byte by byte: the cut must be seen both ways.
         for (bool byte_by_byte : {false, true}) {
           if (byte_by_byte && cut % 7 != 0) continue;
-          const CutRun run = Play(whole.substr(0, cut), byte_by_byte, answer.post);
-          ASSERT_EQ(run.done, 1) << "cut at " << cut;
-          EXPECT_FALSE(run.stuck) << "cut at " << cut;
-          EXPECT_NE(run.error, 0) << "cut at " << cut << ": half a document taken as whole";
-          EXPECT_LE(run.doc.size(), answer.body.size());
-          EXPECT_EQ(answer.body.compare(0, run.doc.size(), run.doc), 0) << "cut at " << cut;
+          const auto run = Play(whole.substr(0, cut), byte_by_byte, answer.post);
+          ASSERT_EQ(run->done_count, 1) << "cut at " << cut;
+          EXPECT_FALSE(run->socket.stuck) << "cut at " << cut;
+          EXPECT_NE(run->done_error, 0) << "cut at " << cut << ": half a document taken as whole";
+          EXPECT_LE(run->doc.Data().size(), answer.body.size());
+          EXPECT_EQ(answer.body.compare(0, run->doc.Data().size(), run->doc.Data()), 0) << "cut at " << cut;
         }
       }
     }

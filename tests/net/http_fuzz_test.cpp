@@ -53,24 +53,15 @@ const std::vector<std::string>& Corpus() {
   return corpus;
 }
 
-void PlayOnce(const std::string& reply, const std::vector<size_t>& splits, bool byte_by_byte,
-              THttpRequest kind) {
+void PlayOnce(const std::string& reply, const std::vector<size_t>& splits, bool byte_by_byte, THttpRequest kind) {
   FakeHttpRig rig;
   rig.socket.close_unscripted = true;
-  FakeExchange ex;
-  ex.reply = reply;
+  FakeExchange& ex = rig.Reply(reply);
   ex.splits = splits;
   ex.byte_by_byte = byte_by_byte;
-  rig.socket.exchanges.push_back(ex);
-  HttpMemoryStream post("k=v");
-  rig.cli.SetPostStream(&post);
-  rig.cli.SetURL("http://127.0.0.1/a/b");
-  switch (kind) {
-    case httpPOST: rig.cli.StartPost(); break;
-    case httpHEAD: rig.cli.StartHead(); break;
-    default: rig.cli.StartGet(); break;
-  }
-  ASSERT_TRUE(rig.Run());
+  rig.post = HttpMemoryStream("k=v");
+  rig.cli.SetPostStream(&rig.post);  // a GET or HEAD with a body at hand too
+  ASSERT_TRUE(rig.Start(kind, "http://127.0.0.1/a/b"));
   EXPECT_FALSE(rig.socket.stuck);
   EXPECT_EQ(rig.done_count, 1);
   EXPECT_EQ(rig.cli.State(), ClientState::kReady);

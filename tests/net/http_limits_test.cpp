@@ -3,6 +3,7 @@
 // memory, filling the disk or going on for ever.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,38 +16,15 @@ namespace {
 using testing::FakeExchange;
 using testing::FakeHttpRig;
 
-struct Outcome {
-  int done = 0;
-  uint16_t error = 0xFFFF;
-  int status = 0;
-  size_t header_lines = 0;
-  size_t challenges = 0;
-  std::string doc;
-  size_t requests = 0;
-};
-
-Outcome Fetch(const std::string& reply, int64_t max_doc = -1, bool byte_by_byte = false) {
-  FakeHttpRig rig;
-  FakeExchange ex;
-  ex.reply = reply;
-  ex.byte_by_byte = byte_by_byte;
-  if (!byte_by_byte)
-    for (size_t at = 4096; at < reply.size(); at += 4096) ex.splits.push_back(at);
-  rig.socket.exchanges.push_back(ex);
-  rig.cli.SetMaxDocSize(max_doc);
-  rig.cli.SetURL("http://127.0.0.1/a");
-  rig.cli.StartGet();
-  Outcome out;
-  EXPECT_TRUE(rig.Run());
-  EXPECT_FALSE(rig.socket.stuck);
-  out.done = rig.done_count;
-  out.error = rig.done_error;
-  out.status = rig.cli.StatusCode();
-  out.header_lines = rig.cli.RcvdHeader().size();
-  out.challenges = rig.cli.AuthChallenges().size();
-  out.doc = rig.doc.Data();
-  out.requests = rig.socket.requests.size();
-  return out;
+// The rig after one GET of `reply`, read in pieces of 4096 bytes.
+std::unique_ptr<FakeHttpRig> Fetch(const std::string& reply, int64_t max_doc = -1) {
+  auto rig = std::make_unique<FakeHttpRig>();
+  FakeExchange& ex = rig->Reply(reply);
+  for (size_t at = 4096; at < reply.size(); at += 4096) ex.splits.push_back(at);
+  rig->cli.SetMaxDocSize(max_doc);
+  EXPECT_TRUE(rig->Get("http://127.0.0.1/a"));
+  EXPECT_FALSE(rig->socket.stuck);
+  return rig;
 }
 
 std::string Lines(const std::string& line, size_t count) {
@@ -74,28 +52,28 @@ TEST(HttpLimits, HeaderFloodsEndTheAnswer) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const Outcome out = Fetch(c.reply);
-    EXPECT_EQ(out.done, 1);
+    const auto out = Fetch(c.reply);
+    EXPECT_EQ(out->done_count, 1);
     if (c.refused) {
-      EXPECT_EQ(out.error, kHttpErrBadAnswer);
-      EXPECT_EQ(out.doc, "");
-      EXPECT_LE(out.header_lines, HttpClientCore::kMaxHeaderLines);
+      EXPECT_EQ(out->done_error, kHttpErrBadAnswer);
+      EXPECT_EQ(out->doc.Data(), "");
+      EXPECT_LE(out->cli.RcvdHeader().size(), HttpClientCore::kMaxHeaderLines);
     } else {
-      EXPECT_EQ(out.error, 0);
-      EXPECT_EQ(out.doc, "ok");
+      EXPECT_EQ(out->done_error, 0);
+      EXPECT_EQ(out->doc.Data(), "ok");
     }
   }
 }
 
 TEST(HttpLimits, ChallengesPerAnswerAreBounded) {
   const size_t max = HttpClientCore::kMaxAuthChallenges;
-  Outcome out = Fetch("HTTP/1.0 401 No\r\n" + Lines("WWW-Authenticate: X" , max) + "\r\n");
-  EXPECT_EQ(out.error, 0);
-  EXPECT_EQ(out.status, 401);
-  EXPECT_EQ(out.challenges, max);
+  auto out = Fetch("HTTP/1.0 401 No\r\n" + Lines("WWW-Authenticate: X" , max) + "\r\n");
+  EXPECT_EQ(out->done_error, 0);
+  EXPECT_EQ(out->cli.StatusCode(), 401);
+  EXPECT_EQ(out->cli.AuthChallenges().size(), max);
   out = Fetch("HTTP/1.0 401 No\r\n" + Lines("WWW-Authenticate: X", max) + "Proxy-Authenticate: Basic\r\n\r\n");
-  EXPECT_EQ(out.error, kHttpErrBadAnswer);
-  EXPECT_LE(out.challenges, max);
+  EXPECT_EQ(out->done_error, kHttpErrBadAnswer);
+  EXPECT_LE(out->cli.AuthChallenges().size(), max);
 }
 
 // A line break or NUL inside a Location would end up in the next request line and
@@ -104,10 +82,10 @@ TEST(HttpLimits, LocationWithLineBreaksIsRefused) {
   for (const std::string& value : {std::string("/x\rHost: evil"), std::string("http://a\r/b"),
                                   std::string("/x\0y", 4), std::string("/x\r")}) {
     SCOPED_TRACE(value);
-    const Outcome out = Fetch("HTTP/1.0 302 Found\r\nLocation: " + value + "\r\nContent-Length: 0\r\n\r\n");
-    EXPECT_EQ(out.done, 1);
-    EXPECT_EQ(out.error, kHttpErrBadAnswer);
-    EXPECT_EQ(out.requests, 1u);
+    const auto out = Fetch("HTTP/1.0 302 Found\r\nLocation: " + value + "\r\nContent-Length: 0\r\n\r\n");
+    EXPECT_EQ(out->done_count, 1);
+    EXPECT_EQ(out->done_error, kHttpErrBadAnswer);
+    EXPECT_EQ(out->socket.requests.size(), 1u);
   }
 }
 
@@ -133,13 +111,13 @@ TEST(HttpLimits, DocumentsPastTheirLimitAreRefused) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const Outcome out = Fetch(c.reply, c.limit);
-    EXPECT_EQ(out.done, 1);
-    EXPECT_EQ(out.error, c.error);
+    const auto out = Fetch(c.reply, c.limit);
+    EXPECT_EQ(out->done_count, 1);
+    EXPECT_EQ(out->done_error, c.error);
     if (c.error == 0) {
-      EXPECT_EQ(out.doc.size(), c.limit < 0 ? body.size() : static_cast<size_t>(c.limit));
+      EXPECT_EQ(out->doc.Data().size(), c.limit < 0 ? body.size() : static_cast<size_t>(c.limit));
     } else {
-      EXPECT_LE(out.doc.size(), static_cast<size_t>(c.limit));
+      EXPECT_LE(out->doc.Data().size(), static_cast<size_t>(c.limit));
     }
   }
 }

@@ -53,12 +53,6 @@ struct TlsRig {
   }
 };
 
-FakeExchange Reply(std::string bytes) {
-  FakeExchange ex;
-  ex.reply = std::move(bytes);
-  return ex;
-}
-
 const std::string kAnswer = "HTTP/1.0 200 OK\r\nContent-Length: 11\r\n\r\nhello world";
 
 TEST(TlsSocket, AnswerArrivesWhereverTheReadsCutTheRecords) {
@@ -130,12 +124,8 @@ TEST(TlsSocket, ProxyTunnelCarriesOnlyTheProxysCredentialsOnConnect) {
   rig.cli.SetProxyPort("3128");
   rig.cli.SetProxyUsername("pu");
   rig.cli.SetProxyPassword("pp");
-  FakeExchange challenge;
-  challenge.reply = "HTTP/1.0 407 Who\r\nProxy-Authenticate: Basic realm=\"p\"\r\nContent-Length: 0\r\n\r\n";
-  FakeExchange open;
-  open.reply = "HTTP/1.0 200 Connection established\r\n\r\n";
-  open.close_after = false;
-  rig.tcp.exchanges = {challenge, open};
+  const std::string who = "HTTP/1.0 407 Who\r\nProxy-Authenticate: Basic realm=\"p\"\r\nContent-Length: 0\r\n\r\n";
+  rig.tcp.exchanges = {Exchange(who), Exchange("HTTP/1.0 200 Connection established\r\n\r\n", false)};
   rig.Get("https://localhost:8443/doc");
   ASSERT_EQ(rig.tcp.requests.size(), 2u);
   const std::string connect =
@@ -158,7 +148,7 @@ TEST(TlsSocket, ProxyTunnelCarriesOnlyTheProxysCredentialsOnConnect) {
   // A proxy that will not connect through ends the request, not with its page.
   TlsRig refused;
   refused.cli.SetProxy("127.0.0.1");
-  refused.tcp.exchanges = {Reply("HTTP/1.0 403 Forbidden\r\nContent-Length: 4\r\n\r\nnope")};
+  refused.tcp.exchanges = {Exchange("HTTP/1.0 403 Forbidden\r\nContent-Length: 4\r\n\r\nnope")};
   refused.Get("https://localhost/doc");
   EXPECT_EQ(refused.done, 1);
   EXPECT_EQ(refused.err, kHttpErrTunnelRefused);
@@ -167,7 +157,7 @@ TEST(TlsSocket, ProxyTunnelCarriesOnlyTheProxysCredentialsOnConnect) {
 
 TEST(TlsSocket, RelocationsGoFromPlainToSecureButNeverBack) {
   TlsRig up;
-  up.tcp.exchanges = {Reply("HTTP/1.0 302 Moved\r\nLocation: https://localhost/t\r\n\r\n")};
+  up.tcp.exchanges = {Exchange("HTTP/1.0 302 Moved\r\nLocation: https://localhost/t\r\n\r\n")};
   up.Get("http://localhost/");
   up.Play(ServerHello());
   EXPECT_EQ(up.tcp.connects, (std::vector<std::string>{"127.0.0.1:80", "127.0.0.1:443"}));
