@@ -352,18 +352,13 @@ TEST(BuildCommandLine, AddressesThatAreNoWebPageGiveNoCommand) {
 }
 
 TEST(ContactLink, OnlyMailAndWebAddresses) {
-  EXPECT_TRUE(IsContactLink("mailto:support@parlix.example"));
-  EXPECT_TRUE(IsContactLink("MAILTO:Support@Parlix.example?subject=Hi"));
-  EXPECT_TRUE(IsContactLink("http://www.parlix.example/contact"));
-  EXPECT_TRUE(IsContactLink("https://www.parlix.example/contact"));
-  EXPECT_FALSE(IsContactLink(""));
-  EXPECT_FALSE(IsContactLink("mailto:"));
-  EXPECT_FALSE(IsContactLink("mailto:a@b\r\nx"));
-  EXPECT_FALSE(IsContactLink("http://\\\\server\\share"));
-  EXPECT_FALSE(IsContactLink("C:\\windows\\system32\\cmd.exe"));
-  EXPECT_FALSE(IsContactLink("file:///C:/windows/system32/calc.exe"));
-  EXPECT_FALSE(IsContactLink("\\\\server\\share\\run.bat"));
-  EXPECT_FALSE(IsContactLink(" mailto:a@b"));
+  for (const char* link : {"mailto:support@parlix.example", "MAILTO:Support@Parlix.example?subject=Hi",
+                           "http://www.parlix.example/contact", "https://www.parlix.example/contact"})
+    EXPECT_TRUE(IsContactLink(link)) << link;
+  for (const char* link : {"", "mailto:", "mailto:a@b\r\nx", "http://\\\\server\\share",
+                           "C:\\windows\\system32\\cmd.exe", "file:///C:/windows/system32/calc.exe",
+                           "\\\\server\\share\\run.bat", " mailto:a@b"})
+    EXPECT_FALSE(IsContactLink(link)) << link;
 }
 
 TEST(FormatDonationUrl, Placeholders) {

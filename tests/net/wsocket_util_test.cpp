@@ -39,26 +39,12 @@ TEST(WSocketErrorText, EveryCodeOfTheTableHasItsOwnText) {
 }
 
 TEST(WSocketIsDottedIP, AcceptsOnlyFourPartsBelow256) {
-  EXPECT_TRUE(WSocketIsDottedIP("127.0.0.1"));
-  EXPECT_TRUE(WSocketIsDottedIP("  10.1.2.3"));
-  EXPECT_TRUE(WSocketIsDottedIP("10.1.2.3   "));
-  EXPECT_TRUE(WSocketIsDottedIP("255.255.255.255"));
-  EXPECT_TRUE(WSocketIsDottedIP("0.0.0.0"));
-  EXPECT_FALSE(WSocketIsDottedIP(""));
-  EXPECT_FALSE(WSocketIsDottedIP("   "));
-  EXPECT_FALSE(WSocketIsDottedIP("localhost"));
-  EXPECT_FALSE(WSocketIsDottedIP(".1.2.3"));
-  EXPECT_FALSE(WSocketIsDottedIP("1.2.3"));
-  EXPECT_FALSE(WSocketIsDottedIP("1.2.3.4.5"));
-  EXPECT_FALSE(WSocketIsDottedIP("1..2.3"));
-  EXPECT_FALSE(WSocketIsDottedIP("1.2.3."));
-  EXPECT_FALSE(WSocketIsDottedIP("256.1.1.1"));
-  EXPECT_FALSE(WSocketIsDottedIP("1.1.1.256"));
-  EXPECT_FALSE(WSocketIsDottedIP("1.2.3.4x"));
-  EXPECT_FALSE(WSocketIsDottedIP("1.2.3.4 x"));
-  EXPECT_FALSE(WSocketIsDottedIP("1.2.3 .4"));
-  EXPECT_FALSE(WSocketIsDottedIP("99999999999999999999.1.1.1"));
-  EXPECT_FALSE(WSocketIsDottedIP("1.1.1.99999999999999999999"));
+  for (const char* ip : {"127.0.0.1", "  10.1.2.3", "10.1.2.3   ", "255.255.255.255", "0.0.0.0"})
+    EXPECT_TRUE(WSocketIsDottedIP(ip)) << ip;
+  for (const char* text : {"", "   ", "localhost", ".1.2.3", "1.2.3", "1.2.3.4.5", "1..2.3", "1.2.3.", "256.1.1.1",
+                           "1.1.1.256", "1.2.3.4x", "1.2.3.4 x", "1.2.3 .4", "99999999999999999999.1.1.1",
+                           "1.1.1.99999999999999999999"})
+    EXPECT_FALSE(WSocketIsDottedIP(text)) << text;
 }
 
 TEST(DottedToAddress, ConvertsAndPrintsBack) {
@@ -81,11 +67,8 @@ TEST(LeadingDecimal, ReadsDigitsUpToTheFirstOther) {
   EXPECT_EQ(LeadingDecimal("80abc", 65535), 80u);
   EXPECT_EQ(LeadingDecimal("0", 65535), 0u);
   EXPECT_EQ(LeadingDecimal("65535", 65535), 65535u);
-  EXPECT_EQ(LeadingDecimal("65536", 65535), std::nullopt);
-  EXPECT_EQ(LeadingDecimal("99999999999999999999999", 65535), std::nullopt);
-  EXPECT_EQ(LeadingDecimal("http", 65535), std::nullopt);
-  EXPECT_EQ(LeadingDecimal("", 65535), std::nullopt);
-  EXPECT_EQ(LeadingDecimal("   ", 65535), std::nullopt);
+  for (const char* text : {"65536", "99999999999999999999999", "http", "", "   "})
+    EXPECT_EQ(LeadingDecimal(text, 65535), std::nullopt) << text;
 }
 
 TEST(WellKnownProtocol, KnowsTcpUdpRaw) {

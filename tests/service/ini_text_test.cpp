@@ -50,14 +50,8 @@ TEST(IniText, IntegersInDecimalAndHexadecimal) {
   EXPECT_EQ(ParseIniInteger("0xFFFFFFFF"), -1);
   EXPECT_EQ(ParseIniInteger("2147483647"), 2147483647);
   EXPECT_EQ(ParseIniInteger("-2147483648"), -2147483647 - 1);
-  EXPECT_FALSE(ParseIniInteger("2147483648"));
-  EXPECT_FALSE(ParseIniInteger("0x100000000"));
-  EXPECT_FALSE(ParseIniInteger("99999999999999999999"));
-  EXPECT_FALSE(ParseIniInteger(""));
-  EXPECT_FALSE(ParseIniInteger("0x"));
-  EXPECT_FALSE(ParseIniInteger("$"));
-  EXPECT_FALSE(ParseIniInteger("12a"));
-  EXPECT_FALSE(ParseIniInteger("three"));
+  for (const char* text : {"2147483648", "0x100000000", "99999999999999999999", "", "0x", "$", "12a", "three"})
+    EXPECT_FALSE(ParseIniInteger(text)) << text;
   const TIniText ini("[S]\nA=12\nB=red\n");
   EXPECT_EQ(ini.ReadInteger("S", "A", 5), 12);
   EXPECT_EQ(ini.ReadInteger("S", "B", 5), 5);
