@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "app/settings.h"
 #include "net/proxy_settings.h"
 #include "support/memory_profile.h"
@@ -10,6 +12,11 @@ namespace {
 using test::TMemoryProfile;
 
 TDetectedProxy NoSystemProxy() { return {}; }
+
+// Every field of the proxy settings, so one comparison shows both sides whole.
+auto Fields(const TProxySettings& p) {
+  return std::tie(p.Autodetect, p.Enabled, p.Authenticate, p.Address, p.Port, p.Username, p.Password);
+}
 
 void SetProxyKeys(TMemoryProfile& file, std::initializer_list<std::pair<const char*, const char*>> keys) {
   for (const auto& [key, value] : keys) file.Set("Proxy", key, value);
@@ -62,12 +69,8 @@ TEST(SettingsLoad, AutodetectTakesTheSystemProxyAndIgnoresStoredKeys) {
   TProxySettings cleared;  // what the window's creation set
   const auto detect = [] { return TDetectedProxy{true, "gate", "3128"}; };
   TSettingsValues v = LoadSettings(file, detect, cleared);
-  EXPECT_TRUE(v.proxy.Enabled);
-  EXPECT_EQ(v.proxy.Address, "gate");
-  EXPECT_EQ(v.proxy.Port, "3128");
-  EXPECT_FALSE(v.proxy.Authenticate);
-  EXPECT_EQ(v.proxy.Username, "");
-  EXPECT_EQ(v.proxy.Password, "");
+  EXPECT_EQ(Fields(v.proxy), Fields({.Autodetect = true, .Enabled = true, .Authenticate = false, .Address = "gate",
+                                     .Port = "3128", .Username = "", .Password = ""}));
 
   // The switch alone is not enough: host and port must both be there.
   v = LoadSettings(file, [] { return TDetectedProxy{true, "", "3128"}; }, cleared);
@@ -84,12 +87,8 @@ TEST(SettingsLoad, WithoutAutodetectAllSixProxyKeysAreUsedAsStored) {
   bool asked = false;
   const TSettingsValues v = LoadSettings(file, [&] { asked = true; return TDetectedProxy{}; }, {});
   EXPECT_FALSE(asked);
-  EXPECT_TRUE(v.proxy.Enabled);
-  EXPECT_EQ(v.proxy.Address, "127.0.0.1");
-  EXPECT_EQ(v.proxy.Port, "8080");
-  EXPECT_TRUE(v.proxy.Authenticate);
-  EXPECT_EQ(v.proxy.Username, "alice");
-  EXPECT_EQ(v.proxy.Password, "s3cret");
+  EXPECT_EQ(Fields(v.proxy), Fields({.Autodetect = false, .Enabled = true, .Authenticate = true, .Address = "127.0.0.1",
+                                     .Port = "8080", .Username = "alice", .Password = "s3cret"}));
 }
 
 TEST(SettingsRenewal, VersionAndGuidRules) {
@@ -173,9 +172,7 @@ TEST(SettingsRoundTrip, SavedValuesLoadBack) {
   EXPECT_EQ(back.version, "025000");
   EXPECT_EQ(back.guid, "{ABC}");
   EXPECT_EQ(back.current_pair, 9);
-  EXPECT_TRUE(back.proxy.Enabled);
-  EXPECT_EQ(back.proxy.Password, "pw");
-  EXPECT_TRUE(back.proxy.Authenticate);
+  EXPECT_EQ(Fields(back.proxy), Fields(v.proxy));
   EXPECT_TRUE(back.monitor_clp);
   EXPECT_FALSE(back.ontop);
   EXPECT_EQ(back.date_shown, "1/2/2026");

@@ -16,6 +16,8 @@ const std::string kStdAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrst
 
 std::string Alphabet() { return Unscramble(kServiceAlphabetLit); }
 
+void WriteFile(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+
 TEST(ServiceText, DecodesKnownBase64OverAnyAlphabet) {
   EXPECT_EQ(DecodeServiceText("TWFu", kStdAlphabet), "Man");
   EXPECT_EQ(DecodeServiceText("TWE=", kStdAlphabet), "Ma");
@@ -72,14 +74,8 @@ TEST(ServiceText, DecodeServiceFileWritesTheDecodedBytes) {
   const std::string source = testing::TempDir() + "parlix_service_src.dat";
   const std::string target = testing::TempDir() + "parlix_service_dst.dat";
   const std::string plain = "[Signature]\r\nName=Parlix\r\n";
-  {
-    std::ofstream out(source, std::ios::binary);
-    out << EncodeServiceText(plain, Alphabet());
-  }
-  {
-    std::ofstream stale(target, std::ios::binary);
-    stale << std::string(500, 'x');
-  }
+  WriteFile(source, EncodeServiceText(plain, Alphabet()));
+  WriteFile(target, std::string(500, 'x'));  // stale: must be replaced whole
   ASSERT_TRUE(DecodeServiceFile(source, target));
   std::ifstream in(target, std::ios::binary);
   const std::string got((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -309,16 +305,10 @@ TEST(ServiceText, DecodeServiceFileRefusesAnOversizedSource) {
   const std::string source = testing::TempDir() + "parlix_service_big.dat";
   const std::string target = testing::TempDir() + "parlix_service_big_out.dat";
   std::remove(target.c_str());
-  {
-    std::ofstream out(source, std::ios::binary);
-    out << std::string(static_cast<std::size_t>(kMaxServiceFileSize) + 1, 'A');
-  }
+  WriteFile(source, std::string(static_cast<std::size_t>(kMaxServiceFileSize) + 1, 'A'));
   EXPECT_FALSE(DecodeServiceFile(source, target));
   EXPECT_FALSE(std::ifstream(target).good());
-  {
-    std::ofstream out(source, std::ios::binary | std::ios::trunc);
-    out << std::string(static_cast<std::size_t>(kMaxServiceFileSize), 'A');
-  }
+  WriteFile(source, std::string(static_cast<std::size_t>(kMaxServiceFileSize), 'A'));
   EXPECT_TRUE(DecodeServiceFile(source, target));
   std::remove(source.c_str());
   std::remove(target.c_str());
