@@ -1,4 +1,5 @@
-// Hex text to bytes and back, for known-answer tests written as the references print them.
+// Hex text to bytes and back, for known-answer tests written as the references print them,
+// and little-endian numbers as wire formats and registry values hold them.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +19,9 @@ inline std::string HexToBytes(const std::string& hex) {
   }
   return out;
 }
+
+inline std::string Le16(uint32_t v) { return {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF)}; }
+inline std::string Le32(uint32_t v) { return Le16(v & 0xFFFF) + Le16(v >> 16); }
 
 template <typename Bytes>
 std::string ToHex(const Bytes& bytes) {

@@ -7,6 +7,7 @@
 
 #include <random>
 
+#include "net/hex_util.h"
 #include "net/http_fake_socket.h"
 #include "net/mime_util.h"
 #include "net/ntlm.h"
@@ -18,6 +19,8 @@ using testing::Exchange;
 using testing::FakeExchange;
 using testing::kAcceptLine;
 using testing::kAgentLine;
+using testing::Le16;
+using testing::Le32;
 
 constexpr char kWorkstation[] = "PC7";
 constexpr char kUrl[] = "http://host/doc";
@@ -51,9 +54,6 @@ struct AuthRig : testing::FakeHttpRigOf<FakeAuthClient> {
 };
 
 const NtlmChallenge kChallenge = {0x01, 0x23, 0x45, 0x67, 0x89, 0xab, 0xcd, 0xef};
-
-std::string Le16(uint32_t v) { return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)}; }
-std::string Le32(uint32_t v) { return Le16(v & 0xFFFF) + Le16(v >> 16); }
 
 // A 48-byte challenge message without target name or information.
 std::string ChallengeMessage() {

@@ -31,7 +31,6 @@ std::string PostRequest(const std::string& path, const std::string& body) {
          kAgentLine + "Host: host\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
 }
 
-// ---------------------------------------------------------------------------
 // Data-driven cases: the server's replies and the exact requests expected.
 
 struct WireCase {
@@ -163,9 +162,6 @@ TEST(HttpClientWire, BytesAfterTheDocumentStayForTheLineReader) {
   EXPECT_EQ(rig.done_count, 1);
 }
 
-// ---------------------------------------------------------------------------
-// The request header
-
 TEST(HttpClientRequest, HeaderLinesInOrderWithAllOptions) {
   FakeHttpRig rig;
   rig.Reply("HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n");
@@ -254,9 +250,6 @@ TEST(HttpClientRequest, BodyGoesOutInPiecesOfAtMost8193AfterEachDrain) {
   EXPECT_EQ(rig.socket.requests[0].substr(rig.socket.requests[0].size() - body.size()), body);
 }
 
-// ---------------------------------------------------------------------------
-// Events
-
 TEST(HttpClientEvents, TypicalPostInOrder) {
   FakeHttpRig rig;
   rig.socket.dns["host"] = {0, "127.0.0.1"};
@@ -321,9 +314,6 @@ TEST(HttpClientEvents, HeaderFieldsAreTakenIn) {
   EXPECT_EQ(rig.cli.ReasonPhrase(), "Partial");
   EXPECT_EQ(rig.cli.RcvdHeader().size(), 7u);
 }
-
-// ---------------------------------------------------------------------------
-// Refusals and failures
 
 TEST(HttpClientFailures, BusyRefusalLeavesTheRunningRequestAlone) {
   FakeHttpRig rig;
@@ -537,9 +527,6 @@ TEST(HttpClientFailures, MegabytesWithoutALineFeed) {
   EXPECT_EQ(rig.done_error, kHttpErrBadAnswer);
 }
 
-// ---------------------------------------------------------------------------
-// Relocations
-
 TEST(HttpClientRelocation, SameServerWithCloseReconnectsAndRaisesLocationChange) {
   FakeHttpRig rig;
   rig.socket.dns["host"] = {0, "127.0.0.1"};
@@ -602,9 +589,6 @@ TEST(HttpClientRelocation, LocationWithoutHostStaysOnTheServer) {
   EXPECT_EQ(rig.doc.Data(), "!");
 }
 
-// ---------------------------------------------------------------------------
-// Abort
-
 TEST(HttpClientAbort, DuringTheLookup) {
   FakeHttpRig rig;
   rig.socket.dns["host"] = {0, "127.0.0.1"};
@@ -662,9 +646,6 @@ TEST(HttpClientAbort, AnAbortedRequestCannotDisturbTheNextOne) {
   EXPECT_EQ(rig.done_error, 0);
   EXPECT_EQ(rig.doc.Data(), "second");
 }
-
-// ---------------------------------------------------------------------------
-// Connections kept and reused
 
 TEST(HttpClientKeepAlive, SecondRequestReusesTheConnection) {
   FakeHttpRig rig;

@@ -14,20 +14,18 @@ namespace {
 
 using testing::HexToBytes;
 using testing::ToHex;
+using testing::Le16;
+using testing::Le32;
 
 const NtlmChallenge kChallenge = {0x01, 0x23, 0x45, 0x67, 0x89, 0xab, 0xcd, 0xef};
 
-uint32_t Le16(const std::string& m, size_t at) {
+uint32_t ReadLe16(const std::string& m, size_t at) {
   return static_cast<uint8_t>(m[at]) | static_cast<uint32_t>(static_cast<uint8_t>(m[at + 1])) << 8;
 }
-uint32_t Le32(const std::string& m, size_t at) { return Le16(m, at) | Le16(m, at + 2) << 16; }
+uint32_t ReadLe32(const std::string& m, size_t at) { return ReadLe16(m, at) | ReadLe16(m, at + 2) << 16; }
 
-std::string PutLe16(uint32_t v) {
-  return {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF)};
-}
-std::string PutLe32(uint32_t v) { return PutLe16(v & 0xFFFF) + PutLe16(v >> 16); }
 std::string Buffer(uint32_t length, uint32_t offset) {
-  return PutLe16(length) + PutLe16(length) + PutLe32(offset);
+  return Le16(length) + Le16(length) + Le32(offset);
 }
 std::string Wide(const std::string& s) {
   std::string out;
@@ -38,16 +36,16 @@ std::string Wide(const std::string& s) {
   return out;
 }
 std::string AvPair(uint16_t type, const std::string& value) {
-  return PutLe16(type) + PutLe16(static_cast<uint32_t>(value.size())) + value;
+  return Le16(type) + Le16(static_cast<uint32_t>(value.size())) + value;
 }
 
 // A challenge message as a server writes it: 48-byte header, the target name,
 // then the target information.
 std::string Challenge(const std::string& target, const std::string& info) {
   std::string m("NTLMSSP\0", 8);
-  m += PutLe32(2);
+  m += Le32(2);
   m += Buffer(static_cast<uint32_t>(target.size()), 48);
-  m += PutLe32(0x00810201);  // Unicode, NTLM, target type domain, target info
+  m += Le32(0x00810201);  // Unicode, NTLM, target type domain, target info
   m += std::string(reinterpret_cast<const char*>(kChallenge.data()), 8);
   m += std::string(8, '\0');
   m += Buffer(static_cast<uint32_t>(info.size()), static_cast<uint32_t>(48 + target.size()));
@@ -69,16 +67,16 @@ std::string PatchedChallenge(size_t at, const std::string& bytes) {
 // Header fields as {offset, value}, read as 16- or 32-bit little-endian numbers.
 using Fields = std::vector<std::pair<size_t, uint32_t>>;
 void ExpectFields(const std::string& m, const Fields& le16, const Fields& le32) {
-  for (const auto& [at, v] : le16) EXPECT_EQ(Le16(m, at), v) << "16 bits at " << at;
-  for (const auto& [at, v] : le32) EXPECT_EQ(Le32(m, at), v) << "32 bits at " << at;
+  for (const auto& [at, v] : le16) EXPECT_EQ(ReadLe16(m, at), v) << "16 bits at " << at;
+  for (const auto& [at, v] : le32) EXPECT_EQ(ReadLe32(m, at), v) << "32 bits at " << at;
 }
 
 TEST(NtlmMessage1, TheBare32BytesTheClientSends) {
   const std::string raw = NtlmBuildMessage1();
   ASSERT_EQ(raw.size(), 32u);
   EXPECT_EQ(raw.substr(0, 8), std::string("NTLMSSP\0", 8));
-  EXPECT_EQ(Le32(raw, 8), 1u);
-  EXPECT_EQ(Le32(raw, 12), 0x00008207u);
+  EXPECT_EQ(ReadLe32(raw, 8), 1u);
+  EXPECT_EQ(ReadLe32(raw, 12), 0x00008207u);
   EXPECT_EQ(raw.substr(16), std::string(16, '\0'));
   EXPECT_EQ(NtlmGetMessage1(), "TlRMTVNTUAABAAAAB4IAAAAAAAAAAAAAAAAAAAAAAAA=");
 }
@@ -191,7 +189,7 @@ TEST(NtlmMessage2, ChallengesFromServersInTheField) {
   // a 48-byte header, with the target name and a real block after it.
   std::string with_info = squid.substr(0, 40);
   with_info.replace(12, 8, Buffer(18, 48));
-  with_info.replace(20, 4, PutLe32(0x00808207));
+  with_info.replace(20, 4, Le32(0x00808207));
   const std::string block = AvPair(2, Wide("WORKGROUP")) + AvPair(1, Wide("PROXY")) + AvPair(0, "");
   with_info += Buffer(static_cast<uint32_t>(block.size()), 66);
   with_info += Wide("WORKGROUP") + block;
@@ -202,7 +200,7 @@ TEST(NtlmMessage2, ChallengesFromServersInTheField) {
   EXPECT_EQ(info.server_name, u"PROXY");
   EXPECT_EQ(info.domain_name, u"WORKGROUP");
   // Without the flag the same fields are not read at all.
-  with_info.replace(20, 4, PutLe32(0x00008207));
+  with_info.replace(20, 4, Le32(0x00008207));
   info = NtlmParseMessage2(with_info);
   ASSERT_TRUE(info.valid);
   EXPECT_TRUE(info.server_name.empty());
@@ -244,8 +242,8 @@ TEST(NtlmMessage2, MalformedMessagesAreRefused) {
       {"31 bytes: the challenge is cut", good.substr(0, 31)},
       {"squid's message cut inside the challenge", HexToBytes(kSquidChallengeHex).substr(0, 30)},
       {"wrong signature", with(0, "NTLMSSX")},
-      {"type 1", with(8, PutLe32(1))},
-      {"type 3", with(8, PutLe32(3))},
+      {"type 1", with(8, Le32(1))},
+      {"type 3", with(8, Le32(3))},
       // Target information laid over the header would be read from the
       // challenge and flags themselves.
       {"target info at offset 0", with(40, Buffer(8, 0))},

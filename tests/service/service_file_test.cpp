@@ -85,8 +85,6 @@ TEST(ServiceText, DecodeServiceFileWritesTheDecodedBytes) {
   std::remove(target.c_str());
 }
 
-// --- Interpretation ---------------------------------------------------------------
-
 constexpr char kToday[] = "08/12/2026";
 
 TServiceInfo Current() {

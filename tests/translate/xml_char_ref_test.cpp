@@ -25,17 +25,8 @@ TEST(IsXmlCharRef, ShapesOfDecimalAndHexReferences) {
 }
 
 TEST(IsXmlChar, TheXmlCharacterRangeBelow0x10000) {
-  EXPECT_TRUE(IsXmlChar(9));
-  EXPECT_TRUE(IsXmlChar(10));
-  EXPECT_TRUE(IsXmlChar(13));
-  EXPECT_TRUE(IsXmlChar(0x20));
-  EXPECT_TRUE(IsXmlChar(0xFFFD));
-  EXPECT_FALSE(IsXmlChar(0));
-  EXPECT_FALSE(IsXmlChar(8));
-  EXPECT_FALSE(IsXmlChar(11));
-  EXPECT_FALSE(IsXmlChar(0x1F));
-  EXPECT_FALSE(IsXmlChar(0xFFFE));
-  EXPECT_FALSE(IsXmlChar(0xFFFF));
+  for (unsigned c : {9, 10, 13, 0x20, 0xFFFD}) EXPECT_TRUE(IsXmlChar(c)) << c;
+  for (unsigned c : {0, 8, 11, 0x1F, 0xFFFE, 0xFFFF}) EXPECT_FALSE(IsXmlChar(c)) << c;
 }
 
 TEST(XmlCharRefToInt, ValuesAndErrors) {
