@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "net/http_client.h"
+#include "net/wsocket_util.h"
 
 namespace parlix::testing {
 
@@ -104,7 +105,7 @@ class FakeSocket : public HttpSocket {
       core_->SocketDnsLookupDone(10022);
       return;
     }
-    if (IsDotted(host)) {  // a dotted address answers before DnsLookup returns
+    if (WSocketIsDottedIP(host)) {  // a dotted address answers before DnsLookup returns, as on the real socket
       dns_result_ = host;
       core_->SocketDnsLookupDone(0);
       return;
@@ -205,12 +206,6 @@ class FakeSocket : public HttpSocket {
   }
 
  private:
-  static bool IsDotted(const std::string& s) {
-    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) {
-      return (c >= '0' && c <= '9') || c == '.';
-    }) && std::count(s.begin(), s.end(), '.') == 3;
-  }
-
   void CloseWith(uint16_t error) {
     if (state_ == HttpSocketState::kClosed) return;
     state_ = HttpSocketState::kClosed;
