@@ -280,12 +280,10 @@ TEST(ServiceInterpretation, AddressesThatAreNoWebPageAreDropped) {
                                           "\nPopupMsg=Hi\nPopupUrl=" + bad + "\nProdUrl=" + bad +
                                           "\n[Updates]\nBuild=1\nUrl=" + bad + "\n[AdvDef]\nCount=1\n[Adv1]\n"
                                           "Caption=Ad\nUrl=" + bad + "\n");
-    EXPECT_TRUE(out.info.HomeUrl.empty());
-    EXPECT_TRUE(out.info.HomeEmail.empty());
-    EXPECT_TRUE(out.info.PopupUrl.empty());
-    EXPECT_TRUE(out.info.ProdUrl.empty());
-    EXPECT_TRUE(out.info.UpdateUrl.empty());
-    EXPECT_TRUE(out.info.AdvUrl.empty());
+    for (const auto& [key, value] : {std::pair{"HomeUrl", out.info.HomeUrl}, {"HomeEmail", out.info.HomeEmail},
+                                     {"PopupUrl", out.info.PopupUrl}, {"ProdUrl", out.info.ProdUrl},
+                                     {"UpdateUrl", out.info.UpdateUrl}, {"AdvUrl", out.info.AdvUrl}})
+      EXPECT_TRUE(value.empty()) << key;
     EXPECT_FALSE(out.add_products_item);
     EXPECT_FALSE(out.set_adv_button);
     for (const TServiceAction& action : out.actions) {

@@ -76,12 +76,9 @@ TEST(BuildRequestBody, PiecesInOrderFromTheStoredLiterals) {
                                Unscramble(kRequestConst1Lit) + Unscramble(kRequestConst2Lit) +
                                Unscramble(kRequestConst3Lit);
   EXPECT_EQ(body, expected);
-  EXPECT_EQ(Unscramble(kTextFieldLit).size(), 5u);
-  EXPECT_EQ(Unscramble(kPairFieldLit).size(), 10u);
-  EXPECT_EQ(Unscramble(kRequestConst1Lit).size(), 6u);
-  EXPECT_EQ(Unscramble(kRequestConst2Lit).size(), 9u);
-  EXPECT_EQ(Unscramble(kRequestConst3Lit).size(), 9u);
-  EXPECT_EQ(Unscramble(kRequestAddressLit).size(), 39u);
+  for (const auto& [stored, size] : {std::pair{kTextFieldLit, 5u}, {kPairFieldLit, 10u}, {kRequestConst1Lit, 6u},
+                                     {kRequestConst2Lit, 9u}, {kRequestConst3Lit, 9u}, {kRequestAddressLit, 39u}})
+    EXPECT_EQ(Unscramble(stored).size(), size) << stored;
 }
 
 TEST(BuildRequestBody, PairOutsideTheTableIsRefused) {
