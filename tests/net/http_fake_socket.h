@@ -89,7 +89,6 @@ class FakeSocket : public HttpSocket {
   std::vector<std::string> requests;   // each complete request, as received
   std::vector<size_t> send_sizes;      // the size of each Send
   std::string sent;                    // every byte sent, in order
-  int closes = 0;
   bool stuck = false;  // the client stopped reading while bytes were waiting
 
   // --- HttpSocket ---
@@ -210,7 +209,6 @@ class FakeSocket : public HttpSocket {
     if (state_ == HttpSocketState::kClosed) return;
     state_ = HttpSocketState::kClosed;
     ++conn_id_;
-    ++closes;
     incoming_.clear();
     core_->SocketSessionClosed(error);
   }

@@ -42,13 +42,6 @@ void TMemoryProfile::Set(const std::string& section, const std::string& key, con
                   Entry{section, key, value});
 }
 
-std::vector<std::string> TMemoryProfile::Sections() const {
-  std::vector<std::string> sections;
-  for (const auto& e : entries_)
-    if (sections.empty() || !SameName(sections.back(), e.section)) sections.push_back(e.section);
-  return sections;
-}
-
 std::string TMemoryProfile::Text() const {
   std::string text;
   std::string current;

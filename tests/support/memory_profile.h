@@ -28,7 +28,6 @@ class TMemoryProfile : public IProfileFile {
   void Set(const std::string& section, const std::string& key, const std::string& value);
   // The file as text, sections in first-written order, keys in first-written order.
   std::string Text() const;
-  std::vector<std::string> Sections() const;
   // Fails every write once this many have succeeded.
   void FailAfter(int writes) { fail_after_ = writes; }
 
