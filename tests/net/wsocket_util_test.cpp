@@ -3,6 +3,7 @@
 #include <random>
 #include <set>
 #include <string>
+#include <utility>
 
 #include "net/wsocket_util.h"
 
@@ -13,15 +14,11 @@ TEST(WSocketErrorText, NamesCodeFunctionAndDescription) {
   EXPECT_EQ(WSocketErrorText(10057, "Send"),
             "Error 10057 in function Send\r\nSocket is not connected");
   EXPECT_EQ(WSocketErrorText(10061, "Connect"), "Error 10061 in function Connect\r\nConnection refused");
-  EXPECT_EQ(WSocketErrorDesc(0), "No Error");
-  EXPECT_EQ(WSocketErrorDesc(10035), "Operation would block");
-  EXPECT_EQ(WSocketErrorDesc(10059), "Too many references: can't splice");
-  EXPECT_EQ(WSocketErrorDesc(10093), "WinSock not initialized");
-  EXPECT_EQ(WSocketErrorDesc(11001), "Host not found");
-  EXPECT_EQ(WSocketErrorDesc(11004), "No Data");
-  EXPECT_EQ(WSocketErrorDesc(10072), "Not a WinSock error");
-  EXPECT_EQ(WSocketErrorDesc(-1), "Not a WinSock error");
-  EXPECT_EQ(WSocketErrorDesc(10001), "Not a WinSock error");
+  const std::pair<int, const char*> descriptions[] = {
+      {0, "No Error"}, {10035, "Operation would block"}, {10059, "Too many references: can't splice"},
+      {10093, "WinSock not initialized"}, {11001, "Host not found"}, {11004, "No Data"},
+      {10072, "Not a WinSock error"}, {-1, "Not a WinSock error"}, {10001, "Not a WinSock error"}};
+  for (const auto& [code, description] : descriptions) EXPECT_EQ(WSocketErrorDesc(code), description) << code;
 }
 
 TEST(WSocketErrorText, EveryCodeOfTheTableHasItsOwnText) {

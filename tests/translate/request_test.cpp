@@ -4,6 +4,7 @@
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "shared/code_cript.h"
 #include "shared/literals.h"
