@@ -129,7 +129,8 @@ Req Get(std::string auth = "", bool proxy = true, bool keep = false) {
 }
 
 Req Post(std::string auth, std::string body, std::string proxy_conn = "") {
-  return {.method = "POST", .proxy_connection = std::move(proxy_conn), .auth = std::move(auth), .body = std::move(body)};
+  return {.method = "POST", .proxy_connection = std::move(proxy_conn), .auth = std::move(auth),
+          .body = std::move(body)};
 }
 
 std::vector<AuthCase> Cases() {
