@@ -26,14 +26,6 @@ void WriteSettings(const std::string& proxy_lines) {
                     "[Engine]\r\nKind=page\r\nAddress=\r\nKey=\r\n");
 }
 
-// Where a control sits in its window's client area, as the window's rectangles say.
-RECT RectIn(HWND control, HWND window) {
-  RECT rect;
-  GetWindowRect(control, &rect);
-  MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&rect), 2);
-  return rect;
-}
-
 bool Checked(HWND box) { return SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
 // The texts of the edits, in order, so a row of them reads as one expectation.
