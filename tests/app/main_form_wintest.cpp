@@ -273,16 +273,7 @@ TEST_F(MainFormTest, AboutTwiceGivesOneWindow) {
   EXPECT_FALSE(OpenWindowFlags.AboutOpen);
   SendMessageA(form_->Handle(), WM_COMMAND, kAboutBt, 0);
   SendMessageA(form_->Handle(), WM_COMMAND, kAboutBt, 0);
-  int count = 0;
-  EnumWindows(
-      [](HWND hwnd, LPARAM out) -> BOOL {
-        DWORD pid = 0;
-        GetWindowThreadProcessId(hwnd, &pid);
-        if (pid == GetCurrentProcessId() && test::ClassName(hwnd) == "TAboutForm") ++*reinterpret_cast<int*>(out);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&count));
-  EXPECT_EQ(count, 1);
+  EXPECT_EQ(test::TopWindowsOf(GetCurrentProcessId(), "TAboutForm").size(), 1u);
   EXPECT_TRUE(OpenWindowFlags.AboutOpen);
 }
 

@@ -125,9 +125,7 @@ TProgram::~TProgram() {
   CloseHandle(process_);
 }
 
-std::vector<HWND> TProgram::TopWindows(const std::string& class_name) const {
-  return Windows(nullptr, pid_, class_name, std::nullopt);
-}
+std::vector<HWND> TProgram::TopWindows(const std::string& class_name) const { return TopWindowsOf(pid_, class_name); }
 
 HWND TProgram::FindTopWindow(const std::string& class_name, const std::optional<std::string>& caption) const {
   return First(Windows(nullptr, pid_, class_name, caption));
@@ -150,11 +148,7 @@ HWND TProgram::WaitForVisibleTopWindow(const std::string& class_name, std::chron
   return found;
 }
 
-HWND TProgram::FindMessageBox() const {
-  for (HWND hwnd : TopWindows("#32770"))
-    if (IsWindowVisible(hwnd)) return hwnd;
-  return nullptr;
-}
+HWND TProgram::FindMessageBox() const { return FirstVisible(TopWindows("#32770")); }
 
 HWND TProgram::WaitForMessageBox(std::chrono::milliseconds timeout) const {
   HWND found = nullptr;
@@ -199,6 +193,16 @@ void TProgram::Kill() {
   if (process_ == nullptr) return;
   TerminateProcess(process_, 255);
   WaitForSingleObject(process_, 10000);
+}
+
+std::vector<HWND> TopWindowsOf(DWORD process_id, const std::string& class_name) {
+  return Windows(nullptr, process_id, class_name, std::nullopt);
+}
+
+HWND FirstVisible(const std::vector<HWND>& windows) {
+  for (HWND hwnd : windows)
+    if (IsWindowVisible(hwnd)) return hwnd;
+  return nullptr;
 }
 
 std::string WindowText(HWND hwnd) {

@@ -70,6 +70,11 @@ class TProgram {
   DWORD pid_ = 0;
 };
 
+// Top-level windows of a process with the class ("" any), in the system's order, and the
+// first of some windows that is visible (null when none is).
+std::vector<HWND> TopWindowsOf(DWORD process_id, const std::string& class_name = "");
+HWND FirstVisible(const std::vector<HWND>& windows);
+
 std::string WindowText(HWND hwnd);
 std::string ClassName(HWND hwnd);
 // The child with the given class (and text), searched in depth.
