@@ -4,7 +4,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -56,6 +55,15 @@ class MainFormTest : public test::MainFormFixture {
     MainFormFixture::TearDown();
   }
   void SetText(const char* text) { SendMessageA(memo_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text)); }
+  // The window's translations go to the stand-ins.
+  void ProxyThroughStandins() {
+    ASSERT_TRUE(standins_.Running());
+    ProxySettings.Enabled = true;
+    ProxySettings.Address = "127.0.0.1";
+    ProxySettings.Port = std::to_string(standins_.port);
+  }
+
+  const test::TStandins standins_ = test::Standins();
 
   HWND translate_bt_ = nullptr;
   std::vector<std::string> opened_;
@@ -172,16 +180,8 @@ TEST_F(MainFormTest, ButtonsAndMenuCommandsOpenTheirPages) {
 }
 
 TEST_F(MainFormTest, CtrlEnterTwiceQuicklyStartsOneTranslationAndAddsNoLineBreak) {
-  const test::TStandins standins = test::Standins();
-  ASSERT_TRUE(standins.Running());
-  const std::string record = standins.control_file + ".ctrl-enter";
-  DeleteFileA(record.c_str());
-  std::string unix_record = record.substr(2);
-  std::replace(unix_record.begin(), unix_record.end(), '\\', '/');
-  standins.SetControl("{\"delay\": 0.5, \"record\": \"" + unix_record + "\"}");
-  ProxySettings.Enabled = true;
-  ProxySettings.Address = "127.0.0.1";
-  ProxySettings.Port = std::to_string(standins.port);
+  ASSERT_NO_FATAL_FAILURE(ProxyThroughStandins());
+  const std::string record = standins_.RecordRequests("\"delay\": 0.5");
   SetText("thank you");
   for (int press = 0; press < 2; ++press) {
     // As with a real key, the line feed character is queued when the key-down is handled.
@@ -190,12 +190,10 @@ TEST_F(MainFormTest, CtrlEnterTwiceQuicklyStartsOneTranslationAndAddsNoLineBreak
   }
   ASSERT_TRUE(WaitUntil([&] { return form_->Translation().Translating; }, 5s));
   ASSERT_TRUE(WaitUntil([&] { return !form_->Translation().Translating; }, 20s));
-  standins.SetControl("{}");
+  standins_.SetControl("{}");
   EXPECT_EQ(WindowText(memo_), "thank you");
   const std::string requests = test::ReadFileBytes(record);
-  int posts = 0;
-  for (size_t at = requests.find("\"POST\""); at != std::string::npos; at = requests.find("\"POST\"", at + 1)) ++posts;
-  EXPECT_EQ(posts, 1) << requests;
+  EXPECT_EQ(test::PostsIn(requests), 1) << requests;
   DeleteFileA(record.c_str());
 }
 
@@ -275,16 +273,7 @@ TEST_F(MainFormTest, AboutTwiceGivesOneWindow) {
   EXPECT_FALSE(OpenWindowFlags.AboutOpen);
   SendMessageA(form_->Handle(), WM_COMMAND, kAboutBt, 0);
   SendMessageA(form_->Handle(), WM_COMMAND, kAboutBt, 0);
-  int count = 0;
-  EnumWindows(
-      [](HWND hwnd, LPARAM out) -> BOOL {
-        DWORD pid = 0;
-        GetWindowThreadProcessId(hwnd, &pid);
-        if (pid == GetCurrentProcessId() && test::ClassName(hwnd) == "TAboutForm") ++*reinterpret_cast<int*>(out);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&count));
-  EXPECT_EQ(count, 1);
+  EXPECT_EQ(test::TopWindowsOf(GetCurrentProcessId(), "TAboutForm").size(), 1u);
   EXPECT_TRUE(OpenWindowFlags.AboutOpen);
 }
 
@@ -316,12 +305,8 @@ TEST_F(MainFormTest, DoubleClickWithoutClipboardTextChangesOnlyTheHint) {
 }
 
 TEST_F(MainFormTest, TrayIconAlternatesWhileTranslatingAndEndsOnFrameZero) {
-  const test::TStandins standins = test::Standins();
-  ASSERT_TRUE(standins.Running());
-  standins.SetControl("{\"delay\": 1.6}");
-  ProxySettings.Enabled = true;
-  ProxySettings.Address = "127.0.0.1";
-  ProxySettings.Port = std::to_string(standins.port);
+  ASSERT_NO_FATAL_FAILURE(ProxyThroughStandins());
+  standins_.SetControl("{\"delay\": 1.6}");
   SetText("thank you");
   PostMessageA(form_->Handle(), WM_USER + 4, 0, 0);
   std::vector<int> frames;
@@ -331,7 +316,7 @@ TEST_F(MainFormTest, TrayIconAlternatesWhileTranslatingAndEndsOnFrameZero) {
         return !form_->Translation().Translating && frames.size() > 1;
       },
       20s);
-  standins.SetControl("{}");
+  standins_.SetControl("{}");
   EXPECT_FALSE(form_->Translation().Translating);
   EXPECT_EQ(form_->TrayIconFrame(), 0);
   // 0, 1, 0, 1, ... : a frame every 250 ms over 1.6 s gives several changes.

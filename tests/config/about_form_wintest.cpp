@@ -36,13 +36,6 @@ LRESULT CALLBACK DragSpy(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, UINT
   return DefSubclassProc(hwnd, msg, wparam, lparam);
 }
 
-RECT RectInParent(HWND control) {
-  RECT rect;
-  GetWindowRect(control, &rect);
-  MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
-  return rect;
-}
-
 void Click(HWND control) {
   SendMessageA(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
   SendMessageA(control, WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
@@ -68,8 +61,7 @@ class AboutFormTest : public ::testing::Test {
     SetOpenWebPageHandler(previous_page_);
     SetOpenContactLinkHandler(previous_contact_);
     ServiceInfo = saved_info_;
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    DrainMessages();
   }
 
   TServiceInfo saved_info_;
@@ -100,7 +92,7 @@ TEST_F(AboutFormTest, WindowIsFramelessCentredAndOwned) {
 
 TEST_F(AboutFormTest, LabelsAndButtonsShowTheirTexts) {
   EXPECT_EQ(WindowText(form_->ProdNameLabel()), Unscramble(kProductTitleLit));
-  const RECT name = RectInParent(form_->ProdNameLabel());
+  const RECT name = test::RectIn(form_->ProdNameLabel());
   EXPECT_EQ(name.left, 132);
   EXPECT_EQ(name.top, 26);
 
@@ -108,7 +100,7 @@ TEST_F(AboutFormTest, LabelsAndButtonsShowTheirTexts) {
   EXPECT_EQ(info.rfind("version vexa! 2.5 (build 025000)\r\n\r\n", 0), 0u) << info;
   EXPECT_EQ(info.substr(info.find("\r\n\r\n") + 4), Unscramble(kAboutInfo1Lit) + "\r\n" + Unscramble(kAboutInfo2Lit));
   EXPECT_EQ(AboutInfoText(), info);
-  const RECT info_rect = RectInParent(form_->InfoLabel());
+  const RECT info_rect = test::RectIn(form_->InfoLabel());
   EXPECT_EQ(info_rect.left, 80);
   EXPECT_EQ(info_rect.top, 77);
   EXPECT_EQ(info_rect.right - info_rect.left, 250);
@@ -139,7 +131,7 @@ TEST_F(AboutFormTest, LabelsAndButtonsShowTheirTexts) {
   };
   for (const auto& b : buttons) {
     EXPECT_EQ(WindowText(b.button), b.caption);
-    const RECT r = RectInParent(b.button);
+    const RECT r = test::RectIn(b.button);
     EXPECT_EQ(r.left, b.left) << b.caption;
     EXPECT_EQ(r.top, b.top) << b.caption;
     EXPECT_EQ(r.right - r.left, b.width) << b.caption;

@@ -17,6 +17,7 @@
 #include "shared/globals.h"
 #include "support/box_closer_win.h"
 #include "support/driver_win.h"
+#include "support/registry_win.h"
 #include "support/test_window_win.h"
 
 namespace parlix {
@@ -65,8 +66,6 @@ class TRecordingRegistry : public IIntegrationRegistry {
 
 bool Checked(HWND box) { return SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
-void Pump() { DrainMessages(); }
-
 class ConfigFormTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -83,7 +82,7 @@ class ConfigFormTest : public ::testing::Test {
     form_ = TConfigForm::Open(owner_, [this] { ++saves_; });
     handle_ = form_->Handle();
     SetForegroundWindow(handle_);
-    Pump();
+    DrainMessages();
   }
   void TearDown() override {
     if (IsWindow(handle_)) DestroyWindow(handle_);
@@ -92,7 +91,7 @@ class ConfigFormTest : public ::testing::Test {
     Clean();
     InstallGuid = saved_guid_;
     ProxySettings = saved_proxy_;
-    Pump();
+    DrainMessages();
   }
   void Clean() {
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, BrowserButtonKey(kGuid).substr(0, BrowserButtonKey(kGuid).size() - 1).c_str());
@@ -103,7 +102,7 @@ class ConfigFormTest : public ::testing::Test {
   void Toggle(HWND box) {
     SetFocus(box);
     SendMessageA(box, BM_CLICK, 0, 0);
-    Pump();
+    DrainMessages();
   }
 
   std::string saved_guid_;
@@ -151,7 +150,7 @@ TEST_F(ConfigFormTest, ABoxChangedByCodeActsOnNothing) {
   form_->SetChecked(form_->DeskshortCheck(), true);
   form_->SetChecked(form_->IEbuttonCheck(), true);
   form_->SetChecked(form_->LaunchWinCheck(), true);
-  Pump();
+  DrainMessages();
   EXPECT_FALSE(test::FileExists(ShortcutPath(kDesktopFolderName)));
   EXPECT_TRUE(registry_.written.empty());
   EXPECT_FALSE(test::FileExists(icon_file_));
@@ -161,29 +160,11 @@ TEST_F(ConfigFormTest, ABoxChangedByCodeActsOnNothing) {
 }
 
 // Points the user's Desktop shell folder elsewhere for one test.
-class DesktopFolderRedirect {
- public:
+struct DesktopFolderRedirect {
   explicit DesktopFolderRedirect(const std::string& folder) {
-    RegOpenKeyExA(HKEY_CURRENT_USER, kShellFoldersKey, 0, KEY_READ | KEY_WRITE, &key_);
-    char value[MAX_PATH] = {};
-    DWORD size = sizeof(value);
-    RegQueryValueExA(key_, "Desktop", nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size);
-    saved_ = value;
-    Set(folder);
+    test::SetRegString(HKEY_CURRENT_USER, test::kShellFoldersKey, "Desktop", folder);
   }
-  ~DesktopFolderRedirect() {
-    Set(saved_);
-    RegCloseKey(key_);
-  }
-
- private:
-  static constexpr char kShellFoldersKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-  void Set(const std::string& folder) {
-    RegSetValueExA(key_, "Desktop", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
-                   static_cast<DWORD>(folder.size() + 1));
-  }
-  HKEY key_ = nullptr;
-  std::string saved_;
+  const test::TSavedRegValue saved{HKEY_CURRENT_USER, test::kShellFoldersKey, "Desktop"};
 };
 
 TEST_F(ConfigFormTest, AShortcutThatCannotBeWrittenLeavesTheBoxShowingTheDisk) {

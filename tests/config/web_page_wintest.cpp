@@ -21,22 +21,14 @@ constexpr char kTestClass[] = "ParlixTestHtmlFile";
 const std::string kUserHtmKey = std::string(kFileExtsKey) + ".htm";
 const std::string kAppKey = std::string("Applications\\") + kRecorderName;
 
-std::string RecorderPath() {
-  std::string path = PARLIX_PAGE_RECORDER;
-  if (!path.empty() && path[0] == '/') {
-    for (char& c : path)
-      if (c == '/') c = '\\';
-    path = "Z:" + path;
-  }
-  return path;
-}
+// The build gives a Unix path; Wine maps it through the Z: drive.
+std::string RecorderPath() { return test::UnixToWindowsPath(PARLIX_PAGE_RECORDER); }
 
 class WebPageTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char temp[MAX_PATH];
-    ASSERT_GT(GetTempPathA(MAX_PATH, temp), 0u);
-    out_path_ = std::string(temp) + "parlix_recorded_command.txt";
+    ASSERT_FALSE(test::TempFolder().empty());
+    out_path_ = test::TempFolder() + "parlix_recorded_command.txt";
     DeleteFileA(out_path_.c_str());
     ASSERT_TRUE(SetEnvironmentVariableA("PARLIX_RECORDER_OUT", out_path_.c_str()));
     ASSERT_TRUE(test::FileExists(RecorderPath())) << RecorderPath();

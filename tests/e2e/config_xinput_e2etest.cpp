@@ -26,14 +26,6 @@ void WriteSettings(const std::string& proxy_lines) {
                     "[Engine]\r\nKind=page\r\nAddress=\r\nKey=\r\n");
 }
 
-// Where a control sits in its window's client area, as the window's rectangles say.
-RECT RectIn(HWND control, HWND window) {
-  RECT rect;
-  GetWindowRect(control, &rect);
-  MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&rect), 2);
-  return rect;
-}
-
 bool Checked(HWND box) { return SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
 // The texts of the edits, in order, so a row of them reads as one expectation.
@@ -315,15 +307,12 @@ TEST_F(ConfigWindow, ClosingKeepsTheTypedProxyAndTheNextTranslationGoesThroughIt
   std::vector<std::string> requests;
   LoopbackPeer new_proxy(
       [&](PeerConnection& c) {
-        const std::string head = c.ReceiveHead();
-        if (head.find("\r\n\r\n") == std::string::npos) return;
-        size_t length = 0;
-        const size_t at = head.find("Content-Length: ");
-        if (at != std::string::npos) length = std::stoul(head.substr(at + 16));
-        const std::string body = c.ReceiveExactly(length);
+        const std::string request = c.ReceiveRequest();
+        const size_t blank = request.find("\r\n\r\n");
+        if (blank == std::string::npos) return;
         {
           std::lock_guard<std::mutex> guard(lock);
-          requests.push_back(head.substr(0, head.find("\r\n")) + "|" + body);
+          requests.push_back(request.substr(0, request.find("\r\n")) + "|" + request.substr(blank + 4));
         }
         const std::string page =
             "<html><body>\n<div dir=\"ltr\" id=result_box class=\"short_text\">por el proxy nuevo</div>\n</body></html>\n";

@@ -29,20 +29,6 @@ class Translation : public ProgramTest {
     PostMessageA(control, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
   }
 
-  // The stand-in records the requests it gets in this file from now on, with `control` too.
-  std::string RecordRequests(const std::string& control) {
-    const std::string record = standins_.control_file + ".requests";
-    DeleteFileA(record.c_str());
-    standins_.SetControl("{" + control + ", \"record\": \"" + WindowsToUnixPath(record) + "\"}");
-    return record;
-  }
-  // Translation requests the stand-in recorded (the service file's GET does not count).
-  static int PostsIn(const std::string& requests) {
-    int posts = 0;
-    for (size_t at = requests.find("\"POST\""); at != std::string::npos; at = requests.find("\"POST\"", at + 1)) ++posts;
-    return posts;
-  }
-
   bool NoNewAnswerFile() const { return session_.NoNewAnswerFile(); }
   HWND ResultMemo() const { return session_.ResultMemo(); }
 
@@ -154,7 +140,7 @@ TEST_F(Translation, BlankTextStartsNothing) {
 
 TEST_F(Translation, SecondRequestWhileTranslatingIsDropped) {
   Start();
-  const std::string record = RecordRequests("\"delay\": 1.5");
+  const std::string record = standins_.RecordRequests("\"delay\": 1.5");
   Translate(kSample);
   PostMessageA(main_, WM_USER + 4, 0, 0);
   PostMessageA(main_, WM_USER + 4, 0, 0);
@@ -221,7 +207,7 @@ TEST_F(Translation, ManyTranslationsLeaveTheProgramsHandlesFlat) {
 
 TEST_F(Translation, ClosingDuringARequestStopsTheWorkerAndSavesSettings) {
   Start();
-  const std::string record = RecordRequests("\"delay\": 5");
+  const std::string record = standins_.RecordRequests("\"delay\": 5");
   Translate(kSample);
   ASSERT_TRUE(WaitUntil([&] { return WaitText() == "Requesting translation..."; }));
   // Closed before its thread began, a worker ends without a word; this case is about a

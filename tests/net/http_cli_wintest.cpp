@@ -14,22 +14,6 @@
 namespace parlix {
 namespace {
 
-// Reads one request: the header up to its empty line, then Content-Length bytes.
-std::string ReadRequest(PeerConnection& c) {
-  std::string rq;
-  while (rq.size() < 4 || rq.compare(rq.size() - 4, 4, "\r\n\r\n") != 0) {
-    const std::string b = c.ReceiveExactly(1);
-    if (b.empty()) return rq;
-    rq += b;
-  }
-  const size_t at = rq.find("Content-Length: ");
-  if (at != std::string::npos) {
-    const size_t n = std::stoul(rq.substr(at + 16));
-    rq += c.ReceiveExactly(n);
-  }
-  return rq;
-}
-
 // Requests seen by a peer's connections, in order.
 struct Seen {
   std::mutex mu;
@@ -43,7 +27,7 @@ struct Seen {
 // A peer's script: takes the request (noting it when asked), answers and hangs up.
 LoopbackPeer::Script AnswerAndClose(std::string reply, Seen* seen = nullptr) {
   return [reply = std::move(reply), seen](PeerConnection& c) {
-    std::string rq = ReadRequest(c);
+    std::string rq = c.ReceiveRequest();
     if (seen != nullptr) seen->Add(std::move(rq));
     c.SendAll(reply);
     c.Close();
@@ -52,7 +36,7 @@ LoopbackPeer::Script AnswerAndClose(std::string reply, Seen* seen = nullptr) {
 
 // A peer's script: takes the request and never answers it.
 void HoldRequest(PeerConnection& c) {
-  ReadRequest(c);
+  c.ReceiveRequest();
   c.ReceiveUntilClosed();
 }
 
@@ -91,6 +75,12 @@ struct Rig {
     cli.StartGet();
     return WaitDone();
   }
+  bool Post(const std::string& url, HttpMemoryStream& body) {
+    cli.SetURL(url);
+    cli.SetPostStream(&body);
+    cli.StartPost();
+    return WaitDone();
+  }
 };
 
 const std::string kAcceptLine =
@@ -126,10 +116,7 @@ TEST(THttpCliWire, PostOfABodyInManyPieces) {
     EXPECT_LE(n, 8193u);
     ++pieces;
   };
-  rig.cli.SetURL(UrlOf(peer, "/form"));
-  rig.cli.SetPostStream(&post);
-  rig.cli.StartPost();
-  ASSERT_TRUE(rig.WaitDone());
+  ASSERT_TRUE(rig.Post(UrlOf(peer, "/form"), post));
   peer.Join();
   ASSERT_EQ(seen.requests.size(), 1u);
   const std::string& rq = seen.requests[0];
@@ -146,7 +133,7 @@ TEST(THttpCliWire, ChunkedBodyWrittenInAwkwardPieces) {
       "HTTP/1.1 200 OK\r\nTransfer-Enc", "oding: chunked\r\n\r", "\n1", "0\r\n0123456789",
       "abcdef\r", "\n3;x=y\r\n!!!\r\n0", "\r\n\r\n"};
   LoopbackPeer peer([&](PeerConnection& c) {
-    ReadRequest(c);
+    c.ReceiveRequest();
     for (const std::string& p : pieces) {
       c.SendAll(p);
       Sleep(30);
@@ -162,7 +149,7 @@ TEST(THttpCliWire, ChunkedBodyWrittenInAwkwardPieces) {
 
 TEST(THttpCliWire, InterimContinueThenTheRealAnswer) {
   LoopbackPeer peer([&](PeerConnection& c) {
-    ReadRequest(c);
+    c.ReceiveRequest();
     c.SendAll("HTTP/1.1 100 Continue\r\nX-Interim: yes\r\n\r\n");
     Sleep(30);
     c.SendAll("HTTP/1.1 404 Not Found\r\nContent-Length: 4\r\n\r\ngone");
@@ -196,7 +183,7 @@ TEST(THttpCliWire, RelocationOnTheSameServerReconnectsAndPostBecomesGet) {
   Seen seen;
   LoopbackPeer peer(
       [&](PeerConnection& c) {
-        const std::string rq = ReadRequest(c);
+        const std::string rq = c.ReceiveRequest();
         seen.Add(rq);
         if (rq.rfind("POST", 0) == 0) {
           c.SendAll("HTTP/1.0 302 Found\r\nLocation: /other\r\nContent-Length: 5\r\n\r\nmoved");
@@ -208,10 +195,7 @@ TEST(THttpCliWire, RelocationOnTheSameServerReconnectsAndPostBecomesGet) {
       2);
   Rig rig;
   HttpMemoryStream post("a=b");
-  rig.cli.SetURL(UrlOf(peer, "/form"));
-  rig.cli.SetPostStream(&post);
-  rig.cli.StartPost();
-  ASSERT_TRUE(rig.WaitDone());
+  ASSERT_TRUE(rig.Post(UrlOf(peer, "/form"), post));
   peer.Join();
   ASSERT_EQ(seen.requests.size(), 2u);
   EXPECT_EQ(seen.requests[1].substr(0, 21), "GET /other HTTP/1.0\r\n");
@@ -225,10 +209,10 @@ TEST(THttpCliWire, KeptConnectionIsReused) {
   Seen seen;
   LoopbackPeer peer([&](PeerConnection& c) {
     for (int i = 0; i < 2; ++i) {
-      seen.Add(ReadRequest(c));
+      seen.Add(c.ReceiveRequest());
       c.SendAll("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\n" + std::string(i ? "two" : "one"));
     }
-    ReadRequest(c);  // until the client closes
+    c.ReceiveRequest();  // until the client closes
   });
   Rig rig;
   rig.cli.SetRequestVer("1.1");
@@ -270,9 +254,9 @@ TEST(THttpCliFailures, CloseInsideTheHeaderEndsTheRequest) {
 
 TEST(THttpCliFailures, BadStatusCode) {
   LoopbackPeer peer([&](PeerConnection& c) {
-    ReadRequest(c);
+    c.ReceiveRequest();
     c.SendAll("HTTP/1.1 2OO OK\r\n\r\n");
-    ReadRequest(c);  // until the client drops the connection
+    c.ReceiveRequest();  // until the client drops the connection
   });
   Rig rig;
   ASSERT_TRUE(rig.Get(UrlOf(peer)));

@@ -83,18 +83,18 @@ LoopbackPeer::Script SendThenDrain(std::string bytes) {
   };
 }
 
-// Starts a connection that nothing will answer.
-void ConnectToUnusedPort(TWSocket& s) {
-  s.SetAddr("127.0.0.1");
-  s.SetPort(std::to_string(LoopbackPeer::UnusedPort()));
-  s.Connect();
-}
-
-// Connects s to the peer and waits for the outcome.
-bool ConnectTo(TWSocket& s, Recorder& r, uint16_t port) {
+void StartConnect(TWSocket& s, uint16_t port) {
   s.SetAddr("127.0.0.1");
   s.SetPort(std::to_string(port));
   s.Connect();
+}
+
+// A connection that nothing will answer.
+void ConnectToUnusedPort(TWSocket& s) { StartConnect(s, LoopbackPeer::UnusedPort()); }
+
+// Connects s to the peer and waits for the outcome.
+bool ConnectTo(TWSocket& s, Recorder& r, uint16_t port) {
+  StartConnect(s, port);
   return PumpUntil([&] { return r.connected > 0; }) && r.connect_error == 0;
 }
 
@@ -307,9 +307,7 @@ TEST(TWSocketConnect, ImmediateConnectFailureStillEndsWithOnSessionConnected) {
   Recorder rb(b);
   b.SetLocalAddr("127.0.0.1");
   b.SetLocalPort(std::to_string(first_port));
-  b.SetAddr("127.0.0.1");
-  b.SetPort(peer.PortText());
-  b.Connect();
+  StartConnect(b, peer.Port());
   if (rb.errors == 1 && rb.error_text.find("in function bind") != std::string::npos) {
     GTEST_SKIP() << "this stack refuses the bind already: " << rb.error_text;
   }
@@ -347,15 +345,12 @@ TEST(TWSocketData, CloseReportedWhileDataWaitsDeliversTheDataFirst) {
   LoopbackPeer peer(SendThenClose(payload));
   TWSocket s;
   Recorder r(s);
+  r.read_size = 512;
   bool reading = false;
   int notifications = 0;
-  s.OnDataAvailable = [&](TWSocket* sender, uint16_t) {
+  s.OnDataAvailable = [&, record = s.OnDataAvailable](TWSocket* sender, uint16_t e) {
     ++notifications;
-    if (!reading) return;
-    char buf[512];
-    const int n = sender->Receive(buf, sizeof(buf));
-    if (n > 0) r.received.append(buf, static_cast<size_t>(n));
-    if (n > 0 && r.events.back() != "data") r.events.push_back("data");
+    if (reading) record(sender, e);
   };
   ASSERT_TRUE(ConnectTo(s, r, peer.Port()));
   ASSERT_TRUE(PumpUntil([&] { return notifications > 0; }));

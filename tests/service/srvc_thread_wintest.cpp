@@ -8,11 +8,8 @@
 #include "net/proxy_settings.h"
 #include "platform/thread_win.h"
 #include "service/service_apply_win.h"
-#include "service/service_file.h"
 #include "service/srvc_thread_win.h"
-#include "shared/code_cript.h"
 #include "shared/globals.h"
-#include "shared/literals.h"
 #include "support/driver_win.h"
 #include "support/loopback_peer_win.h"
 
@@ -21,22 +18,11 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::string TempFolder() {
-  char folder[MAX_PATH] = {};
-  GetTempPathA(MAX_PATH, folder);
-  return folder;
-}
-
 class ServiceWorker : public testing::Test {
  protected:
   void SetUp() override {
     standins_ = test::Standins();
     if (!standins_.Running()) GTEST_SKIP() << "needs tools/with-standins";
-    char control[1024] = {};
-    GetEnvironmentVariableA("PARLIX_STANDIN_CONTROL", control, sizeof control);
-    std::string unix_dir = control;
-    unix_dir = unix_dir.substr(0, unix_dir.rfind('/') + 1);
-    service_unix_path_ = unix_dir + "service.txt";
     proxy_.Autodetect = false;
     proxy_.Enabled = true;
     proxy_.Address = "127.0.0.1";
@@ -52,21 +38,17 @@ class ServiceWorker : public testing::Test {
   void TearDown() override {
     check_.Stop();
     for (const std::string& name : names_) DeleteFileA(name.c_str());
+    DeleteFileA(standins_.ServiceFile().c_str());
   }
 
   // Serves `plain` encoded as the service file, with the extra control keys.
   void Serve(const std::string& plain, const std::string& extra_json = "") {
-    const std::string encoded = EncodeServiceText(plain, Unscramble(kServiceAlphabetLit));
-    ASSERT_TRUE(test::WriteFileBytes(test::UnixToWindowsPath(service_unix_path_), encoded));
-    std::string json = "{\"service_file\": \"" + service_unix_path_ + "\"";
-    if (!extra_json.empty()) json += ", " + extra_json;
-    json += "}";
-    ASSERT_TRUE(standins_.SetControl(json));
+    ASSERT_TRUE(standins_.ServeServiceFile(plain, extra_json));
   }
 
   void Start() {
     check_.Start(proxy_, [this] {
-      names_.push_back(TempFolder() + "parlix_service_test_" + std::to_string(GetCurrentProcessId()) + "_" +
+      names_.push_back(test::TempFolder() + "parlix_service_test_" + std::to_string(GetCurrentProcessId()) + "_" +
                        std::to_string(names_.size()) + ".dat");
       return names_.back();
     });
@@ -77,7 +59,6 @@ class ServiceWorker : public testing::Test {
   }
 
   test::TStandins standins_;
-  std::string service_unix_path_;
   TProxySettings proxy_;
   TServiceCheck check_;
   std::vector<std::string> names_;
@@ -206,7 +187,7 @@ class TRecordingUi : public IServiceUi {
 TEST(ApplyServiceFile, ReadsDeletesAndCarriesOutInOrder) {
   ServiceInfo = DefaultServiceInfo();
   ServiceInfo.DateShown = "not today";
-  const std::string file = TempFolder() + "parlix_apply_test.dat";
+  const std::string file = test::TempFolder() + "parlix_apply_test.dat";
   ASSERT_TRUE(test::WriteFileBytes(file,
                                  "[Signature]\nName=Parlix\n[Home]\nUrl=http://h.example/\nPopupMsg=Hi\n"
                                  "PopupUrl=http://h.example/news\nProdUrl=http://h.example/p\n"
@@ -247,7 +228,7 @@ TEST(ApplyServiceFile, MissingFileKeepsDefaultsAndStillMarksTheDay) {
   ServiceInfo = DefaultServiceInfo();
   TRecordingUi ui;
   PseudoRandom random;
-  ApplyServiceFile(TempFolder() + "parlix_no_such_service_file.dat", ui, random);
+  ApplyServiceFile(test::TempFolder() + "parlix_no_such_service_file.dat", ui, random);
   EXPECT_EQ(ui.calls.size(), 2u);
   EXPECT_EQ(ui.calls[0], "menu");
   EXPECT_EQ(ServiceInfo.HomeUrl, DefaultServiceInfo().HomeUrl);

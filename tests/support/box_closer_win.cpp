@@ -20,18 +20,7 @@ std::vector<std::string> BoxCloser::Texts() {
 
 void BoxCloser::Run() {
   while (!stop_) {
-    HWND box = nullptr;
-    EnumWindows(
-        [](HWND hwnd, LPARAM out) -> BOOL {
-          DWORD pid = 0;
-          GetWindowThreadProcessId(hwnd, &pid);
-          if (pid == GetCurrentProcessId() && ClassName(hwnd) == "#32770" && IsWindowVisible(hwnd)) {
-            *reinterpret_cast<HWND*>(out) = hwnd;
-            return FALSE;
-          }
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&box));
+    HWND box = FirstVisible(TopWindowsOf(GetCurrentProcessId(), "#32770"));
     if (box != nullptr) {
       {
         std::lock_guard<std::mutex> guard(lock_);

@@ -26,36 +26,40 @@ void PumpMessages() {
   }
 }
 
-struct EnumState {
+// Windows of one process (or children of one window, pid 0) with the class and text asked for.
+struct WindowFilter {
   DWORD pid;
-  std::string class_name;
-  std::optional<std::string> caption;
-  std::vector<HWND> found;
-};
-
-BOOL CALLBACK CollectTopWindow(HWND hwnd, LPARAM lparam) {
-  auto* state = reinterpret_cast<EnumState*>(lparam);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(hwnd, &pid);
-  if (pid != state->pid) return TRUE;
-  if (!state->class_name.empty() && ClassName(hwnd) != state->class_name) return TRUE;
-  if (state->caption && WindowText(hwnd) != *state->caption) return TRUE;
-  state->found.push_back(hwnd);
-  return TRUE;
-}
-
-struct ChildState {
   std::string class_name;
   std::optional<std::string> text;
   std::vector<HWND> found;
 };
 
-BOOL CALLBACK CollectChild(HWND hwnd, LPARAM lparam) {
-  auto* state = reinterpret_cast<ChildState*>(lparam);
-  if (!state->class_name.empty() && ClassName(hwnd) != state->class_name) return TRUE;
-  if (state->text && WindowText(hwnd) != *state->text) return TRUE;
-  state->found.push_back(hwnd);
+BOOL CALLBACK CollectWindow(HWND hwnd, LPARAM lparam) {
+  auto* filter = reinterpret_cast<WindowFilter*>(lparam);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  if (filter->pid != 0 && pid != filter->pid) return TRUE;
+  if (!filter->class_name.empty() && ClassName(hwnd) != filter->class_name) return TRUE;
+  if (filter->text && WindowText(hwnd) != *filter->text) return TRUE;
+  filter->found.push_back(hwnd);
   return TRUE;
+}
+
+std::vector<HWND> Windows(HWND parent, DWORD pid, const std::string& class_name,
+                          const std::optional<std::string>& text) {
+  WindowFilter filter{pid, class_name, text, {}};
+  if (parent != nullptr)
+    EnumChildWindows(parent, CollectWindow, reinterpret_cast<LPARAM>(&filter));
+  else
+    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&filter));
+  return filter.found;
+}
+
+HWND First(const std::vector<HWND>& found) { return found.empty() ? nullptr : found.front(); }
+
+// Another process may hold the clipboard open for a moment.
+bool OpenClipboardWaiting() {
+  return WaitUntil([] { return OpenClipboard(nullptr) != FALSE; }, 5s);
 }
 
 }  // namespace
@@ -121,16 +125,10 @@ TProgram::~TProgram() {
   CloseHandle(process_);
 }
 
-std::vector<HWND> TProgram::TopWindows(const std::string& class_name) const {
-  EnumState state{pid_, class_name, std::nullopt, {}};
-  EnumWindows(CollectTopWindow, reinterpret_cast<LPARAM>(&state));
-  return state.found;
-}
+std::vector<HWND> TProgram::TopWindows(const std::string& class_name) const { return TopWindowsOf(pid_, class_name); }
 
 HWND TProgram::FindTopWindow(const std::string& class_name, const std::optional<std::string>& caption) const {
-  EnumState state{pid_, class_name, caption, {}};
-  EnumWindows(CollectTopWindow, reinterpret_cast<LPARAM>(&state));
-  return state.found.empty() ? nullptr : state.found.front();
+  return First(Windows(nullptr, pid_, class_name, caption));
 }
 
 HWND TProgram::WaitForTopWindow(const std::string& class_name, const std::optional<std::string>& caption,
@@ -150,11 +148,7 @@ HWND TProgram::WaitForVisibleTopWindow(const std::string& class_name, std::chron
   return found;
 }
 
-HWND TProgram::FindMessageBox() const {
-  for (HWND hwnd : TopWindows("#32770"))
-    if (IsWindowVisible(hwnd)) return hwnd;
-  return nullptr;
-}
+HWND TProgram::FindMessageBox() const { return FirstVisible(TopWindows("#32770")); }
 
 HWND TProgram::WaitForMessageBox(std::chrono::milliseconds timeout) const {
   HWND found = nullptr;
@@ -201,6 +195,16 @@ void TProgram::Kill() {
   WaitForSingleObject(process_, 10000);
 }
 
+std::vector<HWND> TopWindowsOf(DWORD process_id, const std::string& class_name) {
+  return Windows(nullptr, process_id, class_name, std::nullopt);
+}
+
+HWND FirstVisible(const std::vector<HWND>& windows) {
+  for (HWND hwnd : windows)
+    if (IsWindowVisible(hwnd)) return hwnd;
+  return nullptr;
+}
+
 std::string WindowText(HWND hwnd) {
   // WM_GETTEXT works across processes; GetWindowText would not read another process's controls.
   const LRESULT length = SendBounded(hwnd, WM_GETTEXTLENGTH);
@@ -217,15 +221,18 @@ std::string ClassName(HWND hwnd) {
 }
 
 std::vector<HWND> Children(HWND parent, const std::string& class_name) {
-  ChildState state{class_name, std::nullopt, {}};
-  EnumChildWindows(parent, CollectChild, reinterpret_cast<LPARAM>(&state));
-  return state.found;
+  return Windows(parent, 0, class_name, std::nullopt);
 }
 
 HWND FindChild(HWND parent, const std::string& class_name, const std::optional<std::string>& text) {
-  ChildState state{class_name, text, {}};
-  EnumChildWindows(parent, CollectChild, reinterpret_cast<LPARAM>(&state));
-  return state.found.empty() ? nullptr : state.found.front();
+  return First(Windows(parent, 0, class_name, text));
+}
+
+RECT RectIn(HWND control, HWND window) {
+  RECT rect{};
+  GetWindowRect(control, &rect);
+  MapWindowPoints(nullptr, window != nullptr ? window : GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
 }
 
 GUITHREADINFO GuiThreadInfoOf(HWND window) {
@@ -255,9 +262,7 @@ void PressButton(HWND box, int id) {
 }
 
 bool SetClipboardText(const std::string& text) {
-  bool opened = false;
-  WaitUntil([&] { return (opened = OpenClipboard(nullptr) != FALSE); }, 5s);
-  if (!opened) return false;
+  if (!OpenClipboardWaiting())   return false;
   EmptyClipboard();
   HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
   bool ok = false;
@@ -274,9 +279,7 @@ bool SetClipboardText(const std::string& text) {
 }
 
 std::optional<std::string> ClipboardText() {
-  bool opened = false;
-  WaitUntil([&] { return (opened = OpenClipboard(nullptr) != FALSE); }, 5s);
-  if (!opened) return std::nullopt;
+  if (!OpenClipboardWaiting())   return std::nullopt;
   std::optional<std::string> result;
   if (HANDLE data = GetClipboardData(CF_TEXT)) {
     if (const char* text = static_cast<const char*>(GlobalLock(data))) {
@@ -289,9 +292,7 @@ std::optional<std::string> ClipboardText() {
 }
 
 void EmptyClipboardNow() {
-  bool opened = false;
-  WaitUntil([&] { return (opened = OpenClipboard(nullptr) != FALSE); }, 5s);
-  if (!opened) return;
+  if (!OpenClipboardWaiting())   return;
   EmptyClipboard();
   CloseClipboard();
 }
@@ -383,10 +384,6 @@ std::string EnvText(const char* name) {
 
 int EnvNumber(const char* name) { return atoi(EnvText(name).c_str()); }
 
-}  // namespace parlix::test
-
-namespace parlix::test {
-
 std::string UnixToWindowsPath(const std::string& unix_path) {
   std::string path = "Z:" + unix_path;
   for (char& c : path)
@@ -403,9 +400,24 @@ std::string WindowsToUnixPath(const std::string& z_path) {
 
 bool TStandins::SetControl(const std::string& json) const { return WriteFileBytes(control_file, json); }
 
-bool TStandins::ServeServiceFile(const std::string& ini) const {
+bool TStandins::ServeServiceFile(const std::string& ini, const std::string& extra_json) const {
   return WriteFileBytes(ServiceFile(), EncodeServiceText(ini, Unscramble(kServiceAlphabetLit))) &&
-         SetControl("{\"service_file\": \"" + WindowsToUnixPath(ServiceFile()) + "\"}");
+         SetControl("{\"service_file\": \"" + WindowsToUnixPath(ServiceFile()) + "\"" +
+                    (extra_json.empty() ? "" : ", " + extra_json) + "}");
+}
+
+std::string TStandins::RecordRequests(const std::string& members) const {
+  const std::string record = control_file + ".requests";
+  DeleteFileA(record.c_str());
+  SetControl("{" + members + ", \"record\": \"" + WindowsToUnixPath(record) + "\"}");
+  return record;
+}
+
+int PostsIn(const std::string& requests) {
+  int posts = 0;
+  for (size_t at = requests.find("\"POST\""); at != std::string::npos; at = requests.find("\"POST\"", at + 1))
+    ++posts;
+  return posts;
 }
 
 TStandins Standins() {

@@ -70,11 +70,18 @@ class TProgram {
   DWORD pid_ = 0;
 };
 
+// Top-level windows of a process with the class ("" any), in the system's order, and the
+// first of some windows that is visible (null when none is).
+std::vector<HWND> TopWindowsOf(DWORD process_id, const std::string& class_name = "");
+HWND FirstVisible(const std::vector<HWND>& windows);
+
 std::string WindowText(HWND hwnd);
 std::string ClassName(HWND hwnd);
 // The child with the given class (and text), searched in depth.
 HWND FindChild(HWND parent, const std::string& class_name, const std::optional<std::string>& text = {});
 std::vector<HWND> Children(HWND parent, const std::string& class_name = "");
+// Where a window stands in the client area of another (null: of its parent).
+RECT RectIn(HWND control, HWND window = nullptr);
 // Focus and activation of the window's thread, which GetFocus of this process does not see.
 GUITHREADINFO GuiThreadInfoOf(HWND window);
 
@@ -130,9 +137,15 @@ struct TStandins {
   bool SetControl(const std::string& json) const;
   // Beside the control file, on the Z: drive, so the stand-in can read it by its Unix path.
   std::string ServiceFile() const { return control_file + ".service.txt"; }
-  // The maker's server serves `ini` (plain text) encoded as the program expects it.
-  bool ServeServiceFile(const std::string& ini) const;
+  // The maker's server serves `ini` (plain text) encoded as the program expects it; extra_json
+  // holds more members of the control file ("\"status\": 404").
+  bool ServeServiceFile(const std::string& ini, const std::string& extra_json = "") const;
+  // From now on the stand-in records the requests it gets in a file beside the control file,
+  // `members` (more members of the control file) set too; the record's path.
+  std::string RecordRequests(const std::string& members) const;
 };
+// How many translation requests (POSTs; the service file's GET does not count) a record holds.
+int PostsIn(const std::string& requests);
 TStandins Standins();
 
 // Writes a current settings file (no first run) whose proxy points at 127.0.0.1:port.

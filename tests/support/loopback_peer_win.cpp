@@ -7,23 +7,15 @@
 namespace parlix::test {
 namespace {
 
+// The ws2_32 functions the peer uses, named once for the table and for loading it.
+#define PARLIX_WS2_FUNCTIONS(X)                                                                \
+  X(WSAStartup) X(socket) X(bind) X(listen) X(accept) X(connect) X(ioctlsocket) X(send) X(recv) \
+  X(closesocket) X(shutdown) X(getsockname) X(getpeername) X(setsockopt) X(htonl) X(ntohs)
+
 struct Ws2 {
-  decltype(&::WSAStartup) WSAStartup;
-  decltype(&::socket) socket;
-  decltype(&::bind) bind;
-  decltype(&::listen) listen;
-  decltype(&::accept) accept;
-  decltype(&::connect) connect;
-  decltype(&::ioctlsocket) ioctlsocket;
-  decltype(&::send) send;
-  decltype(&::recv) recv;
-  decltype(&::closesocket) closesocket;
-  decltype(&::shutdown) shutdown;
-  decltype(&::getsockname) getsockname;
-  decltype(&::getpeername) getpeername;
-  decltype(&::setsockopt) setsockopt;
-  decltype(&::htonl) htonl;
-  decltype(&::ntohs) ntohs;
+#define PARLIX_WS2_FIELD(fn) decltype(&::fn) fn;
+  PARLIX_WS2_FUNCTIONS(PARLIX_WS2_FIELD)
+#undef PARLIX_WS2_FIELD
 };
 
 template <typename Fn>
@@ -40,22 +32,9 @@ const Ws2& Api() {
     HMODULE m = LoadLibraryA("ws2_32.dll");
     if (m == nullptr) throw std::runtime_error("cannot load ws2_32.dll");
     Ws2 a{};
-    Get(m, a.WSAStartup, "WSAStartup");
-    Get(m, a.socket, "socket");
-    Get(m, a.bind, "bind");
-    Get(m, a.listen, "listen");
-    Get(m, a.accept, "accept");
-    Get(m, a.connect, "connect");
-    Get(m, a.ioctlsocket, "ioctlsocket");
-    Get(m, a.send, "send");
-    Get(m, a.recv, "recv");
-    Get(m, a.closesocket, "closesocket");
-    Get(m, a.shutdown, "shutdown");
-    Get(m, a.getsockname, "getsockname");
-    Get(m, a.getpeername, "getpeername");
-    Get(m, a.setsockopt, "setsockopt");
-    Get(m, a.htonl, "htonl");
-    Get(m, a.ntohs, "ntohs");
+#define PARLIX_WS2_LOAD(fn) Get(m, a.fn, #fn);
+    PARLIX_WS2_FUNCTIONS(PARLIX_WS2_LOAD)
+#undef PARLIX_WS2_LOAD
     WSADATA data;
     a.WSAStartup(MAKEWORD(2, 2), &data);
     return a;
@@ -116,16 +95,13 @@ std::string PeerConnection::ReceiveHead() {
   return head;
 }
 
-std::string PeerConnection::ReceiveUntilClosed() {
-  std::string out;
-  char buf[65536];
-  for (;;) {
-    const int got = Api().recv(static_cast<SOCKET>(s_), buf, sizeof(buf), 0);
-    if (got <= 0) break;
-    out.append(buf, static_cast<size_t>(got));
-  }
-  return out;
+std::string PeerConnection::ReceiveRequest() {
+  const std::string head = ReceiveHead();
+  const size_t at = head.find("Content-Length: ");
+  return at == std::string::npos ? head : head + ReceiveExactly(std::stoul(head.substr(at + 16)));
 }
+
+std::string PeerConnection::ReceiveUntilClosed() { return ReceiveExactly(std::string::npos); }
 
 void PeerConnection::Close() {
   if (s_ == static_cast<uintptr_t>(INVALID_SOCKET)) return;

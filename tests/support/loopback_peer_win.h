@@ -27,6 +27,8 @@ class PeerConnection {
   // Reads a request's head, up to its blank line (at most 64 KiB), byte by byte so that
   // nothing after it is taken.
   std::string ReceiveHead();
+  // The head, then as many bytes as its Content-Length announces.
+  std::string ReceiveRequest();
   // Reads until the other side closes.
   std::string ReceiveUntilClosed();
   // Graceful close (FIN).

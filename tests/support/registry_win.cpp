@@ -68,9 +68,7 @@ DWORD RegValueCount(HKEY root, const std::string& key) {
 }
 
 std::string ShellFolder(const std::string& name) {
-  std::string folder =
-      RegString(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", name)
-          .value_or("");
+  std::string folder = RegString(HKEY_CURRENT_USER, kShellFoldersKey, name).value_or("");
   if (!folder.empty() && folder.back() != '\\') folder += '\\';
   return folder;
 }

@@ -11,6 +11,7 @@ namespace parlix::test {
 
 constexpr char kInternetSettingsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
 constexpr char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr char kShellFoldersKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
 // A REG_SZ value; nullopt when the key, the value or that type is missing.
 std::optional<std::string> RegString(HKEY root, const std::string& key, const std::string& name);

@@ -88,30 +88,13 @@ int GdiObjectCount() {
   return count;
 }
 
-namespace {
-HWND VisibleMenuWindow() {
-  HWND found = nullptr;
-  EnumWindows(
-      [](HWND hwnd, LPARAM out) -> BOOL {
-        DWORD pid = 0;
-        GetWindowThreadProcessId(hwnd, &pid);
-        if (pid == GetCurrentProcessId() && IsWindowVisible(hwnd) && ClassName(hwnd) == "#32768") {
-          *reinterpret_cast<HWND*>(out) = hwnd;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&found));
-  return found;
-}
-}  // namespace
-
 bool WhileMenuOpen(const std::function<void()>& open, const std::function<bool()>& drawn,
                    const std::function<void(HWND)>& while_open) {
   std::atomic<bool> seen{false};
   std::thread helper([&] {
     HWND menu = nullptr;
-    if (!WaitUntil([&] { return (menu = VisibleMenuWindow()) != nullptr && drawn(); }, 10s)) {
+    const auto find_menu = [] { return FirstVisible(TopWindowsOf(GetCurrentProcessId(), "#32768")); };
+    if (!WaitUntil([&] { return (menu = find_menu()) != nullptr && drawn(); }, 10s)) {
       // Whatever opened, close it, so open() returns.
       if (menu != nullptr) PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
       return;

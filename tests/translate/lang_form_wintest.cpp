@@ -135,11 +135,8 @@ TEST_F(LangFormTest, OpensOnceWithTheCurrentPairMarked) {
 
 TEST_F(LangFormTest, RowsAndCloseButtonSitWhereTheLayoutPutsThem) {
   for (int row = 0; row < TLangForm::kPairCount; ++row) {
-    RECT button{}, label{};
-    GetWindowRect(form_->PairButton(row), &button);
-    GetWindowRect(form_->PairLabel(row), &label);
-    MapWindowPoints(nullptr, form_hwnd_, reinterpret_cast<POINT*>(&button), 2);
-    MapWindowPoints(nullptr, form_hwnd_, reinterpret_cast<POINT*>(&label), 2);
+    const RECT button = test::RectIn(form_->PairButton(row), form_hwnd_);
+    const RECT label = test::RectIn(form_->PairLabel(row), form_hwnd_);
     EXPECT_EQ(button.left, 15);
     EXPECT_EQ(button.top, 15 + 20 * row);
     EXPECT_EQ(button.right - button.left, 17);
@@ -148,9 +145,7 @@ TEST_F(LangFormTest, RowsAndCloseButtonSitWhereTheLayoutPutsThem) {
     EXPECT_EQ(label.right - label.left, kLabelWidth);
     EXPECT_EQ(label.bottom - label.top, 17);
   }
-  RECT close{};
-  GetWindowRect(form_->CloseButton(), &close);
-  MapWindowPoints(nullptr, form_hwnd_, reinterpret_cast<POINT*>(&close), 2);
+  const RECT close = test::RectIn(form_->CloseButton(), form_hwnd_);
   EXPECT_EQ(close.left, 177);
   EXPECT_EQ(close.top, 257);
   EXPECT_EQ(form_->Hint(form_->CloseButton()), "Close");
@@ -323,7 +318,6 @@ class LangFormCornerTest : public LangFormTest {
 };
 
 TEST_F(LangFormCornerTest, NearTheTopLeftScreenCornerOpensAtTen) {
-  owner_ = CreateOwner(30, 40);
   OpenOver(30, 40, 1);
   RECT rect{};
   GetWindowRect(form_hwnd_, &rect);

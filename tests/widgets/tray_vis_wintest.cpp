@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "widgets/tray_vis_win.h"
+#include "support/driver_win.h"
 #include "support/test_window_win.h"
 
 namespace parlix {
@@ -59,8 +60,7 @@ bool ShellHasIcon(HWND owner, UINT id) {
 class TSentinelIcon : public ::testing::Environment {
  public:
   void SetUp() override {
-    window_ = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, GetModuleHandleA(nullptr),
-                              nullptr);
+    window_ = test::MakeTestWindow({.class_name = "STATIC", .width = 1, .height = 1});
     data_ = BuildNotifyIconData(window_, 7, NIF_ICON | NIF_TIP, 0,
                                 LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION)), "sentinel");
     Shell_NotifyIconA(NIM_ADD, &data_);
@@ -84,20 +84,17 @@ class TrayVisTest : public ::testing::Test {
                                    .icon = LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION))});
     ASSERT_NE(owner_, nullptr);
     g_owner_log = {};
-  }
-  void TearDown() override {
-    if (owner_ != nullptr && IsWindow(owner_)) DestroyWindow(owner_);
-  }
-
-  // A component whose shell calls are recorded on their way to the real shell.
-  std::unique_ptr<TTrayVis> MakeTray() {
-    auto tray = std::make_unique<TTrayVis>(owner_);
-    tray->ShellNotifyIcon = [this](DWORD message, NOTIFYICONDATAA& data) {
+    // The component, its shell calls recorded on their way to the real shell.
+    tray_ = std::make_unique<TTrayVis>(owner_);
+    tray_->ShellNotifyIcon = [this](DWORD message, NOTIFYICONDATAA& data) {
       const BOOL result = Shell_NotifyIconA(message, &data);
       calls_.push_back({message, data, result});
       return result;
     };
-    return tray;
+  }
+  void TearDown() override {
+    tray_.reset();
+    if (owner_ != nullptr && IsWindow(owner_)) DestroyWindow(owner_);
   }
 
   LRESULT SendCallback(UINT message, UINT mouse) {
@@ -126,6 +123,7 @@ class TrayVisTest : public ::testing::Test {
 
   HWND owner_ = nullptr;
   std::vector<TShellCall> calls_;
+  std::unique_ptr<TTrayVis> tray_;
 };
 
 TEST(TrayVisRecord, FirstFormRecordWithTheTipCutAtSixtyTwo) {
@@ -161,16 +159,15 @@ TEST_F(TrayVisMessages, RegisteredByNameAndSharedByAllInstances) {
   EXPECT_GE(TrayCallbackMessage(), 0xC000u);
   EXPECT_NE(TrayCallbackMessage(), BalloonCallbackMessage());
 
-  auto tray = MakeTray();
   test::TTestWindow second_owner({.class_name = kOwnerClass, .proc = OwnerProc});
   ASSERT_NE(second_owner.Handle(), nullptr);
   TTrayVis second(second_owner.Handle());
   std::vector<std::string> events;
-  tray->OnTrayLeftClick = [&](TTrayVis&) { events.push_back("first click"); };
+  tray_->OnTrayLeftClick = [&](TTrayVis&) { events.push_back("first click"); };
   second.OnTrayLeftClick = [&](TTrayVis&) { events.push_back("second click"); };
-  tray->OnBallIconLeft2Click = [&](TTrayVis&) { events.push_back("first balloon double"); };
-  tray->Trayicon.SetAlwaysActive(true);
-  NOTIFYICONDATAA lost = tray->Trayicon.NotifyData();
+  tray_->OnBallIconLeft2Click = [&](TTrayVis&) { events.push_back("first balloon double"); };
+  tray_->Trayicon.SetAlwaysActive(true);
+  NOTIFYICONDATAA lost = tray_->Trayicon.NotifyData();
   ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &lost));
 
   // Posted from another thread that registered the names for itself, as the shell does.
@@ -181,8 +178,7 @@ TEST_F(TrayVisMessages, RegisteredByNameAndSharedByAllInstances) {
     PostMessageA(owner, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
   });
   poster.join();
-  MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+  test::DrainMessages();
   EXPECT_EQ(events, (std::vector<std::string>{"first click", "second click", "first balloon double"}));
   EXPECT_TRUE(ShellHasIcon(owner_, 0)) << "the taskbar's restart brought the icon back";
   EXPECT_FALSE(g_owner_log.Saw(TrayCallbackMessage())) << "the callbacks stopped at the trays";
@@ -195,12 +191,11 @@ TEST(TrayVisConstruction, OwnerMustBeAWindow) {
 }
 
 TEST_F(TrayVisTest, AlwaysActiveAddsAtOnceWithTheApplicationIcon) {
-  auto tray = MakeTray();
-  tray->Trayicon.SetToolTip("Parlix, click to open");
+  tray_->Trayicon.SetToolTip("Parlix, click to open");
   EXPECT_TRUE(calls_.empty()) << "a tooltip alone adds nothing";
-  EXPECT_EQ(tray->Trayicon.Icon(), nullptr);
+  EXPECT_EQ(tray_->Trayicon.Icon(), nullptr);
 
-  tray->Trayicon.SetAlwaysActive(true);
+  tray_->Trayicon.SetAlwaysActive(true);
   ASSERT_EQ(calls_.size(), 1u);
   ExpectCall(0, NIM_ADD, TRUE);  // Wine's shell accepts the icon
   EXPECT_EQ(calls_[0].data.cbSize, NOTIFYICONDATAA_V1_SIZE);
@@ -210,60 +205,58 @@ TEST_F(TrayVisTest, AlwaysActiveAddsAtOnceWithTheApplicationIcon) {
   EXPECT_EQ(calls_[0].data.uCallbackMessage, TrayCallbackMessage());
   EXPECT_STREQ(calls_[0].data.szTip, "Parlix, click to open");
   EXPECT_NE(calls_[0].data.hIcon, nullptr);
-  EXPECT_EQ(calls_[0].data.hIcon, tray->Trayicon.Icon()) << "the application's icon became the icon";
-  EXPECT_TRUE(tray->Trayicon.IconAdded());
+  EXPECT_EQ(calls_[0].data.hIcon, tray_->Trayicon.Icon()) << "the application's icon became the icon";
+  EXPECT_TRUE(tray_->Trayicon.IconAdded());
   EXPECT_TRUE(ShellHasIcon(owner_, 0));
 
   // Setting it again adds nothing twice.
-  tray->Trayicon.SetAlwaysActive(true);
+  tray_->Trayicon.SetAlwaysActive(true);
   EXPECT_EQ(calls_.size(), 1u);
 
-  tray->Trayicon.SetAlwaysActive(false);
+  tray_->Trayicon.SetAlwaysActive(false);
   ASSERT_EQ(calls_.size(), 2u);
   ExpectCall(1, NIM_DELETE, TRUE);
-  EXPECT_FALSE(tray->Trayicon.IconAdded());
+  EXPECT_FALSE(tray_->Trayicon.IconAdded());
   EXPECT_FALSE(ShellHasIcon(owner_, 0));
 }
 
 TEST_F(TrayVisTest, ToolTipAndIconChangesReachAShownIcon) {
-  auto tray = MakeTray();
   const std::string long_tip = "A tooltip that runs on well past the sixty-two characters a tip may hold";
   ASSERT_GT(long_tip.size(), 62u);
-  tray->Trayicon.SetToolTip(long_tip);
-  EXPECT_EQ(tray->Trayicon.ToolTip(), long_tip.substr(0, 62));
+  tray_->Trayicon.SetToolTip(long_tip);
+  EXPECT_EQ(tray_->Trayicon.ToolTip(), long_tip.substr(0, 62));
   EXPECT_TRUE(calls_.empty());
 
-  tray->Trayicon.SetAlwaysActive(true);
+  tray_->Trayicon.SetAlwaysActive(true);
   ASSERT_EQ(calls_.size(), 1u);
   EXPECT_EQ(std::string(calls_[0].data.szTip), long_tip.substr(0, 62));
 
-  tray->Trayicon.SetToolTip("short");
+  tray_->Trayicon.SetToolTip("short");
   ASSERT_EQ(calls_.size(), 2u);
   ExpectCall(1, NIM_MODIFY, TRUE);
   EXPECT_STREQ(calls_[1].data.szTip, "short");
 
   HICON other = LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_WARNING));
-  tray->Trayicon.SetIcon(other);
+  tray_->Trayicon.SetIcon(other);
   ASSERT_EQ(calls_.size(), 3u);
   EXPECT_EQ(calls_[2].message, static_cast<DWORD>(NIM_MODIFY));
   EXPECT_NE(calls_[2].data.hIcon, other) << "the component keeps a copy of its own";
-  EXPECT_EQ(calls_[2].data.hIcon, tray->Trayicon.Icon());
+  EXPECT_EQ(calls_[2].data.hIcon, tray_->Trayicon.Icon());
   // Its own icon again: nothing to do.
-  tray->Trayicon.SetIcon(tray->Trayicon.Icon());
+  tray_->Trayicon.SetIcon(tray_->Trayicon.Icon());
   EXPECT_EQ(calls_.size(), 3u);
 }
 
 TEST_F(TrayVisTest, CallbackDispatchByMouseButton) {
-  auto tray = MakeTray();
   int left = 0, left2 = 0, menus = 0;
   HMENU shown = nullptr;
   POINT shown_at{};
-  tray->OnTrayLeftClick = [&](TTrayVis& sender) {
-    EXPECT_EQ(&sender, tray.get());
+  tray_->OnTrayLeftClick = [&](TTrayVis& sender) {
+    EXPECT_EQ(&sender, tray_.get());
     ++left;
   };
-  tray->OnTrayLeft2Click = [&](TTrayVis&) { ++left2; };
-  tray->OnShowPopupMenu = [&](TTrayVis&, HMENU menu, POINT at) {
+  tray_->OnTrayLeft2Click = [&](TTrayVis&) { ++left2; };
+  tray_->OnShowPopupMenu = [&](TTrayVis&, HMENU menu, POINT at) {
     ++menus;
     shown = menu;
     shown_at = at;
@@ -290,7 +283,7 @@ TEST_F(TrayVisTest, CallbackDispatchByMouseButton) {
 
   HMENU menu = CreatePopupMenu();
   AppendMenuA(menu, MF_STRING, 1, "Restore Parlix");
-  tray->Trayicon.PopupMenu = menu;
+  tray_->Trayicon.PopupMenu = menu;
   SendCallback(callback, WM_RBUTTONUP);
   POINT cursor{};
   GetCursorPos(&cursor);
@@ -307,10 +300,9 @@ TEST_F(TrayVisTest, CallbackDispatchByMouseButton) {
 
 // Without a handler of its own the menu is tracked by the system; a timer closes it.
 TEST_F(TrayVisTest, DefaultMenuIsTrackedAndClosed) {
-  auto tray = MakeTray();
   HMENU menu = CreatePopupMenu();
   AppendMenuA(menu, MF_STRING, 1, "Exit");
-  tray->Trayicon.PopupMenu = menu;
+  tray_->Trayicon.PopupMenu = menu;
   ShowOwner();
   const UINT_PTR timer = SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR, DWORD) { EndMenu(); });
   SendCallback(TrayCallbackMessage(), WM_RBUTTONUP);
@@ -323,13 +315,12 @@ TEST_F(TrayVisTest, DefaultMenuIsTrackedAndClosed) {
 }
 
 TEST_F(TrayVisTest, TaskbarCreatedAddsTheIconAgain) {
-  auto tray = MakeTray();
-  tray->Trayicon.SetToolTip("Parlix, click to open");
-  tray->Trayicon.SetAlwaysActive(true);
+  tray_->Trayicon.SetToolTip("Parlix, click to open");
+  tray_->Trayicon.SetAlwaysActive(true);
   HICON other = LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_INFORMATION));
-  tray->Trayicon.SetIcon(other);
+  tray_->Trayicon.SetIcon(other);
   // The shell loses its icons, as when it restarts.
-  NOTIFYICONDATAA lost = tray->Trayicon.NotifyData();
+  NOTIFYICONDATAA lost = tray_->Trayicon.NotifyData();
   ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &lost));
   ASSERT_FALSE(ShellHasIcon(owner_, 0));
   calls_.clear();
@@ -339,14 +330,14 @@ TEST_F(TrayVisTest, TaskbarCreatedAddsTheIconAgain) {
   ExpectCall(0, NIM_DELETE, FALSE);  // nothing left to remove; the icon is added all the same
   ExpectCall(1, NIM_ADD, TRUE);
   EXPECT_STREQ(calls_[1].data.szTip, "Parlix, click to open");
-  EXPECT_EQ(calls_[1].data.hIcon, tray->Trayicon.Icon()) << "with its current icon";
-  EXPECT_TRUE(tray->Trayicon.IconAdded());
+  EXPECT_EQ(calls_[1].data.hIcon, tray_->Trayicon.Icon()) << "with its current icon";
+  EXPECT_TRUE(tray_->Trayicon.IconAdded());
   EXPECT_TRUE(ShellHasIcon(owner_, 0));
   // The owner hears of the new taskbar too.
   EXPECT_TRUE(g_owner_log.Saw(TaskbarCreatedMessage()));
 
   // Without an icon there is nothing to bring back.
-  tray->Trayicon.SetAlwaysActive(false);
+  tray_->Trayicon.SetAlwaysActive(false);
   calls_.clear();
   SendMessageA(owner_, TaskbarCreatedMessage(), 0, 0);
   EXPECT_TRUE(calls_.empty());
@@ -354,14 +345,13 @@ TEST_F(TrayVisTest, TaskbarCreatedAddsTheIconAgain) {
 }
 
 TEST_F(TrayVisTest, MinimizeToTrayAndRestore) {
-  auto tray = MakeTray();
   int to_tray = 0;
   int restored = 0;
-  tray->OnTrayicon = [&](TTrayVis& sender) {
+  tray_->OnTrayicon = [&](TTrayVis& sender) {
     EXPECT_TRUE(sender.InTray()) << "InTray is set before the event";
     ++to_tray;
   };
-  tray->OnTrayRestore = [&](TTrayVis& sender) {
+  tray_->OnTrayRestore = [&](TTrayVis& sender) {
     EXPECT_FALSE(sender.InTray());
     ++restored;
   };
@@ -369,76 +359,73 @@ TEST_F(TrayVisTest, MinimizeToTrayAndRestore) {
   ASSERT_TRUE(IsWindowVisible(owner_));
   ASSERT_FALSE(ToolWindow());
 
-  tray->MinimizeToTray();
+  tray_->MinimizeToTray();
   EXPECT_FALSE(IsWindowVisible(owner_));
-  EXPECT_TRUE(tray->InTray());
+  EXPECT_TRUE(tray_->InTray());
   EXPECT_EQ(to_tray, 1);
-  EXPECT_TRUE(tray->Trayicon.IconAdded());
+  EXPECT_TRUE(tray_->Trayicon.IconAdded());
   EXPECT_TRUE(ShellHasIcon(owner_, 0));
   EXPECT_TRUE(ToolWindow()) << "no taskbar button while in the tray";
 
-  tray->MinimizeToTray();  // already there: nothing, no event
+  tray_->MinimizeToTray();  // already there: nothing, no event
   EXPECT_EQ(to_tray, 1);
   EXPECT_EQ(calls_.size(), 1u);
 
-  tray->RestoreFromTray();
+  tray_->RestoreFromTray();
   EXPECT_TRUE(IsWindowVisible(owner_));
   EXPECT_FALSE(IsIconic(owner_));
-  EXPECT_FALSE(tray->InTray());
+  EXPECT_FALSE(tray_->InTray());
   EXPECT_EQ(restored, 1);
-  EXPECT_FALSE(tray->Trayicon.IconAdded()) << "not AlwaysActive: the icon goes with the restore";
+  EXPECT_FALSE(tray_->Trayicon.IconAdded()) << "not AlwaysActive: the icon goes with the restore";
   EXPECT_FALSE(ShellHasIcon(owner_, 0));
   EXPECT_FALSE(ToolWindow());
 
-  tray->RestoreFromTray();  // not in the tray: nothing
+  tray_->RestoreFromTray();  // not in the tray: nothing
   EXPECT_EQ(restored, 1);
 }
 
 TEST_F(TrayVisTest, AlwaysActiveIconStaysAfterRestore) {
-  auto tray = MakeTray();
-  tray->Trayicon.SetAlwaysActive(true);
+  tray_->Trayicon.SetAlwaysActive(true);
   ShowOwner();
-  tray->MinimizeToTray();
+  tray_->MinimizeToTray();
   EXPECT_EQ(calls_.size(), 1u) << "already added: going to the tray adds nothing";
-  tray->RestoreFromTray();
-  EXPECT_TRUE(tray->Trayicon.IconAdded());
+  tray_->RestoreFromTray();
+  EXPECT_TRUE(tray_->Trayicon.IconAdded());
   EXPECT_TRUE(ShellHasIcon(owner_, 0));
   EXPECT_EQ(calls_.size(), 1u);
 }
 
 TEST_F(TrayVisTest, TaskbarButtonHiddenForGood) {
-  auto tray = MakeTray();
   ShowOwner();
-  tray->SetTaskbarButtonHidden(true);
-  EXPECT_TRUE(tray->TaskbarButtonHidden());
+  tray_->SetTaskbarButtonHidden(true);
+  EXPECT_TRUE(tray_->TaskbarButtonHidden());
   EXPECT_TRUE(ToolWindow());
   EXPECT_TRUE(IsWindowVisible(owner_)) << "a shown window stays shown while its button goes";
-  tray->MinimizeToTray();
-  tray->RestoreFromTray();
+  tray_->MinimizeToTray();
+  tray_->RestoreFromTray();
   EXPECT_TRUE(ToolWindow()) << "coming back from the tray does not bring the button back";
-  tray->BringOwnerToFront(true, false, false);
+  tray_->BringOwnerToFront(true, false, false);
   EXPECT_TRUE(ToolWindow());
 
-  tray->SetTaskbarButtonHidden(false);
+  tray_->SetTaskbarButtonHidden(false);
   EXPECT_FALSE(ToolWindow());
   EXPECT_TRUE(IsWindowVisible(owner_));
   // An application window style asks for a button; hiding takes it away as well.
   SetWindowLongPtrA(owner_, GWL_EXSTYLE, GetWindowLongPtrA(owner_, GWL_EXSTYLE) | WS_EX_APPWINDOW);
-  tray->HideTaskbarButton(true);
+  tray_->HideTaskbarButton(true);
   EXPECT_TRUE(ToolWindow());
   EXPECT_EQ(GetWindowLongPtrA(owner_, GWL_EXSTYLE) & WS_EX_APPWINDOW, 0);
 }
 
 TEST_F(TrayVisTest, SetStayOnTopTogglesTopmost) {
-  auto tray = MakeTray();
   ShowOwner();
   EXPECT_FALSE(Topmost());
-  tray->SetStayOnTop(true);
+  tray_->SetStayOnTop(true);
   EXPECT_TRUE(Topmost());
-  EXPECT_TRUE(tray->StayOnTopState());
-  tray->SetStayOnTop(false);
+  EXPECT_TRUE(tray_->StayOnTopState());
+  tray_->SetStayOnTop(false);
   EXPECT_FALSE(Topmost());
-  EXPECT_FALSE(tray->StayOnTopState());
+  EXPECT_FALSE(tray_->StayOnTopState());
 }
 
 // Whether a comes before b in the stacking order of top-level windows.
@@ -451,7 +438,6 @@ bool Above(HWND a, HWND b) {
 }
 
 TEST_F(TrayVisTest, BringOwnerToFrontActivatesWithoutStayingTopmost) {
-  auto tray = MakeTray();
   ShowOwner();
   HWND other = test::MakeTestWindow({.class_name = kOwnerClass, .caption = "other", .style = WS_POPUP | WS_VISIBLE,
                                      .left = 120, .top = 120, .width = 300, .height = 300});
@@ -460,23 +446,23 @@ TEST_F(TrayVisTest, BringOwnerToFrontActivatesWithoutStayingTopmost) {
   SetActiveWindow(other);
   ASSERT_TRUE(Above(other, owner_));
 
-  tray->BringOwnerToFront(true, false, false);
+  tray_->BringOwnerToFront(true, false, false);
   EXPECT_TRUE(Above(owner_, other));
   EXPECT_FALSE(Topmost()) << "at the top of the normal windows, not topmost";
   EXPECT_EQ(GetActiveWindow(), owner_);
   EXPECT_EQ(GetFocus(), owner_);
 
   // With stay-on-top on, it stays topmost.
-  tray->SetStayOnTop(true);
+  tray_->SetStayOnTop(true);
   SetActiveWindow(other);
-  tray->BringOwnerToFront(true, false, false);
+  tray_->BringOwnerToFront(true, false, false);
   EXPECT_TRUE(Topmost());
   EXPECT_EQ(GetActiveWindow(), owner_);
 
   // Not activating: the previously active window keeps the activation.
-  tray->SetStayOnTop(false);
+  tray_->SetStayOnTop(false);
   SetActiveWindow(other);
-  tray->BringOwnerToFront(false, false, false);
+  tray_->BringOwnerToFront(false, false, false);
   EXPECT_EQ(GetActiveWindow(), other);
   EXPECT_TRUE(Above(owner_, other));
   EXPECT_FALSE(Topmost());
@@ -484,25 +470,23 @@ TEST_F(TrayVisTest, BringOwnerToFrontActivatesWithoutStayingTopmost) {
 }
 
 TEST_F(TrayVisTest, BringOwnerToFrontWithRestoreComesBackFromTheTray) {
-  auto tray = MakeTray();
   int restored = 0;
-  tray->OnTrayRestore = [&](TTrayVis&) { ++restored; };
+  tray_->OnTrayRestore = [&](TTrayVis&) { ++restored; };
   ShowOwner();
-  tray->MinimizeToTray();
-  tray->BringOwnerToFront(true, true, false);
-  EXPECT_FALSE(tray->InTray());
+  tray_->MinimizeToTray();
+  tray_->BringOwnerToFront(true, true, false);
+  EXPECT_FALSE(tray_->InTray());
   EXPECT_TRUE(IsWindowVisible(owner_));
   EXPECT_EQ(restored, 1);
   EXPECT_EQ(GetActiveWindow(), owner_);
 }
 
 TEST_F(TrayVisTest, SnapsWhileMovingOnlyWhenEnabled) {
-  auto tray = MakeTray();
   const RECT near_left{6, 300, 6 + 250, 300 + 230};
   EXPECT_EQ(Moving(near_left).left, 6) << "margins off by default";
 
-  tray->Margin.Enabled = true;
-  tray->Margin.Magnetic = true;
+  tray_->Margin.Enabled = true;
+  tray_->Margin.Magnetic = true;
   const RECT snapped = Moving(near_left);
   EXPECT_EQ(snapped.left, 0);
   EXPECT_EQ(snapped.right, 250);
@@ -516,25 +500,23 @@ TEST_F(TrayVisTest, SnapsWhileMovingOnlyWhenEnabled) {
 }
 
 TEST_F(TrayVisTest, NoMoveTakesTheCaptionAway) {
-  auto tray = MakeTray();
   EXPECT_EQ(HitTest(), HTCAPTION);
-  tray->Margin.NoMove = true;
+  tray_->Margin.NoMove = true;
   EXPECT_EQ(HitTest(), HTCAPTION) << "margins not enabled";
-  tray->Margin.Enabled = true;
+  tray_->Margin.Enabled = true;
   EXPECT_EQ(HitTest(), HTNOWHERE);
 }
 
 TEST_F(TrayVisTest, BalloonIconAndItsCallbacks) {
-  auto tray = MakeTray();
   std::vector<std::string> events;
-  tray->OnBallIconLeftClick = [&](TTrayVis&) { events.push_back("click"); };
-  tray->OnBallIconLeft2Click = [&](TTrayVis&) { events.push_back("double"); };
-  tray->OnBallInfoShow = [&](TTrayVis&) { events.push_back("show"); };
-  tray->OnBallInfoHide = [&](TTrayVis&) { events.push_back("hide"); };
-  EXPECT_EQ(tray->BallooInfo.InfoTimeOut, 10);
-  EXPECT_EQ(tray->BallooInfo.InfoIconType, TInfoIconType::bitInfo);
+  tray_->OnBallIconLeftClick = [&](TTrayVis&) { events.push_back("click"); };
+  tray_->OnBallIconLeft2Click = [&](TTrayVis&) { events.push_back("double"); };
+  tray_->OnBallInfoShow = [&](TTrayVis&) { events.push_back("show"); };
+  tray_->OnBallInfoHide = [&](TTrayVis&) { events.push_back("hide"); };
+  EXPECT_EQ(tray_->BallooInfo.InfoTimeOut, 10);
+  EXPECT_EQ(tray_->BallooInfo.InfoIconType, TInfoIconType::bitInfo);
 
-  tray->BallooInfo.SetTrayiconActive(true);
+  tray_->BallooInfo.SetTrayiconActive(true);
   ASSERT_EQ(calls_.size(), 1u);
   ExpectCall(0, NIM_ADD, TRUE);
   EXPECT_EQ(calls_[0].data.uID, 1u);
@@ -552,47 +534,44 @@ TEST_F(TrayVisTest, BalloonIconAndItsCallbacks) {
   events.clear();
   SendCallback(callback, 0x404);  // time-out: the icon stays while TrayiconActive
   EXPECT_EQ(events, (std::vector<std::string>{"hide"}));
-  EXPECT_TRUE(tray->BallooInfo.IconAdded());
+  EXPECT_TRUE(tray_->BallooInfo.IconAdded());
   EXPECT_FALSE(g_owner_log.Saw(callback));
 
-  tray->BallooInfo.SetTrayiconActive(false);
+  tray_->BallooInfo.SetTrayiconActive(false);
   EXPECT_FALSE(ShellHasIcon(owner_, 1));
 
   // With a hint the icon has a tip; a hide notice without TrayiconActive removes the icon.
-  tray->BallooInfo.IconHint = "hint";
-  ASSERT_TRUE(tray->BallooInfo.AddIcon());
-  EXPECT_EQ(tray->BallooInfo.NotifyData().uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP));
-  EXPECT_STREQ(tray->BallooInfo.NotifyData().szTip, "hint");
+  tray_->BallooInfo.IconHint = "hint";
+  ASSERT_TRUE(tray_->BallooInfo.AddIcon());
+  EXPECT_EQ(tray_->BallooInfo.NotifyData().uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP));
+  EXPECT_STREQ(tray_->BallooInfo.NotifyData().szTip, "hint");
   events.clear();
   SendCallback(callback, 0x403);
   EXPECT_EQ(events, (std::vector<std::string>{"hide"}));
-  EXPECT_FALSE(tray->BallooInfo.IconAdded());
+  EXPECT_FALSE(tray_->BallooInfo.IconAdded());
   EXPECT_FALSE(ShellHasIcon(owner_, 1));
 }
 
 TEST_F(TrayVisTest, HandlerErrorsAreSwallowed) {
-  auto tray = MakeTray();
-  tray->OnTrayLeftClick = [](TTrayVis&) { throw std::runtime_error("handler failed"); };
+  tray_->OnTrayLeftClick = [](TTrayVis&) { throw std::runtime_error("handler failed"); };
   EXPECT_EQ(SendCallback(TrayCallbackMessage(), WM_LBUTTONUP), 0);
   // The window still works afterwards.
   int left2 = 0;
-  tray->OnTrayLeft2Click = [&](TTrayVis&) { ++left2; };
+  tray_->OnTrayLeft2Click = [&](TTrayVis&) { ++left2; };
   SendCallback(TrayCallbackMessage(), WM_LBUTTONDBLCLK);
   EXPECT_EQ(left2, 1);
 }
 
 TEST_F(TrayVisTest, DestructionRemovesIconsAndGivesTheWindowProcedureBack) {
   int left = 0;
-  {
-    auto tray = MakeTray();
-    tray->OnTrayLeftClick = [&](TTrayVis&) { ++left; };
-    tray->Trayicon.SetAlwaysActive(true);
-    tray->BallooInfo.SetTrayiconActive(true);
-    ASSERT_TRUE(ShellHasIcon(owner_, 0));
-    ASSERT_TRUE(ShellHasIcon(owner_, 1));
-    SendCallback(TrayCallbackMessage(), WM_LBUTTONUP);
-    ASSERT_EQ(left, 1);
-  }
+  tray_->OnTrayLeftClick = [&](TTrayVis&) { ++left; };
+  tray_->Trayicon.SetAlwaysActive(true);
+  tray_->BallooInfo.SetTrayiconActive(true);
+  ASSERT_TRUE(ShellHasIcon(owner_, 0));
+  ASSERT_TRUE(ShellHasIcon(owner_, 1));
+  SendCallback(TrayCallbackMessage(), WM_LBUTTONUP);
+  ASSERT_EQ(left, 1);
+  tray_.reset();
   EXPECT_FALSE(ShellHasIcon(owner_, 0));
   EXPECT_FALSE(ShellHasIcon(owner_, 1));
   g_owner_log = {};
@@ -602,27 +581,25 @@ TEST_F(TrayVisTest, DestructionRemovesIconsAndGivesTheWindowProcedureBack) {
 }
 
 TEST_F(TrayVisTest, OwnerDestroyedFirstTakesTheIconWithIt) {
-  auto tray = MakeTray();
-  tray->Trayicon.SetAlwaysActive(true);
+  tray_->Trayicon.SetAlwaysActive(true);
   HWND gone = owner_;
   ASSERT_TRUE(ShellHasIcon(gone, 0));
   DestroyWindow(owner_);
   owner_ = nullptr;
-  EXPECT_EQ(tray->Owner(), nullptr);
-  EXPECT_FALSE(tray->Trayicon.IconAdded());
+  EXPECT_EQ(tray_->Owner(), nullptr);
+  EXPECT_FALSE(tray_->Trayicon.IconAdded());
   ASSERT_FALSE(calls_.empty());
   ExpectCall(calls_.size() - 1, NIM_DELETE, TRUE);
   // Operations on a component without its window do nothing.
-  tray->MinimizeToTray();
-  tray->SetStayOnTop(true);
-  EXPECT_FALSE(tray->InTray());
-  EXPECT_FALSE(tray->StayOnTopState());
+  tray_->MinimizeToTray();
+  tray_->SetStayOnTop(true);
+  EXPECT_FALSE(tray_->InTray());
+  EXPECT_FALSE(tray_->StayOnTopState());
 }
 
 TEST(TrayVisCursor, SystemHandCursorGoesIntoTheTable) {
   HCURSOR shown = GetCursor();
-  HWND owner = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, GetModuleHandleA(nullptr),
-                               nullptr);
+  HWND owner = test::MakeTestWindow({.class_name = "STATIC"});
   ASSERT_NE(owner, nullptr);
   {
     TTrayVis tray(owner);
