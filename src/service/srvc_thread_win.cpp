@@ -52,7 +52,9 @@ void TServiceCheck::Start(const TProxySettings& proxy, TMakeTempFileName make_te
 }
 
 void TServiceCheck::ServiceCheckDone(bool success) {
-  // A stop that came after the worker's own last check still reports nothing.
+  // A stop that came after the worker's own last check still reports nothing, and the file
+  // the worker kept for the hand-over goes with it.
+  if (stopping_) DeleteIfExists(downloaded_file_);
   if (!success || stopping_) return;
   decoded_file_ = make_temp_name_();
   const bool decoded = DecodeServiceFile(downloaded_file_, decoded_file_);

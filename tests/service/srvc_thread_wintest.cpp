@@ -145,6 +145,25 @@ TEST_F(ServiceWorker, StopBeforeTheWorkerRunsEndsWithoutRequest) {
   EXPECT_FALSE(test::FileExists(check_.DownloadedFile()));
 }
 
+TEST_F(ServiceWorker, StopWhileTheWorkerHandsOverItsFileLeavesNoFile) {
+  Serve(kPlain);
+  Start();
+  // Nothing pumped: the worker gets its whole file, closes it and waits to hand it over.
+  const auto closed = [&] {
+    const HANDLE file = CreateFileA(check_.DownloadedFile().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                                    nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const bool whole = GetFileSize(file, nullptr) > 0;
+    CloseHandle(file);
+    return whole;
+  };
+  for (int i = 0; i < 500 && !closed(); ++i) Sleep(20);
+  Sleep(100);
+  check_.Stop();
+  EXPECT_TRUE(decoded_texts_.empty());
+  EXPECT_FALSE(test::FileExists(check_.DownloadedFile()));
+}
+
 TEST_F(ServiceWorker, AWorkerTheSystemWillNotStartLeavesTheCheckIdleAndTheNextStartWorks) {
   Serve(kPlain);
   {
