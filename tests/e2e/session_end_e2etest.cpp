@@ -16,23 +16,24 @@ class SessionEnd : public ProgramTest {
     ProgramTest::TearDown();
   }
 
-  // What the system does at a logoff: every top-level window is asked, and when all agreed,
-  // told that the session ends. Returns whether every window agreed within the time limit.
-  bool LogOff() {
+  // What the system asks every top-level window before the session ends; whether each one
+  // agreed within the time limit. A window that goes while the others are asked (a hint, a
+  // worker's window stopped by the main window's answer) is asked no more.
+  bool AllAgreeToEnd() {
     bool all_agreed = true;
-    const std::vector<HWND> windows = session_.program->TopWindows();
-    for (HWND w : windows) {
+    for (HWND w : session_.program->TopWindows()) {
       DWORD_PTR answer = 0;
       const bool answered =
           SendMessageTimeoutA(w, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 20000, &answer) != 0;
-      // A worker's window that went away with its worker, stopped by the main window's
-      // answer, is asked no more.
-      if (!IsWindow(w)) continue;
+      if (!answered && !IsWindow(w)) continue;
       if (!answered || answer == FALSE) all_agreed = false;
     }
-    for (HWND w : windows)
-      if (IsWindow(w)) SendMessageTimeoutA(w, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 20000, nullptr);
     return all_agreed;
+  }
+  // What the system then tells them: the session ends, or (another program refused) goes on.
+  void TellSessionEnds(bool ends) {
+    for (HWND w : session_.program->TopWindows())
+      SendMessageTimeoutA(w, WM_ENDSESSION, ends, ends ? ENDSESSION_LOGOFF : 0, SMTO_NORMAL, 20000, nullptr);
   }
 };
 
@@ -48,7 +49,8 @@ TEST_F(SessionEnd, LogoffDuringATranslationSavesThePairLeavesNoFileAndEnds) {
   session_.Translate("thank you");
   ASSERT_TRUE(WaitUntil([&] { return !session_.NoNewAnswerFile(); })) << "no answer file while the request runs";
 
-  EXPECT_TRUE(LogOff());
+  EXPECT_TRUE(AllAgreeToEnd());
+  TellSessionEnds(true);
   // No box waits for a user who is logging off; the program ends by itself.
   EXPECT_EQ(session_.program->FindMessageBox(), nullptr);
   ASSERT_TRUE(session_.program->WaitForExit());
@@ -64,24 +66,16 @@ TEST_F(SessionEnd, AnUnwritableSettingsFileDoesNotHoldUpTheLogoff) {
   ASSERT_TRUE(session_.ChooseFromTrayMenu(5));  // "Configuration..."
   ASSERT_NE(session_.program->WaitForTopWindow("TConfigForm"), nullptr);
   ASSERT_TRUE(SetFileAttributesA(SettingsFilePath().c_str(), FILE_ATTRIBUTE_READONLY));
-  EXPECT_TRUE(LogOff());
+  EXPECT_TRUE(AllAgreeToEnd());
+  TellSessionEnds(true);
   EXPECT_EQ(session_.program->FindMessageBox(), nullptr);
   EXPECT_TRUE(session_.program->WaitForExit());
   EXPECT_EQ(IniValue("Language", "Last"), "1");  // the file kept what it had
 }
 
 TEST_F(SessionEnd, ACancelledSessionEndKeepsTheProgramRunning) {
-  for (HWND w : session_.program->TopWindows()) {
-    DWORD_PTR answer = 0;
-    const bool answered =
-        SendMessageTimeoutA(w, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 20000, &answer) != 0;
-    // A window of the program may go while the others are asked (a hint, a worker's window).
-    if (!answered && !IsWindow(w)) continue;
-    ASSERT_TRUE(answered);
-    EXPECT_TRUE(answer);
-  }
-  // Another program refused: the system tells everybody that the session goes on.
-  for (HWND w : session_.program->TopWindows()) SendMessageTimeoutA(w, WM_ENDSESSION, FALSE, 0, SMTO_NORMAL, 20000, nullptr);
+  EXPECT_TRUE(AllAgreeToEnd());
+  TellSessionEnds(false);
   Sleep(300);
   EXPECT_TRUE(session_.program->Running());
   ASSERT_TRUE(IsWindow(session_.main));

@@ -6,7 +6,6 @@ namespace {
 class Translation : public ProgramTest {
  protected:
   void Start(int proxy_port = 0) { ASSERT_TRUE(session_.Start(proxy_port != 0 ? proxy_port : standins_.port)); }
-  void Translate(const std::string& text) { session_.Translate(text); }
 
   HWND WaitLabel() const {
     for (HWND child : Children(main_, "TParlixControl")) {
@@ -29,14 +28,11 @@ class Translation : public ProgramTest {
     PostMessageA(control, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
   }
 
-  bool NoNewAnswerFile() const { return session_.NoNewAnswerFile(); }
-  HWND ResultMemo() const { return session_.ResultMemo(); }
-
   // A translation of the sample that ends in the error box, leaving no answer file.
   void ExpectFailedSample(const std::string& message) {
-    Translate(kSample);
+    session_.Translate(kSample);
     ExpectErrorBox(message);
-    EXPECT_TRUE(NoNewAnswerFile());
+    EXPECT_TRUE(session_.NoNewAnswerFile());
   }
 
   // Waits for the error box, checks its text and closes it.
@@ -52,10 +48,10 @@ class Translation : public ProgramTest {
 
 TEST_F(Translation, SampleLandsInTheResultWindow) {
   Start();
-  Translate(kSample);
+  session_.Translate(kSample);
   ASSERT_TRUE(session_.WaitForResult(kSampleSpanish)) << session_.Result();
   EXPECT_TRUE(WaitUntil([&] { return !WaitPanelShown() && ControlsEnabled(); }));
-  EXPECT_TRUE(WaitUntil([&] { return NoNewAnswerFile(); }));
+  EXPECT_TRUE(WaitUntil([&] { return session_.NoNewAnswerFile(); }));
 
   // Left of the main window, tops aligned.
   RECT main_rect, result_rect;
@@ -70,10 +66,8 @@ TEST_F(Translation, ErrorStatusesGiveServiceUnavailable) {
   Start();
   for (int status : {404, 500}) {
     standins_.SetControl("{\"status\": " + std::to_string(status) + ", \"scope\": \"translate\"}");
-    Translate(kSample);
-    ExpectErrorBox("Error: Service unavailable.");
+    ExpectFailedSample("Error: Service unavailable.");
     EXPECT_TRUE(WaitUntil([&] { return ControlsEnabled(); }));
-    EXPECT_TRUE(NoNewAnswerFile());
   }
 }
 
@@ -91,7 +85,7 @@ TEST_F(Translation, NoListenerGivesConnectionFailed) {
 TEST_F(Translation, PageWithoutMarkersGivesProtocolChanged) {
   Start();
   standins_.SetControl("{\"body\": \"no_markers\"}");
-  Translate(kSample);
+  session_.Translate(kSample);
   HWND box = program_->WaitForMessageBox();
   ASSERT_NE(box, nullptr);
   EXPECT_EQ(MessageBoxText(box),
@@ -99,13 +93,13 @@ TEST_F(Translation, PageWithoutMarkersGivesProtocolChanged) {
             "please notify this problem to us and check for an update soon...\r\n\r\nsupport@parlix.example");
   EXPECT_EQ(WaitText(), "Error: Google protocol changed.");
   PressButton(box, IDOK);
-  EXPECT_TRUE(WaitUntil([&] { return NoNewAnswerFile(); }));
+  EXPECT_TRUE(WaitUntil([&] { return session_.NoNewAnswerFile(); }));
 }
 
 TEST_F(Translation, CancelDuringARequestIsSilent) {
   Start();
   standins_.SetControl("{\"delay\": 4}");
-  Translate(kSample);
+  session_.Translate(kSample);
   ASSERT_TRUE(WaitUntil([&] { return WaitText() == "Requesting translation..."; }));
   EXPECT_FALSE(ControlsEnabled());
   Click(CancelLabel());
@@ -114,13 +108,13 @@ TEST_F(Translation, CancelDuringARequestIsSilent) {
   EXPECT_EQ(program_->FindMessageBox(), nullptr);
   // The service file fetched at start has a file of its own for a moment, which a loaded
   // machine can still show here.
-  EXPECT_TRUE(WaitUntil([&] { return NoNewAnswerFile(); }));
+  EXPECT_TRUE(WaitUntil([&] { return session_.NoNewAnswerFile(); }));
 }
 
 TEST_F(Translation, CancelWhileAnErrorShowsHidesThePanel) {
   Start();
   standins_.SetControl("{\"status\": 500}");
-  Translate(kSample);
+  session_.Translate(kSample);
   ExpectErrorBox("Error: Service unavailable.");
   ASSERT_TRUE(WaitPanelShown());
   Click(CancelLabel());
@@ -131,7 +125,7 @@ TEST_F(Translation, CancelWhileAnErrorShowsHidesThePanel) {
 
 TEST_F(Translation, BlankTextStartsNothing) {
   Start();
-  Translate("  \r\n \t \r\n");
+  session_.Translate("  \r\n \t \r\n");
   Sleep(700);
   EXPECT_FALSE(WaitPanelShown());
   EXPECT_TRUE(IsWindowEnabled(memo_));
@@ -141,7 +135,7 @@ TEST_F(Translation, BlankTextStartsNothing) {
 TEST_F(Translation, SecondRequestWhileTranslatingIsDropped) {
   Start();
   const std::string record = standins_.RecordRequests("\"delay\": 1.5");
-  Translate(kSample);
+  session_.Translate(kSample);
   PostMessageA(main_, WM_USER + 4, 0, 0);
   PostMessageA(main_, WM_USER + 4, 0, 0);
   ASSERT_TRUE(session_.WaitForResult(kSampleSpanish));
@@ -152,9 +146,9 @@ TEST_F(Translation, SecondRequestWhileTranslatingIsDropped) {
 
 TEST_F(Translation, ResultWindowCopiesTheWholeTextAndIsMadeAfresh) {
   Start();
-  Translate(kSample);
+  session_.Translate(kSample);
   ASSERT_TRUE(session_.WaitForResult(kSampleSpanish));
-  HWND memo = ResultMemo();
+  HWND memo = session_.ResultMemo();
   SetClipboardText("before");
   test::SendBounded(memo, EM_SETSEL, 0, 3);
   PostMessageA(memo, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(5, 5));
@@ -180,7 +174,7 @@ TEST_F(Translation, ResultWindowCopiesTheWholeTextAndIsMadeAfresh) {
   HWND first = program_->FindTopWindow("TTransForm");
   PostMessageA(first, WM_USER + 7, 0, 0);
   ASSERT_TRUE(WaitUntil([&] { return !IsWindow(first); }));
-  Translate("thank you");
+  session_.Translate("thank you");
   ASSERT_TRUE(session_.WaitForResult("gracias")) << session_.Result();
 }
 
@@ -191,7 +185,7 @@ TEST_F(Translation, ManyTranslationsLeaveTheProgramsHandlesFlat) {
   const UINT diagnostics = RegisterWindowMessageA("ParlixDiagnostics");
   const auto translate_and_wait = [&](int round) {
     const bool sample = round % 2 == 0;
-    Translate(sample ? kSample : "thank you");
+    session_.Translate(sample ? kSample : "thank you");
     const std::string expected = sample ? kSampleSpanish : "gracias";
     return session_.WaitForResult(expected) && WaitUntil([&] { return ControlsEnabled(); });
   };
@@ -208,7 +202,7 @@ TEST_F(Translation, ManyTranslationsLeaveTheProgramsHandlesFlat) {
 TEST_F(Translation, ClosingDuringARequestStopsTheWorkerAndSavesSettings) {
   Start();
   const std::string record = standins_.RecordRequests("\"delay\": 5");
-  Translate(kSample);
+  session_.Translate(kSample);
   ASSERT_TRUE(WaitUntil([&] { return WaitText() == "Requesting translation..."; }));
   // Closed before its thread began, a worker ends without a word; this case is about a
   // request under way, so wait until the service has it.
@@ -222,7 +216,7 @@ TEST_F(Translation, ClosingDuringARequestStopsTheWorkerAndSavesSettings) {
   EXPECT_EQ(MessageBoxText(box), std::string("Error: Cannot download file.") + kErrorTail);
   PressButton(box, IDOK);
   EXPECT_TRUE(program_->WaitForExit());
-  EXPECT_TRUE(NoNewAnswerFile());
+  EXPECT_TRUE(session_.NoNewAnswerFile());
   EXPECT_TRUE(FileExists(SettingsFilePath()));
 }
 

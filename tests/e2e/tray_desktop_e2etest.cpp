@@ -6,10 +6,13 @@ namespace {
 
 constexpr char kSpanish[] = "gracias";
 
-RECT TaskbarRect() {
-  RECT r{};
-  GetWindowRect(FindWindowA("Shell_TrayWnd", nullptr), &r);
-  return r;
+// Where the main window stands: right-aligned, a little above the taskbar.
+void ExpectAboveTheTaskbarAtTheRightEdge(HWND main) {
+  RECT rect{}, taskbar{};
+  GetWindowRect(main, &rect);
+  GetWindowRect(FindWindowA("Shell_TrayWnd", nullptr), &taskbar);
+  EXPECT_EQ(rect.left, GetSystemMetrics(SM_CXSCREEN) - 250 - 25);
+  EXPECT_EQ(rect.bottom, taskbar.top - 15);
 }
 
 class TrayDesktop : public ProgramTest {
@@ -32,10 +35,8 @@ TEST_F(TrayDesktop, BorderlessWindowAboveTheTaskbarAtTheRightEdge) {
   GetWindowRect(main_, &rect);
   EXPECT_EQ(rect.right - rect.left, 250);
   EXPECT_EQ(rect.bottom - rect.top, 230);
-  const LONG style = GetWindowLongA(main_, GWL_STYLE);
-  EXPECT_EQ(style & (WS_CAPTION | WS_THICKFRAME | WS_BORDER | WS_SYSMENU), 0);
-  EXPECT_EQ(rect.left, GetSystemMetrics(SM_CXSCREEN) - 250 - 25);
-  EXPECT_EQ(rect.bottom, TaskbarRect().top - 15);
+  EXPECT_EQ(GetWindowLongA(main_, GWL_STYLE) & (WS_CAPTION | WS_THICKFRAME | WS_BORDER | WS_SYSMENU), 0);
+  ExpectAboveTheTaskbarAtTheRightEdge(main_);
   // No taskbar button: a tool window.
   EXPECT_TRUE(GetWindowLongA(main_, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
 }
@@ -54,10 +55,7 @@ TEST_F(TrayDesktop, MinimizeAndTrayClickBringTheWindowsBack) {
   TrayClick(WM_LBUTTONUP);
   ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(main_) != FALSE; }));
   EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(result) && IsWindowVisible(about); }));
-  RECT rect;
-  GetWindowRect(main_, &rect);
-  EXPECT_EQ(rect.bottom, TaskbarRect().top - 15);
-  EXPECT_EQ(rect.left, GetSystemMetrics(SM_CXSCREEN) - 250 - 25);
+  ExpectAboveTheTaskbarAtTheRightEdge(main_);
 }
 
 TEST_F(TrayDesktop, AltF4GoesToTheTrayAndClosesNothing) {
