@@ -27,10 +27,7 @@ class Hostile : public ProgramTest {
     // The program inherits this: the stand-in browser writes its command line there.
     ASSERT_TRUE(SetEnvironmentVariableA("PARLIX_RECORDER_OUT", recorded_.c_str()));
     ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kUserHtmKey, "Application", kRecorderName));
-    // Built piece by piece: "\"" + a string trips a false alarm of GCC 12's -Wrestrict.
-    std::string command = "\"";
-    command += RecorderPath();
-    command += "\" \"%1\"";
+    const std::string command = std::string("\"").append(RecorderPath()).append("\" \"%1\"");
     ASSERT_TRUE(SetRegString(HKEY_CLASSES_ROOT, kAppKey + "\\shell\\open\\command", "", command));
   }
   void TearDown() override {

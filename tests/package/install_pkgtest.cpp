@@ -52,11 +52,8 @@ std::optional<DWORD> RunAndWait(const std::string& command_line, DWORD timeout_m
 }
 
 std::optional<DWORD> RunSetup(const std::string& options = "") {
-  // Built piece by piece: "\"" + a string trips a false alarm of GCC 12's -Wrestrict.
-  std::string command = "\"";
-  command += UnixToWindowsPath(SetupPath()) + "\" /S";
-  if (!options.empty()) command += " " + options;
-  return RunAndWait(command);
+  return RunAndWait(std::string(1, '"') + UnixToWindowsPath(SetupPath()) + "\" /S" +
+                    (options.empty() ? "" : " " + options));
 }
 
 std::string WithoutTrailingDelimiter(std::string path) {
