@@ -19,7 +19,7 @@ namespace {
 constexpr char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Parlix Desk";
 constexpr char kRunValue[] = "Parlix Desk";
 constexpr char kBrowserButtonKey[] = "Software\\Microsoft\\Internet Explorer\\Extensions\\";
-constexpr DWORD kSetupTimeoutMs = 60000;
+constexpr auto kSetupTimeout = 60s;
 
 // Files tools/package-test hands over (Unix paths of the package folder and the unpacked zip).
 std::string SetupPath() { return EnvText("PARLIX_SETUP"); }
@@ -29,31 +29,15 @@ std::string DesktopLink() { return ShellFolder("Desktop") + "Parlix.lnk"; }
 std::string StartMenuLink() { return ShellFolder("Programs") + "Parlix.lnk"; }
 std::string ExpectedInstallFolder() { return ShellFolder("Local AppData") + "Programs\\Parlix Desk"; }
 
-// Runs a command line and waits for it; the exit code, or nullopt when it could not start or
-// did not end in time.
-std::optional<DWORD> RunAndWait(const std::string& command_line, DWORD timeout_ms = kSetupTimeoutMs) {
-  STARTUPINFOA si{};
-  si.cb = sizeof(si);
-  PROCESS_INFORMATION pi{};
-  std::string command = command_line;
-  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-    return std::nullopt;
-  CloseHandle(pi.hThread);
-  std::optional<DWORD> code;
-  if (WaitForSingleObject(pi.hProcess, timeout_ms) == WAIT_OBJECT_0) {
-    DWORD exit_code = 0;
-    GetExitCodeProcess(pi.hProcess, &exit_code);
-    code = exit_code;
-  } else {
-    TerminateProcess(pi.hProcess, 1);
-  }
-  CloseHandle(pi.hProcess);
-  return code;
+// Runs exe and waits for it: its exit code, or nullopt when it did not start or end in time.
+std::optional<DWORD> RunAndWait(const std::string& exe, const std::string& arguments) {
+  TProgram run(arguments, exe);
+  if (!run.Started() || !run.WaitForExit(kSetupTimeout)) return std::nullopt;
+  return run.ExitCode();
 }
 
 std::optional<DWORD> RunSetup(const std::string& options = "") {
-  return RunAndWait(std::string(1, '"') + UnixToWindowsPath(SetupPath()) + "\" /S" +
-                    (options.empty() ? "" : " " + options));
+  return RunAndWait(UnixToWindowsPath(SetupPath()), options.empty() ? "/S" : "/S " + options);
 }
 
 std::string WithoutTrailingDelimiter(std::string path) {
@@ -232,11 +216,9 @@ TEST_F(Packages, InstallRunUpgradeWhileRunningAndUninstall) {
   const std::string toolbar_icon = DataFolder() + "ToolbarIcon.ico";
   ASSERT_TRUE(WriteFileBytes(toolbar_icon, "icon"));
 
-  // Uninstall the way Apps and features does it silently. The uninstaller hands over to a
-  // copy of itself and returns at once: wait for its work.
-  const std::optional<std::string> quiet = RegString(HKEY_CURRENT_USER, kUninstallKey, "QuietUninstallString");
-  ASSERT_TRUE(quiet.has_value());
-  ASSERT_EQ(RunAndWait(*quiet), std::optional<DWORD>(0));
+  // Uninstall the way Apps and features does it silently (its command line checked above). The
+  // uninstaller hands over to a copy of itself and returns at once: wait for its work.
+  ASSERT_EQ(RunAndWait(uninstaller, "/S"), std::optional<DWORD>(0));
   EXPECT_TRUE(WaitUntil([&] { return !RegKeyExists(HKEY_CURRENT_USER, kUninstallKey); }, 60s));
   EXPECT_TRUE(WaitUntil([&] { return !FolderExists(folder); }, 10s)) << "program folder still there";
   EXPECT_FALSE(FileExists(exe));
@@ -293,7 +275,7 @@ TEST_F(Packages, UninstallClosesTheProgramAndLeavesWhatIsNotItsOwn) {
   // Running, it is closed through its Exit path first, like setup does it.
   Start(folder + "\\parlix.exe", 1);
   PostKey(memo_, VK_F3);  // pair 2
-  ASSERT_EQ(RunAndWait("\"" + folder + "\\uninstall.exe\" /S"), std::optional<DWORD>(0));
+  ASSERT_EQ(RunAndWait(folder + "\\uninstall.exe", "/S"), std::optional<DWORD>(0));
   EXPECT_TRUE(program_->WaitForExit(30s)) << "the uninstaller left the program running";
   ExpectExitedCleanly();
   EXPECT_TRUE(WaitUntil([&] { return !RegKeyExists(HKEY_CURRENT_USER, kUninstallKey); }, 60s));
