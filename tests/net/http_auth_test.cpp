@@ -15,17 +15,12 @@
 namespace parlix {
 namespace {
 
-using testing::Exchange;
-using testing::FakeExchange;
-using testing::kAcceptLine;
-using testing::kAgentLine;
-using testing::Le16;
-using testing::Le32;
+using namespace parlix::testing;
 
 constexpr char kWorkstation[] = "PC7";
 constexpr char kUrl[] = "http://host/doc";
 
-class FakeAuthClient : public testing::FakeSocketClient<HttpAuthClient> {
+class FakeAuthClient : public FakeSocketClient<HttpAuthClient> {
  public:
   using FakeSocketClient::FakeSocketClient;
 
@@ -34,15 +29,8 @@ class FakeAuthClient : public testing::FakeSocketClient<HttpAuthClient> {
 };
 
 // Every request asks for kUrl, on a "host" that is the loopback.
-struct AuthRig : testing::FakeHttpRigOf<FakeAuthClient> {
+struct AuthRig : FakeHttpRigOf<FakeAuthClient> {
   AuthRig() { socket.dns["host"] = {0, "127.0.0.1"}; }
-  void Credentials(const std::string& user, const std::string& pass, const std::string& proxy_user = "pu",
-                   const std::string& proxy_pass = "pp") {
-    cli.SetUsername(user);
-    cli.SetPassword(pass);
-    cli.SetProxyUsername(proxy_user);
-    cli.SetProxyPassword(proxy_pass);
-  }
   // The proxy most cases go through, with credentials it accepts.
   void ThroughProxy() {
     cli.SetProxy("127.0.0.1:3128");
@@ -238,19 +226,15 @@ TEST(HttpAuthWire, ExchangesAsScripted) {
 TEST(HttpAuthStates, NtlmDoneIsForgottenOnANewConnection) {
   AuthRig rig;
   rig.ThroughProxy();
-  auto script = [&] {
-    rig.socket.exchanges.push_back(NtlmOffer());
-    rig.socket.exchanges.push_back(NtlmChallengeAnswer());
-    rig.socket.exchanges.push_back(Answer("200 OK", "", "ok"));
-  };
-  script();
+  const std::deque<FakeExchange> script = {NtlmOffer(), NtlmChallengeAnswer(), Answer("200 OK", "", "ok")};
+  rig.socket.exchanges = script;
   ASSERT_TRUE(rig.Get());
   EXPECT_EQ(rig.cli.StatusCode(), 200);
   EXPECT_EQ(rig.cli.ProxyAuthNTLMState(), NtlmAuthState::kDone);
   EXPECT_EQ(rig.cli.NtlmChallengeOf(AuthSide::kProxy).challenge, kChallenge);
   EXPECT_TRUE(rig.cli.NtlmChallengeOf(AuthSide::kProxy).valid);
 
-  script();
+  rig.socket.exchanges = script;
   ASSERT_TRUE(rig.Get());
   EXPECT_EQ(rig.done_count, 2);
   EXPECT_EQ(rig.cli.StatusCode(), 200);
