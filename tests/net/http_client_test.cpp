@@ -8,18 +8,24 @@
 namespace parlix {
 namespace {
 
-using testing::Exchange;
-using testing::FakeConnect;
-using testing::FakeExchange;
-using testing::FakeHttpRig;
-using testing::kAcceptLine;
-using testing::kAgentLine;
+using namespace parlix::testing;
 
 // The request ended exactly once, with this code.
 ::testing::AssertionResult EndedOnceWith(const FakeHttpRig& rig, uint16_t error) {
   if (rig.done_count == 1 && rig.done_error == error) return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << "ended " << rig.done_count << " times, last with "
                                        << rig.done_error << "; expected once with " << error;
+}
+
+// The message and code of the exception a call raises; nothing raised gives {"", 0}.
+template <class Call>
+std::pair<std::string, int> Refusal(Call call) {
+  try {
+    call();
+  } catch (const EHttpException& e) {
+    return {e.what(), e.ErrorCode()};
+  }
+  return {"", 0};
 }
 
 std::string GetRequest(const std::string& path, const std::string& host = "host") {
@@ -321,14 +327,8 @@ TEST(HttpClientFailures, BusyRefusalLeavesTheRunningRequestAlone) {
   rig.Reply("HTTP/1.0 200 OK\r\n\r\nfirst");
   rig.cli.SetURL("http://host/");
   rig.cli.StartGet();
-  try {
-    rig.cli.SetURL("http://other/");
-    rig.cli.StartGet();
-    FAIL() << "no exception";
-  } catch (const EHttpException& e) {
-    EXPECT_STREQ(e.what(), "HTTP component  is busy");
-    EXPECT_EQ(e.ErrorCode(), 1);
-  }
+  rig.cli.SetURL("http://other/");
+  EXPECT_EQ(Refusal([&] { rig.cli.StartGet(); }), (std::pair<std::string, int>{"HTTP component  is busy", 1}));
   rig.cli.SetName("HttpCli1");
   EXPECT_THROW(rig.cli.StartHead(), EHttpException);
   ASSERT_TRUE(rig.Run());
@@ -341,13 +341,8 @@ TEST(HttpClientFailures, BusyRefusalLeavesTheRunningRequestAlone) {
 TEST(HttpClientFailures, NothingToPost) {
   FakeHttpRig rig;
   rig.cli.SetURL("http://127.0.0.1/");
-  try {
-    rig.cli.StartPost();
-    FAIL() << "no exception";
-  } catch (const EHttpException& e) {
-    EXPECT_STREQ(e.what(), "HTTP component has nothing to post or put");
-    EXPECT_EQ(e.ErrorCode(), 2);
-  }
+  EXPECT_EQ(Refusal([&] { rig.cli.StartPost(); }),
+            (std::pair<std::string, int>{"HTTP component has nothing to post or put", 2}));
   EXPECT_THROW(rig.cli.StartPut(), EHttpException);
   EXPECT_EQ(rig.cli.State(), ClientState::kReady);
   EXPECT_TRUE(rig.socket.lookups.empty());

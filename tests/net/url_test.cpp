@@ -10,6 +10,10 @@ namespace {
 
 struct Parts {
   std::string proto, user, pass, host, port, path;
+  friend bool operator==(const Parts&, const Parts&) = default;
+  friend void PrintTo(const Parts& p, std::ostream* os) {
+    *os << p.proto << " | " << p.user << " | " << p.pass << " | " << p.host << " | " << p.port << " | " << p.path;
+  }
 };
 
 Parts Parse(const std::string& url, const std::string& base = "") {
@@ -19,14 +23,7 @@ Parts Parse(const std::string& url, const std::string& base = "") {
   return p;
 }
 
-void ExpectParts(const Parts& p, const Parts& want) {
-  EXPECT_EQ(p.proto, want.proto);
-  EXPECT_EQ(p.user, want.user);
-  EXPECT_EQ(p.pass, want.pass);
-  EXPECT_EQ(p.host, want.host);
-  EXPECT_EQ(p.port, want.port);
-  EXPECT_EQ(p.path, want.path);
-}
+void ExpectParts(const Parts& p, const Parts& want) { EXPECT_EQ(p, want); }
 
 TEST(LastPos, FindsTheLastOccurrenceOneBased) {
   EXPECT_EQ(LastPos("/", "/a/b/c"), 5);
