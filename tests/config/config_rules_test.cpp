@@ -2,6 +2,8 @@
 // the texts the desktop integrations write and recognise.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "config/config_values.h"
 #include "config/integration.h"
 #include "net/proxy_settings.h"
@@ -12,6 +14,11 @@ namespace {
 TProxySettings Stored(bool autodetect) {
   return {.Autodetect = autodetect, .Enabled = true, .Authenticate = true, .Address = "stored", .Port = "3128",
           .Username = "alice", .Password = "pw"};
+}
+
+// Every field of the proxy settings, so one comparison shows both sides whole.
+auto Fields(const TProxySettings& p) {
+  return std::tie(p.Autodetect, p.Enabled, p.Authenticate, p.Address, p.Port, p.Username, p.Password);
 }
 
 struct CountingDetector {
@@ -44,13 +51,7 @@ TEST(ConfigValues, FillingRunsOneDetectionUnderAutodetectYetShowsTheStoredValues
   EXPECT_EQ(off.address, "stored");
   // What the window holds is what closing writes back.
   const TProxySettings back = ProxySettingsFrom(off);
-  EXPECT_EQ(back.Autodetect, false);
-  EXPECT_EQ(back.Enabled, true);
-  EXPECT_EQ(back.Address, "stored");
-  EXPECT_EQ(back.Port, "3128");
-  EXPECT_EQ(back.Authenticate, true);
-  EXPECT_EQ(back.Username, "alice");
-  EXPECT_EQ(back.Password, "pw");
+  EXPECT_EQ(Fields(back), Fields(Stored(false)));
 }
 
 TEST(ConfigValues, TickingDetectsAndClearingBringsTheStoredValuesBack) {
@@ -130,17 +131,15 @@ TEST(Integration, RunValueQuotesThePathAndRecognisesOnlyThisProgram) {
 
 TEST(Integration, BrowserButtonKeyValuesAndFolders) {
   EXPECT_EQ(BrowserButtonKey("{A-B}"), "Software\\Microsoft\\Internet Explorer\\Extensions\\{A-B}\\");
-  const std::vector<TRegValue> values = BrowserButtonValues("Parlix", "Parlix Desk Translator", "C:\\p.exe", "C:\\i.ico");
-  ASSERT_EQ(values.size(), 8u);
+  std::vector<std::pair<std::string, std::string>> values;
+  for (const TRegValue& v : BrowserButtonValues("Parlix", "Parlix Desk Translator", "C:\\p.exe", "C:\\i.ico"))
+    values.emplace_back(v.name, v.data);
   const std::vector<std::pair<std::string, std::string>> expected{
       {"ButtonText", "Parlix"},  {"MenuText", "Parlix"},
       {"MenuStatusBar", "Parlix Desk Translator"}, {"ClSid", "{1FBA04EE-3024-11d2-8F1F-0000F87ABD16}"},
       {"Default Visible", "Yes"}, {"Exec", "C:\\p.exe"},
       {"HotIcon", "C:\\i.ico"}, {"Icon", "C:\\i.ico"}};
-  for (size_t i = 0; i < expected.size(); ++i) {
-    EXPECT_EQ(values[i].name, expected[i].first);
-    EXPECT_EQ(values[i].data, expected[i].second);
-  }
+  EXPECT_EQ(values, expected);
   EXPECT_FALSE(IsUsableShellFolder(""));
   EXPECT_FALSE(IsUsableShellFolder("\\"));
   EXPECT_TRUE(IsUsableShellFolder("C:\\users\\me\\Desktop\\"));
