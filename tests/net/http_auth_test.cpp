@@ -212,10 +212,7 @@ TEST(HttpAuthWire, ExchangesAsScripted) {
     std::vector<std::string> expected;
     for (const Req& r : c.requests) expected.push_back(r.Bytes());
     EXPECT_EQ(rig.socket.requests, expected);
-    EXPECT_EQ(rig.done_count, 1);
-    EXPECT_EQ(rig.done_error, 0);
-    EXPECT_EQ(rig.cli.StatusCode(), c.status);
-    EXPECT_EQ(rig.doc.Data(), c.doc);
+    EXPECT_EQ(rig.Ended(), std::tuple(1, 0, c.status, c.doc));
     EXPECT_EQ(rig.socket.connects.size(), c.connects);
     EXPECT_EQ(rig.cli.State(), ClientState::kReady);
   }
@@ -343,10 +340,7 @@ TEST(HttpAuthStates, PeerHangingUpBetweenAttempts) {
   rig.socket.exchanges = {Exchange("HTTP/1.1 407 P\r\nProxy-Authenticate: Basic\r\nContent-Length: 3\r\n\r\nno!"),
                           Answer("200 OK", "", "yes")};
   ASSERT_TRUE(rig.Get());
-  EXPECT_EQ(rig.done_count, 1);
-  EXPECT_EQ(rig.done_error, 0);
-  EXPECT_EQ(rig.cli.StatusCode(), 200);
-  EXPECT_EQ(rig.doc.Data(), "yes");
+  EXPECT_EQ(rig.Ended(), std::tuple(1, 0, 200, "yes"));
   EXPECT_EQ(rig.socket.requests.size(), 2u);
   EXPECT_EQ(rig.socket.connects.size(), 2u);
   EXPECT_EQ(closed, 2);

@@ -13,6 +13,7 @@
 #include <map>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "net/http_client.h"
@@ -402,6 +403,12 @@ struct FakeHttpRigOf {
     cli.SetPassword(pass);
     cli.SetProxyUsername(proxy_user);
     cli.SetProxyPassword(proxy_pass);
+  }
+
+  // How the requests went, for one comparison: how many ended, the last one's error,
+  // the status and the document.
+  std::tuple<int, uint16_t, int, std::string> Ended() const {
+    return {done_count, done_error, cli.StatusCode(), doc.Data()};
   }
 
   int Count(const std::string& name) const {
