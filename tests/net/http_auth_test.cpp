@@ -34,8 +34,7 @@ struct AuthRig : FakeHttpRigOf<FakeAuthClient> {
   // The proxy most cases go through, with credentials it accepts.
   void ThroughProxy() {
     cli.SetProxy("127.0.0.1:3128");
-    cli.SetProxyUsername("pu");
-    cli.SetProxyPassword("pp");
+    Credentials("", "");
   }
   bool Get() { return FakeHttpRigOf::Get(kUrl); }
   bool Post(HttpStream& body) { return FakeHttpRigOf::Post(body, kUrl); }
@@ -233,8 +232,7 @@ TEST(HttpAuthStates, NtlmDoneIsForgottenOnANewConnection) {
 
   rig.socket.exchanges = script;
   ASSERT_TRUE(rig.Get());
-  EXPECT_EQ(rig.done_count, 2);
-  EXPECT_EQ(rig.cli.StatusCode(), 200);
+  EXPECT_EQ(rig.Ended(), std::tuple(2, 0, 200, "okok"));
   ASSERT_EQ(rig.socket.requests.size(), 6u);
   // The first request of the second round goes out bare again.
   EXPECT_EQ(rig.socket.requests[3].find("Proxy-Authorization"), std::string::npos);
@@ -253,9 +251,8 @@ TEST(HttpAuthStates, BasicStatesThroughRefusalAndSuccess) {
 
   rig.socket.exchanges = {Answer("407 Denied", need_basic), Answer("200 OK", "", "y")};
   ASSERT_TRUE(rig.Get());
-  EXPECT_EQ(rig.cli.StatusCode(), 200);
+  EXPECT_EQ(rig.Ended(), std::tuple(2, 0, 200, "y"));
   EXPECT_EQ(rig.cli.ProxyAuthBasicState(), BasicAuthState::kDone);
-  EXPECT_EQ(rig.done_count, 2);
 }
 
 // The body goes out with the third message from where the caller had put the
@@ -366,8 +363,7 @@ TEST(HttpAuthStates, AlternatingChallengesAreCapped) {
   rig.socket.exchanges = {Answer("200 OK", "", "fresh")};
   rig.doc.SetSize(0);
   ASSERT_TRUE(rig.Get());
-  EXPECT_EQ(rig.done_count, 2);
-  EXPECT_EQ(rig.cli.StatusCode(), 200);
+  EXPECT_EQ(rig.Ended(), std::tuple(2, 0, 200, "fresh"));
   EXPECT_EQ(rig.socket.requests.back().find("Authorization"), std::string::npos);
 }
 

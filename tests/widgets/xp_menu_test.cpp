@@ -63,8 +63,8 @@ TEST(XPMenuGradient, IconColumnRisesByThreeThenByOneToTheCap) {
     const std::vector<int> v = GradientSteps(left, left + 150, 24);
     ASSERT_EQ(v.size(), 150u);
     // Column 28 (x = L + 28) is the last of the steep part; the cap comes eleven pixels later.
-    for (const auto& [x, step] : {std::pair{0, 1}, {1, 4}, {27, 82}, {28, 85}, {29, 86}, {38, 95}, {39, 96}, {40, 96},
-                                  {149, 96}})
+    for (const auto& [x, step] :
+         {std::pair{0, 1}, {1, 4}, {27, 82}, {28, 85}, {29, 86}, {38, 95}, {39, 96}, {40, 96}, {149, 96}})
       EXPECT_EQ(v[x], step) << x;
   }
   // A narrower column shortens the steep part.
