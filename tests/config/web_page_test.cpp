@@ -44,15 +44,12 @@ class FakeRegistry : public IAssociationRegistry {
   }
 
   bool KeyExists(TRegRoot root, const std::string& key) override {
-    asked_.push_back(key);
     return keys_.count({root, Lower(key)}) != 0;
   }
   std::string ReadString(TRegRoot root, const std::string& key, const std::string& name) override {
     auto it = values_.find({root, Lower(key), Lower(name)});
     return it == values_.end() ? std::string() : it->second;
   }
-
-  std::vector<std::string> asked_;
 
  private:
   // Registry names are matched without regard to case.

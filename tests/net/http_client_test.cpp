@@ -305,8 +305,7 @@ TEST(HttpClientEvents, HeaderFieldsAreTakenIn) {
   };
   ASSERT_TRUE(rig.Get("http://127.0.0.1/setup.exe"));
   EXPECT_EQ(rig.cli.ContentType(), "text/html");
-  EXPECT_EQ(rig.cli.ContentRangeBegin(), "0");
-  EXPECT_EQ(rig.cli.ContentRangeEnd(), "3");
+  EXPECT_EQ(std::tuple(rig.cli.ContentRangeBegin(), rig.cli.ContentRangeEnd()), std::tuple("0", "3"));
   EXPECT_EQ(rig.cli.AcceptRanges(), "bytes");
   EXPECT_EQ(cookies, std::vector<std::string>{"s=1"});
   EXPECT_EQ(rig.cli.AuthChallenges(), std::vector<std::string>{"Basic realm=x"});
@@ -535,8 +534,7 @@ TEST(HttpClientRelocation, CredentialsInALocation) {
   rig.Reply("HTTP/1.0 301 Moved\r\nLocation: http://ann:pw@127.0.0.1:81/in\r\n\r\n");
   rig.Reply("HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n");
   ASSERT_TRUE(rig.Get());
-  EXPECT_EQ(rig.cli.Username(), "ann");
-  EXPECT_EQ(rig.cli.Password(), "pw");
+  EXPECT_EQ(std::tuple(rig.cli.Username(), rig.cli.Password()), std::tuple("ann", "pw"));
   EXPECT_EQ(rig.socket.connects.back(), "127.0.0.1:81");
   EXPECT_EQ(rig.cli.Location(), "http://127.0.0.1:81/in");
 }

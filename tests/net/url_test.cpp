@@ -2,6 +2,7 @@
 
 #include <random>
 #include <string>
+#include <tuple>
 
 #include "net/url.h"
 
@@ -111,9 +112,7 @@ TEST(ParseURL, UrlAndPathMayBeTheSameString) {
   std::string proto, user, pass, host, port;
   std::string path = "http://h:81/z";
   ParseURL(path, proto, user, pass, host, port, path);
-  EXPECT_EQ(host, "h");
-  EXPECT_EQ(port, "81");
-  EXPECT_EQ(path, "/z");
+  EXPECT_EQ(std::tie(host, port, path), std::tuple("h", "81", "/z"));
 }
 
 // A resolved relative path is a leading piece of the base (or "/") followed by a
