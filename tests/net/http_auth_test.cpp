@@ -34,7 +34,7 @@ struct AuthRig : FakeHttpRigOf<FakeAuthClient> {
   // The proxy most cases go through, with credentials it accepts.
   void ThroughProxy() {
     cli.SetProxy("127.0.0.1:3128");
-    Credentials("", "");
+    Credentials("", "", "pu", "pp");
   }
   bool Get() { return FakeHttpRigOf::Get(kUrl); }
   bool Post(HttpStream& body) { return FakeHttpRigOf::Post(body, kUrl); }
