@@ -27,12 +27,8 @@ TEST(SettingsLoad, MissingFileGivesDefaultsAndCountsAsFirstRun) {
   const TSettingsValues v = LoadSettings(file, NoSystemProxy, TProxySettings{});
   EXPECT_TRUE(IsFirstRun(v));
   EXPECT_TRUE(NeedsRenewal(v));
-  EXPECT_EQ(v.current_pair, 1);
-  EXPECT_TRUE(v.proxy.Autodetect);
-  EXPECT_FALSE(v.proxy.Enabled);
-  EXPECT_FALSE(v.ontop);
-  EXPECT_FALSE(v.monitor_clp);
-  EXPECT_EQ(v.date_shown, "");
+  EXPECT_EQ(std::tie(v.current_pair, v.proxy.Autodetect, v.proxy.Enabled, v.ontop, v.monitor_clp, v.date_shown),
+            std::tuple(1, true, false, false, false, ""));
 }
 
 TEST(SettingsLoad, NumbersAndBooleans) {
@@ -42,11 +38,8 @@ TEST(SettingsLoad, NumbersAndBooleans) {
   file.Set("Miscellaneous", "MonitorClp", "yes");  // not a number: the default
   file.Set("Proxy", "Autodetect", "0");
   file.Set("Proxy", "Enabled", "-1");
-  EXPECT_EQ(LoadSettings(file, NoSystemProxy, {}).current_pair, 11);
   const TSettingsValues v = LoadSettings(file, NoSystemProxy, {});
-  EXPECT_TRUE(v.ontop);
-  EXPECT_FALSE(v.monitor_clp);
-  EXPECT_TRUE(v.proxy.Enabled);
+  EXPECT_EQ(std::tie(v.current_pair, v.ontop, v.monitor_clp, v.proxy.Enabled), std::tuple(11, true, false, true));
   file.Set("Miscellaneous", "Ontop", "1x");
   EXPECT_FALSE(LoadSettings(file, NoSystemProxy, {}).ontop);
 }
@@ -128,8 +121,7 @@ TEST(SettingsSave, WritesEverySectionAndKeyInOrder) {
 TEST(SettingsLoad, EngineOfAFirstRunIsApertiumAndOfAnOlderFileThePageService) {
   TMemoryProfile first;
   const TEngineSettings fresh = LoadSettings(first, NoSystemProxy, {}).engine;
-  EXPECT_EQ(fresh.kind, EngineKind::kApertium);
-  EXPECT_EQ(fresh.address, kApertiumPublicAddress);
+  EXPECT_EQ(std::tie(fresh.kind, fresh.address), std::tuple(EngineKind::kApertium, kApertiumPublicAddress));
 
   TMemoryProfile older;
   older.Set("Parlix", "Version", "025000");
@@ -139,9 +131,8 @@ TEST(SettingsLoad, EngineOfAFirstRunIsApertiumAndOfAnOlderFileThePageService) {
   v.engine = {EngineKind::kLibreTranslate, "http://localhost:5000", "secret"};
   SaveSettings(older, v);
   const TEngineSettings back = LoadSettings(older, NoSystemProxy, {}).engine;
-  EXPECT_EQ(back.kind, EngineKind::kLibreTranslate);
-  EXPECT_EQ(back.address, "http://localhost:5000");
-  EXPECT_EQ(back.key, "secret");
+  EXPECT_EQ(std::tie(back.kind, back.address, back.key),
+            std::tuple(EngineKind::kLibreTranslate, "http://localhost:5000", "secret"));
   // An address that is no web address is never asked: Apertium's public server instead.
   older.Set("Engine", "Address", "file:///c:/x");
   EXPECT_EQ(LoadSettings(older, NoSystemProxy, {}).engine.address, kApertiumPublicAddress);
@@ -169,13 +160,9 @@ TEST(SettingsRoundTrip, SavedValuesLoadBack) {
   v.date_shown = "1/2/2026";
   SaveSettings(file, v);
   const TSettingsValues back = LoadSettings(file, NoSystemProxy, {});
-  EXPECT_EQ(back.version, "025000");
-  EXPECT_EQ(back.guid, "{ABC}");
-  EXPECT_EQ(back.current_pair, 9);
+  EXPECT_EQ(std::tie(back.version, back.guid, back.current_pair, back.monitor_clp, back.ontop, back.date_shown),
+            std::tuple("025000", "{ABC}", 9, true, false, "1/2/2026"));
   EXPECT_EQ(Fields(back.proxy), Fields(v.proxy));
-  EXPECT_TRUE(back.monitor_clp);
-  EXPECT_FALSE(back.ontop);
-  EXPECT_EQ(back.date_shown, "1/2/2026");
 }
 
 }  // namespace

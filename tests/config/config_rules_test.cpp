@@ -2,6 +2,8 @@
 // the texts the desktop integrations write and recognise.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "config/config_values.h"
 #include "config/integration.h"
 #include "net/proxy_settings.h"
@@ -12,6 +14,17 @@ namespace {
 TProxySettings Stored(bool autodetect) {
   return {.Autodetect = autodetect, .Enabled = true, .Authenticate = true, .Address = "stored", .Port = "3128",
           .Username = "alice", .Password = "pw"};
+}
+
+// Every field of the proxy settings, so one comparison shows both sides whole.
+auto Fields(const TProxySettings& p) {
+  return std::tie(p.Autodetect, p.Enabled, p.Authenticate, p.Address, p.Port, p.Username, p.Password);
+}
+
+// Everything the proxy group shows, for one comparison.
+auto Shown(const TProxyControls& c) {
+  return std::tie(c.autodetect, c.details_enabled, c.use_proxy, c.address, c.port, c.authenticate, c.username,
+                  c.password);
 }
 
 struct CountingDetector {
@@ -30,27 +43,14 @@ TEST(ConfigValues, FillingRunsOneDetectionUnderAutodetectYetShowsTheStoredValues
   detector.answer = {true, "fresh", "8080"};
   const TProxyControls on = FillProxyControls(Stored(true), detector.Get());
   EXPECT_EQ(detector.calls, 1);
-  EXPECT_TRUE(on.autodetect);
-  EXPECT_FALSE(on.details_enabled);
-  EXPECT_TRUE(on.use_proxy);
-  EXPECT_EQ(on.address, "stored");
-  EXPECT_EQ(on.port, "3128");
-  EXPECT_EQ(on.username, "alice");
+  EXPECT_EQ(Shown(on), std::tuple(true, false, true, "stored", "3128", true, "alice", "pw"));
 
   const TProxyControls off = FillProxyControls(Stored(false), detector.Get());
   EXPECT_EQ(detector.calls, 1);  // no detection without Autodetect
-  EXPECT_FALSE(off.autodetect);
-  EXPECT_TRUE(off.details_enabled);
-  EXPECT_EQ(off.address, "stored");
+  EXPECT_EQ(Shown(off), std::tuple(false, true, true, "stored", "3128", true, "alice", "pw"));
   // What the window holds is what closing writes back.
   const TProxySettings back = ProxySettingsFrom(off);
-  EXPECT_EQ(back.Autodetect, false);
-  EXPECT_EQ(back.Enabled, true);
-  EXPECT_EQ(back.Address, "stored");
-  EXPECT_EQ(back.Port, "3128");
-  EXPECT_EQ(back.Authenticate, true);
-  EXPECT_EQ(back.Username, "alice");
-  EXPECT_EQ(back.Password, "pw");
+  EXPECT_EQ(Fields(back), Fields(Stored(false)));
 }
 
 TEST(ConfigValues, TickingDetectsAndClearingBringsTheStoredValuesBack) {
@@ -61,31 +61,20 @@ TEST(ConfigValues, TickingDetectsAndClearingBringsTheStoredValuesBack) {
 
   detector.answer = {true, "fresh", "8080"};
   AutodetectToggled(controls, true, stored, detector.Get());
-  EXPECT_FALSE(controls.details_enabled);
-  EXPECT_TRUE(controls.use_proxy);
-  EXPECT_EQ(controls.address, "fresh");
-  EXPECT_EQ(controls.port, "8080");
-  EXPECT_EQ(controls.username, "typed");  // credentials keep what they show
+  // The credentials keep what they show.
+  EXPECT_EQ(Shown(controls), std::tuple(true, false, true, "fresh", "8080", true, "typed", "pw"));
 
   // The system switch on but no entry for http: the proxy goes off, address and port empty.
   detector.answer = {true, "", ""};
   AutodetectToggled(controls, true, stored, detector.Get());
-  EXPECT_FALSE(controls.use_proxy);
-  EXPECT_EQ(controls.address, "");
-  EXPECT_EQ(controls.port, "");
-  EXPECT_TRUE(controls.authenticate);
+  EXPECT_EQ(Shown(controls), std::tuple(true, false, false, "", "", true, "typed", "pw"));
   // An entry but the switch off: shown, not used.
   detector.answer = {false, "gate", "80"};
   AutodetectToggled(controls, true, stored, detector.Get());
-  EXPECT_FALSE(controls.use_proxy);
-  EXPECT_EQ(controls.address, "gate");
+  EXPECT_EQ(Shown(controls), std::tuple(true, false, false, "gate", "80", true, "typed", "pw"));
 
   AutodetectToggled(controls, false, stored, detector.Get());
-  EXPECT_TRUE(controls.details_enabled);
-  EXPECT_TRUE(controls.use_proxy);
-  EXPECT_EQ(controls.address, "stored");
-  EXPECT_EQ(controls.port, "3128");
-  EXPECT_EQ(controls.username, "alice");
+  EXPECT_EQ(Shown(controls), std::tuple(false, true, true, "stored", "3128", true, "alice", "pw"));
   EXPECT_EQ(detector.calls, 3);
 }
 
@@ -130,17 +119,15 @@ TEST(Integration, RunValueQuotesThePathAndRecognisesOnlyThisProgram) {
 
 TEST(Integration, BrowserButtonKeyValuesAndFolders) {
   EXPECT_EQ(BrowserButtonKey("{A-B}"), "Software\\Microsoft\\Internet Explorer\\Extensions\\{A-B}\\");
-  const std::vector<TRegValue> values = BrowserButtonValues("Parlix", "Parlix Desk Translator", "C:\\p.exe", "C:\\i.ico");
-  ASSERT_EQ(values.size(), 8u);
+  std::vector<std::pair<std::string, std::string>> values;
+  for (const TRegValue& v : BrowserButtonValues("Parlix", "Parlix Desk Translator", "C:\\p.exe", "C:\\i.ico"))
+    values.emplace_back(v.name, v.data);
   const std::vector<std::pair<std::string, std::string>> expected{
       {"ButtonText", "Parlix"},  {"MenuText", "Parlix"},
       {"MenuStatusBar", "Parlix Desk Translator"}, {"ClSid", "{1FBA04EE-3024-11d2-8F1F-0000F87ABD16}"},
       {"Default Visible", "Yes"}, {"Exec", "C:\\p.exe"},
       {"HotIcon", "C:\\i.ico"}, {"Icon", "C:\\i.ico"}};
-  for (size_t i = 0; i < expected.size(); ++i) {
-    EXPECT_EQ(values[i].name, expected[i].first);
-    EXPECT_EQ(values[i].data, expected[i].second);
-  }
+  EXPECT_EQ(values, expected);
   EXPECT_FALSE(IsUsableShellFolder(""));
   EXPECT_FALSE(IsUsableShellFolder("\\"));
   EXPECT_TRUE(IsUsableShellFolder("C:\\users\\me\\Desktop\\"));

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "config/proxy_string.h"
 #include "net/hex_util.h"
@@ -20,8 +21,7 @@ struct Example {
 void ExpectParsed(std::initializer_list<Example> examples) {
   for (const Example& e : examples) {
     const ProxyHostPort parts = ParseProxyServer(e.server, e.scheme);
-    EXPECT_EQ(parts.host, e.host) << e.server;
-    EXPECT_EQ(parts.port, e.port) << e.server;
+    EXPECT_EQ(std::tie(parts.host, parts.port), std::tie(e.host, e.port)) << e.server;
   }
 }
 
@@ -62,9 +62,7 @@ TEST(ProxySwitchOn, TypesAndValues) {
 TEST(ParseSystemProxy, SwitchAndServerTogether) {
   // Off with a valid entry: host and port are returned, but the proxy is not used.
   SystemProxy p = ParseSystemProxy(ProxyEnableKind::kDword, Le32(0), "http=gate:3128", "", "http");
-  EXPECT_FALSE(p.enabled);
-  EXPECT_EQ(p.host, "gate");
-  EXPECT_EQ(p.port, "3128");
+  EXPECT_EQ(std::tie(p.enabled, p.host, p.port), std::tuple(false, "gate", "3128"));
   EXPECT_FALSE(p.UseProxy());
 
   p = ParseSystemProxy(ProxyEnableKind::kDword, Le32(1), "http=gate:3128", "", "http");

@@ -44,15 +44,12 @@ class FakeRegistry : public IAssociationRegistry {
   }
 
   bool KeyExists(TRegRoot root, const std::string& key) override {
-    asked_.push_back(key);
     return keys_.count({root, Lower(key)}) != 0;
   }
   std::string ReadString(TRegRoot root, const std::string& key, const std::string& name) override {
     auto it = values_.find({root, Lower(key), Lower(name)});
     return it == values_.end() ? std::string() : it->second;
   }
-
-  std::vector<std::string> asked_;
 
  private:
   // Registry names are matched without regard to case.
@@ -186,6 +183,12 @@ struct CommandCase {
 
 constexpr char kAddress[] = "http://www.example.test/page?a=1";
 
+// The parameters of the command line built, if one is.
+std::optional<std::string> Parameters(FakeEnvironment& env, const char* command, const char* address) {
+  const auto line = BuildCommandLine(env, command, address);
+  return line ? std::optional(line->Parameters) : std::nullopt;
+}
+
 TEST(BuildCommandLine, RegisteredCommandForms) {
   const CommandCase cases[] = {
       {"\"C:\\B\\browser.exe\" -nohome", "C:\\B\\browser.exe", "-nohome \"http://www.example.test/page?a=1\""},
@@ -249,31 +252,23 @@ TEST(BuildCommandLine, EnvironmentVariablesAreExpanded) {
 
   // When expansion fails the template is used as it stands.
   environment.fail_expansion = true;
-  line = BuildCommandLine(environment, "\"C:\\B\\browser.exe\" %1", kAddress);
-  ASSERT_TRUE(line.has_value());
-  EXPECT_EQ(line->Parameters, "http://www.example.test/page?a=1");
+  EXPECT_EQ(Parameters(environment, "\"C:\\B\\browser.exe\" %1", kAddress), "http://www.example.test/page?a=1");
 }
 
 TEST(BuildCommandLine, AddressesPassUnchangedAndStayOneArgument) {
   FakeEnvironment environment;
   // Escapes in the address are not placeholders of the template.
-  auto line = BuildCommandLine(environment, "\"C:\\B\\browser.exe\" -url \"%1\"", "http://x.test/a%20b%1");
-  ASSERT_TRUE(line.has_value());
-  EXPECT_EQ(line->Parameters, "-url \"http://x.test/a%20b%1\"");
-  line = BuildCommandLine(environment, "C:\\B\\browser.exe %1", "http://x.test/a%20b");
-  ASSERT_TRUE(line.has_value());
-  EXPECT_EQ(line->Parameters, "http://x.test/a%20b");
+  EXPECT_EQ(Parameters(environment, "\"C:\\B\\browser.exe\" -url \"%1\"", "http://x.test/a%20b%1"),
+            "-url \"http://x.test/a%20b%1\"");
+  EXPECT_EQ(Parameters(environment, "C:\\B\\browser.exe %1", "http://x.test/a%20b"), "http://x.test/a%20b");
 
   // Blanks, quotes, backslashes and other code pages' bytes are encoded (control
   // characters never get this far: no web address holds one).
-  line = BuildCommandLine(environment, "C:\\B\\browser.exe %1", "http://x.test/?item=Parlix Desk\"\\\xE9");
-  ASSERT_TRUE(line.has_value());
-  EXPECT_EQ(line->Parameters, "http://x.test/?item=Parlix%20Desk%22%5C%E9");
+  EXPECT_EQ(Parameters(environment, "C:\\B\\browser.exe %1", "http://x.test/?item=Parlix Desk\"\\\xE9"),
+            "http://x.test/?item=Parlix%20Desk%22%5C%E9");
 
   // An empty address is not refused: the browser starts without a page.
-  line = BuildCommandLine(environment, "\"C:\\B\\browser.exe\" -url \"%1\"", "");
-  ASSERT_TRUE(line.has_value());
-  EXPECT_EQ(line->Parameters, "-url \"\"");
+  EXPECT_EQ(Parameters(environment, "\"C:\\B\\browser.exe\" -url \"%1\"", ""), "-url \"\"");
 }
 
 // Whatever the registered template, the browser gets the program and the address as

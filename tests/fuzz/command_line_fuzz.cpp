@@ -4,7 +4,6 @@
 // exactly one of them.
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include <map>
 #include <optional>
 #include <string>
 

@@ -23,24 +23,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::sort(splits.begin(), splits.end());
   FakeHttpRig rig;
   rig.socket.close_unscripted = true;
-  FakeExchange ex;
-  ex.reply = in.ConsumeRemainingBytesAsString();
+  FakeExchange& ex = rig.Reply(in.ConsumeRemainingBytesAsString());
   for (size_t at : splits)
     if (at > 0 && at < ex.reply.size() && (ex.splits.empty() || at > ex.splits.back())) ex.splits.push_back(at);
   ex.byte_by_byte = byte_by_byte && ex.reply.size() < 2048;
-  rig.socket.exchanges.push_back(ex);
   rig.socket.dns["host"] = {0, "127.0.0.1"};
-  parlix::HttpMemoryStream body("a=1");
+  rig.post = parlix::HttpMemoryStream("a=1");
   rig.cli.SetRequestVer(version11 ? "1.1" : "1.0");
   rig.cli.SetMaxDocSize(max_doc);
-  rig.cli.SetURL("http://host/x");
-  if (post) {
-    rig.cli.SetPostStream(&body);
-    rig.cli.StartPost();
-  } else {
-    rig.cli.StartGet();
-  }
-  FUZZ_CHECK(rig.Run());
+  FUZZ_CHECK(rig.Start(post ? parlix::httpPOST : parlix::httpGET, "http://host/x"));
   FUZZ_CHECK(rig.done_count == 1);
   FUZZ_CHECK(!rig.socket.stuck);
   FUZZ_CHECK(rig.cli.RcvdHeader().size() <= HttpClientCore::kMaxHeaderLines);

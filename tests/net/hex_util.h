@@ -29,8 +29,7 @@ std::string ToHex(const Bytes& bytes) {
   std::string out;
   for (auto b : bytes) {
     const auto v = static_cast<uint8_t>(b);
-    out.push_back(kDigits[v >> 4]);
-    out.push_back(kDigits[v & 15]);
+    out += {kDigits[v >> 4], kDigits[v & 15]};
   }
   return out;
 }

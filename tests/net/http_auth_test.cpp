@@ -15,17 +15,12 @@
 namespace parlix {
 namespace {
 
-using testing::Exchange;
-using testing::FakeExchange;
-using testing::kAcceptLine;
-using testing::kAgentLine;
-using testing::Le16;
-using testing::Le32;
+using namespace parlix::testing;
 
 constexpr char kWorkstation[] = "PC7";
 constexpr char kUrl[] = "http://host/doc";
 
-class FakeAuthClient : public testing::FakeSocketClient<HttpAuthClient> {
+class FakeAuthClient : public FakeSocketClient<HttpAuthClient> {
  public:
   using FakeSocketClient::FakeSocketClient;
 
@@ -34,20 +29,12 @@ class FakeAuthClient : public testing::FakeSocketClient<HttpAuthClient> {
 };
 
 // Every request asks for kUrl, on a "host" that is the loopback.
-struct AuthRig : testing::FakeHttpRigOf<FakeAuthClient> {
+struct AuthRig : FakeHttpRigOf<FakeAuthClient> {
   AuthRig() { socket.dns["host"] = {0, "127.0.0.1"}; }
-  void Credentials(const std::string& user, const std::string& pass, const std::string& proxy_user = "pu",
-                   const std::string& proxy_pass = "pp") {
-    cli.SetUsername(user);
-    cli.SetPassword(pass);
-    cli.SetProxyUsername(proxy_user);
-    cli.SetProxyPassword(proxy_pass);
-  }
   // The proxy most cases go through, with credentials it accepts.
   void ThroughProxy() {
     cli.SetProxy("127.0.0.1:3128");
-    cli.SetProxyUsername("pu");
-    cli.SetProxyPassword("pp");
+    Credentials("", "", "pu", "pp");
   }
   bool Get() { return FakeHttpRigOf::Get(kUrl); }
   bool Post(HttpStream& body) { return FakeHttpRigOf::Post(body, kUrl); }
@@ -224,10 +211,7 @@ TEST(HttpAuthWire, ExchangesAsScripted) {
     std::vector<std::string> expected;
     for (const Req& r : c.requests) expected.push_back(r.Bytes());
     EXPECT_EQ(rig.socket.requests, expected);
-    EXPECT_EQ(rig.done_count, 1);
-    EXPECT_EQ(rig.done_error, 0);
-    EXPECT_EQ(rig.cli.StatusCode(), c.status);
-    EXPECT_EQ(rig.doc.Data(), c.doc);
+    EXPECT_EQ(rig.Ended(), std::tuple(1, 0, c.status, c.doc));
     EXPECT_EQ(rig.socket.connects.size(), c.connects);
     EXPECT_EQ(rig.cli.State(), ClientState::kReady);
   }
@@ -238,22 +222,17 @@ TEST(HttpAuthWire, ExchangesAsScripted) {
 TEST(HttpAuthStates, NtlmDoneIsForgottenOnANewConnection) {
   AuthRig rig;
   rig.ThroughProxy();
-  auto script = [&] {
-    rig.socket.exchanges.push_back(NtlmOffer());
-    rig.socket.exchanges.push_back(NtlmChallengeAnswer());
-    rig.socket.exchanges.push_back(Answer("200 OK", "", "ok"));
-  };
-  script();
+  const std::deque<FakeExchange> script = {NtlmOffer(), NtlmChallengeAnswer(), Answer("200 OK", "", "ok")};
+  rig.socket.exchanges = script;
   ASSERT_TRUE(rig.Get());
   EXPECT_EQ(rig.cli.StatusCode(), 200);
   EXPECT_EQ(rig.cli.ProxyAuthNTLMState(), NtlmAuthState::kDone);
   EXPECT_EQ(rig.cli.NtlmChallengeOf(AuthSide::kProxy).challenge, kChallenge);
   EXPECT_TRUE(rig.cli.NtlmChallengeOf(AuthSide::kProxy).valid);
 
-  script();
+  rig.socket.exchanges = script;
   ASSERT_TRUE(rig.Get());
-  EXPECT_EQ(rig.done_count, 2);
-  EXPECT_EQ(rig.cli.StatusCode(), 200);
+  EXPECT_EQ(rig.Ended(), std::tuple(2, 0, 200, "okok"));
   ASSERT_EQ(rig.socket.requests.size(), 6u);
   // The first request of the second round goes out bare again.
   EXPECT_EQ(rig.socket.requests[3].find("Proxy-Authorization"), std::string::npos);
@@ -272,9 +251,8 @@ TEST(HttpAuthStates, BasicStatesThroughRefusalAndSuccess) {
 
   rig.socket.exchanges = {Answer("407 Denied", need_basic), Answer("200 OK", "", "y")};
   ASSERT_TRUE(rig.Get());
-  EXPECT_EQ(rig.cli.StatusCode(), 200);
+  EXPECT_EQ(rig.Ended(), std::tuple(2, 0, 200, "y"));
   EXPECT_EQ(rig.cli.ProxyAuthBasicState(), BasicAuthState::kDone);
-  EXPECT_EQ(rig.done_count, 2);
 }
 
 // The body goes out with the third message from where the caller had put the
@@ -359,10 +337,7 @@ TEST(HttpAuthStates, PeerHangingUpBetweenAttempts) {
   rig.socket.exchanges = {Exchange("HTTP/1.1 407 P\r\nProxy-Authenticate: Basic\r\nContent-Length: 3\r\n\r\nno!"),
                           Answer("200 OK", "", "yes")};
   ASSERT_TRUE(rig.Get());
-  EXPECT_EQ(rig.done_count, 1);
-  EXPECT_EQ(rig.done_error, 0);
-  EXPECT_EQ(rig.cli.StatusCode(), 200);
-  EXPECT_EQ(rig.doc.Data(), "yes");
+  EXPECT_EQ(rig.Ended(), std::tuple(1, 0, 200, "yes"));
   EXPECT_EQ(rig.socket.requests.size(), 2u);
   EXPECT_EQ(rig.socket.connects.size(), 2u);
   EXPECT_EQ(closed, 2);
@@ -388,8 +363,7 @@ TEST(HttpAuthStates, AlternatingChallengesAreCapped) {
   rig.socket.exchanges = {Answer("200 OK", "", "fresh")};
   rig.doc.SetSize(0);
   ASSERT_TRUE(rig.Get());
-  EXPECT_EQ(rig.done_count, 2);
-  EXPECT_EQ(rig.cli.StatusCode(), 200);
+  EXPECT_EQ(rig.Ended(), std::tuple(2, 0, 200, "fresh"));
   EXPECT_EQ(rig.socket.requests.back().find("Authorization"), std::string::npos);
 }
 

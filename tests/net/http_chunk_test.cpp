@@ -18,7 +18,10 @@ const std::string kPlain = "Hello, this is the second chunk!\r\n";
 struct Outcome {
   std::string doc;
   ChunkDecoder::Status status = ChunkDecoder::Status::kMore;
+  friend bool operator==(const Outcome&, const Outcome&) = default;
+  friend void PrintTo(const Outcome& o, std::ostream* os) { *os << static_cast<int>(o.status) << " " << o.doc; }
 };
+const Outcome kWhole{kPlain, ChunkDecoder::Status::kFinished};
 
 Outcome DecodeInPieces(const std::vector<std::string>& pieces) {
   ChunkDecoder decoder;
@@ -34,26 +37,20 @@ Outcome DecodeInPieces(const std::vector<std::string>& pieces) {
 }
 
 TEST(ChunkDecoder, DecodesInOnePiece) {
-  const Outcome o = DecodeInPieces({kCoded});
-  EXPECT_EQ(o.status, ChunkDecoder::Status::kFinished);
-  EXPECT_EQ(o.doc, kPlain);
+  EXPECT_EQ(DecodeInPieces({kCoded}), kWhole);
 }
 
 TEST(ChunkDecoder, SameDocumentForEveryTwoWaySplit) {
   for (size_t at = 0; at <= kCoded.size(); ++at) {
     SCOPED_TRACE(at);
-    const Outcome o = DecodeInPieces({kCoded.substr(0, at), kCoded.substr(at)});
-    EXPECT_EQ(o.status, ChunkDecoder::Status::kFinished);
-    EXPECT_EQ(o.doc, kPlain);
+    EXPECT_EQ(DecodeInPieces({kCoded.substr(0, at), kCoded.substr(at)}), kWhole);
   }
 }
 
 TEST(ChunkDecoder, SameDocumentByteByByte) {
   std::vector<std::string> bytes;
   for (char c : kCoded) bytes.emplace_back(1, c);
-  const Outcome o = DecodeInPieces(bytes);
-  EXPECT_EQ(o.status, ChunkDecoder::Status::kFinished);
-  EXPECT_EQ(o.doc, kPlain);
+  EXPECT_EQ(DecodeInPieces(bytes), kWhole);
 }
 
 TEST(ChunkDecoder, LeavesBytesAfterTheLastChunkLine) {
@@ -79,13 +76,11 @@ TEST(ChunkDecoder, RefusesOversizedAndMissingSizes) {
   };
   for (const char* b : bad) {
     SCOPED_TRACE(b);
-    const Outcome o = DecodeInPieces({b});
-    EXPECT_EQ(o.status, ChunkDecoder::Status::kBadSize);
+    EXPECT_EQ(DecodeInPieces({b}).status, ChunkDecoder::Status::kBadSize);
   }
   // 16 digits is still a size (the body simply never gets that far).
-  const Outcome o = DecodeInPieces({"0000000000000010\r\n0123456789abcdef"});
-  EXPECT_EQ(o.status, ChunkDecoder::Status::kMore);
-  EXPECT_EQ(o.doc, "0123456789abcdef");
+  EXPECT_EQ(DecodeInPieces({"0000000000000010\r\n0123456789abcdef"}),
+            (Outcome{"0123456789abcdef", ChunkDecoder::Status::kMore}));
 }
 
 TEST(ChunkDecoder, StopsWhenTheSinkRefuses) {

@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "net/http_client.h"
 #include "net/http_fake_socket.h"

@@ -13,6 +13,7 @@
 #include <map>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "net/http_client.h"
@@ -45,16 +46,13 @@ class FakeLoop {
 struct FakeExchange {
   std::string reply;
   bool close_after = true;       // the server closes once the reply is out
-  std::vector<size_t> splits;    // reply offsets at which a new read begins
+  std::vector<size_t> splits{};  // reply offsets at which a new read begins
   bool byte_by_byte = false;     // every byte its own read
   bool hold = false;             // the server takes the request and never answers
 };
 
 inline FakeExchange Exchange(std::string reply, bool close_after = true) {
-  FakeExchange ex;
-  ex.reply = std::move(reply);
-  ex.close_after = close_after;
-  return ex;
+  return {.reply = std::move(reply), .close_after = close_after};
 }
 
 // The lines every request of the client carries unless a test changes them.
@@ -343,7 +341,7 @@ struct FakeHttpRigOf {
   FakeHttpRigOf() {
     cli.SetDocStream(&doc);
     auto log = [this](const char* name) {
-      return [this, name](HttpClientCore&) { events.push_back(name); };
+      return [this, name](auto&&...) { events.push_back(name); };
     };
     cli.OnStateChange = [this](HttpClientCore& c) {
       events.push_back("State" + std::to_string(static_cast<int>(c.State())));
@@ -352,18 +350,16 @@ struct FakeHttpRigOf {
     cli.OnSessionClosed = log("SessionClosed");
     cli.OnRequestHeaderBegin = log("RequestHeaderBegin");
     cli.OnRequestHeaderEnd = log("RequestHeaderEnd");
-    cli.OnBeforeHeaderSend = [this](HttpClientCore&, const std::string&, std::vector<std::string>&) {
-      events.push_back("BeforeHeaderSend");
-    };
-    cli.OnCommand = [this](HttpClientCore&, std::string&) { events.push_back("Command"); };
+    cli.OnBeforeHeaderSend = log("BeforeHeaderSend");
+    cli.OnCommand = log("Command");
     cli.OnHeaderBegin = log("HeaderBegin");
     cli.OnHeaderData = log("HeaderData");
     cli.OnHeaderEnd = log("HeaderEnd");
     cli.OnDocBegin = log("DocBegin");
-    cli.OnDocData = [this](HttpClientCore&, const char*, size_t) { events.push_back("DocData"); };
+    cli.OnDocData = log("DocData");
     cli.OnDocEnd = log("DocEnd");
     cli.OnSendBegin = log("SendBegin");
-    cli.OnSendData = [this](HttpClientCore&, const char*, size_t) { events.push_back("SendData"); };
+    cli.OnSendData = log("SendData");
     cli.OnSendEnd = log("SendEnd");
     cli.OnLocationChange = log("LocationChange");
     cli.OnRequestDone = [this](HttpClientCore&, THttpRequest rq, uint16_t err) {
@@ -387,21 +383,32 @@ struct FakeHttpRigOf {
   // Most cases want one request and everything that follows from it.
   bool Get(const std::string& url = "http://127.0.0.1/") { return Start(httpGET, url); }
   bool Post(HttpStream& body, const std::string& url = "http://127.0.0.1/") {
-    cli.SetPostStream(&body);
-    cli.SetURL(url);
-    cli.StartPost();
-    return Run();
+    return Start(httpPOST, url, &body);
   }
-  // A POST sends `post`.
-  bool Start(THttpRequest kind, const std::string& url) {
+  // A POST sends `post` unless it is given another body.
+  bool Start(THttpRequest kind, const std::string& url, HttpStream* body = nullptr) {
     cli.SetURL(url);
-    if (kind == httpPOST) cli.SetPostStream(&post);
+    if (kind == httpPOST) cli.SetPostStream(body ? body : &post);
     switch (kind) {
       case httpPOST: cli.StartPost(); break;
       case httpHEAD: cli.StartHead(); break;
       default: cli.StartGet(); break;
     }
     return Run();
+  }
+
+  void Credentials(const std::string& user, const std::string& pass, const std::string& proxy_user = "pu",
+                   const std::string& proxy_pass = "pp") {
+    cli.SetUsername(user);
+    cli.SetPassword(pass);
+    cli.SetProxyUsername(proxy_user);
+    cli.SetProxyPassword(proxy_pass);
+  }
+
+  // How the requests went, for one comparison: how many ended, the last one's error,
+  // the status and the document.
+  std::tuple<int, uint16_t, int, std::string> Ended() const {
+    return {done_count, done_error, cli.StatusCode(), doc.Data()};
   }
 
   int Count(const std::string& name) const {

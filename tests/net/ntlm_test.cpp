@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -12,10 +13,7 @@
 namespace parlix {
 namespace {
 
-using testing::HexToBytes;
-using testing::ToHex;
-using testing::Le16;
-using testing::Le32;
+using namespace parlix::testing;
 
 const NtlmChallenge kChallenge = {0x01, 0x23, 0x45, 0x67, 0x89, 0xab, 0xcd, 0xef};
 
@@ -29,10 +27,7 @@ std::string Buffer(uint32_t length, uint32_t offset) {
 }
 std::string Wide(const std::string& s) {
   std::string out;
-  for (char c : s) {
-    out.push_back(c);
-    out.push_back('\0');
-  }
+  for (char c : s) out += {c, '\0'};
   return out;
 }
 std::string AvPair(uint16_t type, const std::string& value) {
@@ -64,6 +59,12 @@ std::string PatchedChallenge(size_t at, const std::string& bytes) {
   return m;
 }
 
+// Everything a parsed challenge holds, for one comparison.
+using Parsed = std::tuple<bool, NtlmChallenge, std::u16string, std::u16string, std::u16string>;
+Parsed Contents(const NtlmChallengeInfo& i) {
+  return {i.valid, i.challenge, i.target_name, i.server_name, i.domain_name};
+}
+
 // Header fields as {offset, value}, read as 16- or 32-bit little-endian numbers.
 using Fields = std::vector<std::pair<size_t, uint32_t>>;
 void ExpectFields(const std::string& m, const Fields& le16, const Fields& le32) {
@@ -75,8 +76,7 @@ TEST(NtlmMessage1, TheBare32BytesTheClientSends) {
   const std::string raw = NtlmBuildMessage1();
   ASSERT_EQ(raw.size(), 32u);
   EXPECT_EQ(raw.substr(0, 8), std::string("NTLMSSP\0", 8));
-  EXPECT_EQ(ReadLe32(raw, 8), 1u);
-  EXPECT_EQ(ReadLe32(raw, 12), 0x00008207u);
+  ExpectFields(raw, {}, {{8, 1}, {12, 0x00008207u}});
   EXPECT_EQ(raw.substr(16), std::string(16, '\0'));
   EXPECT_EQ(NtlmGetMessage1(), "TlRMTVNTUAABAAAAB4IAAAAAAAAAAAAAAAAAAAAAAAA=");
 }
@@ -144,12 +144,8 @@ TEST(NtlmMessage3, DomainAndEmptyWorkstation) {
 }
 
 TEST(NtlmMessage2, ReadsChallengeTargetAndTargetInfo) {
-  const NtlmChallengeInfo info = NtlmGetMessage2(Base64Encode(StandardChallenge()));
-  ASSERT_TRUE(info.valid);
-  EXPECT_EQ(info.challenge, kChallenge);
-  EXPECT_EQ(info.target_name, u"DOMAIN");
-  EXPECT_EQ(info.server_name, u"SERVER");
-  EXPECT_EQ(info.domain_name, u"DOMAIN");
+  EXPECT_EQ(Contents(NtlmGetMessage2(Base64Encode(StandardChallenge()))),
+            Parsed(true, kChallenge, u"DOMAIN", u"SERVER", u"DOMAIN"));
 }
 
 TEST(NtlmMessage2, ShortFormsThatAreStillUsable) {
@@ -157,14 +153,10 @@ TEST(NtlmMessage2, ShortFormsThatAreStillUsable) {
   const std::string full = StandardChallenge();
   std::string old = full.substr(0, 32);
   old.replace(12, 8, Buffer(0, 0));
-  NtlmChallengeInfo info = NtlmParseMessage2(old);
-  ASSERT_TRUE(info.valid);
-  EXPECT_EQ(info.challenge, kChallenge);
-  EXPECT_TRUE(info.target_name.empty());
+  EXPECT_EQ(Contents(NtlmParseMessage2(old)), Parsed(true, kChallenge, u"", u"", u""));
   // Target information without the terminating entry ends with the data.
-  info = NtlmParseMessage2(Challenge("", AvPair(1, Wide("S1"))));
-  ASSERT_TRUE(info.valid);
-  EXPECT_EQ(info.server_name, u"S1");
+  EXPECT_EQ(Contents(NtlmParseMessage2(Challenge("", AvPair(1, Wide("S1"))))),
+            Parsed(true, kChallenge, u"", u"S1", u""));
 }
 
 // What a proxy in common use sends: the 40-byte header without the target
@@ -180,11 +172,7 @@ TEST(NtlmMessage2, ChallengesFromServersInTheField) {
   ASSERT_EQ(squid.size(), 49u);
   // Bytes 40-47 are the start of "WORKGROUP", not target information, and the
   // target name points nowhere: only the challenge counts.
-  NtlmChallengeInfo info = NtlmParseMessage2(squid);
-  ASSERT_TRUE(info.valid);
-  EXPECT_EQ(info.challenge, kSquidChallenge);
-  EXPECT_TRUE(info.target_name.empty());
-  EXPECT_TRUE(info.server_name.empty());
+  EXPECT_EQ(Contents(NtlmParseMessage2(squid)), Parsed(true, kSquidChallenge, u"", u"", u""));
   // The same server once it announces target information (flag 0x00800000) in
   // a 48-byte header, with the target name and a real block after it.
   std::string with_info = squid.substr(0, 40);
@@ -193,17 +181,11 @@ TEST(NtlmMessage2, ChallengesFromServersInTheField) {
   const std::string block = AvPair(2, Wide("WORKGROUP")) + AvPair(1, Wide("PROXY")) + AvPair(0, "");
   with_info += Buffer(static_cast<uint32_t>(block.size()), 66);
   with_info += Wide("WORKGROUP") + block;
-  info = NtlmParseMessage2(with_info);
-  ASSERT_TRUE(info.valid);
-  EXPECT_EQ(info.challenge, kSquidChallenge);
-  EXPECT_EQ(info.target_name, u"WORKGROUP");
-  EXPECT_EQ(info.server_name, u"PROXY");
-  EXPECT_EQ(info.domain_name, u"WORKGROUP");
+  EXPECT_EQ(Contents(NtlmParseMessage2(with_info)),
+            Parsed(true, kSquidChallenge, u"WORKGROUP", u"PROXY", u"WORKGROUP"));
   // Without the flag the same fields are not read at all.
   with_info.replace(20, 4, Le32(0x00008207));
-  info = NtlmParseMessage2(with_info);
-  ASSERT_TRUE(info.valid);
-  EXPECT_TRUE(info.server_name.empty());
+  EXPECT_EQ(Contents(NtlmParseMessage2(with_info)), Parsed(true, kSquidChallenge, u"WORKGROUP", u"", u""));
 }
 
 // Optional buffers that point outside the message, or target information that
@@ -227,11 +209,8 @@ TEST(NtlmMessage2, UnusableNamesAreReadAsEmpty) {
     EXPECT_TRUE(info.valid);
     EXPECT_EQ(info.challenge, kChallenge);
   }
-  const NtlmChallengeInfo info = NtlmParseMessage2(
-      Challenge("", AvPair(1, Wide("S1")) + std::string("\x02\x00\xff\x00", 4)));
-  ASSERT_TRUE(info.valid);
-  EXPECT_EQ(info.server_name, u"S1");
-  EXPECT_TRUE(info.domain_name.empty());
+  const std::string broken = Challenge("", AvPair(1, Wide("S1")) + std::string("\x02\x00\xff\x00", 4));
+  EXPECT_EQ(Contents(NtlmParseMessage2(broken)), Parsed(true, kChallenge, u"", u"S1", u""));
 }
 
 TEST(NtlmMessage2, MalformedMessagesAreRefused) {
@@ -252,9 +231,7 @@ TEST(NtlmMessage2, MalformedMessagesAreRefused) {
   };
   for (const auto& [name, raw] : cases) {
     SCOPED_TRACE(name);
-    const NtlmChallengeInfo info = NtlmParseMessage2(raw);
-    EXPECT_FALSE(info.valid);
-    EXPECT_EQ(info.challenge, NtlmChallenge{});
+    EXPECT_EQ(Contents(NtlmParseMessage2(raw)), Parsed());
   }
   // An empty block may carry any offset: nothing is read.
   EXPECT_TRUE(NtlmParseMessage2(with(40, Buffer(0, 0))).valid);

@@ -6,9 +6,13 @@
 // back to the handshake, as SChannel asks for with SEC_I_RENEGOTIATE.
 #pragma once
 
+#include <memory>
 #include <string>
 
+#include "net/http_auth.h"
+#include "net/http_fake_socket.h"
 #include "net/tls_security.h"
+#include "net/tls_socket.h"
 
 namespace parlix::testing {
 
@@ -92,6 +96,44 @@ class FakeTlsSecurity : public TlsSecurity {
  private:
   FakeTlsScript& script_;
   int state_ = 0;
+};
+
+// A client over the TLS layer over the fake socket, with its loop, script and document.
+struct TlsRig {
+  FakeLoop loop;
+  FakeSocket tcp{loop};
+  FakeTlsScript script;
+  TlsSocket tls{tcp, [this] { return std::make_unique<FakeTlsSecurity>(script); }};
+  LoopClient<HttpAuthClient> cli{loop, tls};
+  HttpMemoryStream doc;
+  int done = 0;
+  uint16_t err = 0xFFFF;
+
+  TlsRig() {
+    tcp.SetCore(&tls);
+    tls.SetEvents(&cli);
+    tcp.dns["localhost"] = {0, "127.0.0.1"};
+    cli.SetDocStream(&doc);
+    cli.OnRequestDone = [this](HttpClientCore&, THttpRequest, uint16_t e) {
+      ++done;
+      err = e;
+    };
+  }
+  // Each runs the loop until nothing is left to do: false when it would never end.
+  bool Get(const std::string& url) {
+    cli.SetURL(url);
+    cli.StartGet();
+    return loop.RunUntilIdle();
+  }
+  // The server's bytes in reads of `piece` bytes each.
+  bool Play(const std::string& bytes, size_t piece = 1 << 20) {
+    for (size_t at = 0; at < bytes.size(); at += piece) tcp.Deliver(bytes.substr(at, piece));
+    return loop.RunUntilIdle();
+  }
+  bool Hangup() {
+    tcp.PeerClose();
+    return loop.RunUntilIdle();
+  }
 };
 
 }  // namespace parlix::testing

@@ -5,10 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
-
-#include "net/http_auth.h"
-#include "net/http_fake_socket.h"
 #include "net/mime_util.h"
 #include "net/tls_fake_security.h"
 
@@ -16,42 +12,6 @@ namespace parlix {
 namespace {
 
 using namespace parlix::testing;
-
-struct TlsRig {
-  FakeLoop loop;
-  FakeSocket tcp{loop};
-  FakeTlsScript script;
-  TlsSocket tls{tcp, [this] { return std::make_unique<FakeTlsSecurity>(script); }};
-  LoopClient<HttpAuthClient> cli{loop, tls};
-  HttpMemoryStream doc;
-  int done = 0;
-  uint16_t err = 0xFFFF;
-
-  TlsRig() {
-    tcp.SetCore(&tls);
-    tls.SetEvents(&cli);
-    tcp.dns["localhost"] = {0, "127.0.0.1"};
-    cli.SetDocStream(&doc);
-    cli.OnRequestDone = [this](HttpClientCore&, THttpRequest, uint16_t e) {
-      ++done;
-      err = e;
-    };
-  }
-  void Get(const std::string& url) {
-    cli.SetURL(url);
-    cli.StartGet();
-    ASSERT_TRUE(loop.RunUntilIdle());
-  }
-  // The server's bytes in reads of `piece` bytes each.
-  void Play(const std::string& bytes, size_t piece = 1 << 20) {
-    for (size_t at = 0; at < bytes.size(); at += piece) tcp.Deliver(bytes.substr(at, piece));
-    ASSERT_TRUE(loop.RunUntilIdle());
-  }
-  void Hangup() {
-    tcp.PeerClose();
-    ASSERT_TRUE(loop.RunUntilIdle());
-  }
-};
 
 const std::string kAnswer = "HTTP/1.0 200 OK\r\nContent-Length: 11\r\n\r\nhello world";
 
@@ -61,15 +21,16 @@ TEST(TlsSocket, AnswerArrivesWhereverTheReadsCutTheRecords) {
   for (size_t piece : {size_t{1}, size_t{2}, size_t{7}, size_t{1} << 20}) {
     SCOPED_TRACE(piece);
     TlsRig rig;
-    rig.Get("https://localhost/doc");
+    ASSERT_TRUE(rig.Get("https://localhost/doc"));
     EXPECT_EQ(rig.tcp.connects, std::vector<std::string>{"127.0.0.1:443"});
     EXPECT_EQ(rig.tcp.sent, TlsRec('H', "client-hello:localhost"));
-    rig.Play(ServerHello(), piece);
+    ASSERT_TRUE(rig.Play(ServerHello(), piece));
     const std::string request = TlsSentText(rig.tcp.sent);
     EXPECT_EQ(request.rfind("GET /doc HTTP/1.0\r\n", 0), 0u) << request;
     EXPECT_NE(request.find("\r\nHost: localhost\r\n"), std::string::npos) << request;
-    rig.Play(TlsData(kAnswer.substr(0, 20)) + PostHandshakeMessage() + TlsData(kAnswer.substr(20)), piece);
-    rig.Hangup();
+    ASSERT_TRUE(rig.Play(TlsData(kAnswer.substr(0, 20)) + PostHandshakeMessage() + TlsData(kAnswer.substr(20)),
+                         piece));
+    ASSERT_TRUE(rig.Hangup());
     EXPECT_EQ(rig.done, 1);
     EXPECT_EQ(rig.err, 0);
     EXPECT_EQ(rig.doc.Data(), "hello world");
@@ -102,10 +63,12 @@ TEST(TlsSocket, EachFailureEndsTheRequestWithItsCodeAndWritesNothing) {
     TlsRig rig;
     rig.script.verdict = c.verdict;
     rig.script.refuse_server_hello = c.refuse_hello;
-    rig.Get("https://localhost/doc");
-    if (c.hello) rig.Play(ServerHello());
-    rig.Play(c.server);
-    if (rig.done == 0) rig.Hangup();
+    ASSERT_TRUE(rig.Get("https://localhost/doc"));
+    ASSERT_TRUE(rig.Play(c.hello ? ServerHello() : ""));
+    ASSERT_TRUE(rig.Play(c.server));
+    if (rig.done == 0) {
+      ASSERT_TRUE(rig.Hangup());
+    }
     EXPECT_EQ(rig.done, 1);
     EXPECT_EQ(rig.err, c.code);
     if (c.code != kHttpErrCutShort) {
@@ -126,22 +89,20 @@ TEST(TlsSocket, ProxyTunnelCarriesOnlyTheProxysCredentialsOnConnect) {
   rig.cli.SetProxyPassword("pp");
   const std::string who = "HTTP/1.0 407 Who\r\nProxy-Authenticate: Basic realm=\"p\"\r\nContent-Length: 0\r\n\r\n";
   rig.tcp.exchanges = {Exchange(who), Exchange("HTTP/1.0 200 Connection established\r\n\r\n", false)};
-  rig.Get("https://localhost:8443/doc");
-  ASSERT_EQ(rig.tcp.requests.size(), 2u);
+  ASSERT_TRUE(rig.Get("https://localhost:8443/doc"));
   const std::string connect =
       "CONNECT localhost:8443 HTTP/1.0\r\nHost: localhost:8443\r\nUser-Agent: Mozilla/4.0 (compatible)\r\n";
-  EXPECT_EQ(rig.tcp.requests[0], connect + "\r\n");
-  EXPECT_EQ(rig.tcp.requests[1],
-            connect + "Proxy-Authorization: Basic " + EncodeBase64Str("pu:pp") + "\r\n\r\n");
+  const std::string credentials = "Proxy-Authorization: Basic " + EncodeBase64Str("pu:pp") + "\r\n";
+  EXPECT_EQ(rig.tcp.requests, (std::vector<std::string>{connect + "\r\n", connect + credentials + "\r\n"}));
   const size_t tunnel_start = rig.tcp.sent.rfind(TlsRec('H', "client-hello:localhost"));
   ASSERT_NE(tunnel_start, std::string::npos);
-  rig.Play(ServerHello());
+  ASSERT_TRUE(rig.Play(ServerHello()));
   const std::string inner = TlsSentText(rig.tcp.sent.substr(tunnel_start));
   EXPECT_EQ(inner.rfind("GET /doc HTTP/1.0\r\n", 0), 0u) << inner;
   EXPECT_NE(inner.find("\r\nHost: localhost:8443\r\n"), std::string::npos) << inner;
   EXPECT_EQ(inner.find("Proxy-"), std::string::npos) << inner;
-  rig.Play(TlsData(kAnswer));
-  rig.Hangup();
+  ASSERT_TRUE(rig.Play(TlsData(kAnswer)));
+  ASSERT_TRUE(rig.Hangup());
   EXPECT_EQ(rig.err, 0);
   EXPECT_EQ(rig.doc.Data(), "hello world");
 
@@ -149,7 +110,7 @@ TEST(TlsSocket, ProxyTunnelCarriesOnlyTheProxysCredentialsOnConnect) {
   TlsRig refused;
   refused.cli.SetProxy("127.0.0.1");
   refused.tcp.exchanges = {Exchange("HTTP/1.0 403 Forbidden\r\nContent-Length: 4\r\n\r\nnope")};
-  refused.Get("https://localhost/doc");
+  ASSERT_TRUE(refused.Get("https://localhost/doc"));
   EXPECT_EQ(refused.done, 1);
   EXPECT_EQ(refused.err, kHttpErrTunnelRefused);
   EXPECT_EQ(refused.doc.Size(), 0);
@@ -158,17 +119,17 @@ TEST(TlsSocket, ProxyTunnelCarriesOnlyTheProxysCredentialsOnConnect) {
 TEST(TlsSocket, RelocationsGoFromPlainToSecureButNeverBack) {
   TlsRig up;
   up.tcp.exchanges = {Exchange("HTTP/1.0 302 Moved\r\nLocation: https://localhost/t\r\n\r\n")};
-  up.Get("http://localhost/");
-  up.Play(ServerHello());
+  ASSERT_TRUE(up.Get("http://localhost/"));
+  ASSERT_TRUE(up.Play(ServerHello()));
   EXPECT_EQ(up.tcp.connects, (std::vector<std::string>{"127.0.0.1:80", "127.0.0.1:443"}));
   const size_t hello = up.tcp.sent.find(TlsRec('H', "client-hello:localhost"));
   ASSERT_NE(hello, std::string::npos);
   EXPECT_EQ(TlsSentText(up.tcp.sent.substr(hello)).rfind("GET /t HTTP/1.0\r\n", 0), 0u);
 
   TlsRig down;
-  down.Get("https://localhost/");
-  down.Play(ServerHello());
-  down.Play(TlsData("HTTP/1.0 302 Moved\r\nLocation: http://localhost/t\r\n\r\n"));
+  ASSERT_TRUE(down.Get("https://localhost/"));
+  ASSERT_TRUE(down.Play(ServerHello()));
+  ASSERT_TRUE(down.Play(TlsData("HTTP/1.0 302 Moved\r\nLocation: http://localhost/t\r\n\r\n")));
   EXPECT_EQ(down.done, 1);
   EXPECT_EQ(down.err, kHttpErrInsecureRelocation);
   EXPECT_EQ(down.tcp.connects.size(), 1u);

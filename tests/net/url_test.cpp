@@ -2,6 +2,7 @@
 
 #include <random>
 #include <string>
+#include <tuple>
 
 #include "net/url.h"
 
@@ -10,6 +11,10 @@ namespace {
 
 struct Parts {
   std::string proto, user, pass, host, port, path;
+  friend bool operator==(const Parts&, const Parts&) = default;
+  friend void PrintTo(const Parts& p, std::ostream* os) {
+    *os << p.proto << " | " << p.user << " | " << p.pass << " | " << p.host << " | " << p.port << " | " << p.path;
+  }
 };
 
 Parts Parse(const std::string& url, const std::string& base = "") {
@@ -19,14 +24,7 @@ Parts Parse(const std::string& url, const std::string& base = "") {
   return p;
 }
 
-void ExpectParts(const Parts& p, const Parts& want) {
-  EXPECT_EQ(p.proto, want.proto);
-  EXPECT_EQ(p.user, want.user);
-  EXPECT_EQ(p.pass, want.pass);
-  EXPECT_EQ(p.host, want.host);
-  EXPECT_EQ(p.port, want.port);
-  EXPECT_EQ(p.path, want.path);
-}
+void ExpectParts(const Parts& p, const Parts& want) { EXPECT_EQ(p, want); }
 
 TEST(LastPos, FindsTheLastOccurrenceOneBased) {
   EXPECT_EQ(LastPos("/", "/a/b/c"), 5);
@@ -114,9 +112,7 @@ TEST(ParseURL, UrlAndPathMayBeTheSameString) {
   std::string proto, user, pass, host, port;
   std::string path = "http://h:81/z";
   ParseURL(path, proto, user, pass, host, port, path);
-  EXPECT_EQ(host, "h");
-  EXPECT_EQ(port, "81");
-  EXPECT_EQ(path, "/z");
+  EXPECT_EQ(std::tie(host, port, path), std::tuple("h", "81", "/z"));
 }
 
 // A resolved relative path is a leading piece of the base (or "/") followed by a

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <tuple>
 #include <utility>
 
 #include "shared/code_cript.h"
@@ -100,6 +101,9 @@ TServiceOutcome Interpret(const std::string& ini, const TServiceInfo& current = 
   return InterpretServiceFile(ini, current, kToday, kBuildVersion, random);
 }
 
+// The addresses a signed file may replace, for one comparison.
+auto Addresses(const TServiceInfo& i) { return std::tie(i.HomeUrl, i.HomeEmail, i.ProdUrl, i.DonateUrl); }
+
 const std::string kSigned = "[Signature]\r\nName=Parlix\r\n";
 const std::string kFullHome =
     "[Home]\nUrl=http://h.example/\nEmail=mailto:m@h.example\nPopupMsg=Hello there\n"
@@ -115,9 +119,7 @@ TEST(ServiceInterpretation, RejectedSignaturesChangeNothingButTheDate) {
     const TServiceOutcome out = Interpret(ini);
     const TServiceInfo defaults = Current();
     EXPECT_FALSE(out.signature_valid) << ini;
-    EXPECT_EQ(out.info.HomeUrl, defaults.HomeUrl);
-    EXPECT_EQ(out.info.DonateUrl, defaults.DonateUrl);
-    EXPECT_EQ(out.info.ProdUrl, defaults.ProdUrl);
+    EXPECT_EQ(Addresses(out.info), Addresses(defaults));
     EXPECT_EQ(out.info.AdvCaption, "More free products");
     EXPECT_FALSE(out.info.ClosedVersion);
     EXPECT_TRUE(out.add_products_item);
@@ -130,10 +132,8 @@ TEST(ServiceInterpretation, RejectedSignaturesChangeNothingButTheDate) {
 TEST(ServiceInterpretation, SignedFileReplacesAddressesAndAnnouncesInOrder) {
   const TServiceOutcome out = Interpret(kSigned + kFullHome + kNoOffer);
   ASSERT_TRUE(out.signature_valid);
-  EXPECT_EQ(out.info.HomeUrl, "http://h.example/");
-  EXPECT_EQ(out.info.HomeEmail, "mailto:m@h.example");
-  EXPECT_EQ(out.info.ProdUrl, "http://h.example/prod");
-  EXPECT_EQ(out.info.DonateUrl, "http://h.example/d?%s&%s&%s");
+  EXPECT_EQ(Addresses(out.info), std::tuple("http://h.example/", "mailto:m@h.example", "http://h.example/prod",
+                                            "http://h.example/d?%s&%s&%s"));
   EXPECT_TRUE(out.info.UpdatePrompt.empty());
   ASSERT_EQ(out.actions.size(), 2u);
   EXPECT_EQ(out.actions[0].kind, TServiceAction::Kind::kShowMessage);
@@ -162,10 +162,7 @@ TEST(ServiceInterpretation, BuildEqualityDecidesTheOffer) {
 
 TEST(ServiceInterpretation, MissingHomeAndDonateKeysEmptyTheDefaults) {
   const TServiceOutcome out = Interpret(kSigned + "[Updates]\nBuild=025000\n");
-  EXPECT_TRUE(out.info.HomeUrl.empty());
-  EXPECT_TRUE(out.info.HomeEmail.empty());
-  EXPECT_TRUE(out.info.DonateUrl.empty());
-  EXPECT_TRUE(out.info.ProdUrl.empty());
+  EXPECT_EQ(Addresses(out.info), std::tuple("", "", "", ""));
   EXPECT_FALSE(out.add_products_item);
   // The promotional values were not touched, so the button keeps its default target.
   EXPECT_TRUE(out.set_adv_button);
@@ -196,10 +193,8 @@ TEST(ServiceInterpretation, SingleAdvertIsTakenWithoutDrawing) {
   random.Seed(99);
   const TServiceOutcome out =
       InterpretServiceFile(kSigned + kFullHome + AdvSections(1), Current(), kToday, kBuildVersion, random);
-  EXPECT_EQ(out.info.AdvCaption, "Ad 1");
-  EXPECT_EQ(out.info.AdvColor, 0xFF);
-  EXPECT_EQ(out.info.AdvText, "hint 1");
-  EXPECT_EQ(out.info.AdvUrl, "http://ad.example/1");
+  EXPECT_EQ(std::tie(out.info.AdvCaption, out.info.AdvColor, out.info.AdvText, out.info.AdvUrl),
+            std::tuple("Ad 1", 0xFF, "hint 1", "http://ad.example/1"));
   EXPECT_EQ(random.State(), 99u);
 }
 

@@ -69,8 +69,7 @@ std::string FakeDoubleByte::Utf16ToAnsi(std::u16string_view text) const {
     if (c < 0x80) {
       out.push_back(static_cast<char>(c));
     } else if (c >= 0xE000 && c < 0xE000 + (0x7E << 8)) {
-      out.push_back(static_cast<char>(0x81 + ((c - 0xE000) >> 8)));
-      out.push_back(static_cast<char>((c - 0xE000) & 0xFF));
+      out += {static_cast<char>(0x81 + ((c - 0xE000) >> 8)), static_cast<char>((c - 0xE000) & 0xFF)};
     } else {
       out.push_back('?');
     }

@@ -32,10 +32,7 @@ inline std::vector<std::string> SplitWindowsCommandLine(const std::string& line)
       if ((c == ' ' || c == '\t') && !quoted) break;
       if (c == '\\') {
         std::size_t slashes = 0;
-        while (i < n && line[i] == '\\') {
-          ++slashes;
-          ++i;
-        }
+        for (; i < n && line[i] == '\\'; ++i) ++slashes;
         if (i < n && line[i] == '"') {
           // 2k backslashes and a quote: k backslashes, the quote toggles; 2k+1: k and a
           // literal quote.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 
 #include "translate/lang_place.h"
 
@@ -62,17 +63,14 @@ TEST(LanguageWindowPosition, OtherButtonOffsetsAndSizesMoveTheCornerWithThem) {
 
 TEST(LanguageWindowPosition, NearTheTopLeftCornerStartsAtTen) {
   const TWindowPos corner = LanguageWindowPosition(0, 0, kButtonLeft, kButtonTop, kWidth, kHeight);
-  EXPECT_EQ(corner.left, 10);
-  EXPECT_EQ(corner.top, 10);
+  EXPECT_EQ(std::tie(corner.left, corner.top), std::tuple(10, 10));
 
   // Each side is mended on its own: the other stays where it would be anyway.
   const TWindowPos free = LanguageWindowPosition(800, 700, kButtonLeft, kButtonTop, kWidth, kHeight);
   const TWindowPos only_top = LanguageWindowPosition(800, 20, kButtonLeft, kButtonTop, kWidth, kHeight);
-  EXPECT_EQ(only_top.left, free.left);
-  EXPECT_EQ(only_top.top, 10);
+  EXPECT_EQ(std::tie(only_top.left, only_top.top), std::tuple(free.left, 10));
   const TWindowPos only_left = LanguageWindowPosition(20, 700, kButtonLeft, kButtonTop, kWidth, kHeight);
-  EXPECT_EQ(only_left.left, 10);
-  EXPECT_EQ(only_left.top, free.top);
+  EXPECT_EQ(std::tie(only_left.left, only_left.top), std::tuple(10, free.top));
 }
 
 TEST(LanguageWindowPosition, ZeroIsOnTheScreenAndKept) {

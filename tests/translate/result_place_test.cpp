@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "translate/lang_place.h"
 #include "translate/result_place.h"
@@ -39,8 +40,7 @@ TEST(ResultWindowPosition, LeftOfTheMainWindowWithTopsAligned) {
     // Moved with the main window, it keeps its place beside it.
     const TWindowPos higher = ResultWindowPosition(false, main_left - 100, main_top - 100, kMemoLeft, kWidth, kHeight,
                                                    screen.width, screen.taskbar_top);
-    EXPECT_EQ(higher.left, pos.left - 100);
-    EXPECT_EQ(higher.top, pos.top - 100);
+    EXPECT_EQ(std::tie(higher.left, higher.top), std::tuple(pos.left - 100, pos.top - 100));
   }
 }
 
@@ -50,8 +50,7 @@ TEST(ResultWindowPosition, NearTheLeftEdgeStartsAtTen) {
     // No room left of the main window: the window starts ten pixels in, tops still aligned.
     const TWindowPos pos = ResultWindowPosition(false, 100, 300, kMemoLeft, kWidth, kHeight, screen.width,
                                                 screen.taskbar_top);
-    EXPECT_EQ(pos.left, 10);
-    EXPECT_EQ(pos.top, 300);
+    EXPECT_EQ(std::tie(pos.left, pos.top), std::tuple(10, 300));
     // A main window partly above the screen: the result window starts ten pixels down.
     const TWindowPos above = ResultWindowPosition(false, 100, -40, kMemoLeft, kWidth, kHeight, screen.width,
                                                   screen.taskbar_top);
@@ -82,8 +81,7 @@ TEST(ResultWindowPosition, OnAMonitorLeftOfOrAboveThePrimaryTheWindowsStayBeside
     const int main_left = monitor.left + 900, main_top = monitor.top + 500;
     const TWindowPos result =
         ResultWindowPosition(false, main_left, main_top, kMemoLeft, kWidth, kHeight, 1920, 1040, monitor);
-    EXPECT_EQ(result.left, main_left + kMemoLeft - kWidth - 10);
-    EXPECT_EQ(result.top, main_top);
+    EXPECT_EQ(std::tie(result.left, result.top), std::tuple(main_left + kMemoLeft - kWidth - 10, main_top));
     const TWindowPos languages = LanguageWindowPosition(main_left, main_top, 11, 122, 200, 280, monitor);
     EXPECT_EQ(languages.left, main_left + 11 - 200 + 4);
     EXPECT_EQ(languages.top, main_top + 122 - 280 + 4);
@@ -92,8 +90,7 @@ TEST(ResultWindowPosition, OnAMonitorLeftOfOrAboveThePrimaryTheWindowsStayBeside
         ResultWindowPosition(false, monitor.left, monitor.top - 20, kMemoLeft, kWidth, kHeight, 1920, 1040, monitor);
     const TWindowPos cornered_languages = LanguageWindowPosition(monitor.left, monitor.top, 11, 122, 200, 280, monitor);
     for (const TWindowPos& pos : {cornered, cornered_languages}) {
-      EXPECT_EQ(pos.left, monitor.left + 10);
-      EXPECT_EQ(pos.top, monitor.top + 10);
+      EXPECT_EQ(std::tie(pos.left, pos.top), std::tuple(monitor.left + 10, monitor.top + 10));
     }
   }
   // In the tray the window goes by the notification area, on the primary monitor.

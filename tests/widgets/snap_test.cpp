@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "widgets/snap.h"
 
 namespace parlix {
@@ -12,29 +14,15 @@ constexpr int kH = 230;
 
 TSnapRect At(int left, int top) { return TSnapRect{left, top, left + kW, top + kH}; }
 
-TMargin Magnetic() {
-  TMargin m;
-  m.Enabled = true;
-  m.Magnetic = true;
-  return m;
-}
+TMargin Magnetic() { return {.Enabled = true, .Magnetic = true}; }
 
 TSnapRect Snap(const TMargin& m, TSnapRect r) { return SnapToScreenEdges(m, r, kScreenW, kScreenH, kW, kH); }
 
 TEST(SnapDefaults, AsThePublishedDefaults) {
   const TMargin m;
-  EXPECT_FALSE(m.Enabled);
-  EXPECT_FALSE(m.Magnetic);
-  EXPECT_FALSE(m.NoMove);
-  EXPECT_FALSE(m.AlwaysOnScreen);
-  EXPECT_EQ(m.LeftMin, -5);
-  EXPECT_EQ(m.LeftMax, 7);
-  EXPECT_EQ(m.RightMin, -5);
-  EXPECT_EQ(m.RightMax, 7);
-  EXPECT_EQ(m.TopMin, -5);
-  EXPECT_EQ(m.TopMax, 7);
-  EXPECT_EQ(m.BottomMin, -5);
-  EXPECT_EQ(m.BottomMax, 7);
+  EXPECT_EQ(std::tie(m.Enabled, m.Magnetic, m.NoMove, m.AlwaysOnScreen), std::tuple(false, false, false, false));
+  EXPECT_EQ(std::tie(m.LeftMin, m.LeftMax, m.RightMin, m.RightMax, m.TopMin, m.TopMax, m.BottomMin, m.BottomMax),
+            std::tuple(-5, 7, -5, 7, -5, 7, -5, 7));
 }
 
 // With the defaults an edge within -4..6 pixels of the screen's edge jumps onto it; -5 and 7
@@ -95,9 +83,7 @@ TEST(SnapMagnetic, SizeComesFromTheWindow) {
 }
 
 TEST(SnapAlwaysOnScreen, PullsBackWhateverTheDistance) {
-  TMargin m;
-  m.Enabled = true;
-  m.AlwaysOnScreen = true;
+  const TMargin m{.Enabled = true, .AlwaysOnScreen = true};
   EXPECT_EQ(Snap(m, At(-300, 200)), At(0, 200));
   EXPECT_EQ(Snap(m, At(200, -300)), At(200, 0));
   EXPECT_EQ(Snap(m, At(kScreenW, 200)), At(kScreenW - kW, 200));
@@ -111,8 +97,7 @@ TEST(SnapAlwaysOnScreen, PullsBackWhateverTheDistance) {
 // Bottom runs after top and right after left, so a window larger than the screen ends up
 // flush with the bottom and right edges.
 TEST(SnapAlwaysOnScreen, LaterEdgesWinForOversizedWindows) {
-  TMargin m;
-  m.AlwaysOnScreen = true;
+  const TMargin m{.AlwaysOnScreen = true};
   const int w = 1400;
   const int h = 900;
   const TSnapRect r = SnapToScreenEdges(m, TSnapRect{-10, -10, -10 + w, -10 + h}, kScreenW, kScreenH, w, h);
@@ -120,8 +105,7 @@ TEST(SnapAlwaysOnScreen, LaterEdgesWinForOversizedWindows) {
 }
 
 TEST(SnapOff, NeitherRuleNothingMoves) {
-  TMargin m;
-  m.Enabled = true;
+  const TMargin m{.Enabled = true};
   for (TSnapRect r : {At(3, 3), At(-300, -300), At(kScreenW, kScreenH)}) EXPECT_EQ(Snap(m, r), r);
 }
 

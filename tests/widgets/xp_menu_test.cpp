@@ -62,15 +62,10 @@ TEST(XPMenuGradient, IconColumnRisesByThreeThenByOneToTheCap) {
   for (int left : {0, 7}) {
     const std::vector<int> v = GradientSteps(left, left + 150, 24);
     ASSERT_EQ(v.size(), 150u);
-    EXPECT_EQ(v[0], 1);
-    EXPECT_EQ(v[1], 4);
-    EXPECT_EQ(v[27], 82);
-    EXPECT_EQ(v[28], 85);  // the last column of the steep part, x = L + 28
-    EXPECT_EQ(v[29], 86);
-    EXPECT_EQ(v[38], 95);
-    EXPECT_EQ(v[39], 96);  // eleven pixels later
-    EXPECT_EQ(v[40], 96);
-    EXPECT_EQ(v[149], 96);
+    // Column 28 (x = L + 28) is the last of the steep part; the cap comes eleven pixels later.
+    for (const auto& [x, step] :
+         {std::pair{0, 1}, {1, 4}, {27, 82}, {28, 85}, {29, 86}, {38, 95}, {39, 96}, {40, 96}, {149, 96}})
+      EXPECT_EQ(v[x], step) << x;
   }
   // A narrower column shortens the steep part.
   const std::vector<int> narrow = GradientSteps(0, 25, 16);
@@ -322,11 +317,8 @@ TEST(XPMenuLayout, DefaultItemGetsFourDarkerPassesAndShortcutSitsRight) {
   const TXPItemLayout l = LayoutPopupItem(ProgramProperties(), true, s, {0, 0, 150, 23}, kWHeight);
   const TXPRect t = l.text_rect;
   EXPECT_EQ(t, (TXPRect{29, 5, 150, 24}));
-  ASSERT_EQ(l.default_passes.size(), 4u);
-  EXPECT_EQ(l.default_passes[0], (TXPTextPass{{30, 5, 150, 24}, 30}));
-  EXPECT_EQ(l.default_passes[1], (TXPTextPass{{30, 7, 151, 24}, 30}));
-  EXPECT_EQ(l.default_passes[2], (TXPTextPass{{29, 6, 150, 24}, 40}));
-  EXPECT_EQ(l.default_passes[3], (TXPTextPass{{30, 6, 151, 24}, 60}));
+  EXPECT_EQ(l.default_passes, (std::vector<TXPTextPass>{{{30, 5, 150, 24}, 30}, {{30, 7, 151, 24}, 30},
+                                                         {{29, 6, 150, 24}, 40}, {{30, 6, 151, 24}, 60}}));
   EXPECT_EQ(l.shortcut_text, "Ctrl+R ");
   EXPECT_EQ(l.shortcut_rect, (TXPRect{29, 5, 140, 24}));
 }
