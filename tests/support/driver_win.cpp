@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -228,9 +229,14 @@ HWND FindChild(HWND parent, const std::string& class_name, const std::optional<s
   return First(Windows(parent, 0, class_name, text));
 }
 
-RECT RectIn(HWND control, HWND window) {
+RECT WindowRect(HWND window) {
   RECT rect{};
-  GetWindowRect(control, &rect);
+  GetWindowRect(window, &rect);
+  return rect;
+}
+
+RECT RectIn(HWND control, HWND window) {
+  RECT rect = WindowRect(control);
   MapWindowPoints(nullptr, window != nullptr ? window : GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
   return rect;
 }
@@ -254,11 +260,7 @@ std::string MessageBoxText(HWND box) {
 }
 
 void PressButton(HWND box, int id) {
-  HWND button = GetDlgItem(box, id);
-  if (button != nullptr)
-    PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
-  else
-    PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+  PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, id)));
 }
 
 bool SetClipboardText(const std::string& text) {
@@ -386,15 +388,13 @@ int EnvNumber(const char* name) { return atoi(EnvText(name).c_str()); }
 
 std::string UnixToWindowsPath(const std::string& unix_path) {
   std::string path = "Z:" + unix_path;
-  for (char& c : path)
-    if (c == '/') c = '\\';
+  std::replace(path.begin(), path.end(), '/', '\\');
   return path;
 }
 
 std::string WindowsToUnixPath(const std::string& z_path) {
   std::string path = z_path.substr(2);
-  for (char& c : path)
-    if (c == '\\') c = '/';
+  std::replace(path.begin(), path.end(), '\\', '/');
   return path;
 }
 

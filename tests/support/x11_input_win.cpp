@@ -61,8 +61,7 @@ bool ClickAt(POINT at) {
 }
 
 POINT CentreOf(HWND window) {
-  RECT rect{};
-  GetWindowRect(window, &rect);
+  const RECT rect = WindowRect(window);
   return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
 }
 

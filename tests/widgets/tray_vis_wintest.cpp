@@ -6,9 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "widgets/tray_vis_win.h"
@@ -19,15 +21,12 @@ namespace parlix {
 namespace {
 
 constexpr char kOwnerClass[] = "TrayVisTestOwner";
+constexpr UINT kMessageIconTip = NIF_MESSAGE | NIF_ICON | NIF_TIP;
 
 // What reached the owner's own window procedure, after the component.
 struct TOwnerLog {
   std::vector<UINT> messages;
-  bool Saw(UINT msg) const {
-    for (UINT m : messages)
-      if (m == msg) return true;
-    return false;
-  }
+  bool Saw(UINT msg) const { return std::ranges::count(messages, msg) > 0; }
 };
 TOwnerLog g_owner_log;
 
@@ -46,12 +45,13 @@ struct TShellCall {
 
 // Whether the shell holds an icon of (owner, id): only then does it accept a modification.
 bool ShellHasIcon(HWND owner, UINT id) {
-  NOTIFYICONDATAA probe{};
-  probe.cbSize = NOTIFYICONDATAA_V1_SIZE;
-  probe.hWnd = owner;
-  probe.uID = id;
-  probe.uFlags = 0;
+  NOTIFYICONDATAA probe = BuildNotifyIconData(owner, id, 0, 0, nullptr, "");
   return Shell_NotifyIconA(NIM_MODIFY, &probe) != FALSE;
+}
+
+// What the first form of an icon record tells the shell, comparable as a whole.
+auto FirstForm(const NOTIFYICONDATAA& d) {
+  return std::tuple(d.cbSize, d.hWnd, d.uID, d.uFlags, d.uCallbackMessage, d.hIcon, std::string(d.szTip));
 }
 
 // Without an X system tray Wine shows the icons in a small window of its own, which it maps
@@ -131,13 +131,8 @@ TEST(TrayVisRecord, FirstFormRecordWithTheTipCutAtSixtyTwo) {
   HICON icon = LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION));
   const NOTIFYICONDATAA data =
       BuildNotifyIconData(reinterpret_cast<HWND>(0x1234), 0, 7, 0xC123, icon, long_tip + "tail");
-  EXPECT_EQ(data.cbSize, NOTIFYICONDATAA_V1_SIZE);
-  EXPECT_EQ(data.hWnd, reinterpret_cast<HWND>(0x1234));
-  EXPECT_EQ(data.uID, 0u);
-  EXPECT_EQ(data.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP));
-  EXPECT_EQ(data.uCallbackMessage, 0xC123u);
-  EXPECT_EQ(data.hIcon, icon);
-  EXPECT_EQ(std::string(data.szTip), std::string(62, 'x'));
+  EXPECT_EQ(FirstForm(data), std::tuple(kNotifyIconDataSize, reinterpret_cast<HWND>(0x1234), 0u, kMessageIconTip,
+                                        0xC123u, icon, std::string(62, 'x')));
   // Fields past the first form are not part of what the shell is told to read.
   EXPECT_EQ(data.uVersion, 0u);
 
@@ -198,14 +193,11 @@ TEST_F(TrayVisTest, AlwaysActiveAddsAtOnceWithTheApplicationIcon) {
   tray_->Trayicon.SetAlwaysActive(true);
   ASSERT_EQ(calls_.size(), 1u);
   ExpectCall(0, NIM_ADD, TRUE);  // Wine's shell accepts the icon
-  EXPECT_EQ(calls_[0].data.cbSize, NOTIFYICONDATAA_V1_SIZE);
-  EXPECT_EQ(calls_[0].data.hWnd, owner_);
-  EXPECT_EQ(calls_[0].data.uID, 0u);
-  EXPECT_EQ(calls_[0].data.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP));
-  EXPECT_EQ(calls_[0].data.uCallbackMessage, TrayCallbackMessage());
-  EXPECT_STREQ(calls_[0].data.szTip, "Parlix, click to open");
   EXPECT_NE(calls_[0].data.hIcon, nullptr);
-  EXPECT_EQ(calls_[0].data.hIcon, tray_->Trayicon.Icon()) << "the application's icon became the icon";
+  // The application's icon became the icon.
+  EXPECT_EQ(FirstForm(calls_[0].data), std::tuple(kNotifyIconDataSize, owner_, 0u, kMessageIconTip,
+                                                  TrayCallbackMessage(), tray_->Trayicon.Icon(),
+                                                  std::string("Parlix, click to open")));
   EXPECT_TRUE(tray_->Trayicon.IconAdded());
   EXPECT_TRUE(ShellHasIcon(owner_, 0));
 
@@ -289,8 +281,7 @@ TEST_F(TrayVisTest, CallbackDispatchByMouseButton) {
   GetCursorPos(&cursor);
   EXPECT_EQ(menus, 1);
   EXPECT_EQ(shown, menu);
-  EXPECT_EQ(shown_at.x, cursor.x);
-  EXPECT_EQ(shown_at.y, cursor.y);
+  EXPECT_EQ(std::pair(shown_at.x, shown_at.y), std::pair(cursor.x, cursor.y));
   EXPECT_TRUE(PeekMessageA(&msg, owner_, WM_NULL, WM_NULL, PM_REMOVE)) << "WM_NULL posted after the menu";
   DestroyMenu(menu);
 
@@ -487,16 +478,12 @@ TEST_F(TrayVisTest, SnapsWhileMovingOnlyWhenEnabled) {
 
   tray_->Margin.Enabled = true;
   tray_->Margin.Magnetic = true;
-  const RECT snapped = Moving(near_left);
-  EXPECT_EQ(snapped.left, 0);
-  EXPECT_EQ(snapped.right, 250);
+  EXPECT_EQ(Moving(near_left), (RECT{0, 300, 250, 530}));
   EXPECT_TRUE(g_owner_log.Saw(WM_MOVING)) << "passed on after snapping";
   EXPECT_EQ(Moving({7, 300, 7 + 250, 300 + 230}).left, 7);
 
   const int screen_w = GetSystemMetrics(SM_CXSCREEN);
-  const RECT right = Moving({screen_w - 250 + 3, 300, screen_w + 3, 530});
-  EXPECT_EQ(right.right, screen_w);
-  EXPECT_EQ(right.left, screen_w - 250);
+  EXPECT_EQ(Moving({screen_w - 250 + 3, 300, screen_w + 3, 530}), (RECT{screen_w - 250, 300, screen_w, 530}));
 }
 
 TEST_F(TrayVisTest, NoMoveTakesTheCaptionAway) {
@@ -543,7 +530,7 @@ TEST_F(TrayVisTest, BalloonIconAndItsCallbacks) {
   // With a hint the icon has a tip; a hide notice without TrayiconActive removes the icon.
   tray_->BallooInfo.IconHint = "hint";
   ASSERT_TRUE(tray_->BallooInfo.AddIcon());
-  EXPECT_EQ(tray_->BallooInfo.NotifyData().uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP));
+  EXPECT_EQ(tray_->BallooInfo.NotifyData().uFlags, kMessageIconTip);
   EXPECT_STREQ(tray_->BallooInfo.NotifyData().szTip, "hint");
   events.clear();
   SendCallback(callback, 0x403);
