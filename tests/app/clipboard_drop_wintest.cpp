@@ -16,11 +16,7 @@ using test::WaitUntil;
 using test::WindowText;
 using namespace std::chrono_literals;
 
-std::string TempPathOf(const std::string& name) {
-  char folder[MAX_PATH] = {};
-  GetTempPathA(MAX_PATH, folder);
-  return std::string(folder) + name;
-}
+std::string TempPathOf(const std::string& name) { return test::TempFolder() + name; }
 
 // A drop handle as the shell makes it: DROPFILES followed by NUL-separated ANSI names.
 HDROP MakeDrop(const std::vector<std::string>& files) {

@@ -100,9 +100,8 @@ TEST_F(MainFormTest, FunctionKeysSelectPairsWithoutCtrl) {
 // Under Wine the designed label cut "English to Portuguese" and "Portuguese to English".
 TEST_F(MainFormTest, PairLabelHoldsEveryPairsWholeTextBesideTheTranslateButton) {
   const HWND label = form_->LangPaintHandle();
-  RECT rect, button;
-  GetWindowRect(label, &rect);
-  GetWindowRect(translate_bt_, &button);
+  const RECT rect = test::WindowRect(label);
+  const RECT button = test::WindowRect(translate_bt_);
   EXPECT_LT(rect.right, button.left);
   POINT at{button.left, button.top};
   ScreenToClient(GetParent(translate_bt_), &at);
@@ -162,21 +161,15 @@ TEST_F(MainFormTest, HintsHaveTheProgramsColourAndTime) {
 }
 
 TEST_F(MainFormTest, ButtonsAndMenuCommandsOpenTheirPages) {
-  const auto click = [](HWND control) {
-    SendMessageA(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
-    SendMessageA(control, WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
-  };
-  click(FindChild(form_->Handle(), "TParlixControl", std::string("More free products")));
-  click(FindChild(form_->Handle(), "TParlixControl", std::string("Make a donation")));
+  test::SendClick(FindChild(form_->Handle(), "TParlixControl", std::string("More free products")));
+  test::SendClick(FindChild(form_->Handle(), "TParlixControl", std::string("Make a donation")));
   SendMessageA(form_->Handle(), WM_COMMAND, kGoogleWebpageBt, 0);
   // Without a promotional address the button falls back to the products page.
   ServiceInfo.AdvUrl.clear();
-  click(FindChild(form_->Handle(), "TParlixControl", std::string("More free products")));
-  ASSERT_EQ(opened_.size(), 4u);
-  EXPECT_EQ(opened_[0], ServiceInfo.ProdUrl);
-  EXPECT_EQ(opened_[3], Unscramble(kProductsPageLit));
-  EXPECT_EQ(opened_[1], DonationPageAddress(ServiceInfo.DonateUrl).value_or("none"));
-  EXPECT_EQ(opened_[2], Unscramble(kWebPageLit));
+  test::SendClick(FindChild(form_->Handle(), "TParlixControl", std::string("More free products")));
+  EXPECT_EQ(opened_, (std::vector<std::string>{ServiceInfo.ProdUrl,
+                                               DonationPageAddress(ServiceInfo.DonateUrl).value_or("none"),
+                                               Unscramble(kWebPageLit), Unscramble(kProductsPageLit)}));
 }
 
 TEST_F(MainFormTest, CtrlEnterTwiceQuicklyStartsOneTranslationAndAddsNoLineBreak) {
@@ -283,8 +276,7 @@ TEST_F(MainFormTest, DoubleClickPastesFromTheClipboardAndSelectsAll) {
   EXPECT_EQ(WindowText(memo_), "from the clipboard");
   DWORD start = 1, end = 0;
   SendMessageA(memo_, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-  EXPECT_EQ(start, 0u);
-  EXPECT_EQ(end, 18u);
+  EXPECT_EQ(std::pair(start, end), std::pair(0ul, 18ul));
   EXPECT_TRUE(IsWindowEnabled(translate_bt_));
   EXPECT_EQ(form_->MemoHint(), "Double click or <Escape> to clear text area\r\nPress <Ctrl + Enter> to Translate");
   // A second double click clears it.

@@ -263,6 +263,11 @@ void PressButton(HWND box, int id) {
   PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, id)));
 }
 
+void SendClick(HWND control) {
+  SendMessageA(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+  SendMessageA(control, WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
+}
+
 bool SetClipboardText(const std::string& text) {
   if (!OpenClipboardWaiting())   return false;
   EmptyClipboard();

@@ -91,6 +91,8 @@ GUITHREADINFO GuiThreadInfoOf(HWND window);
 std::string MessageBoxText(HWND box);
 // Presses a message box button by its identifier (IDOK, IDYES, ...).
 void PressButton(HWND box, int id = IDOK);
+// A left button press and release sent to a control, three pixels into it.
+void SendClick(HWND control);
 
 bool SetClipboardText(const std::string& text);
 // nullopt when the clipboard holds no text.

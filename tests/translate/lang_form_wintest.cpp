@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "shared/globals.h"
@@ -38,16 +39,6 @@ HWND CreateOwner(int left, int top) {
                                     .background = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH))});
   SetForegroundWindow(hwnd);
   return hwnd;
-}
-
-// Swallows the drag's WM_NCLBUTTONDOWN, which would otherwise start the system's modal move
-// loop, and records its hit-test code.
-LRESULT CALLBACK DragRecorder(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, UINT_PTR, DWORD_PTR data) {
-  if (msg == WM_NCLBUTTONDOWN) {
-    reinterpret_cast<std::vector<WPARAM>*>(data)->push_back(wparam);
-    return 0;
-  }
-  return DefSubclassProc(hwnd, msg, wparam, lparam);
 }
 
 class LangFormTest : public ::testing::Test {
@@ -122,8 +113,7 @@ TEST_F(LangFormTest, OpensOnceWithTheCurrentPairMarked) {
   EXPECT_EQ(test::WindowText(form_hwnd_), "Languages");
   RECT client{};
   GetClientRect(form_hwnd_, &client);
-  EXPECT_EQ(client.right, 200);
-  EXPECT_EQ(client.bottom, 280);
+  EXPECT_EQ(client, (RECT{0, 0, 200, 280}));
 
   // A second opening while one exists makes nothing and leaves the first alone.
   TLangFormEvents other;
@@ -137,27 +127,16 @@ TEST_F(LangFormTest, RowsAndCloseButtonSitWhereTheLayoutPutsThem) {
   for (int row = 0; row < TLangForm::kPairCount; ++row) {
     const RECT button = test::RectIn(form_->PairButton(row), form_hwnd_);
     const RECT label = test::RectIn(form_->PairLabel(row), form_hwnd_);
-    EXPECT_EQ(button.left, 15);
-    EXPECT_EQ(button.top, 15 + 20 * row);
-    EXPECT_EQ(button.right - button.left, 17);
-    EXPECT_EQ(label.left, 33);
-    EXPECT_EQ(label.top, 15 + 20 * row);
-    EXPECT_EQ(label.right - label.left, kLabelWidth);
-    EXPECT_EQ(label.bottom - label.top, 17);
+    EXPECT_EQ(std::tuple(button.left, button.top, button.right - button.left), std::tuple(15L, 15L + 20 * row, 17L));
+    EXPECT_EQ(label, (RECT{33, 15 + 20 * row, 33 + kLabelWidth, 15 + 20 * row + 17}));
   }
   const RECT close = test::RectIn(form_->CloseButton(), form_hwnd_);
-  EXPECT_EQ(close.left, 177);
-  EXPECT_EQ(close.top, 257);
+  EXPECT_EQ(std::pair(close.left, close.top), std::pair(177L, 257L));
   EXPECT_EQ(form_->Hint(form_->CloseButton()), "Close");
 }
 
 TEST_F(LangFormTest, StandsLeftOfAndAboveTheLanguageButton) {
-  RECT rect{};
-  GetWindowRect(form_hwnd_, &rect);
-  EXPECT_EQ(rect.left, 600 + 11 - 200 + 4);
-  EXPECT_EQ(rect.top, 500 + 122 - 280 + 4);
-  EXPECT_EQ(rect.right, 600 + 15);
-  EXPECT_EQ(rect.bottom, 500 + 126);
+  EXPECT_EQ(test::WindowRect(form_hwnd_), (RECT{600 + 11 - 200 + 4, 500 + 122 - 280 + 4, 600 + 15, 500 + 126}));
 }
 
 TEST_F(LangFormTest, ClickingTheFocusedRadioButtonOfRowNineChoosesItAndCloses) {
@@ -242,7 +221,7 @@ TEST_F(LangFormTest, LosingActivationCloses) {
 
 TEST_F(LangFormTest, APressOnARowLabelOrThePanelDragsAndLeavesThePairUnchanged) {
   std::vector<WPARAM> drags;
-  SetWindowSubclass(form_hwnd_, DragRecorder, 1, reinterpret_cast<DWORD_PTR>(&drags));
+  SetWindowSubclass(form_hwnd_, test::RecordMovePresses, 1, reinterpret_cast<DWORD_PTR>(&drags));
   SendMessageA(form_->PairLabel(9), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 8));
   SendMessageA(form_->PairLabel(9), WM_LBUTTONUP, 0, MAKELPARAM(20, 8));
   SendMessageA(form_->CenterPanel(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(190, 100));
@@ -254,7 +233,7 @@ TEST_F(LangFormTest, APressOnARowLabelOrThePanelDragsAndLeavesThePairUnchanged) 
   EXPECT_TRUE(chosen_.empty());
   EXPECT_EQ(form_->CheckedPair(), 5);
   EXPECT_TRUE(IsWindow(form_hwnd_));
-  RemoveWindowSubclass(form_hwnd_, DragRecorder, 1);
+  RemoveWindowSubclass(form_hwnd_, test::RecordMovePresses, 1);
 }
 
 TEST_F(LangFormTest, TheCloseButtonClosesWithoutChoosing) {
@@ -319,10 +298,8 @@ class LangFormCornerTest : public LangFormTest {
 
 TEST_F(LangFormCornerTest, NearTheTopLeftScreenCornerOpensAtTen) {
   OpenOver(30, 40, 1);
-  RECT rect{};
-  GetWindowRect(form_hwnd_, &rect);
-  EXPECT_EQ(rect.left, 10);
-  EXPECT_EQ(rect.top, 10);
+  const RECT rect = test::WindowRect(form_hwnd_);
+  EXPECT_EQ(std::pair(rect.left, rect.top), std::pair(10L, 10L));
   EXPECT_EQ(form_->CheckedPair(), 1);
 }
 

@@ -116,8 +116,7 @@ TEST_F(OverPaintTest, TheRealPointerEntersAndLeaves) {
   int enters = 0, leaves = 0;
   box_->OnMouseEnter = [&](TOverPaint&) { ++enters; };
   box_->OnMouseLeave = [&](TOverPaint&) { ++leaves; };
-  RECT rect{};
-  GetWindowRect(box_->Handle(), &rect);
+  const RECT rect = test::WindowRect(box_->Handle());
   SetCursorPos(rect.left + 30, rect.top + 10);
   EXPECT_TRUE(WaitUntil([&] { return enters == 1; }, 5s)) << "no enter from the pointer";
   SetCursorPos(rect.left + 30, rect.bottom + 40);
@@ -142,8 +141,7 @@ TEST_F(OverPaintTest, PaintsTheBackgroundThenTheOwnersPicture) {
   InvalidateRect(box_->Handle(), nullptr, TRUE);
   UpdateWindow(box_->Handle());
   ASSERT_GE(paints, 1);
-  EXPECT_EQ(seen.right - seen.left, 60);
-  EXPECT_EQ(seen.bottom - seen.top, 20);
+  EXPECT_EQ(seen, (RECT{0, 0, 60, 20}));
   // The owner paints with the box's own font.
   EXPECT_EQ(selected, box_->Font());
 
