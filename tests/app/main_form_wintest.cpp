@@ -146,9 +146,7 @@ TEST_F(MainFormTest, ClosedVersionShowsTheMessageAndOpensTheHomePageEveryTime) {
     PostMessageA(form_->Handle(), WM_USER + 4, 0, 0);
     ASSERT_TRUE(WaitUntil([&] { return opened_.size() == static_cast<size_t>(attempt + 1); }, 10s));
   }
-  const std::vector<std::string> texts = closer.Texts();
-  ASSERT_EQ(texts.size(), 2u);
-  EXPECT_EQ(texts[0], Unscramble(kClosedVersionLit));
+  EXPECT_EQ(closer.Texts(), std::vector<std::string>(2, Unscramble(kClosedVersionLit)));
   EXPECT_EQ(opened_[1], "http://home.example/");
   EXPECT_FALSE(form_->Translation().Translating);
   EXPECT_EQ(WindowText(memo_), "hello");

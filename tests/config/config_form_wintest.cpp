@@ -227,8 +227,7 @@ TEST_F(ConfigFormTest, TabMovesThroughTheControlsInOrderSkippingDisabledOnes) {
                                    form_->IEbuttonCheck(), form_->LaunchWinCheck(), form_->EngineCombo()};
   // The engine's address and key come last; the page service uses neither, so Tab skips them.
   std::vector<HWND> order = expected;
-  order.push_back(form_->EngineAddressEdit());
-  order.push_back(form_->EngineKeyEdit());
+  order.insert(order.end(), {form_->EngineAddressEdit(), form_->EngineKeyEdit()});
   EXPECT_EQ(form_->TabOrder(), order);
   SetFocus(expected[0]);
   for (size_t i = 1; i < expected.size(); ++i) {

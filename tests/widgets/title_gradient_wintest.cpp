@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 #include "widgets/title_gradient_win.h"
@@ -47,9 +48,7 @@ TEST(PaintTitleGradient, MainWindowStripReadBackThroughGetDIBits) {
   ASSERT_TRUE(image);
   BITMAP bm{};
   ASSERT_NE(GetObjectA(image.Get(), sizeof(bm), &bm), 0);
-  EXPECT_EQ(bm.bmWidth, 150);
-  EXPECT_EQ(bm.bmHeight, 18);
-  EXPECT_EQ(bm.bmBitsPixel, 24);
+  EXPECT_EQ(std::tuple(bm.bmWidth, bm.bmHeight, bm.bmBitsPixel), std::tuple(150L, 18L, WORD{24}));
 
   const TBitmapPixels px = ReadBitmap(static_cast<HBITMAP>(image.Get()));
   ASSERT_EQ(px.width, 150);
