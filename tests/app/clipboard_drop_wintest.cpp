@@ -4,7 +4,6 @@
 #include <shlobj.h>
 
 #include "app/main_form_win.h"
-#include "shared/globals.h"
 #include "support/driver_win.h"
 #include "support/main_form_fixture_win.h"
 #include "support/test_window_win.h"
@@ -12,9 +11,7 @@
 namespace parlix {
 namespace {
 
-using test::WaitUntil;
 using test::WindowText;
-using namespace std::chrono_literals;
 
 std::string TempPathOf(const std::string& name) { return test::TempFolder() + name; }
 

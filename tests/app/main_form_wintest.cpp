@@ -4,7 +4,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <atomic>
 #include <thread>
 
 #include "app/main_form_win.h"

@@ -16,7 +16,6 @@ namespace parlix {
 namespace {
 
 using test::TScreenShot;
-using test::DrainMessages;
 using test::WaitUntil;
 using namespace std::chrono_literals;
 

@@ -7,8 +7,6 @@
 #include <shlobj.h>
 
 #include <atomic>
-#include <mutex>
-#include <thread>
 
 #include "config/config_form_win.h"
 #include "config/integration_win.h"

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <memory>
 
 #include "net/http_cli_win.h"
 #include "net/http_stream.h"

@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <fstream>
 #include <sstream>
-#include <thread>
 
 namespace parlix::test {
 

@@ -1,7 +1,6 @@
 #include "support/loopback_peer_win.h"
 
 #include <algorithm>
-#include <cstring>
 #include <stdexcept>
 
 namespace parlix::test {

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "support/dib_canvas_win.h"
 #include "translate/language_pairs.h"
