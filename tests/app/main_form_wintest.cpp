@@ -4,8 +4,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <thread>
-
 #include "app/main_form_win.h"
 #include "config/web_page.h"
 #include "config/web_page_win.h"
@@ -17,6 +15,7 @@
 #include "support/box_closer_win.h"
 #include "support/driver_win.h"
 #include "support/main_form_fixture_win.h"
+#include "support/screen_win.h"
 #include "translate/lang_form_win.h"
 #include "translate/pair_label_win.h"
 #include "widgets/controls_win.h"
@@ -243,14 +242,10 @@ TEST_F(MainFormTest, StayOnTopTogglesTheTopmostStateAndItsImage) {
   EXPECT_TRUE(form_->StayOnTopChecked());
   EXPECT_TRUE(GetWindowLongA(main, GWL_EXSTYLE) & WS_EX_TOPMOST);
   // The image follows the check mark when the menu is shown; show it and dismiss it.
-  std::thread closer([] {
-    Sleep(500);
-    HWND menu_window = FindWindowA("#32768", nullptr);
-    if (menu_window != nullptr) PostMessageA(menu_window, WM_KEYDOWN, VK_ESCAPE, 0);
-  });
   PostMessageA(main, WM_NULL, 0, 0);
-  form_->TrayVis()->OnShowPopupMenu(*form_->TrayVis(), form_->UtilsPopup(), POINT{100, 100});
-  closer.join();
+  ASSERT_TRUE(test::WhileMenuOpen(
+      [&] { form_->TrayVis()->OnShowPopupMenu(*form_->TrayVis(), form_->UtilsPopup(), POINT{100, 100}); },
+      [] { return true; }, [](HWND) {}));
   EXPECT_EQ(MenuImage(form_->UtilsPopup(), kStayontopBt), 2u);
   EXPECT_EQ(GetMenuState(form_->UtilsPopup(), kStayontopBt, MF_BYCOMMAND) & MF_CHECKED, static_cast<UINT>(MF_CHECKED));
   SendMessageA(main, WM_COMMAND, kStayontopBt, 0);

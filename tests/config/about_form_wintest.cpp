@@ -100,22 +100,19 @@ TEST_F(AboutFormTest, LabelsAndButtonsShowTheirTexts) {
     HWND button;
     const char* caption;
     int left, top, width, height;
+    std::string hint;
   } buttons[] = {
-      {form_->DonateBt(), "Make a donation", 42, 145, 130, 20},
-      {form_->WebBt(), "Web page", 42, 172, 130, 20},
-      {form_->EmailBt(), "E-mail", 192, 172, 130, 20},
-      {form_->CloseBt(), "Close", 341, 7, 19, 19},
+      {form_->DonateBt(), "Make a donation", 42, 145, 130, 20, "Support " + Unscramble(kProductNameLit) + " today!"},
+      {form_->WebBt(), "Web page", 42, 172, 130, 20, "Visit our home page"},
+      {form_->EmailBt(), "E-mail", 192, 172, 130, 20, "Send us your comments or suggestions"},
+      {form_->CloseBt(), "Close", 341, 7, 19, 19, "Close"},
   };
   for (const auto& b : buttons) {
     EXPECT_EQ(WindowText(b.button), b.caption);
     EXPECT_EQ(test::RectIn(b.button), (RECT{b.left, b.top, b.left + b.width, b.top + b.height})) << b.caption;
     EXPECT_EQ(GetParent(b.button), form_->BakPanel()) << b.caption;
+    EXPECT_EQ(form_->Hint(b.button), b.hint) << b.caption;
   }
-
-  EXPECT_EQ(form_->Hint(form_->WebBt()), "Visit our home page");
-  EXPECT_EQ(form_->Hint(form_->EmailBt()), "Send us your comments or suggestions");
-  EXPECT_EQ(form_->Hint(form_->DonateBt()), "Support " + Unscramble(kProductNameLit) + " today!");
-  EXPECT_EQ(form_->Hint(form_->CloseBt()), "Close");
 }
 
 TEST_F(AboutFormTest, PictureAndLabelsLieOnThePanelColour) {

@@ -58,6 +58,12 @@ struct Recorder {
   }
 };
 
+// A socket and its recorder, made together: auto&& [s, r] = Recorded{};
+struct Recorded {
+  TWSocket s;
+  Recorder r{s};
+};
+
 std::string Pattern(size_t len, unsigned seed) {
   std::string s(len, '\0');
   std::mt19937 rng(seed);
@@ -88,9 +94,6 @@ void StartConnect(TWSocket& s, uint16_t port) {
   s.Connect();
 }
 
-// A connection that nothing will answer.
-void ConnectToUnusedPort(TWSocket& s) { StartConnect(s, LoopbackPeer::UnusedPort()); }
-
 // Connects s to the peer and waits for the outcome.
 bool ConnectTo(TWSocket& s, Recorder& r, uint16_t port) {
   StartConnect(s, port);
@@ -98,8 +101,7 @@ bool ConnectTo(TWSocket& s, Recorder& r, uint16_t port) {
 }
 
 TEST(TWSocketDns, DottedHostAnswersBeforeDnsLookupReturns) {
-  TWSocket s;
-  Recorder r(s);
+  auto&& [s, r] = Recorded{};
   s.DnsLookup(" 127.0.0.1");
   EXPECT_EQ(r.lookups, 1);
   EXPECT_EQ(r.lookup_error, 0);
@@ -110,8 +112,7 @@ TEST(TWSocketDns, DottedHostAnswersBeforeDnsLookupReturns) {
 }
 
 TEST(TWSocketDns, EmptyNameIsRefusedWithInvalidArgument) {
-  TWSocket s;
-  Recorder r(s);
+  auto&& [s, r] = Recorded{};
   s.DnsLookup("");
   EXPECT_EQ(r.error_text, "DNS lookup: invalid host name.");
   EXPECT_EQ(r.lookup_error, 10022);
@@ -120,8 +121,7 @@ TEST(TWSocketDns, EmptyNameIsRefusedWithInvalidArgument) {
 }
 
 TEST(TWSocketDns, LocalhostResolvesThroughTheAsynchronousPath) {
-  TWSocket s;
-  Recorder r(s);
+  auto&& [s, r] = Recorded{};
   s.DnsLookup("localhost");
   EXPECT_EQ(r.lookups, 0) << "a name must not be answered inside DnsLookup";
   ASSERT_TRUE(PumpUntil([&] { return r.lookups > 0; }));
@@ -135,8 +135,7 @@ TEST(TWSocketDns, LocalhostResolvesThroughTheAsynchronousPath) {
 
 TEST(TWSocketDns, UnresolvableNameFailsWithTheResolverCode) {
   PARLIX_SKIP_OUTSIDE_LOOPBACK_NAMESPACE();
-  TWSocket s;
-  Recorder r(s);
+  auto&& [s, r] = Recorded{};
   s.DnsLookup("no-such-host.invalid");
   ASSERT_TRUE(PumpUntil([&] { return r.lookups > 0; }, 30000));
   EXPECT_GE(r.lookup_error, 11001);
@@ -146,8 +145,7 @@ TEST(TWSocketDns, UnresolvableNameFailsWithTheResolverCode) {
 }
 
 TEST(TWSocketDns, CancelledLookupNeverCompletes) {
-  TWSocket s;
-  Recorder r(s);
+  auto&& [s, r] = Recorded{};
   s.DnsLookup("localhost");
   s.CancelDnsLookup();
   PumpFor(300);
@@ -168,12 +166,10 @@ HANDLE WINAPI CompleteBeforeReturning(HWND window, unsigned int msg, const char*
   };
   if (len < static_cast<int>(sizeof(Layout))) return nullptr;
   auto* l = reinterpret_cast<Layout*>(buf);
-  *l = {{}, {}, {127, 0, 0, 7}, {10, 1, 2, 3}};
-  l->entry.h_addrtype = AF_INET;
-  l->entry.h_length = 4;
-  l->entry.h_addr_list = l->list;
-  l->list[0] = reinterpret_cast<char*>(l->a1);
-  l->list[1] = reinterpret_cast<char*>(l->a2);
+  *l = {{nullptr, nullptr, AF_INET, 4, l->list},
+        {reinterpret_cast<char*>(l->a1), reinterpret_cast<char*>(l->a2), nullptr},
+        {127, 0, 0, 7},
+        {10, 1, 2, 3}};
   SendMessageA(window, msg, reinterpret_cast<WPARAM>(kFakeLookupHandle), 0);
   // And a stray duplicate later: it must not complete the lookup a second time.
   PostMessageA(window, msg, reinterpret_cast<WPARAM>(kFakeLookupHandle), 0);
@@ -181,8 +177,7 @@ HANDLE WINAPI CompleteBeforeReturning(HWND window, unsigned int msg, const char*
 }
 
 TEST(TWSocketDns, CompletionBeforeTheHandleIsStoredIsHandledExactlyOnce) {
-  TWSocket s;
-  Recorder r(s);
+  auto&& [s, r] = Recorded{};
   WSocketSetAsyncGetHostByNameForTest(CompleteBeforeReturning);
   s.DnsLookup("stand-in.test");
   WSocketSetAsyncGetHostByNameForTest(nullptr);
@@ -232,9 +227,8 @@ TEST(TWSocketDns, ALookupLeftRunningKeepsTheLibraryUntilItsResolverIsDone) {
 }
 
 TEST(TWSocketConnect, PortWithNoListenerFailsWith10061ThroughOnSessionConnected) {
-  TWSocket s;
-  Recorder r(s);
-  ConnectToUnusedPort(s);
+  auto&& [s, r] = Recorded{};
+  StartConnect(s, LoopbackPeer::UnusedPort());
   EXPECT_EQ(s.State(), wsConnecting);
   ASSERT_TRUE(PumpUntil([&] { return r.closed > 0; }));
   EXPECT_EQ(r.connected, 1);
@@ -246,8 +240,7 @@ TEST(TWSocketConnect, PortWithNoListenerFailsWith10061ThroughOnSessionConnected)
 }
 
 TEST(TWSocketConnect, RefusalsAndResolutionFailuresUseTheirTexts) {
-  TWSocket s;
-  Recorder r(s);
+  auto&& [s, r] = Recorded{};
   s.Connect();
   EXPECT_EQ(r.error_text, "Connect: No Port Specified");
   s.SetPort("80");
@@ -292,13 +285,11 @@ TEST(TWSocketConnect, ImmediateConnectFailureStillEndsWithOnSessionConnected) {
     first_port = c.RemotePort();
     c.ReceiveUntilClosed();
   });
-  TWSocket a;
-  Recorder ra(a);
+  auto&& [a, ra] = Recorded{};
   ASSERT_TRUE(ConnectTo(a, ra, peer.Port()));
   ASSERT_TRUE(PumpUntil([&] { return first_port != 0; }));
 
-  TWSocket b;
-  Recorder rb(b);
+  auto&& [b, rb] = Recorded{};
   b.SetLocalAddr("127.0.0.1");
   b.SetLocalPort(std::to_string(first_port));
   StartConnect(b, peer.Port());
@@ -319,8 +310,7 @@ TEST(TWSocketConnect, ImmediateConnectFailureStillEndsWithOnSessionConnected) {
 TEST(TWSocketData, DataSentWithTheCloseArrivesBeforeOnSessionClosed) {
   const std::string payload = Pattern(300000, 1);
   LoopbackPeer peer(SendThenClose(payload));
-  TWSocket s;
-  Recorder r(s);
+  auto&& [s, r] = Recorded{};
   r.read_size = 700;  // many rounds per notification
   ASSERT_TRUE(ConnectTo(s, r, peer.Port()));
   ASSERT_TRUE(PumpUntil([&] { return r.closed > 0; }));
@@ -336,8 +326,7 @@ TEST(TWSocketData, DataSentWithTheCloseArrivesBeforeOnSessionClosed) {
 TEST(TWSocketData, CloseReportedWhileDataWaitsDeliversTheDataFirst) {
   const std::string payload = Pattern(200000, 5);
   LoopbackPeer peer(SendThenClose(payload));
-  TWSocket s;
-  Recorder r(s);
+  auto&& [s, r] = Recorded{};
   r.read_size = 512;
   bool reading = false;
   int notifications = 0;
@@ -361,8 +350,7 @@ TEST(TWSocketData, CloseReportedWhileDataWaitsDeliversTheDataFirst) {
 
 TEST(TWSocketData, ReceiveLoopStopsWhenTheHandlerLeavesDataUnread) {
   LoopbackPeer peer(SendThenDrain("unread bytes"));
-  TWSocket s;
-  Recorder r(s);
+  auto&& [s, r] = Recorded{};
   int rounds = 0;
   s.OnDataAvailable = [&](TWSocket*, uint16_t) { ++rounds; };
   ASSERT_TRUE(ConnectTo(s, r, peer.Port()));
@@ -375,8 +363,7 @@ TEST(TWSocketData, ReceiveLoopStopsWhenTheHandlerLeavesDataUnread) {
 TEST(TWSocketClose, OnSessionClosedComesOnceForPeerCloseSendErrorAndClose) {
   {  // the peer closes
     LoopbackPeer peer([&](PeerConnection& c) { c.Close(); });
-    TWSocket s;
-    Recorder r(s);
+    auto&& [s, r] = Recorded{};
     ASSERT_TRUE(ConnectTo(s, r, peer.Port()));
     ASSERT_TRUE(PumpUntil([&] { return r.closed > 0; }));
     s.Close();
@@ -385,8 +372,7 @@ TEST(TWSocketClose, OnSessionClosedComesOnceForPeerCloseSendErrorAndClose) {
   }
   {  // our Close
     LoopbackPeer peer([&](PeerConnection& c) { c.ReceiveUntilClosed(); });
-    TWSocket s;
-    Recorder r(s);
+    auto&& [s, r] = Recorded{};
     ASSERT_TRUE(ConnectTo(s, r, peer.Port()));
     s.Close();
     EXPECT_EQ(r.closed, 1);
@@ -406,8 +392,7 @@ TEST(TWSocketClose, OnSessionClosedComesOnceForPeerCloseSendErrorAndClose) {
       c.Reset();
       SetEvent(reset_done);
     });
-    TWSocket s;
-    Recorder r(s);
+    auto&& [s, r] = Recorded{};
     ASSERT_TRUE(ConnectTo(s, r, peer.Port()));
     SetEvent(connected);
     WaitForSingleObject(reset_done, 5000);
@@ -432,8 +417,7 @@ TEST(TWSocketClose, OnSessionClosedComesOnceForPeerCloseSendErrorAndClose) {
 TEST(TWSocketClose, AbortDropsTheQueueAndReportsTheCloseOnce) {
   std::string got = "unset";
   LoopbackPeer peer([&](PeerConnection& c) { got = c.ReceiveUntilClosed(); });
-  TWSocket s;
-  Recorder r(s);
+  auto&& [s, r] = Recorded{};
   ASSERT_TRUE(ConnectTo(s, r, peer.Port()));
   const std::string queued = "never sent";
   s.PutDataInSendBuffer(queued.data(), static_cast<int>(queued.size()));
@@ -463,8 +447,7 @@ TEST(TWSocketClose, ReleaseFreesTheSocketFromTheLoop) {
 
 TEST(TWSocketClose, CloseDelayedClosesFromTheLoop) {
   LoopbackPeer peer([&](PeerConnection& c) { c.ReceiveUntilClosed(); });
-  TWSocket s;
-  Recorder r(s);
+  auto&& [s, r] = Recorded{};
   ASSERT_TRUE(ConnectTo(s, r, peer.Port()));
   s.CloseDelayed();
   EXPECT_EQ(s.State(), wsConnected);
@@ -475,8 +458,7 @@ TEST(TWSocketClose, CloseDelayedClosesFromTheLoop) {
 TEST(TWSocketSend, OnDataSentArrivesAfterSendReturned) {
   std::string got;
   LoopbackPeer peer([&](PeerConnection& c) { got = c.ReceiveUntilClosed(); });
-  TWSocket s;
-  Recorder r(s);
+  auto&& [s, r] = Recorded{};
   ASSERT_TRUE(ConnectTo(s, r, peer.Port()));
   PumpFor(50);  // the first write notification after connecting
   bool inside_send = false;
@@ -500,8 +482,7 @@ TEST(TWSocketSend, OnDataSentArrivesAfterSendReturned) {
 }
 
 TEST(TWSocketSend, SendOnAnUnconnectedSocketReturnsMinusOneAndReports10057) {
-  TWSocket s;
-  Recorder r(s);
+  auto&& [s, r] = Recorded{};
   EXPECT_EQ(s.SendStr("x"), -1);
   EXPECT_EQ(s.LastError(), 10057);
   EXPECT_EQ(r.errors, 0) << "reported from the loop, not from inside Send";
@@ -515,8 +496,7 @@ TEST(TWSocketSend, SendOnAnUnconnectedSocketReturnsMinusOneAndReports10057) {
 
 TEST(TWSocketProperties, SettersAreRefusedWhileNotClosed) {
   LoopbackPeer peer([&](PeerConnection& c) { c.ReceiveUntilClosed(); });
-  TWSocket s;
-  Recorder r(s);
+  auto&& [s, r] = Recorded{};
   ASSERT_TRUE(ConnectTo(s, r, peer.Port()));
   const std::string port = s.Port();
   s.SetPort("1");
@@ -615,8 +595,7 @@ TEST(TWSocketProperties, InitialValuesAndInertSocksAndLineMode) {
 TEST(TWSocketErrors, BackgroundExceptionAbortsUnlessTheHandlerKeepsTheSocket) {
   LoopbackPeer peer([&](PeerConnection& c) { c.ReceiveUntilClosed(); }, 2);
   for (const bool keep : {true, false}) {
-    TWSocket s;
-    Recorder r(s);
+    auto&& [s, r] = Recorded{};
     std::string what;
     s.OnBgException = [&](TWSocket*, const std::exception& e, bool& can_close) {
       what = e.what();
@@ -640,8 +619,7 @@ TEST(TWSocketErrors, BackgroundExceptionAbortsUnlessTheHandlerKeepsTheSocket) {
 
 TEST(TWSocketErrors, ExceptionInAHandlerAbortsTheConnection) {
   LoopbackPeer peer(SendThenDrain("bad status line"));
-  TWSocket s;
-  Recorder r(s);
+  auto&& [s, r] = Recorded{};
   s.OnDataAvailable = [](TWSocket* sender, uint16_t) {
     sender->ReceiveStr();
     throw std::runtime_error("not a number");
@@ -655,9 +633,8 @@ TEST(TWSocketLibrary, LastSocketUnloadsTheLibraryAndTheNextLoadsItAgain) {
   ASSERT_EQ(WSocketGetLibraryStatus().socket_count, 0);
   int generation = 0;
   {
-    auto s = std::make_unique<TWSocket>();
-    Recorder r(*s);
-    ConnectToUnusedPort(*s);
+    auto&& [s, r] = Recorded{};
+    StartConnect(s, LoopbackPeer::UnusedPort());
     const WSocketLibraryStatus loaded = WSocketGetLibraryStatus();
     EXPECT_TRUE(loaded.loaded);
     EXPECT_EQ(loaded.socket_count, 1);
@@ -678,8 +655,7 @@ TEST(TWSocketLibrary, LastSocketUnloadsTheLibraryAndTheNextLoadsItAgain) {
   EXPECT_FALSE(GetClassInfoA(GetModuleHandleA(nullptr), "XSocketWindowClass", &wc));
 
   LoopbackPeer peer(SendThenClose("again"));
-  TWSocket next;
-  Recorder r(next);
+  auto&& [next, r] = Recorded{};
   ASSERT_TRUE(ConnectTo(next, r, peer.Port()));
   EXPECT_TRUE(WSocketGetLibraryStatus().loaded);
   EXPECT_EQ(WSocketGetLibraryStatus().load_generation, generation + 1);
@@ -688,9 +664,8 @@ TEST(TWSocketLibrary, LastSocketUnloadsTheLibraryAndTheNextLoadsItAgain) {
 }
 
 TEST(TWSocketLibrary, VersionCanChangeOnlyBeforeLoading) {
-  TWSocket s;
-  Recorder r(s);
-  ConnectToUnusedPort(s);  // loads
+  auto&& [s, r] = Recorded{};
+  StartConnect(s, LoopbackPeer::UnusedPort());  // loads
   s.SetReqVerLow(2);
   EXPECT_EQ(r.error_text, "SetReqVerLow: WinSock version can't be changed now");
   s.SetReqVerHigh(2);
@@ -713,8 +688,7 @@ TEST(TWSocketThreads, EachThreadServesItsOwnSockets) {
   std::vector<std::thread> threads;
   for (int i = 0; i < kThreads; ++i) {
     threads.emplace_back([&, i] {
-      TWSocket s;
-      Recorder r(s);
+      auto&& [s, r] = Recorded{};
       if (!ConnectTo(s, r, peer.Port())) return;
       s.SendStr("hello" + std::to_string(i));
       PumpUntil([&] { return r.closed > 0; });
@@ -735,8 +709,7 @@ TEST(TWSocketBulk, SixteenMiBEachWayArriveIntact) {
     c.SendAll(down);
     c.Close();
   });
-  TWSocket s;
-  Recorder r(s);
+  auto&& [s, r] = Recorded{};
   r.read_size = 65536;
   int64_t sent_reported = 0;
   s.OnSendData = [&](TWSocket*, int n) { sent_reported += n; };

@@ -118,6 +118,8 @@ class TrayVisTest : public ::testing::Test {
     EXPECT_EQ(calls_[i].result, result) << "call " << i;
   }
 
+  // The tray icon as the component counts it and as the shell holds it.
+  std::pair<bool, bool> TrayIcon() const { return {tray_->Trayicon.IconAdded(), ShellHasIcon(owner_, 0)}; }
   bool Topmost() const { return (GetWindowLongPtrA(owner_, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
   bool ToolWindow() const { return (GetWindowLongPtrA(owner_, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) != 0; }
 
@@ -198,8 +200,7 @@ TEST_F(TrayVisTest, AlwaysActiveAddsAtOnceWithTheApplicationIcon) {
   EXPECT_EQ(FirstForm(calls_[0].data), std::tuple(kNotifyIconDataSize, owner_, 0u, kMessageIconTip,
                                                   TrayCallbackMessage(), tray_->Trayicon.Icon(),
                                                   std::string("Parlix, click to open")));
-  EXPECT_TRUE(tray_->Trayicon.IconAdded());
-  EXPECT_TRUE(ShellHasIcon(owner_, 0));
+  EXPECT_EQ(TrayIcon(), std::pair(true, true));
 
   // Setting it again adds nothing twice.
   tray_->Trayicon.SetAlwaysActive(true);
@@ -208,8 +209,7 @@ TEST_F(TrayVisTest, AlwaysActiveAddsAtOnceWithTheApplicationIcon) {
   tray_->Trayicon.SetAlwaysActive(false);
   ASSERT_EQ(calls_.size(), 2u);
   ExpectCall(1, NIM_DELETE, TRUE);
-  EXPECT_FALSE(tray_->Trayicon.IconAdded());
-  EXPECT_FALSE(ShellHasIcon(owner_, 0));
+  EXPECT_EQ(TrayIcon(), std::pair(false, false));
 }
 
 TEST_F(TrayVisTest, ToolTipAndIconChangesReachAShownIcon) {
@@ -322,8 +322,7 @@ TEST_F(TrayVisTest, TaskbarCreatedAddsTheIconAgain) {
   ExpectCall(1, NIM_ADD, TRUE);
   EXPECT_STREQ(calls_[1].data.szTip, "Parlix, click to open");
   EXPECT_EQ(calls_[1].data.hIcon, tray_->Trayicon.Icon()) << "with its current icon";
-  EXPECT_TRUE(tray_->Trayicon.IconAdded());
-  EXPECT_TRUE(ShellHasIcon(owner_, 0));
+  EXPECT_EQ(TrayIcon(), std::pair(true, true));
   // The owner hears of the new taskbar too.
   EXPECT_TRUE(g_owner_log.Saw(TaskbarCreatedMessage()));
 
@@ -354,8 +353,7 @@ TEST_F(TrayVisTest, MinimizeToTrayAndRestore) {
   EXPECT_FALSE(IsWindowVisible(owner_));
   EXPECT_TRUE(tray_->InTray());
   EXPECT_EQ(to_tray, 1);
-  EXPECT_TRUE(tray_->Trayicon.IconAdded());
-  EXPECT_TRUE(ShellHasIcon(owner_, 0));
+  EXPECT_EQ(TrayIcon(), std::pair(true, true));
   EXPECT_TRUE(ToolWindow()) << "no taskbar button while in the tray";
 
   tray_->MinimizeToTray();  // already there: nothing, no event
@@ -367,8 +365,7 @@ TEST_F(TrayVisTest, MinimizeToTrayAndRestore) {
   EXPECT_FALSE(IsIconic(owner_));
   EXPECT_FALSE(tray_->InTray());
   EXPECT_EQ(restored, 1);
-  EXPECT_FALSE(tray_->Trayicon.IconAdded()) << "not AlwaysActive: the icon goes with the restore";
-  EXPECT_FALSE(ShellHasIcon(owner_, 0));
+  EXPECT_EQ(TrayIcon(), std::pair(false, false)) << "not AlwaysActive: the icon goes with the restore";
   EXPECT_FALSE(ToolWindow());
 
   tray_->RestoreFromTray();  // not in the tray: nothing
@@ -381,8 +378,7 @@ TEST_F(TrayVisTest, AlwaysActiveIconStaysAfterRestore) {
   tray_->MinimizeToTray();
   EXPECT_EQ(calls_.size(), 1u) << "already added: going to the tray adds nothing";
   tray_->RestoreFromTray();
-  EXPECT_TRUE(tray_->Trayicon.IconAdded());
-  EXPECT_TRUE(ShellHasIcon(owner_, 0));
+  EXPECT_EQ(TrayIcon(), std::pair(true, true));
   EXPECT_EQ(calls_.size(), 1u);
 }
 
@@ -559,8 +555,7 @@ TEST_F(TrayVisTest, DestructionRemovesIconsAndGivesTheWindowProcedureBack) {
   SendCallback(TrayCallbackMessage(), WM_LBUTTONUP);
   ASSERT_EQ(left, 1);
   tray_.reset();
-  EXPECT_FALSE(ShellHasIcon(owner_, 0));
-  EXPECT_FALSE(ShellHasIcon(owner_, 1));
+  EXPECT_EQ(std::pair(ShellHasIcon(owner_, 0), ShellHasIcon(owner_, 1)), std::pair(false, false));
   g_owner_log = {};
   SendCallback(TrayCallbackMessage(), WM_LBUTTONUP);
   EXPECT_EQ(left, 1);
