@@ -309,17 +309,12 @@ TEST_F(MainFormTest, TrayIconAlternatesWhileTranslatingAndEndsOnFrameZero) {
 }
 
 TEST_F(MainFormTest, ATranslationTheSystemCannotStartLeavesTheWindowFreeAndSaysSo) {
-  struct RefuseThreads {
-    decltype(&::CreateThread) previous = ThreadSystemCalls().create_thread;
-    RefuseThreads() {
-      ThreadSystemCalls().create_thread = [](LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LPVOID, DWORD,
-                                             LPDWORD) -> HANDLE {
+  const test::TReplaced<decltype(&::CreateThread)> refuse(
+      ThreadSystemCalls().create_thread,
+      [](LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LPVOID, DWORD, LPDWORD) -> HANDLE {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
-      };
-    }
-    ~RefuseThreads() { ThreadSystemCalls().create_thread = previous; }
-  } refuse;
+      });
   SetText("thank you");
   BoxCloser closer;
   PostMessageA(form_->Handle(), WM_USER + 4, 0, 0);

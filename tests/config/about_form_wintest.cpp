@@ -148,9 +148,7 @@ TEST_F(AboutFormTest, PictureAndLabelsLieOnThePanelColour) {
 }
 
 TEST_F(AboutFormTest, ButtonsOpenTheCurrentServiceAddresses) {
-  test::SendClick(form_->WebBt());
-  test::SendClick(form_->EmailBt());
-  test::SendClick(form_->DonateBt());
+  for (HWND button : {form_->WebBt(), form_->EmailBt(), form_->DonateBt()}) test::SendClick(button);
   ASSERT_EQ(opened_.size(), 2u);
   EXPECT_EQ(opened_[0], Unscramble(kHomePageLit));
   const std::string item = Unscramble(kProductTitleLit) + " " + Unscramble(kCaptionSuffixLit);
@@ -162,14 +160,11 @@ TEST_F(AboutFormTest, ButtonsOpenTheCurrentServiceAddresses) {
   ServiceInfo.HomeUrl = "http://127.0.0.1:9/new-home";
   ServiceInfo.HomeEmail = "mailto:new@127.0.0.1";
   ServiceInfo.DonateUrl = "http://127.0.0.1:9/give?for=%s&what=%s%s";
-  test::SendClick(form_->WebBt());
-  test::SendClick(form_->EmailBt());
-  test::SendClick(form_->DonateBt());
+  for (HWND button : {form_->WebBt(), form_->EmailBt(), form_->DonateBt()}) test::SendClick(button);
   ASSERT_EQ(opened_.size(), 4u);
   EXPECT_EQ(opened_[2], "http://127.0.0.1:9/new-home");
   EXPECT_EQ(opened_[3], "http://127.0.0.1:9/give?for=" + item + "&what=Donate");
-  ASSERT_EQ(contacted_.size(), 2u);
-  EXPECT_EQ(contacted_[1], "mailto:new@127.0.0.1");
+  EXPECT_EQ(contacted_, (std::vector<std::string>{Unscramble(kEmailLit), "mailto:new@127.0.0.1"}));
   EXPECT_TRUE(IsWindow(handle_));
 }
 
@@ -177,12 +172,10 @@ TEST_F(AboutFormTest, EmptyOrUnusableAddresses) {
   ServiceInfo.DonateUrl = "";
   ServiceInfo.HomeEmail = "";
   ServiceInfo.HomeUrl = "";
-  test::SendClick(form_->DonateBt());
-  test::SendClick(form_->EmailBt());
+  for (HWND button : {form_->DonateBt(), form_->EmailBt()}) test::SendClick(button);
   ServiceInfo.DonateUrl = "http://127.0.0.1:9/give?n=%d";
   ServiceInfo.HomeEmail = "C:\\windows\\system32\\cmd.exe";
-  test::SendClick(form_->DonateBt());
-  test::SendClick(form_->EmailBt());
+  for (HWND button : {form_->DonateBt(), form_->EmailBt()}) test::SendClick(button);
   EXPECT_TRUE(contacted_.empty());
   // The web page button starts the browser even with an empty address.
   test::SendClick(form_->WebBt());

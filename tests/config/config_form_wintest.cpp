@@ -7,6 +7,7 @@
 #include <shlobj.h>
 
 #include <atomic>
+#include <tuple>
 
 #include "config/config_form_win.h"
 #include "config/integration_win.h"
@@ -248,10 +249,8 @@ TEST_F(ConfigFormTest, ClosingCopiesTheControlsBackSavesAndClearsTheFlag) {
   ASSERT_TRUE(WaitUntil([&] { return !IsWindow(handle_); }));
   EXPECT_FALSE(OpenWindowFlags.ConfigOpen);
   EXPECT_EQ(saves_, 1);
-  EXPECT_EQ(ProxySettings.Address, " gate ");
-  EXPECT_EQ(ProxySettings.Port, "80x");
-  EXPECT_TRUE(ProxySettings.Authenticate);
-  EXPECT_FALSE(ProxySettings.Autodetect);
+  EXPECT_EQ(std::tuple(ProxySettings.Address, ProxySettings.Port, ProxySettings.Authenticate, ProxySettings.Autodetect),
+            std::tuple(std::string(" gate "), std::string("80x"), true, false));
 }
 
 }  // namespace

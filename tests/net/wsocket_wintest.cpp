@@ -5,6 +5,7 @@
 #include <random>
 #include <thread>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "net/loopback_env_win.h"
@@ -209,9 +210,7 @@ TEST(TWSocketDns, ALookupLeftRunningKeepsTheLibraryUntilItsResolverIsDone) {
   }
   WSocketSetAsyncGetHostByNameForTest(nullptr);
   WSocketLibraryStatus status = WSocketGetLibraryStatus();
-  EXPECT_EQ(status.socket_count, 0);
-  EXPECT_TRUE(status.loaded);
-  EXPECT_EQ(status.lookups, 1);
+  EXPECT_EQ(std::tuple(status.socket_count, status.loaded, status.lookups), std::tuple(0, true, 1));
   EXPECT_NE(GetModuleHandleA("wsock32.dll"), nullptr);
   // A completion for some other lookup changes nothing; the awaited one lets the library go.
   PostMessageA(g_slow_lookup_window, kWmAsyncGetHostByName, 0x777, 0);
@@ -220,8 +219,7 @@ TEST(TWSocketDns, ALookupLeftRunningKeepsTheLibraryUntilItsResolverIsDone) {
   PostMessageA(g_slow_lookup_window, kWmAsyncGetHostByName, reinterpret_cast<WPARAM>(kSlowLookupHandle), 0);
   PumpFor(100);
   status = WSocketGetLibraryStatus();
-  EXPECT_FALSE(status.loaded);
-  EXPECT_EQ(status.lookups, 0);
+  EXPECT_EQ(std::pair(status.loaded, status.lookups), std::pair(false, 0));
   EXPECT_FALSE(IsWindow(g_slow_lookup_window));
   EXPECT_EQ(GetModuleHandleA("wsock32.dll"), nullptr);
 }
@@ -514,8 +512,7 @@ TEST(TWSocketProperties, SettersAreRefusedWhileNotClosed) {
   s.SetPort(port);  // the same value: nothing happens
   EXPECT_EQ(r.errors, 5);
   EXPECT_EQ(s.Addr(), "127.0.0.1");
-  EXPECT_EQ(s.LocalAddr(), "0.0.0.0");
-  EXPECT_EQ(s.LocalPort(), "0");
+  EXPECT_EQ(std::pair(s.LocalAddr(), s.LocalPort()), (std::pair<std::string, std::string>("0.0.0.0", "0")));
 
   s.OnError = nullptr;
   try {
@@ -534,8 +531,7 @@ TEST(TWSocketProperties, InitialValuesAndInertSocksAndLineMode) {
   TWSocket s;
   EXPECT_EQ(s.State(), wsClosed);
   EXPECT_EQ(s.Proto(), "tcp");
-  EXPECT_EQ(s.LocalAddr(), "0.0.0.0");
-  EXPECT_EQ(s.LocalPort(), "0");
+  EXPECT_EQ(std::pair(s.LocalAddr(), s.LocalPort()), (std::pair<std::string, std::string>("0.0.0.0", "0")));
   EXPECT_EQ(s.SocksLevel(), "5");
   EXPECT_EQ(s.LingerOnOff(), wsLingerOn);
   EXPECT_EQ(s.LingerTimeout(), 0);
@@ -636,8 +632,7 @@ TEST(TWSocketLibrary, LastSocketUnloadsTheLibraryAndTheNextLoadsItAgain) {
     auto&& [s, r] = Recorded{};
     StartConnect(s, LoopbackPeer::UnusedPort());
     const WSocketLibraryStatus loaded = WSocketGetLibraryStatus();
-    EXPECT_TRUE(loaded.loaded);
-    EXPECT_EQ(loaded.socket_count, 1);
+    EXPECT_EQ(std::pair(loaded.loaded, loaded.socket_count), std::pair(true, 1));
     EXPECT_NE(GetModuleHandleA("wsock32.dll"), nullptr);
     generation = loaded.load_generation;
     PumpUntil([&] { return r.closed > 0; });
@@ -648,8 +643,7 @@ TEST(TWSocketLibrary, LastSocketUnloadsTheLibraryAndTheNextLoadsItAgain) {
     EXPECT_TRUE(WSocketGetLibraryStatus().loaded) << "one socket is still alive";
   }
   const WSocketLibraryStatus after = WSocketGetLibraryStatus();
-  EXPECT_FALSE(after.loaded);
-  EXPECT_EQ(after.socket_count, 0);
+  EXPECT_EQ(std::pair(after.loaded, after.socket_count), std::pair(false, 0));
   EXPECT_EQ(GetModuleHandleA("wsock32.dll"), nullptr);
   WNDCLASSA wc;
   EXPECT_FALSE(GetClassInfoA(GetModuleHandleA(nullptr), "XSocketWindowClass", &wc));
@@ -670,8 +664,7 @@ TEST(TWSocketLibrary, VersionCanChangeOnlyBeforeLoading) {
   EXPECT_EQ(r.error_text, "SetReqVerLow: WinSock version can't be changed now");
   s.SetReqVerHigh(2);
   EXPECT_EQ(r.error_text, "SetReqVerHigh: WinSock version can't be changed now");
-  EXPECT_EQ(s.ReqVerLow(), 1);
-  EXPECT_EQ(s.ReqVerHigh(), 1);
+  EXPECT_EQ(std::pair(s.ReqVerLow(), s.ReqVerHigh()), std::pair(1, 1));
   PumpUntil([&] { return r.closed > 0; });
 }
 

@@ -94,10 +94,8 @@ TEST_F(ServiceWorker, GoodFileThroughChunkedTransferAndProxyCredentials) {
 }
 
 TEST_F(ServiceWorker, FailedAnswersLeaveNothingBehind) {
-  for (const std::string& extra : {std::string("\"status\": 404"), std::string("\"status\": 500"),
-                                   std::string("\"body\": \"empty\""),
-                                   std::string("\"proxy_auth\": {\"scheme\": \"basic\", \"user\": \"a\", "
-                                               "\"password\": \"b\"}")}) {
+  for (const char* extra : {"\"status\": 404", "\"status\": 500", "\"body\": \"empty\"",
+                            "\"proxy_auth\": {\"scheme\": \"basic\", \"user\": \"a\", \"password\": \"b\"}"}) {
     SCOPED_TRACE(extra);
     ended_ = 0;
     Serve(kPlain, extra);

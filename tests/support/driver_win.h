@@ -123,6 +123,19 @@ std::string TempFolder();
 std::string EnvText(const char* name);
 int EnvNumber(const char* name);
 
+// Puts another function in a slot of the program's (one of the system calls it makes through
+// a table, a failing one in a test) for the life of this object.
+template <typename Fn>
+class TReplaced {
+ public:
+  TReplaced(Fn& slot, Fn replacement) : slot_(slot), previous_(slot) { slot_ = replacement; }
+  ~TReplaced() { slot_ = previous_; }
+
+ private:
+  Fn& slot_;
+  Fn previous_;
+};
+
 }  // namespace parlix::test
 
 // Rectangles compare and print as a whole in the tests' checks. RECT is a global type, so

@@ -13,7 +13,6 @@ namespace {
 
 struct TBitmapPixels {
   int width = 0;
-  int height = 0;
   std::vector<RGBQUAD> pixels;  // top-down
   COLORREF At(int x, int y) const {
     const RGBQUAD& q = pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)];
@@ -24,10 +23,8 @@ struct TBitmapPixels {
 TBitmapPixels ReadBitmap(HBITMAP bitmap) {
   BITMAP bm{};
   if (GetObjectA(bitmap, sizeof(bm), &bm) == 0) return {};
-  TBitmapPixels out;
-  out.width = bm.bmWidth;
-  out.height = bm.bmHeight;
-  out.pixels.resize(static_cast<size_t>(bm.bmWidth) * static_cast<size_t>(bm.bmHeight));
+  TBitmapPixels out{bm.bmWidth,
+                    std::vector<RGBQUAD>(static_cast<size_t>(bm.bmWidth) * static_cast<size_t>(bm.bmHeight))};
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(info.bmiHeader);
   info.bmiHeader.biWidth = bm.bmWidth;
