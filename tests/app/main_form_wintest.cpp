@@ -229,10 +229,9 @@ TEST_F(MainFormTest, MenuHasItsSevenItemsInOrder) {
                             "Configuration...", "Exit", "About..."};
   for (int i = 0; i < 7; ++i) EXPECT_EQ(MenuText(menu, i), expected[i]) << i;
   EXPECT_EQ(GetMenuDefaultItem(menu, TRUE, 0), 0u);
-  EXPECT_EQ(MenuImage(menu, kRestoreBt), 0u);
-  EXPECT_EQ(MenuImage(menu, kGoogleWebpageBt), 7u);
-  EXPECT_EQ(MenuImage(menu, kExitBt), 9u);
-  EXPECT_EQ(MenuImage(menu, kAboutBt), 10u);
+  EXPECT_EQ((std::vector{MenuImage(menu, kRestoreBt), MenuImage(menu, kGoogleWebpageBt), MenuImage(menu, kExitBt),
+                         MenuImage(menu, kAboutBt)}),
+            (std::vector<ULONG_PTR>{0, 7, 9, 10}));
 }
 
 TEST_F(MainFormTest, StayOnTopTogglesTheTopmostStateAndItsImage) {

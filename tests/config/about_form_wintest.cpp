@@ -62,8 +62,7 @@ TEST_F(AboutFormTest, WindowIsFramelessCentredAndOwned) {
   EXPECT_EQ(test::ClassName(handle_), kAboutFormClass);
   EXPECT_EQ(WindowText(handle_), "About...");
   EXPECT_EQ(GetWindow(handle_, GW_OWNER), owner_);
-  const LONG_PTR style = GetWindowLongPtrA(handle_, GWL_STYLE);
-  EXPECT_EQ(style & (WS_CAPTION | WS_THICKFRAME | WS_SYSMENU), 0);
+  EXPECT_EQ(GetWindowLongPtrA(handle_, GWL_STYLE) & (WS_CAPTION | WS_THICKFRAME | WS_SYSMENU), 0);
   RECT client{};
   GetClientRect(handle_, &client);
   EXPECT_EQ(client, (RECT{0, 0, 365, 200}));

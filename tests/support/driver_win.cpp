@@ -105,8 +105,7 @@ TProgram::TProgram(const std::string& arguments, const std::string& exe) {
   STARTUPINFOA si{};
   si.cb = sizeof(si);
   PROCESS_INFORMATION pi{};
-  std::string mutable_command = command;
-  if (!CreateProcessA(nullptr, mutable_command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
     return;
   CloseHandle(pi.hThread);
   process_ = pi.hProcess;

@@ -26,19 +26,10 @@ using test::DrainMessages;
 using test::WaitUntil;
 using namespace std::chrono_literals;
 
-constexpr char kOwnerClass[] = "LangFormTestOwner";
 constexpr POINT kButtonOffset{11, 122};
 constexpr COLORREF kFormColor = RGB(230, 230, 230);
 // Each row's label reaches to the panel's edge, so the key shows behind the longest names.
 constexpr int kLabelWidth = 165;
-
-HWND CreateOwner(int left, int top) {
-  HWND hwnd = test::MakeTestWindow({.class_name = kOwnerClass, .caption = "owner", .style = WS_POPUP | WS_VISIBLE,
-                                    .left = left, .top = top, .width = 250, .height = 230,
-                                    .background = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH))});
-  SetForegroundWindow(hwnd);
-  return hwnd;
-}
 
 class LangFormTest : public ::testing::Test {
  protected:
@@ -51,7 +42,12 @@ class LangFormTest : public ::testing::Test {
   }
 
   void OpenOver(int left, int top, int current_pair) {
-    if (owner_ == nullptr) owner_ = CreateOwner(left, top);
+    if (owner_ == nullptr) {
+      owner_ = test::MakeTestWindow({.class_name = "LangFormTestOwner", .caption = "owner",
+                                     .style = WS_POPUP | WS_VISIBLE, .left = left, .top = top, .width = 250,
+                                     .height = 230, .background = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH))});
+      SetForegroundWindow(owner_);
+    }
     ASSERT_NE(owner_, nullptr);
     TLangFormEvents events;
     events.OnPairChosen = [this](int pair) {
@@ -126,7 +122,7 @@ TEST_F(LangFormTest, RowsAndCloseButtonSitWhereTheLayoutPutsThem) {
   for (int row = 0; row < TLangForm::kPairCount; ++row) {
     const RECT button = test::RectIn(form_->PairButton(row), form_hwnd_);
     const RECT label = test::RectIn(form_->PairLabel(row), form_hwnd_);
-    EXPECT_EQ(std::tuple(button.left, button.top, button.right - button.left), std::tuple(15L, 15L + 20 * row, 17L));
+    EXPECT_EQ(std::tuple(button.left, button.top, button.right - button.left), std::tuple(15, 15 + 20 * row, 17));
     EXPECT_EQ(label, (RECT{33, 15 + 20 * row, 33 + kLabelWidth, 15 + 20 * row + 17}));
   }
   const RECT close = test::RectIn(form_->CloseButton(), form_hwnd_);
@@ -140,8 +136,7 @@ TEST_F(LangFormTest, StandsLeftOfAndAboveTheLanguageButton) {
 
 TEST_F(LangFormTest, ClickingTheFocusedRadioButtonOfRowNineChoosesItAndCloses) {
   Click(form_->PairButton(9));
-  EXPECT_EQ(chosen_, (std::vector<int>{9}));
-  EXPECT_EQ(marks_at_choice_, (std::vector<int>{9}));
+  EXPECT_EQ(std::pair(chosen_, marks_at_choice_), std::pair(std::vector{9}, std::vector{9}));
   ExpectClosedOnce();
 }
 
@@ -167,8 +162,7 @@ TEST_F(LangFormTest, F3ChoosesEnglishToFrenchAndCloses) {
   // A key typed after it chooses nothing more: it is discarded, or meets a closing window.
   PostMessageA(GetFocus(), WM_KEYDOWN, VK_F7, 1);
   ExpectClosedOnce();
-  EXPECT_EQ(chosen_, (std::vector<int>{2}));
-  EXPECT_EQ(marks_at_choice_, (std::vector<int>{2}));
+  EXPECT_EQ(std::pair(chosen_, marks_at_choice_), std::pair(std::vector{2}, std::vector{2}));
 }
 
 TEST_F(LangFormTest, ShiftF3DoesTheSame) {

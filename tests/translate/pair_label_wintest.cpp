@@ -116,12 +116,8 @@ TEST_F(PairLabelTest, TextHasNoBackgroundOfItsOwn) {
     // Between the flags every pixel is either text or the untouched background.
     const int target_x = FindFlag(canvas, PairTarget[0], kFlagWidth);
     ASSERT_GT(target_x, 12);
-    for (int y = 0; y < kHeight; ++y) {
-      for (int x = 12; x < target_x; ++x) {
-        const COLORREF c = canvas.Pixel(x, y);
-        EXPECT_TRUE(c == background || c == kPairLabelTextColor) << x << "," << y << " " << std::hex << c;
-      }
-    }
+    EXPECT_EQ(canvas.CountOther(12, 0, target_x, kHeight, background), TextPixels(canvas, 12, target_x))
+        << std::hex << background << Picture(canvas, 12, target_x);
   }
 }
 
