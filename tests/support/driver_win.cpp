@@ -330,14 +330,16 @@ void PostKey(HWND target, UINT vk, bool ctrl) {
   AttachThreadInput(self, target_thread, FALSE);
 }
 
-std::string DataFolder() { return ShellFolder("AppData") + "ParlixSoft\\Parlix\\"; }
+std::string AppDataFolder() { return ShellFolder("AppData"); }
+
+std::string DataFolder() { return AppDataFolder() + "ParlixSoft\\Parlix\\"; }
 
 std::string SettingsFilePath() { return DataFolder() + "parlix.ini"; }
 
 void DeleteSettingsFile() { DeleteFileA(SettingsFilePath().c_str()); }
 
 bool WriteSettingsFile(const std::string& text) {
-  const std::string folder = ShellFolder("AppData") + "ParlixSoft";
+  const std::string folder = AppDataFolder() + "ParlixSoft";
   CreateDirectoryA(folder.c_str(), nullptr);
   CreateDirectoryA((folder + "\\Parlix").c_str(), nullptr);
   SetFileAttributesA(SettingsFilePath().c_str(), FILE_ATTRIBUTE_NORMAL);

@@ -102,8 +102,9 @@ void EmptyClipboardNow();
 // Typing and keys, posted to a window of the program (focus-independent).
 void PostKey(HWND target, UINT vk, bool ctrl = false);
 
-// The program's own folder in the prefix's AppData shell folder (settings, toolbar icon),
-// ending in '\', and its settings file there.
+// The program's settings file in the current prefix, from the AppData shell folder.
+std::string AppDataFolder();
+// The program's own folder below it (settings, toolbar icon), ending in '\'.
 std::string DataFolder();
 std::string SettingsFilePath();
 void DeleteSettingsFile();
