@@ -76,8 +76,7 @@ TEST_F(WebPageTest, PerUserApplicationIsStartedWithTheAddressInItsPlaceholder) {
   const std::string address = "http://127.0.0.1:9/page%20one?x=1&y=%41";
   const auto line = WebPageCommandLine(address);
   ASSERT_TRUE(line.has_value());
-  EXPECT_EQ(line->Program, RecorderPath());
-  EXPECT_EQ(line->Parameters, "-url \"" + address + "\"");
+  EXPECT_EQ(std::pair(line->Program, line->Parameters), std::pair(RecorderPath(), "-url \"" + address + "\""));
 
   ASSERT_TRUE(OpenWebPage(address));
   const auto recorded = RecordedCommandLine();
@@ -128,8 +127,7 @@ TEST_F(WebPageTest, BareProgramNamesAreFoundInTheSystemFolderOnly) {
   auto line = WebPageCommandLine(address);
   DeleteFileA(copy.c_str());
   ASSERT_TRUE(line.has_value());
-  EXPECT_EQ(line->Program, copy);
-  EXPECT_EQ(line->Parameters, address);
+  EXPECT_EQ(std::pair(line->Program, line->Parameters), std::pair(copy, address));
 
   // Now only on the search path (the recorder's own folder is the current one): not found.
   RegisterPerUser("parlix_no_such_browser.exe %1");
