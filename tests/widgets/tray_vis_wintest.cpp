@@ -22,6 +22,7 @@ namespace {
 
 constexpr char kOwnerClass[] = "TrayVisTestOwner";
 constexpr UINT kMessageIconTip = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+constexpr DWORD kFirstFormSize = NOTIFYICONDATAA_V1_SIZE;
 
 // What reached the owner's own window procedure, after the component.
 struct TOwnerLog {
@@ -45,7 +46,10 @@ struct TShellCall {
 
 // Whether the shell holds an icon of (owner, id): only then does it accept a modification.
 bool ShellHasIcon(HWND owner, UINT id) {
-  NOTIFYICONDATAA probe = BuildNotifyIconData(owner, id, 0, 0, nullptr, "");
+  NOTIFYICONDATAA probe{};
+  probe.cbSize = kFirstFormSize;
+  probe.hWnd = owner;
+  probe.uID = id;
   return Shell_NotifyIconA(NIM_MODIFY, &probe) != FALSE;
 }
 
@@ -133,7 +137,7 @@ TEST(TrayVisRecord, FirstFormRecordWithTheTipCutAtSixtyTwo) {
   HICON icon = LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION));
   const NOTIFYICONDATAA data =
       BuildNotifyIconData(reinterpret_cast<HWND>(0x1234), 0, 7, 0xC123, icon, long_tip + "tail");
-  EXPECT_EQ(FirstForm(data), std::tuple(kNotifyIconDataSize, reinterpret_cast<HWND>(0x1234), 0u, kMessageIconTip,
+  EXPECT_EQ(FirstForm(data), std::tuple(kFirstFormSize, reinterpret_cast<HWND>(0x1234), 0u, kMessageIconTip,
                                         0xC123u, icon, std::string(62, 'x')));
   // Fields past the first form are not part of what the shell is told to read.
   EXPECT_EQ(data.uVersion, 0u);
@@ -197,7 +201,7 @@ TEST_F(TrayVisTest, AlwaysActiveAddsAtOnceWithTheApplicationIcon) {
   ExpectCall(0, NIM_ADD, TRUE);  // Wine's shell accepts the icon
   EXPECT_NE(calls_[0].data.hIcon, nullptr);
   // The application's icon became the icon.
-  EXPECT_EQ(FirstForm(calls_[0].data), std::tuple(kNotifyIconDataSize, owner_, 0u, kMessageIconTip,
+  EXPECT_EQ(FirstForm(calls_[0].data), std::tuple(kFirstFormSize, owner_, 0u, kMessageIconTip,
                                                   TrayCallbackMessage(), tray_->Trayicon.Icon(),
                                                   std::string("Parlix, click to open")));
   EXPECT_EQ(TrayIcon(), std::pair(true, true));
