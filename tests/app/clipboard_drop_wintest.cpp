@@ -4,7 +4,6 @@
 #include <shlobj.h>
 
 #include "app/main_form_win.h"
-#include "shared/globals.h"
 #include "support/driver_win.h"
 #include "support/main_form_fixture_win.h"
 #include "support/test_window_win.h"
@@ -12,15 +11,9 @@
 namespace parlix {
 namespace {
 
-using test::WaitUntil;
 using test::WindowText;
-using namespace std::chrono_literals;
 
-std::string TempPathOf(const std::string& name) {
-  char folder[MAX_PATH] = {};
-  GetTempPathA(MAX_PATH, folder);
-  return std::string(folder) + name;
-}
+std::string TempPathOf(const std::string& name) { return test::TempFolder() + name; }
 
 // A drop handle as the shell makes it: DROPFILES followed by NUL-separated ANSI names.
 HDROP MakeDrop(const std::vector<std::string>& files) {
@@ -120,8 +113,7 @@ TEST_F(DropAndChain, ClipboardNoticesReachTheRemainingViewers) {
                reinterpret_cast<LPARAM>(after_next.Handle()));
   EXPECT_EQ(form_->ClipboardWatcher().NextClipboardViewer, after_next.Handle());
   SendMessageA(form_->Handle(), WM_DRAWCLIPBOARD, 0, 0);
-  EXPECT_EQ(after_next.draws, 1);
-  EXPECT_EQ(next.draws, 0);
+  EXPECT_EQ(std::pair(after_next.draws, next.draws), std::pair(1, 0)) << "only the new next viewer is told";
   form_->ClipboardWatcher().NextClipboardViewer = nullptr;
 }
 

@@ -4,9 +4,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <atomic>
-#include <thread>
-
 #include "app/main_form_win.h"
 #include "config/web_page.h"
 #include "config/web_page_win.h"
@@ -18,6 +15,7 @@
 #include "support/box_closer_win.h"
 #include "support/driver_win.h"
 #include "support/main_form_fixture_win.h"
+#include "support/screen_win.h"
 #include "translate/lang_form_win.h"
 #include "translate/pair_label_win.h"
 #include "widgets/controls_win.h"
@@ -100,9 +98,8 @@ TEST_F(MainFormTest, FunctionKeysSelectPairsWithoutCtrl) {
 // Under Wine the designed label cut "English to Portuguese" and "Portuguese to English".
 TEST_F(MainFormTest, PairLabelHoldsEveryPairsWholeTextBesideTheTranslateButton) {
   const HWND label = form_->LangPaintHandle();
-  RECT rect, button;
-  GetWindowRect(label, &rect);
-  GetWindowRect(translate_bt_, &button);
+  const RECT rect = test::WindowRect(label);
+  const RECT button = test::WindowRect(translate_bt_);
   EXPECT_LT(rect.right, button.left);
   POINT at{button.left, button.top};
   ScreenToClient(GetParent(translate_bt_), &at);
@@ -147,9 +144,7 @@ TEST_F(MainFormTest, ClosedVersionShowsTheMessageAndOpensTheHomePageEveryTime) {
     PostMessageA(form_->Handle(), WM_USER + 4, 0, 0);
     ASSERT_TRUE(WaitUntil([&] { return opened_.size() == static_cast<size_t>(attempt + 1); }, 10s));
   }
-  const std::vector<std::string> texts = closer.Texts();
-  ASSERT_EQ(texts.size(), 2u);
-  EXPECT_EQ(texts[0], Unscramble(kClosedVersionLit));
+  EXPECT_EQ(closer.Texts(), std::vector<std::string>(2, Unscramble(kClosedVersionLit)));
   EXPECT_EQ(opened_[1], "http://home.example/");
   EXPECT_FALSE(form_->Translation().Translating);
   EXPECT_EQ(WindowText(memo_), "hello");
@@ -162,21 +157,15 @@ TEST_F(MainFormTest, HintsHaveTheProgramsColourAndTime) {
 }
 
 TEST_F(MainFormTest, ButtonsAndMenuCommandsOpenTheirPages) {
-  const auto click = [](HWND control) {
-    SendMessageA(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
-    SendMessageA(control, WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
-  };
-  click(FindChild(form_->Handle(), "TParlixControl", std::string("More free products")));
-  click(FindChild(form_->Handle(), "TParlixControl", std::string("Make a donation")));
+  test::SendClick(FindChild(form_->Handle(), "TParlixControl", std::string("More free products")));
+  test::SendClick(FindChild(form_->Handle(), "TParlixControl", std::string("Make a donation")));
   SendMessageA(form_->Handle(), WM_COMMAND, kGoogleWebpageBt, 0);
   // Without a promotional address the button falls back to the products page.
   ServiceInfo.AdvUrl.clear();
-  click(FindChild(form_->Handle(), "TParlixControl", std::string("More free products")));
-  ASSERT_EQ(opened_.size(), 4u);
-  EXPECT_EQ(opened_[0], ServiceInfo.ProdUrl);
-  EXPECT_EQ(opened_[3], Unscramble(kProductsPageLit));
-  EXPECT_EQ(opened_[1], DonationPageAddress(ServiceInfo.DonateUrl).value_or("none"));
-  EXPECT_EQ(opened_[2], Unscramble(kWebPageLit));
+  test::SendClick(FindChild(form_->Handle(), "TParlixControl", std::string("More free products")));
+  EXPECT_EQ(opened_, (std::vector<std::string>{ServiceInfo.ProdUrl,
+                                               DonationPageAddress(ServiceInfo.DonateUrl).value_or("none"),
+                                               Unscramble(kWebPageLit), Unscramble(kProductsPageLit)}));
 }
 
 TEST_F(MainFormTest, CtrlEnterTwiceQuicklyStartsOneTranslationAndAddsNoLineBreak) {
@@ -240,10 +229,9 @@ TEST_F(MainFormTest, MenuHasItsSevenItemsInOrder) {
                             "Configuration...", "Exit", "About..."};
   for (int i = 0; i < 7; ++i) EXPECT_EQ(MenuText(menu, i), expected[i]) << i;
   EXPECT_EQ(GetMenuDefaultItem(menu, TRUE, 0), 0u);
-  EXPECT_EQ(MenuImage(menu, kRestoreBt), 0u);
-  EXPECT_EQ(MenuImage(menu, kGoogleWebpageBt), 7u);
-  EXPECT_EQ(MenuImage(menu, kExitBt), 9u);
-  EXPECT_EQ(MenuImage(menu, kAboutBt), 10u);
+  EXPECT_EQ((std::vector{MenuImage(menu, kRestoreBt), MenuImage(menu, kGoogleWebpageBt), MenuImage(menu, kExitBt),
+                         MenuImage(menu, kAboutBt)}),
+            (std::vector<ULONG_PTR>{0, 7, 9, 10}));
 }
 
 TEST_F(MainFormTest, StayOnTopTogglesTheTopmostStateAndItsImage) {
@@ -253,14 +241,10 @@ TEST_F(MainFormTest, StayOnTopTogglesTheTopmostStateAndItsImage) {
   EXPECT_TRUE(form_->StayOnTopChecked());
   EXPECT_TRUE(GetWindowLongA(main, GWL_EXSTYLE) & WS_EX_TOPMOST);
   // The image follows the check mark when the menu is shown; show it and dismiss it.
-  std::thread closer([] {
-    Sleep(500);
-    HWND menu_window = FindWindowA("#32768", nullptr);
-    if (menu_window != nullptr) PostMessageA(menu_window, WM_KEYDOWN, VK_ESCAPE, 0);
-  });
   PostMessageA(main, WM_NULL, 0, 0);
-  form_->TrayVis()->OnShowPopupMenu(*form_->TrayVis(), form_->UtilsPopup(), POINT{100, 100});
-  closer.join();
+  ASSERT_TRUE(test::WhileMenuOpen(
+      [&] { form_->TrayVis()->OnShowPopupMenu(*form_->TrayVis(), form_->UtilsPopup(), POINT{100, 100}); },
+      [] { return true; }, [](HWND) {}));
   EXPECT_EQ(MenuImage(form_->UtilsPopup(), kStayontopBt), 2u);
   EXPECT_EQ(GetMenuState(form_->UtilsPopup(), kStayontopBt, MF_BYCOMMAND) & MF_CHECKED, static_cast<UINT>(MF_CHECKED));
   SendMessageA(main, WM_COMMAND, kStayontopBt, 0);
@@ -283,8 +267,7 @@ TEST_F(MainFormTest, DoubleClickPastesFromTheClipboardAndSelectsAll) {
   EXPECT_EQ(WindowText(memo_), "from the clipboard");
   DWORD start = 1, end = 0;
   SendMessageA(memo_, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-  EXPECT_EQ(start, 0u);
-  EXPECT_EQ(end, 18u);
+  EXPECT_EQ(std::pair(start, end), std::pair(0ul, 18ul));
   EXPECT_TRUE(IsWindowEnabled(translate_bt_));
   EXPECT_EQ(form_->MemoHint(), "Double click or <Escape> to clear text area\r\nPress <Ctrl + Enter> to Translate");
   // A second double click clears it.
@@ -325,17 +308,12 @@ TEST_F(MainFormTest, TrayIconAlternatesWhileTranslatingAndEndsOnFrameZero) {
 }
 
 TEST_F(MainFormTest, ATranslationTheSystemCannotStartLeavesTheWindowFreeAndSaysSo) {
-  struct RefuseThreads {
-    decltype(&::CreateThread) previous = ThreadSystemCalls().create_thread;
-    RefuseThreads() {
-      ThreadSystemCalls().create_thread = [](LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LPVOID, DWORD,
-                                             LPDWORD) -> HANDLE {
+  const test::TReplaced<decltype(&::CreateThread)> refuse(
+      ThreadSystemCalls().create_thread,
+      [](LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LPVOID, DWORD, LPDWORD) -> HANDLE {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
-      };
-    }
-    ~RefuseThreads() { ThreadSystemCalls().create_thread = previous; }
-  } refuse;
+      });
   SetText("thank you");
   BoxCloser closer;
   PostMessageA(form_->Handle(), WM_USER + 4, 0, 0);

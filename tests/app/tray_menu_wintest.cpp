@@ -16,7 +16,6 @@ namespace parlix {
 namespace {
 
 using test::TScreenShot;
-using test::DrainMessages;
 using test::WaitUntil;
 using namespace std::chrono_literals;
 
@@ -59,9 +58,7 @@ TEST_F(TrayMenuTest, DrawnByTheRendererAndWorkedWithTheKeyboard) {
     selected = WaitUntil([&] { return Highlighted(kPosConfiguration); }, 5s);
     Sleep(300);
     for (UINT pos = 0; pos < 7; ++pos) items[pos] = ItemRect(pos);
-    RECT window{};
-    GetWindowRect(menu, &window);
-    shot = std::make_unique<TScreenShot>(window);
+    shot = std::make_unique<TScreenShot>(test::WindowRect(menu));
     // Up to "Stay on-top" and Enter: the menu closes and the command runs.
     for (int i = 0; i < 3; ++i) test::PressKey(VK_UP);
     reselected = WaitUntil([&] { return Highlighted(kPosStayOnTop); }, 5s);

@@ -24,23 +24,6 @@ using test::DrainMessages;
 using test::WaitUntil;
 using test::WindowText;
 
-constexpr UINT_PTR kDragSpyId = 77;
-
-// Swallows the caption press that starts a window move, so the test sees it without the
-// system's move loop waiting for a mouse button that is never released.
-LRESULT CALLBACK DragSpy(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, UINT_PTR, DWORD_PTR data) {
-  if (msg == WM_NCLBUTTONDOWN) {
-    reinterpret_cast<std::vector<WPARAM>*>(data)->push_back(wparam);
-    return 0;
-  }
-  return DefSubclassProc(hwnd, msg, wparam, lparam);
-}
-
-void Click(HWND control) {
-  SendMessageA(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
-  SendMessageA(control, WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
-}
-
 class AboutFormTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -79,13 +62,11 @@ TEST_F(AboutFormTest, WindowIsFramelessCentredAndOwned) {
   EXPECT_EQ(test::ClassName(handle_), kAboutFormClass);
   EXPECT_EQ(WindowText(handle_), "About...");
   EXPECT_EQ(GetWindow(handle_, GW_OWNER), owner_);
-  const LONG_PTR style = GetWindowLongPtrA(handle_, GWL_STYLE);
-  EXPECT_EQ(style & (WS_CAPTION | WS_THICKFRAME | WS_SYSMENU), 0);
-  RECT client, window;
+  EXPECT_EQ(GetWindowLongPtrA(handle_, GWL_STYLE) & (WS_CAPTION | WS_THICKFRAME | WS_SYSMENU), 0);
+  RECT client{};
   GetClientRect(handle_, &client);
-  GetWindowRect(handle_, &window);
-  EXPECT_EQ(client.right, 365);
-  EXPECT_EQ(client.bottom, 200);
+  EXPECT_EQ(client, (RECT{0, 0, 365, 200}));
+  const RECT window = test::WindowRect(handle_);
   EXPECT_EQ(window.left, (GetSystemMetrics(SM_CXSCREEN) - 365) / 2);
   EXPECT_EQ(window.top, (GetSystemMetrics(SM_CYSCREEN) - 200) / 2);
 }
@@ -93,18 +74,13 @@ TEST_F(AboutFormTest, WindowIsFramelessCentredAndOwned) {
 TEST_F(AboutFormTest, LabelsAndButtonsShowTheirTexts) {
   EXPECT_EQ(WindowText(form_->ProdNameLabel()), Unscramble(kProductTitleLit));
   const RECT name = test::RectIn(form_->ProdNameLabel());
-  EXPECT_EQ(name.left, 132);
-  EXPECT_EQ(name.top, 26);
+  EXPECT_EQ(std::pair(name.left, name.top), std::pair(132L, 26L));
 
   const std::string info = WindowText(form_->InfoLabel());
   EXPECT_EQ(info.rfind("version vexa! 2.5 (build 025000)\r\n\r\n", 0), 0u) << info;
   EXPECT_EQ(info.substr(info.find("\r\n\r\n") + 4), Unscramble(kAboutInfo1Lit) + "\r\n" + Unscramble(kAboutInfo2Lit));
   EXPECT_EQ(AboutInfoText(), info);
-  const RECT info_rect = test::RectIn(form_->InfoLabel());
-  EXPECT_EQ(info_rect.left, 80);
-  EXPECT_EQ(info_rect.top, 77);
-  EXPECT_EQ(info_rect.right - info_rect.left, 250);
-  EXPECT_EQ(info_rect.bottom - info_rect.top, 55);
+  EXPECT_EQ(test::RectIn(form_->InfoLabel()), (RECT{80, 77, 80 + 250, 77 + 55}));
   // Every line, the second information line last, lies wholly inside the label as it is
   // drawn (centred, wrapped at the label's width): nothing is cut at its bottom.
   HDC dc = GetDC(form_->InfoLabel());
@@ -123,26 +99,19 @@ TEST_F(AboutFormTest, LabelsAndButtonsShowTheirTexts) {
     HWND button;
     const char* caption;
     int left, top, width, height;
+    std::string hint;
   } buttons[] = {
-      {form_->DonateBt(), "Make a donation", 42, 145, 130, 20},
-      {form_->WebBt(), "Web page", 42, 172, 130, 20},
-      {form_->EmailBt(), "E-mail", 192, 172, 130, 20},
-      {form_->CloseBt(), "Close", 341, 7, 19, 19},
+      {form_->DonateBt(), "Make a donation", 42, 145, 130, 20, "Support " + Unscramble(kProductNameLit) + " today!"},
+      {form_->WebBt(), "Web page", 42, 172, 130, 20, "Visit our home page"},
+      {form_->EmailBt(), "E-mail", 192, 172, 130, 20, "Send us your comments or suggestions"},
+      {form_->CloseBt(), "Close", 341, 7, 19, 19, "Close"},
   };
   for (const auto& b : buttons) {
     EXPECT_EQ(WindowText(b.button), b.caption);
-    const RECT r = test::RectIn(b.button);
-    EXPECT_EQ(r.left, b.left) << b.caption;
-    EXPECT_EQ(r.top, b.top) << b.caption;
-    EXPECT_EQ(r.right - r.left, b.width) << b.caption;
-    EXPECT_EQ(r.bottom - r.top, b.height) << b.caption;
+    EXPECT_EQ(test::RectIn(b.button), (RECT{b.left, b.top, b.left + b.width, b.top + b.height})) << b.caption;
     EXPECT_EQ(GetParent(b.button), form_->BakPanel()) << b.caption;
+    EXPECT_EQ(form_->Hint(b.button), b.hint) << b.caption;
   }
-
-  EXPECT_EQ(form_->Hint(form_->WebBt()), "Visit our home page");
-  EXPECT_EQ(form_->Hint(form_->EmailBt()), "Send us your comments or suggestions");
-  EXPECT_EQ(form_->Hint(form_->DonateBt()), "Support " + Unscramble(kProductNameLit) + " today!");
-  EXPECT_EQ(form_->Hint(form_->CloseBt()), "Close");
 }
 
 TEST_F(AboutFormTest, PictureAndLabelsLieOnThePanelColour) {
@@ -178,9 +147,7 @@ TEST_F(AboutFormTest, PictureAndLabelsLieOnThePanelColour) {
 }
 
 TEST_F(AboutFormTest, ButtonsOpenTheCurrentServiceAddresses) {
-  Click(form_->WebBt());
-  Click(form_->EmailBt());
-  Click(form_->DonateBt());
+  for (HWND button : {form_->WebBt(), form_->EmailBt(), form_->DonateBt()}) test::SendClick(button);
   ASSERT_EQ(opened_.size(), 2u);
   EXPECT_EQ(opened_[0], Unscramble(kHomePageLit));
   const std::string item = Unscramble(kProductTitleLit) + " " + Unscramble(kCaptionSuffixLit);
@@ -192,14 +159,11 @@ TEST_F(AboutFormTest, ButtonsOpenTheCurrentServiceAddresses) {
   ServiceInfo.HomeUrl = "http://127.0.0.1:9/new-home";
   ServiceInfo.HomeEmail = "mailto:new@127.0.0.1";
   ServiceInfo.DonateUrl = "http://127.0.0.1:9/give?for=%s&what=%s%s";
-  Click(form_->WebBt());
-  Click(form_->EmailBt());
-  Click(form_->DonateBt());
+  for (HWND button : {form_->WebBt(), form_->EmailBt(), form_->DonateBt()}) test::SendClick(button);
   ASSERT_EQ(opened_.size(), 4u);
   EXPECT_EQ(opened_[2], "http://127.0.0.1:9/new-home");
   EXPECT_EQ(opened_[3], "http://127.0.0.1:9/give?for=" + item + "&what=Donate");
-  ASSERT_EQ(contacted_.size(), 2u);
-  EXPECT_EQ(contacted_[1], "mailto:new@127.0.0.1");
+  EXPECT_EQ(contacted_, (std::vector<std::string>{Unscramble(kEmailLit), "mailto:new@127.0.0.1"}));
   EXPECT_TRUE(IsWindow(handle_));
 }
 
@@ -207,21 +171,19 @@ TEST_F(AboutFormTest, EmptyOrUnusableAddresses) {
   ServiceInfo.DonateUrl = "";
   ServiceInfo.HomeEmail = "";
   ServiceInfo.HomeUrl = "";
-  Click(form_->DonateBt());
-  Click(form_->EmailBt());
+  for (HWND button : {form_->DonateBt(), form_->EmailBt()}) test::SendClick(button);
   ServiceInfo.DonateUrl = "http://127.0.0.1:9/give?n=%d";
   ServiceInfo.HomeEmail = "C:\\windows\\system32\\cmd.exe";
-  Click(form_->DonateBt());
-  Click(form_->EmailBt());
+  for (HWND button : {form_->DonateBt(), form_->EmailBt()}) test::SendClick(button);
   EXPECT_TRUE(contacted_.empty());
   // The web page button starts the browser even with an empty address.
-  Click(form_->WebBt());
+  test::SendClick(form_->WebBt());
   EXPECT_EQ(opened_, std::vector<std::string>{""});
 }
 
 TEST_F(AboutFormTest, LeftPressesOnPanelPictureAndLabelsDragTheWindow) {
   std::vector<WPARAM> presses;
-  ASSERT_TRUE(SetWindowSubclass(handle_, DragSpy, kDragSpyId, reinterpret_cast<DWORD_PTR>(&presses)));
+  ASSERT_TRUE(SetWindowSubclass(handle_, test::RecordMovePresses, 1, reinterpret_cast<DWORD_PTR>(&presses)));
   SendMessageA(form_->BakPanel(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(50, 60));  // on the picture
   SendMessageA(form_->ProdNameLabel(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
   SendMessageA(form_->InfoLabel(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
@@ -233,11 +195,11 @@ TEST_F(AboutFormTest, LeftPressesOnPanelPictureAndLabelsDragTheWindow) {
   SendMessageA(form_->WebBt(), WM_LBUTTONUP, 0, MAKELPARAM(200, 200));  // released outside: no click
   EXPECT_EQ(presses.size(), 3u);
   EXPECT_TRUE(opened_.empty());
-  RemoveWindowSubclass(handle_, DragSpy, kDragSpyId);
+  RemoveWindowSubclass(handle_, test::RecordMovePresses, 1);
 }
 
 TEST_F(AboutFormTest, CloseButtonFreesTheWindowAndClearsTheFlag) {
-  Click(form_->CloseBt());
+  test::SendClick(form_->CloseBt());
   // The close is posted, so the button's own click returns first.
   EXPECT_TRUE(IsWindow(handle_));
   EXPECT_TRUE(WaitUntil([&] { return !IsWindow(handle_); }, 5s));

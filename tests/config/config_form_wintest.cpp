@@ -7,8 +7,7 @@
 #include <shlobj.h>
 
 #include <atomic>
-#include <mutex>
-#include <thread>
+#include <tuple>
 
 #include "config/config_form_win.h"
 #include "config/integration_win.h"
@@ -227,8 +226,7 @@ TEST_F(ConfigFormTest, TabMovesThroughTheControlsInOrderSkippingDisabledOnes) {
                                    form_->IEbuttonCheck(), form_->LaunchWinCheck(), form_->EngineCombo()};
   // The engine's address and key come last; the page service uses neither, so Tab skips them.
   std::vector<HWND> order = expected;
-  order.push_back(form_->EngineAddressEdit());
-  order.push_back(form_->EngineKeyEdit());
+  order.insert(order.end(), {form_->EngineAddressEdit(), form_->EngineKeyEdit()});
   EXPECT_EQ(form_->TabOrder(), order);
   SetFocus(expected[0]);
   for (size_t i = 1; i < expected.size(); ++i) {
@@ -251,10 +249,8 @@ TEST_F(ConfigFormTest, ClosingCopiesTheControlsBackSavesAndClearsTheFlag) {
   ASSERT_TRUE(WaitUntil([&] { return !IsWindow(handle_); }));
   EXPECT_FALSE(OpenWindowFlags.ConfigOpen);
   EXPECT_EQ(saves_, 1);
-  EXPECT_EQ(ProxySettings.Address, " gate ");
-  EXPECT_EQ(ProxySettings.Port, "80x");
-  EXPECT_TRUE(ProxySettings.Authenticate);
-  EXPECT_FALSE(ProxySettings.Autodetect);
+  EXPECT_EQ(std::tuple(ProxySettings.Address, ProxySettings.Port, ProxySettings.Authenticate, ProxySettings.Autodetect),
+            std::tuple(std::string(" gate "), std::string("80x"), true, false));
 }
 
 }  // namespace

@@ -9,6 +9,8 @@ namespace parlix {
 namespace {
 
 constexpr char kKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+// What the detection found: host and port.
+using Found = std::pair<std::string, std::string>;
 
 class SystemProxy : public ::testing::Test {
  protected:
@@ -32,18 +34,17 @@ class SystemProxy : public ::testing::Test {
   void SetString(const char* name, const char* value) {
     RegSetValueExA(key_, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value), static_cast<DWORD>(strlen(value) + 1));
   }
-  bool Detect() { return DetectSystemProxy("http", host_, port_); }
+  bool Detect() { return DetectSystemProxy("http", found_.first, found_.second); }
 
   HKEY key_ = nullptr;
-  std::string host_, port_;
+  Found found_;
 };
 
 TEST_F(SystemProxy, DwordSwitch) {
   SetString("ProxyServer", "http=gate:3128");
   SetDword(0);
   EXPECT_FALSE(Detect());
-  EXPECT_EQ(host_, "gate");
-  EXPECT_EQ(port_, "3128");
+  EXPECT_EQ(found_, Found("gate", "3128"));
   SetDword(1);
   EXPECT_TRUE(Detect());
   SetDword(2);
@@ -60,8 +61,7 @@ TEST_F(SystemProxy, BinarySwitch) {
 
 TEST_F(SystemProxy, MissingValuesGiveTheEmptyAnswer) {
   EXPECT_FALSE(Detect());
-  EXPECT_EQ(host_, "");
-  EXPECT_EQ(port_, "");
+  EXPECT_EQ(found_, Found("", ""));
 }
 
 TEST_F(SystemProxy, OverrideIsReadWhenTheServerIsEmpty) {
@@ -69,12 +69,10 @@ TEST_F(SystemProxy, OverrideIsReadWhenTheServerIsEmpty) {
   SetString("ProxyServer", "");
   SetString("ProxyOverride", "<local>;*.example");
   EXPECT_TRUE(Detect());
-  EXPECT_EQ(host_, "");
-  EXPECT_EQ(port_, "");
+  EXPECT_EQ(found_, Found("", ""));
   SetString("ProxyOverride", "http=over:81");
   EXPECT_TRUE(Detect());
-  EXPECT_EQ(host_, "over");
-  EXPECT_EQ(port_, "81");
+  EXPECT_EQ(found_, Found("over", "81"));
 }
 
 TEST_F(SystemProxy, AServerWithoutTerminatorIsReadAndAHugeOneIsNot) {
@@ -83,11 +81,10 @@ TEST_F(SystemProxy, AServerWithoutTerminatorIsReadAndAHugeOneIsNot) {
   RegSetValueExA(key_, "ProxyServer", 0, REG_SZ, reinterpret_cast<const BYTE*>(bare.data()),
                  static_cast<DWORD>(bare.size()));
   EXPECT_TRUE(Detect());
-  EXPECT_EQ(host_, "gate");
-  EXPECT_EQ(port_, "3128");
+  EXPECT_EQ(found_, Found("gate", "3128"));
   SetString("ProxyServer", ("http=" + std::string(40000, 'g') + ":1").c_str());
   Detect();
-  EXPECT_EQ(host_, "");
+  EXPECT_EQ(found_.first, "");
 }
 
 }  // namespace

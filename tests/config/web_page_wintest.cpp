@@ -76,8 +76,7 @@ TEST_F(WebPageTest, PerUserApplicationIsStartedWithTheAddressInItsPlaceholder) {
   const std::string address = "http://127.0.0.1:9/page%20one?x=1&y=%41";
   const auto line = WebPageCommandLine(address);
   ASSERT_TRUE(line.has_value());
-  EXPECT_EQ(line->Program, RecorderPath());
-  EXPECT_EQ(line->Parameters, "-url \"" + address + "\"");
+  EXPECT_EQ(std::pair(line->Program, line->Parameters), std::pair(RecorderPath(), "-url \"" + address + "\""));
 
   ASSERT_TRUE(OpenWebPage(address));
   const auto recorded = RecordedCommandLine();
@@ -85,8 +84,7 @@ TEST_F(WebPageTest, PerUserApplicationIsStartedWithTheAddressInItsPlaceholder) {
   // The shell puts the program in front of the parameters, which arrive unchanged.
   EXPECT_NE(recorded->find("page_recorder"), std::string::npos) << *recorded;
   const std::string tail = "-url \"" + address + "\"";
-  ASSERT_GE(recorded->size(), tail.size());
-  EXPECT_EQ(recorded->substr(recorded->size() - tail.size()), tail) << *recorded;
+  EXPECT_TRUE(recorded->ends_with(tail)) << *recorded;
 }
 
 TEST_F(WebPageTest, ClassRegistryCommandWithoutPlaceholderGetsTheQuotedAddress) {
@@ -100,8 +98,7 @@ TEST_F(WebPageTest, ClassRegistryCommandWithoutPlaceholderGetsTheQuotedAddress) 
   ASSERT_TRUE(recorded.has_value());
   // The blank travels encoded, so the address stays one argument whatever the template.
   const std::string tail = "-nohome \"http://127.0.0.1:9/donate?item=Parlix%20Desk&ref=\"";
-  ASSERT_GE(recorded->size(), tail.size());
-  EXPECT_EQ(recorded->substr(recorded->size() - tail.size()), tail) << *recorded;
+  EXPECT_TRUE(recorded->ends_with(tail)) << *recorded;
 }
 
 // Addresses that are no web page never reach the browser: a UNC path would make Windows
@@ -130,8 +127,7 @@ TEST_F(WebPageTest, BareProgramNamesAreFoundInTheSystemFolderOnly) {
   auto line = WebPageCommandLine(address);
   DeleteFileA(copy.c_str());
   ASSERT_TRUE(line.has_value());
-  EXPECT_EQ(line->Program, copy);
-  EXPECT_EQ(line->Parameters, address);
+  EXPECT_EQ(std::pair(line->Program, line->Parameters), std::pair(copy, address));
 
   // Now only on the search path (the recorder's own folder is the current one): not found.
   RegisterPerUser("parlix_no_such_browser.exe %1");

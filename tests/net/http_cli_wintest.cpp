@@ -94,9 +94,8 @@ TEST(THttpCliWire, GetWithBodyUntilClose) {
   Rig rig;
   ASSERT_TRUE(rig.Get(UrlOf(peer, "/dir/file.txt")));
   peer.Join();
-  ASSERT_EQ(seen.requests.size(), 1u);
-  EXPECT_EQ(seen.requests[0], "GET /dir/file.txt HTTP/1.0\r\n" + kAcceptLine + kAgentLine +
-                                  "Host: 127.0.0.1:" + peer.PortText() + "\r\n\r\n");
+  EXPECT_EQ(seen.requests, std::vector<std::string>{"GET /dir/file.txt HTTP/1.0\r\n" + kAcceptLine + kAgentLine +
+                                                   "Host: 127.0.0.1:" + peer.PortText() + "\r\n\r\n"});
   EXPECT_EQ(rig.err, 0);
   EXPECT_EQ(rig.cli.StatusCode(), 200);
   EXPECT_EQ(rig.doc.Data(), "hello from the peer");
@@ -172,10 +171,8 @@ TEST(THttpCliWire, ThroughAProxy) {
   rig.cli.SetProxyPort(proxy.PortText());
   ASSERT_TRUE(rig.Get("http://target.invalid:8080/path?q=1"));
   proxy.Join();
-  ASSERT_EQ(seen.requests.size(), 1u);
-  EXPECT_EQ(seen.requests[0], "GET http://target.invalid:8080/path?q=1 HTTP/1.0\r\n" +
-                                  kAcceptLine + kAgentLine +
-                                  "Host: target.invalid:8080\r\n\r\n");
+  EXPECT_EQ(seen.requests, std::vector<std::string>{"GET http://target.invalid:8080/path?q=1 HTTP/1.0\r\n" +
+                                                   kAcceptLine + kAgentLine + "Host: target.invalid:8080\r\n\r\n"});
   EXPECT_EQ(rig.doc.Data(), "proxied");
 }
 

@@ -3,7 +3,7 @@
 // of the test prefix for the length of a test.
 #include <windows.h>
 
-#include <cstring>
+#include <string>
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   char out_path[MAX_PATH];
@@ -11,14 +11,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   if (length == 0 || length >= MAX_PATH) return 2;
   const char* line = GetCommandLineA();
   // Written under another name and renamed, so the test never reads half a line.
-  char temp_path[MAX_PATH + 4];
-  lstrcpynA(temp_path, out_path, MAX_PATH);
-  lstrcatA(temp_path, ".tmp");
-  HANDLE file = CreateFileA(temp_path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const std::string temp_path = std::string(out_path, length) + ".tmp";
+  HANDLE file = CreateFileA(temp_path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                            nullptr);
   if (file == INVALID_HANDLE_VALUE) return 3;
   DWORD written = 0;
-  const BOOL ok = WriteFile(file, line, static_cast<DWORD>(std::strlen(line)), &written, nullptr);
+  const BOOL ok = WriteFile(file, line, static_cast<DWORD>(lstrlenA(line)), &written, nullptr);
   CloseHandle(file);
-  if (!ok || !MoveFileExA(temp_path, out_path, MOVEFILE_REPLACE_EXISTING)) return 4;
+  if (!ok || !MoveFileExA(temp_path.c_str(), out_path, MOVEFILE_REPLACE_EXISTING)) return 4;
   return 0;
 }

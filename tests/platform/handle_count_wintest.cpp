@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <memory>
 
 #include "net/http_cli_win.h"
 #include "net/http_stream.h"
@@ -36,10 +35,9 @@ class TWork : public TThread {
   std::function<void()> body_;
 };
 
-// Runs `body` on a free-on-terminate worker, as the program runs its requests.
-void RunWorker(std::function<void()> body) {
+// Runs a free-on-terminate worker to its end, as the program runs its requests.
+void RunToEnd(TThread* worker) {
   std::atomic<bool> ended{false};
-  auto* worker = new TWork(std::move(body));
   worker->FreeOnTerminate = true;
   worker->OnTerminate = [&ended] { ended = true; };
   worker->Start();
@@ -47,28 +45,27 @@ void RunWorker(std::function<void()> body) {
   Sleep(20);  // the worker frees itself right after its termination handler
 }
 
+// A peer's script: answers the request with a short document, on a kept connection if asked.
+void AnswerHello(test::PeerConnection& c, bool keep_alive) {
+  c.ReceiveHead();
+  c.SendAll(keep_alive ? "HTTP/1.1 200 OK\r\nContent-Length: 5\r\nConnection: keep-alive\r\n\r\nhello"
+                       : "HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nhello");
+  if (keep_alive) c.ReceiveUntilClosed();
+}
+
 constexpr int kRounds = 15;
 
 TEST(HandleCount, WorkersLeaveNothingBehind) {
-  RunWorker([] {});
+  RunToEnd(new TWork([] {}));
   const int before = OpenHandles();
-  for (int i = 0; i < kRounds; ++i) RunWorker([] {});
+  for (int i = 0; i < kRounds; ++i) RunToEnd(new TWork([] {}));
   EXPECT_LE(OpenHandles() - before, 2) << "handles left by " << kRounds << " workers";
 }
 
 TEST(HandleCount, RequestsOnWorkersLeaveNothingBehind) {
   const auto one = [] {
-    test::LoopbackPeer peer([](test::PeerConnection& c) {
-      std::string head;
-      while (head.find("\r\n\r\n") == std::string::npos) {
-        const std::string byte = c.ReceiveExactly(1);
-        if (byte.empty()) return;
-        head += byte;
-      }
-      c.SendAll("HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nhello");
-      c.Close();
-    });
-    RunWorker([&] {
+    test::LoopbackPeer peer([](test::PeerConnection& c) { AnswerHello(c, false); });
+    RunToEnd(new TWork([&] {
       THttpCli client;
       client.SetURL("http://127.0.0.1:" + peer.PortText() + "/");
       client.SetMultiThreaded(true);
@@ -82,7 +79,7 @@ TEST(HandleCount, RequestsOnWorkersLeaveNothingBehind) {
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
       }
-    });
+    }));
   };
   one();
   const int before = OpenHandles();
@@ -91,23 +88,9 @@ TEST(HandleCount, RequestsOnWorkersLeaveNothingBehind) {
 }
 
 void TranslationRounds(bool through_proxy, bool keep_alive) {
-  char temp[MAX_PATH] = {};
-  GetTempPathA(MAX_PATH, temp);
-  const std::string answer = std::string(temp) + "handle_count_answer.tmp";
+  const std::string answer = test::TempFolder() + "handle_count_answer.tmp";
   const auto one = [&] {
-    test::LoopbackPeer peer([keep_alive](test::PeerConnection& c) {
-      std::string head;
-      while (head.find("\r\n\r\n") == std::string::npos) {
-        const std::string byte = c.ReceiveExactly(1);
-        if (byte.empty()) return;
-        head += byte;
-      }
-      c.SendAll(keep_alive ? "HTTP/1.1 200 OK\r\nContent-Length: 5\r\nConnection: keep-alive\r\n\r\nhello"
-                           : "HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nhello");
-      if (keep_alive) c.ReceiveUntilClosed();
-      c.Close();
-    });
-    std::atomic<bool> ended{false};
+    test::LoopbackPeer peer([keep_alive](test::PeerConnection& c) { AnswerHello(c, keep_alive); });
     auto* worker = new TTransThread();
     worker->RequestURL = through_proxy ? "http://service.test/translate" : "http://127.0.0.1:" + peer.PortText() + "/";
     worker->Proxy.Autodetect = false;
@@ -118,11 +101,7 @@ void TranslationRounds(bool through_proxy, bool keep_alive) {
     worker->AnswerFileName = answer;
     worker->OnTranslationDone = [](int, int) {};
     worker->SetPriority(THREAD_PRIORITY_BELOW_NORMAL);
-    worker->FreeOnTerminate = true;
-    worker->OnTerminate = [&ended] { ended = true; };
-    worker->Start();
-    ASSERT_TRUE(test::WaitUntil([&] { return ended.load(); }, 10s));
-    Sleep(20);
+    RunToEnd(worker);
     DeleteFileA(answer.c_str());
   };
   one();

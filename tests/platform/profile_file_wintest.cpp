@@ -2,18 +2,13 @@
 #include <windows.h>
 
 #include "platform/profile_file_win.h"
+#include "support/driver_win.h"
 
 namespace parlix {
 namespace {
 
-std::string TempIni(const char* name) {
-  char folder[MAX_PATH] = {};
-  GetTempPathA(MAX_PATH, folder);
-  return std::string(folder) + name;
-}
-
 TEST(ProfileFile, WritesAndReadsBack) {
-  const std::string path = TempIni("parlix-profile-test.ini");
+  const std::string path = test::TempFolder() + "parlix-profile-test.ini";
   DeleteFileA(path.c_str());
   TProfileFile file(path);
   EXPECT_FALSE(file.Exists());
@@ -26,7 +21,7 @@ TEST(ProfileFile, WritesAndReadsBack) {
 }
 
 TEST(ProfileFile, ReadOnlyFileRefusesWrites) {
-  const std::string path = TempIni("parlix-readonly-test.ini");
+  const std::string path = test::TempFolder() + "parlix-readonly-test.ini";
   SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
   DeleteFileA(path.c_str());
   TProfileFile file(path);

@@ -43,17 +43,9 @@ void Pump() {
   while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
 }
 
-// Puts a failing call in place of one of the system's for the life of the object.
+// A failing call in place of one of the system's.
 template <typename Fn>
-class Refuse {
- public:
-  Refuse(Fn& slot, Fn failing) : slot_(slot), previous_(slot) { slot_ = failing; }
-  ~Refuse() { slot_ = previous_; }
-
- private:
-  Fn& slot_;
-  Fn previous_;
-};
+using Refuse = test::TReplaced<Fn>;
 
 HANDLE WINAPI NoThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LPVOID, DWORD, LPDWORD) {
   SetLastError(ERROR_NOT_ENOUGH_MEMORY);
@@ -96,10 +88,7 @@ TEST(WorkerOwner, ARefusedThreadOrCallWindowStartsNothingAndTheNextStartWorks) {
   // With the system willing again, a worker starts, runs and reports its end.
   std::atomic<bool> ran{false};
   ASSERT_TRUE(owner.Start(std::make_unique<TProbeWorker>([&](TProbeWorker&) { ran = true; }, &freed), [&] { ++ended; }));
-  ASSERT_TRUE(test::WaitUntil([&] {
-    Pump();
-    return ended == 1;
-  }, 10s));
+  ASSERT_TRUE(test::WaitUntil([&] { return ended == 1; }, 10s));
   EXPECT_TRUE(ran.load());
   EXPECT_FALSE(owner.Running());
   ASSERT_TRUE(test::WaitUntil([&] { return freed.load() == 3; }, 5s)) << "the worker frees itself at its end";

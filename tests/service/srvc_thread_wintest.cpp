@@ -75,9 +75,8 @@ TEST_F(ServiceWorker, GoodFileIsDecodedAndHandedOver) {
   EXPECT_TRUE(check_.Busy());
   ASSERT_TRUE(WaitEnded());
   EXPECT_FALSE(check_.Busy());
-  ASSERT_EQ(decoded_texts_.size(), 1u);
-  EXPECT_EQ(decoded_texts_[0], kPlain);
-  EXPECT_EQ(decoded_names_[0], check_.DecodedFile());
+  EXPECT_EQ(decoded_texts_, std::vector<std::string>{kPlain});
+  EXPECT_EQ(decoded_names_, std::vector<std::string>{check_.DecodedFile()});
   EXPECT_FALSE(test::FileExists(check_.DownloadedFile()));
 }
 
@@ -90,16 +89,13 @@ TEST_F(ServiceWorker, GoodFileThroughChunkedTransferAndProxyCredentials) {
   proxy_.Password = "secret";
   Start();
   ASSERT_TRUE(WaitEnded());
-  ASSERT_EQ(decoded_texts_.size(), 1u);
-  EXPECT_EQ(decoded_texts_[0], kPlain);
+  EXPECT_EQ(decoded_texts_, std::vector<std::string>{kPlain});
   EXPECT_FALSE(test::FileExists(check_.DownloadedFile()));
 }
 
 TEST_F(ServiceWorker, FailedAnswersLeaveNothingBehind) {
-  for (const std::string& extra : {std::string("\"status\": 404"), std::string("\"status\": 500"),
-                                   std::string("\"body\": \"empty\""),
-                                   std::string("\"proxy_auth\": {\"scheme\": \"basic\", \"user\": \"a\", "
-                                               "\"password\": \"b\"}")}) {
+  for (const char* extra : {"\"status\": 404", "\"status\": 500", "\"body\": \"empty\"",
+                            "\"proxy_auth\": {\"scheme\": \"basic\", \"user\": \"a\", \"password\": \"b\"}"}) {
     SCOPED_TRACE(extra);
     ended_ = 0;
     Serve(kPlain, extra);
@@ -180,8 +176,7 @@ TEST_F(ServiceWorker, AWorkerTheSystemWillNotStartLeavesTheCheckIdleAndTheNextSt
   EXPECT_FALSE(test::FileExists(check_.DownloadedFile()));
   Start();
   ASSERT_TRUE(WaitEnded());
-  ASSERT_EQ(decoded_texts_.size(), 1u);
-  EXPECT_EQ(decoded_texts_[0], kPlain);
+  EXPECT_EQ(decoded_texts_, std::vector<std::string>{kPlain});
 }
 
 // --- ApplyServiceFile ----------------------------------------------------------

@@ -19,7 +19,8 @@ TDibCanvas::TDibCanvas(int width, int height, COLORREF fill) : width_(width), he
   if (dc_ == nullptr) return;
   old_bitmap_ = SelectObject(dc_, bitmap_);
   bits_ = static_cast<std::uint32_t*>(bits);
-  Fill(fill);
+  const std::uint32_t value = (GetRValue(fill) << 16) | (GetGValue(fill) << 8) | GetBValue(fill);
+  std::fill(bits_, bits_ + static_cast<size_t>(width_) * static_cast<size_t>(height_), value);
 }
 
 TDibCanvas::~TDibCanvas() {
@@ -28,13 +29,6 @@ TDibCanvas::~TDibCanvas() {
     DeleteDC(dc_);
   }
   if (bitmap_ != nullptr) DeleteObject(bitmap_);
-}
-
-void TDibCanvas::Fill(COLORREF color) {
-  if (!Ok()) return;
-  GdiFlush();
-  const std::uint32_t value = (GetRValue(color) << 16) | (GetGValue(color) << 8) | GetBValue(color);
-  std::fill(bits_, bits_ + static_cast<size_t>(width_) * static_cast<size_t>(height_), value);
 }
 
 COLORREF TDibCanvas::Pixel(int x, int y) const {

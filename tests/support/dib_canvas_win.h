@@ -20,7 +20,6 @@ class TDibCanvas {
   int Width() const { return width_; }
   int Height() const { return height_; }
 
-  void Fill(COLORREF color);
   // CLR_INVALID outside the canvas.
   COLORREF Pixel(int x, int y) const;
   // True when every pixel of the rectangle [x0, x1) x [y0, y1) has the colour.

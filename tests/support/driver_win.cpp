@@ -7,9 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
-#include <thread>
 
 namespace parlix::test {
 
@@ -105,8 +105,7 @@ TProgram::TProgram(const std::string& arguments, const std::string& exe) {
   STARTUPINFOA si{};
   si.cb = sizeof(si);
   PROCESS_INFORMATION pi{};
-  std::string mutable_command = command;
-  if (!CreateProcessA(nullptr, mutable_command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
     return;
   CloseHandle(pi.hThread);
   process_ = pi.hProcess;
@@ -228,9 +227,14 @@ HWND FindChild(HWND parent, const std::string& class_name, const std::optional<s
   return First(Windows(parent, 0, class_name, text));
 }
 
-RECT RectIn(HWND control, HWND window) {
+RECT WindowRect(HWND window) {
   RECT rect{};
-  GetWindowRect(control, &rect);
+  GetWindowRect(window, &rect);
+  return rect;
+}
+
+RECT RectIn(HWND control, HWND window) {
+  RECT rect = WindowRect(control);
   MapWindowPoints(nullptr, window != nullptr ? window : GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
   return rect;
 }
@@ -254,11 +258,12 @@ std::string MessageBoxText(HWND box) {
 }
 
 void PressButton(HWND box, int id) {
-  HWND button = GetDlgItem(box, id);
-  if (button != nullptr)
-    PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
-  else
-    PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+  PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, id)));
+}
+
+void SendClick(HWND control) {
+  SendMessageA(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+  SendMessageA(control, WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
 }
 
 bool SetClipboardText(const std::string& text) {
@@ -386,15 +391,13 @@ int EnvNumber(const char* name) { return atoi(EnvText(name).c_str()); }
 
 std::string UnixToWindowsPath(const std::string& unix_path) {
   std::string path = "Z:" + unix_path;
-  for (char& c : path)
-    if (c == '/') c = '\\';
+  std::replace(path.begin(), path.end(), '/', '\\');
   return path;
 }
 
 std::string WindowsToUnixPath(const std::string& z_path) {
   std::string path = z_path.substr(2);
-  for (char& c : path)
-    if (c == '\\') c = '/';
+  std::replace(path.begin(), path.end(), '\\', '/');
   return path;
 }
 

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <functional>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -80,7 +81,8 @@ std::string ClassName(HWND hwnd);
 // The child with the given class (and text), searched in depth.
 HWND FindChild(HWND parent, const std::string& class_name, const std::optional<std::string>& text = {});
 std::vector<HWND> Children(HWND parent, const std::string& class_name = "");
-// Where a window stands in the client area of another (null: of its parent).
+// Where a window stands on the screen, and in the client area of another (null: of its parent).
+RECT WindowRect(HWND window);
 RECT RectIn(HWND control, HWND window = nullptr);
 // Focus and activation of the window's thread, which GetFocus of this process does not see.
 GUITHREADINFO GuiThreadInfoOf(HWND window);
@@ -89,6 +91,8 @@ GUITHREADINFO GuiThreadInfoOf(HWND window);
 std::string MessageBoxText(HWND box);
 // Presses a message box button by its identifier (IDOK, IDYES, ...).
 void PressButton(HWND box, int id = IDOK);
+// A left button press and release sent to a control, three pixels into it.
+void SendClick(HWND control);
 
 bool SetClipboardText(const std::string& text);
 // nullopt when the clipboard holds no text.
@@ -120,7 +124,29 @@ std::string TempFolder();
 std::string EnvText(const char* name);
 int EnvNumber(const char* name);
 
+// Puts another function in a slot of the program's (one of the system calls it makes through
+// a table, a failing one in a test) for the life of this object.
+template <typename Fn>
+class TReplaced {
+ public:
+  TReplaced(Fn& slot, Fn replacement) : slot_(slot), previous_(slot) { slot_ = replacement; }
+  ~TReplaced() { slot_ = previous_; }
+
+ private:
+  Fn& slot_;
+  Fn previous_;
+};
+
 }  // namespace parlix::test
+
+// Rectangles compare and print as a whole in the tests' checks. RECT is a global type, so
+// these stand in the global namespace, where the checks find them.
+inline bool operator==(const RECT& a, const RECT& b) {
+  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+inline void PrintTo(const RECT& r, std::ostream* out) {
+  *out << "{" << r.left << ", " << r.top << ", " << r.right << ", " << r.bottom << "}";
+}
 
 namespace parlix::test {
 

@@ -1,7 +1,6 @@
 #include "support/loopback_peer_win.h"
 
 #include <algorithm>
-#include <cstring>
 #include <stdexcept>
 
 namespace parlix::test {
@@ -49,7 +48,6 @@ SOCKET Listen(uint16_t& port, int backlog = 8) {
   sockaddr_in a = {};
   a.sin_family = AF_INET;
   a.sin_addr.s_addr = ws.htonl(INADDR_LOOPBACK);
-  a.sin_port = 0;
   if (ws.bind(s, reinterpret_cast<sockaddr*>(&a), sizeof(a)) != 0 || ws.listen(s, backlog) != 0) {
     ws.closesocket(s);
     throw std::runtime_error("peer: bind/listen failed");
@@ -112,9 +110,7 @@ void PeerConnection::Close() {
 
 void PeerConnection::Reset() {
   if (s_ == static_cast<uintptr_t>(INVALID_SOCKET)) return;
-  linger li = {};
-  li.l_onoff = 1;
-  li.l_linger = 0;
+  const linger li{1, 0};  // on, no time: the close resets
   Api().setsockopt(static_cast<SOCKET>(s_), SOL_SOCKET, SO_LINGER,
                    reinterpret_cast<const char*>(&li), sizeof(li));
   Api().closesocket(static_cast<SOCKET>(s_));

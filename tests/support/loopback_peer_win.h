@@ -7,7 +7,6 @@
 #include <winsock2.h>
 #include <windows.h>
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>

@@ -9,11 +9,6 @@
 
 namespace parlix::test {
 
-namespace {
-// Handles are indices into a table of at most this many slots, the low word of the handle.
-constexpr unsigned kMaxGdiHandleSlots = 0x10000;
-}  // namespace
-
 TScreenShot::TScreenShot(const RECT& area) : area_(area) {
   const int width = area.right - area.left, height = area.bottom - area.top;
   if (width <= 0 || height <= 0) return;
@@ -81,7 +76,9 @@ void PressKey(WORD vk) {
 int GdiObjectCount() {
   const DWORD counted = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
   if (counted != 0) return static_cast<int>(counted);
-  // A handle with an empty high word names its slot whatever the slot's generation.
+  // Handles are indices into a table of at most this many slots, the low word of the handle;
+  // one with an empty high word names its slot whatever the slot's generation.
+  constexpr unsigned kMaxGdiHandleSlots = 0x10000;
   int count = 0;
   for (unsigned slot = 1; slot < kMaxGdiHandleSlots; ++slot)
     if (GetObjectType(reinterpret_cast<HGDIOBJ>(static_cast<ULONG_PTR>(slot))) != 0) ++count;

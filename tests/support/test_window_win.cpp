@@ -1,5 +1,9 @@
 #include "support/test_window_win.h"
 
+#include <commctrl.h>
+
+#include <vector>
+
 namespace parlix::test {
 
 HWND MakeTestWindow(const TTestWindowArgs& args) {
@@ -16,6 +20,14 @@ HWND MakeTestWindow(const TTestWindowArgs& args) {
   }
   return CreateWindowExA(args.ex_style, args.class_name, args.caption, args.style, args.left, args.top, args.width,
                          args.height, args.parent, nullptr, GetModuleHandleA(nullptr), nullptr);
+}
+
+LRESULT CALLBACK RecordMovePresses(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, UINT_PTR, DWORD_PTR data) {
+  if (msg == WM_NCLBUTTONDOWN) {
+    reinterpret_cast<std::vector<WPARAM>*>(data)->push_back(wparam);
+    return 0;
+  }
+  return DefSubclassProc(hwnd, msg, wparam, lparam);
 }
 
 }  // namespace parlix::test

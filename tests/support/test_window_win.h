@@ -21,6 +21,11 @@ struct TTestWindowArgs {
 
 HWND MakeTestWindow(const TTestWindowArgs& args = {});
 
+// For SetWindowSubclass, with a std::vector<WPARAM> as its data: swallows each press that
+// starts a window move, so the system's move loop never waits for a mouse button that is
+// never released, and records the press's hit-test code.
+LRESULT CALLBACK RecordMovePresses(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, UINT_PTR, DWORD_PTR data);
+
 // The same, destroyed with this object.
 class TTestWindow {
  public:

@@ -3,8 +3,6 @@
 // ask). The CA stays trusted in the prefix; tools/make-test-certs keeps one per build.
 #pragma once
 
-#include <string>
-
 namespace parlix::test {
 
 // The port named by a PARLIX_TLS_*_PORT variable, 0 when tools/with-tls is not around.

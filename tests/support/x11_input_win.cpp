@@ -1,7 +1,7 @@
 #include "support/x11_input_win.h"
 
 #include <cstdio>
-#include <map>
+#include <sstream>
 
 #include "support/driver_win.h"
 
@@ -61,8 +61,7 @@ bool ClickAt(POINT at) {
 }
 
 POINT CentreOf(HWND window) {
-  RECT rect{};
-  GetWindowRect(window, &rect);
+  const RECT rect = WindowRect(window);
   return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
 }
 
@@ -78,12 +77,8 @@ std::optional<COLORREF> DominantScreenColour(const RECT& rect) {
   }
   long best_count = -1;
   std::optional<COLORREF> best;
-  size_t at = 0;
-  while (at < run.output.size()) {
-    size_t end = run.output.find('\n', at);
-    if (end == std::string::npos) end = run.output.size();
-    const std::string line = run.output.substr(at, end - at);
-    at = end + 1;
+  std::istringstream lines(run.output);
+  for (std::string line; std::getline(lines, line);) {
     const size_t hash = line.find('#');
     if (hash == std::string::npos || hash + 7 > line.size()) continue;
     const long count = std::atol(line.c_str());
@@ -97,26 +92,18 @@ std::optional<COLORREF> DominantScreenColour(const RECT& rect) {
 }
 
 std::vector<HWND> TaskbarButtonsOf(DWORD process_id) {
-  struct State {
-    DWORD pid;
-    std::vector<HWND> found;
-  } state{process_id, {}};
   HWND taskbar = FindWindowA("Shell_TrayWnd", nullptr);
   if (taskbar == nullptr) return {};
+  std::vector<HWND> found;
   // Each button of Wine's taskbar carries the window it stands for as its control id.
-  EnumChildWindows(
-      taskbar,
-      [](HWND button, LPARAM data) -> BOOL {
-        auto* s = reinterpret_cast<State*>(data);
-        if (!IsWindowVisible(button) || ClassName(button) != "Button") return TRUE;
-        HWND window = reinterpret_cast<HWND>(GetWindowLongPtrA(button, GWLP_ID));
-        DWORD pid = 0;
-        if (window != nullptr && IsWindow(window) && GetWindowThreadProcessId(window, &pid) && pid == s->pid)
-          s->found.push_back(button);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&state));
-  return state.found;
+  for (HWND button : Children(taskbar, "Button")) {
+    HWND window = reinterpret_cast<HWND>(GetWindowLongPtrA(button, GWLP_ID));
+    DWORD pid = 0;
+    if (IsWindowVisible(button) && window != nullptr && IsWindow(window) && GetWindowThreadProcessId(window, &pid) &&
+        pid == process_id)
+      found.push_back(button);
+  }
+  return found;
 }
 
 }  // namespace parlix::test

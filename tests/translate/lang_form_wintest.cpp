@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
+#include <tuple>
 #include <vector>
 
 #include "shared/globals.h"
@@ -26,29 +26,10 @@ using test::DrainMessages;
 using test::WaitUntil;
 using namespace std::chrono_literals;
 
-constexpr char kOwnerClass[] = "LangFormTestOwner";
 constexpr POINT kButtonOffset{11, 122};
 constexpr COLORREF kFormColor = RGB(230, 230, 230);
 // Each row's label reaches to the panel's edge, so the key shows behind the longest names.
 constexpr int kLabelWidth = 165;
-
-HWND CreateOwner(int left, int top) {
-  HWND hwnd = test::MakeTestWindow({.class_name = kOwnerClass, .caption = "owner", .style = WS_POPUP | WS_VISIBLE,
-                                    .left = left, .top = top, .width = 250, .height = 230,
-                                    .background = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH))});
-  SetForegroundWindow(hwnd);
-  return hwnd;
-}
-
-// Swallows the drag's WM_NCLBUTTONDOWN, which would otherwise start the system's modal move
-// loop, and records its hit-test code.
-LRESULT CALLBACK DragRecorder(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, UINT_PTR, DWORD_PTR data) {
-  if (msg == WM_NCLBUTTONDOWN) {
-    reinterpret_cast<std::vector<WPARAM>*>(data)->push_back(wparam);
-    return 0;
-  }
-  return DefSubclassProc(hwnd, msg, wparam, lparam);
-}
 
 class LangFormTest : public ::testing::Test {
  protected:
@@ -61,7 +42,12 @@ class LangFormTest : public ::testing::Test {
   }
 
   void OpenOver(int left, int top, int current_pair) {
-    if (owner_ == nullptr) owner_ = CreateOwner(left, top);
+    if (owner_ == nullptr) {
+      owner_ = test::MakeTestWindow({.class_name = "LangFormTestOwner", .caption = "owner",
+                                     .style = WS_POPUP | WS_VISIBLE, .left = left, .top = top, .width = 250,
+                                     .height = 230, .background = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH))});
+      SetForegroundWindow(owner_);
+    }
     ASSERT_NE(owner_, nullptr);
     TLangFormEvents events;
     events.OnPairChosen = [this](int pair) {
@@ -122,8 +108,7 @@ TEST_F(LangFormTest, OpensOnceWithTheCurrentPairMarked) {
   EXPECT_EQ(test::WindowText(form_hwnd_), "Languages");
   RECT client{};
   GetClientRect(form_hwnd_, &client);
-  EXPECT_EQ(client.right, 200);
-  EXPECT_EQ(client.bottom, 280);
+  EXPECT_EQ(client, (RECT{0, 0, 200, 280}));
 
   // A second opening while one exists makes nothing and leaves the first alone.
   TLangFormEvents other;
@@ -137,33 +122,21 @@ TEST_F(LangFormTest, RowsAndCloseButtonSitWhereTheLayoutPutsThem) {
   for (int row = 0; row < TLangForm::kPairCount; ++row) {
     const RECT button = test::RectIn(form_->PairButton(row), form_hwnd_);
     const RECT label = test::RectIn(form_->PairLabel(row), form_hwnd_);
-    EXPECT_EQ(button.left, 15);
-    EXPECT_EQ(button.top, 15 + 20 * row);
-    EXPECT_EQ(button.right - button.left, 17);
-    EXPECT_EQ(label.left, 33);
-    EXPECT_EQ(label.top, 15 + 20 * row);
-    EXPECT_EQ(label.right - label.left, kLabelWidth);
-    EXPECT_EQ(label.bottom - label.top, 17);
+    EXPECT_EQ(std::tuple(button.left, button.top, button.right - button.left), std::tuple(15, 15 + 20 * row, 17));
+    EXPECT_EQ(label, (RECT{33, 15 + 20 * row, 33 + kLabelWidth, 15 + 20 * row + 17}));
   }
   const RECT close = test::RectIn(form_->CloseButton(), form_hwnd_);
-  EXPECT_EQ(close.left, 177);
-  EXPECT_EQ(close.top, 257);
+  EXPECT_EQ(std::pair(close.left, close.top), std::pair(177L, 257L));
   EXPECT_EQ(form_->Hint(form_->CloseButton()), "Close");
 }
 
 TEST_F(LangFormTest, StandsLeftOfAndAboveTheLanguageButton) {
-  RECT rect{};
-  GetWindowRect(form_hwnd_, &rect);
-  EXPECT_EQ(rect.left, 600 + 11 - 200 + 4);
-  EXPECT_EQ(rect.top, 500 + 122 - 280 + 4);
-  EXPECT_EQ(rect.right, 600 + 15);
-  EXPECT_EQ(rect.bottom, 500 + 126);
+  EXPECT_EQ(test::WindowRect(form_hwnd_), (RECT{600 + 11 - 200 + 4, 500 + 122 - 280 + 4, 600 + 15, 500 + 126}));
 }
 
 TEST_F(LangFormTest, ClickingTheFocusedRadioButtonOfRowNineChoosesItAndCloses) {
   Click(form_->PairButton(9));
-  EXPECT_EQ(chosen_, (std::vector<int>{9}));
-  EXPECT_EQ(marks_at_choice_, (std::vector<int>{9}));
+  EXPECT_EQ(std::pair(chosen_, marks_at_choice_), std::pair(std::vector{9}, std::vector{9}));
   ExpectClosedOnce();
 }
 
@@ -189,8 +162,7 @@ TEST_F(LangFormTest, F3ChoosesEnglishToFrenchAndCloses) {
   // A key typed after it chooses nothing more: it is discarded, or meets a closing window.
   PostMessageA(GetFocus(), WM_KEYDOWN, VK_F7, 1);
   ExpectClosedOnce();
-  EXPECT_EQ(chosen_, (std::vector<int>{2}));
-  EXPECT_EQ(marks_at_choice_, (std::vector<int>{2}));
+  EXPECT_EQ(std::pair(chosen_, marks_at_choice_), std::pair(std::vector{2}, std::vector{2}));
 }
 
 TEST_F(LangFormTest, ShiftF3DoesTheSame) {
@@ -242,7 +214,7 @@ TEST_F(LangFormTest, LosingActivationCloses) {
 
 TEST_F(LangFormTest, APressOnARowLabelOrThePanelDragsAndLeavesThePairUnchanged) {
   std::vector<WPARAM> drags;
-  SetWindowSubclass(form_hwnd_, DragRecorder, 1, reinterpret_cast<DWORD_PTR>(&drags));
+  SetWindowSubclass(form_hwnd_, test::RecordMovePresses, 1, reinterpret_cast<DWORD_PTR>(&drags));
   SendMessageA(form_->PairLabel(9), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 8));
   SendMessageA(form_->PairLabel(9), WM_LBUTTONUP, 0, MAKELPARAM(20, 8));
   SendMessageA(form_->CenterPanel(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(190, 100));
@@ -254,7 +226,7 @@ TEST_F(LangFormTest, APressOnARowLabelOrThePanelDragsAndLeavesThePairUnchanged) 
   EXPECT_TRUE(chosen_.empty());
   EXPECT_EQ(form_->CheckedPair(), 5);
   EXPECT_TRUE(IsWindow(form_hwnd_));
-  RemoveWindowSubclass(form_hwnd_, DragRecorder, 1);
+  RemoveWindowSubclass(form_hwnd_, test::RecordMovePresses, 1);
 }
 
 TEST_F(LangFormTest, TheCloseButtonClosesWithoutChoosing) {
@@ -319,10 +291,8 @@ class LangFormCornerTest : public LangFormTest {
 
 TEST_F(LangFormCornerTest, NearTheTopLeftScreenCornerOpensAtTen) {
   OpenOver(30, 40, 1);
-  RECT rect{};
-  GetWindowRect(form_hwnd_, &rect);
-  EXPECT_EQ(rect.left, 10);
-  EXPECT_EQ(rect.top, 10);
+  const RECT rect = test::WindowRect(form_hwnd_);
+  EXPECT_EQ(std::pair(rect.left, rect.top), std::pair(10L, 10L));
   EXPECT_EQ(form_->CheckedPair(), 1);
 }
 

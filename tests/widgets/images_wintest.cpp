@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <utility>
 #include <vector>
 
 #include "support/dib_canvas_win.h"
@@ -20,10 +21,16 @@ constexpr COLORREF kMagenta = RGB(255, 0, 255);
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr COLORREF kBlack = RGB(0, 0, 0);
 
-std::vector<COLORREF> DrawImage(HIMAGELIST list, int index, COLORREF background) {
+// The images' width and height; zero when the list has none.
+std::pair<int, int> IconSize(HIMAGELIST list) {
   int cx = 0;
   int cy = 0;
   ImageList_GetIconSize(list, &cx, &cy);
+  return {cx, cy};
+}
+
+std::vector<COLORREF> DrawImage(HIMAGELIST list, int index, COLORREF background) {
+  const auto [cx, cy] = IconSize(list);
   TDibCanvas canvas(cx, cy, background);
   std::vector<COLORREF> out;
   if (!canvas.Ok() || !ImageList_Draw(list, index, canvas.Dc(), 0, 0, ILD_NORMAL)) return out;
@@ -48,11 +55,7 @@ struct TBitmapReader {
 TEST(Images, FlagsAreSixNineBySixInLanguageOrder) {
   UniqueImageList flags = LoadFlagImages();
   ASSERT_TRUE(flags);
-  int cx = 0;
-  int cy = 0;
-  ASSERT_TRUE(ImageList_GetIconSize(flags.Get(), &cx, &cy));
-  EXPECT_EQ(cx, 9);
-  EXPECT_EQ(cy, 6);
+  EXPECT_EQ(IconSize(flags.Get()), std::pair(9, 6));
   ASSERT_EQ(ImageList_GetImageCount(flags.Get()), 6);
 
   std::vector<std::vector<COLORREF>> images;
@@ -93,11 +96,7 @@ TEST(Images, FlagsAreSixNineBySixInLanguageOrder) {
 TEST(Images, MenuImagesAreTwelveMaskedSixteenBySixteen) {
   UniqueImageList menu = LoadMenuImages();
   ASSERT_TRUE(menu);
-  int cx = 0;
-  int cy = 0;
-  ASSERT_TRUE(ImageList_GetIconSize(menu.Get(), &cx, &cy));
-  EXPECT_EQ(cx, 16);
-  EXPECT_EQ(cy, 16);
+  EXPECT_EQ(IconSize(menu.Get()), std::pair(16, 16));
   ASSERT_EQ(ImageList_GetImageCount(menu.Get()), 12);
 
   std::set<std::vector<COLORREF>> distinct;
@@ -137,8 +136,7 @@ TEST(Images, TwoStateButtonsHoldNormalAndGreyDisabledSideBySide) {
     ASSERT_TRUE(bitmap);
     BITMAP bm{};
     ASSERT_NE(GetObjectA(bitmap.Get(), sizeof(bm), &bm), 0);
-    EXPECT_EQ(bm.bmWidth, 32);
-    EXPECT_EQ(bm.bmHeight, 16);
+    EXPECT_EQ(std::pair(bm.bmWidth, bm.bmHeight), std::pair(32L, 16L));
     TBitmapReader px(bitmap.Get());
     EXPECT_EQ(px.At(0, 15), kMagenta);   // the transparent colour's marker
     EXPECT_EQ(px.At(16, 15), kMagenta);
@@ -171,8 +169,7 @@ TEST(Images, MinimizeButtonIsOneImageWithADarkBarAtTheBottomRight) {
   ASSERT_TRUE(bitmap);
   BITMAP bm{};
   ASSERT_NE(GetObjectA(bitmap.Get(), sizeof(bm), &bm), 0);
-  EXPECT_EQ(bm.bmWidth, 16);
-  EXPECT_EQ(bm.bmHeight, 16);
+  EXPECT_EQ(std::pair(bm.bmWidth, bm.bmHeight), std::pair(16L, 16L));
   TBitmapReader px(bitmap.Get());
   EXPECT_EQ(px.At(0, 15), kMagenta);
   int dark_bottom_right = 0;

@@ -18,25 +18,18 @@ namespace {
 using test::WaitUntil;
 using namespace std::chrono_literals;
 
-constexpr char kParentClass[] = "OverPaintTestParent";
 constexpr COLORREF kBoxColor = RGB(230, 230, 230);
 constexpr COLORREF kInk = RGB(200, 20, 40);
-
-HWND CreateParent() {
-  HWND hwnd = test::MakeTestWindow({.class_name = kParentClass, .caption = "hover", .style = WS_POPUP | WS_VISIBLE,
-                                    .ex_style = WS_EX_TOPMOST, .left = 300, .top = 200, .width = 200, .height = 100,
-                                    .background = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH))});
-  UpdateWindow(hwnd);
-  return hwnd;
-}
-
-LPARAM At(int x, int y) { return MAKELPARAM(x, y); }
 
 class OverPaintTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    parent_ = CreateParent();
+    parent_ = test::MakeTestWindow({.class_name = "OverPaintTestParent", .caption = "hover",
+                                    .style = WS_POPUP | WS_VISIBLE, .ex_style = WS_EX_TOPMOST, .left = 300,
+                                    .top = 200, .width = 200, .height = 100,
+                                    .background = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH))});
     ASSERT_NE(parent_, nullptr);
+    UpdateWindow(parent_);
     box_ = std::make_unique<TOverPaint>(parent_, 10, 10, 60, 20);
     box_->SetColor(kBoxColor);
     ASSERT_NE(box_->Handle(), nullptr);
@@ -46,7 +39,7 @@ class OverPaintTest : public ::testing::Test {
     DestroyWindow(parent_);
   }
 
-  void Move(TOverPaint& box, int x = 5, int y = 5) { SendMessageA(box.Handle(), WM_MOUSEMOVE, 0, At(x, y)); }
+  void Move(TOverPaint& box, int x = 5, int y = 5) { SendMessageA(box.Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(x, y)); }
   void Leave(TOverPaint& box) { SendMessageA(box.Handle(), WM_MOUSELEAVE, 0, 0); }
 
   HWND parent_ = nullptr;
@@ -116,8 +109,7 @@ TEST_F(OverPaintTest, TheRealPointerEntersAndLeaves) {
   int enters = 0, leaves = 0;
   box_->OnMouseEnter = [&](TOverPaint&) { ++enters; };
   box_->OnMouseLeave = [&](TOverPaint&) { ++leaves; };
-  RECT rect{};
-  GetWindowRect(box_->Handle(), &rect);
+  const RECT rect = test::WindowRect(box_->Handle());
   SetCursorPos(rect.left + 30, rect.top + 10);
   EXPECT_TRUE(WaitUntil([&] { return enters == 1; }, 5s)) << "no enter from the pointer";
   SetCursorPos(rect.left + 30, rect.bottom + 40);
@@ -142,8 +134,7 @@ TEST_F(OverPaintTest, PaintsTheBackgroundThenTheOwnersPicture) {
   InvalidateRect(box_->Handle(), nullptr, TRUE);
   UpdateWindow(box_->Handle());
   ASSERT_GE(paints, 1);
-  EXPECT_EQ(seen.right - seen.left, 60);
-  EXPECT_EQ(seen.bottom - seen.top, 20);
+  EXPECT_EQ(seen, (RECT{0, 0, 60, 20}));
   // The owner paints with the box's own font.
   EXPECT_EQ(selected, box_->Font());
 

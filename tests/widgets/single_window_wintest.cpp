@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "config/about_form_win.h"
 #include "config/config_form_win.h"
@@ -77,18 +78,15 @@ TEST(SingleWindow, ARefusedCreationLeavesNothingSetAndTheNextOneOpens) {
       EXPECT_EQ(c.open(owner), nullptr);
       EXPECT_TRUE(refuse.Refused());
     }
-    EXPECT_FALSE(OpenWindowFlags.*c.flag);
-    EXPECT_EQ(c.current(), nullptr);
+    EXPECT_EQ(std::pair(OpenWindowFlags.*c.flag, c.current()), std::pair(false, static_cast<TWindow*>(nullptr)));
 
     TWindow* form = c.open(owner);
     ASSERT_NE(form, nullptr);
-    EXPECT_TRUE(OpenWindowFlags.*c.flag);
-    EXPECT_EQ(c.current(), form);
+    EXPECT_EQ(std::pair(OpenWindowFlags.*c.flag, c.current()), std::pair(true, form));
     EXPECT_EQ(c.open(owner), nullptr) << "a second one while the first is open";
 
     DestroyWindow(form->Handle());
-    EXPECT_FALSE(OpenWindowFlags.*c.flag);
-    EXPECT_EQ(c.current(), nullptr);
+    EXPECT_EQ(std::pair(OpenWindowFlags.*c.flag, c.current()), std::pair(false, static_cast<TWindow*>(nullptr)));
   }
 }
 

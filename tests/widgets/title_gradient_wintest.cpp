@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 #include "widgets/title_gradient_win.h"
@@ -12,7 +13,6 @@ namespace {
 
 struct TBitmapPixels {
   int width = 0;
-  int height = 0;
   std::vector<RGBQUAD> pixels;  // top-down
   COLORREF At(int x, int y) const {
     const RGBQUAD& q = pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)];
@@ -23,10 +23,8 @@ struct TBitmapPixels {
 TBitmapPixels ReadBitmap(HBITMAP bitmap) {
   BITMAP bm{};
   if (GetObjectA(bitmap, sizeof(bm), &bm) == 0) return {};
-  TBitmapPixels out;
-  out.width = bm.bmWidth;
-  out.height = bm.bmHeight;
-  out.pixels.resize(static_cast<size_t>(bm.bmWidth) * static_cast<size_t>(bm.bmHeight));
+  TBitmapPixels out{bm.bmWidth,
+                    std::vector<RGBQUAD>(static_cast<size_t>(bm.bmWidth) * static_cast<size_t>(bm.bmHeight))};
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(info.bmiHeader);
   info.bmiHeader.biWidth = bm.bmWidth;
@@ -47,9 +45,7 @@ TEST(PaintTitleGradient, MainWindowStripReadBackThroughGetDIBits) {
   ASSERT_TRUE(image);
   BITMAP bm{};
   ASSERT_NE(GetObjectA(image.Get(), sizeof(bm), &bm), 0);
-  EXPECT_EQ(bm.bmWidth, 150);
-  EXPECT_EQ(bm.bmHeight, 18);
-  EXPECT_EQ(bm.bmBitsPixel, 24);
+  EXPECT_EQ(std::tuple(bm.bmWidth, bm.bmHeight, bm.bmBitsPixel), std::tuple(150L, 18L, WORD{24}));
 
   const TBitmapPixels px = ReadBitmap(static_cast<HBITMAP>(image.Get()));
   ASSERT_EQ(px.width, 150);

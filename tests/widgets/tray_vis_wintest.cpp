@@ -6,9 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "widgets/tray_vis_win.h"
@@ -19,15 +21,13 @@ namespace parlix {
 namespace {
 
 constexpr char kOwnerClass[] = "TrayVisTestOwner";
+constexpr UINT kMessageIconTip = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+constexpr DWORD kFirstFormSize = NOTIFYICONDATAA_V1_SIZE;
 
 // What reached the owner's own window procedure, after the component.
 struct TOwnerLog {
   std::vector<UINT> messages;
-  bool Saw(UINT msg) const {
-    for (UINT m : messages)
-      if (m == msg) return true;
-    return false;
-  }
+  bool Saw(UINT msg) const { return std::ranges::count(messages, msg) > 0; }
 };
 TOwnerLog g_owner_log;
 
@@ -47,11 +47,15 @@ struct TShellCall {
 // Whether the shell holds an icon of (owner, id): only then does it accept a modification.
 bool ShellHasIcon(HWND owner, UINT id) {
   NOTIFYICONDATAA probe{};
-  probe.cbSize = NOTIFYICONDATAA_V1_SIZE;
+  probe.cbSize = kFirstFormSize;
   probe.hWnd = owner;
   probe.uID = id;
-  probe.uFlags = 0;
   return Shell_NotifyIconA(NIM_MODIFY, &probe) != FALSE;
+}
+
+// What the first form of an icon record tells the shell, comparable as a whole.
+auto FirstForm(const NOTIFYICONDATAA& d) {
+  return std::tuple(d.cbSize, d.hWnd, d.uID, d.uFlags, d.uCallbackMessage, d.hIcon, std::string(d.szTip));
 }
 
 // Without an X system tray Wine shows the icons in a small window of its own, which it maps
@@ -118,6 +122,8 @@ class TrayVisTest : public ::testing::Test {
     EXPECT_EQ(calls_[i].result, result) << "call " << i;
   }
 
+  // The tray icon as the component counts it and as the shell holds it.
+  std::pair<bool, bool> TrayIcon() const { return {tray_->Trayicon.IconAdded(), ShellHasIcon(owner_, 0)}; }
   bool Topmost() const { return (GetWindowLongPtrA(owner_, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
   bool ToolWindow() const { return (GetWindowLongPtrA(owner_, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) != 0; }
 
@@ -131,13 +137,8 @@ TEST(TrayVisRecord, FirstFormRecordWithTheTipCutAtSixtyTwo) {
   HICON icon = LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION));
   const NOTIFYICONDATAA data =
       BuildNotifyIconData(reinterpret_cast<HWND>(0x1234), 0, 7, 0xC123, icon, long_tip + "tail");
-  EXPECT_EQ(data.cbSize, NOTIFYICONDATAA_V1_SIZE);
-  EXPECT_EQ(data.hWnd, reinterpret_cast<HWND>(0x1234));
-  EXPECT_EQ(data.uID, 0u);
-  EXPECT_EQ(data.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP));
-  EXPECT_EQ(data.uCallbackMessage, 0xC123u);
-  EXPECT_EQ(data.hIcon, icon);
-  EXPECT_EQ(std::string(data.szTip), std::string(62, 'x'));
+  EXPECT_EQ(FirstForm(data), std::tuple(kFirstFormSize, reinterpret_cast<HWND>(0x1234), 0u, kMessageIconTip,
+                                        0xC123u, icon, std::string(62, 'x')));
   // Fields past the first form are not part of what the shell is told to read.
   EXPECT_EQ(data.uVersion, 0u);
 
@@ -198,16 +199,12 @@ TEST_F(TrayVisTest, AlwaysActiveAddsAtOnceWithTheApplicationIcon) {
   tray_->Trayicon.SetAlwaysActive(true);
   ASSERT_EQ(calls_.size(), 1u);
   ExpectCall(0, NIM_ADD, TRUE);  // Wine's shell accepts the icon
-  EXPECT_EQ(calls_[0].data.cbSize, NOTIFYICONDATAA_V1_SIZE);
-  EXPECT_EQ(calls_[0].data.hWnd, owner_);
-  EXPECT_EQ(calls_[0].data.uID, 0u);
-  EXPECT_EQ(calls_[0].data.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP));
-  EXPECT_EQ(calls_[0].data.uCallbackMessage, TrayCallbackMessage());
-  EXPECT_STREQ(calls_[0].data.szTip, "Parlix, click to open");
   EXPECT_NE(calls_[0].data.hIcon, nullptr);
-  EXPECT_EQ(calls_[0].data.hIcon, tray_->Trayicon.Icon()) << "the application's icon became the icon";
-  EXPECT_TRUE(tray_->Trayicon.IconAdded());
-  EXPECT_TRUE(ShellHasIcon(owner_, 0));
+  // The application's icon became the icon.
+  EXPECT_EQ(FirstForm(calls_[0].data), std::tuple(kFirstFormSize, owner_, 0u, kMessageIconTip,
+                                                  TrayCallbackMessage(), tray_->Trayicon.Icon(),
+                                                  std::string("Parlix, click to open")));
+  EXPECT_EQ(TrayIcon(), std::pair(true, true));
 
   // Setting it again adds nothing twice.
   tray_->Trayicon.SetAlwaysActive(true);
@@ -216,8 +213,7 @@ TEST_F(TrayVisTest, AlwaysActiveAddsAtOnceWithTheApplicationIcon) {
   tray_->Trayicon.SetAlwaysActive(false);
   ASSERT_EQ(calls_.size(), 2u);
   ExpectCall(1, NIM_DELETE, TRUE);
-  EXPECT_FALSE(tray_->Trayicon.IconAdded());
-  EXPECT_FALSE(ShellHasIcon(owner_, 0));
+  EXPECT_EQ(TrayIcon(), std::pair(false, false));
 }
 
 TEST_F(TrayVisTest, ToolTipAndIconChangesReachAShownIcon) {
@@ -289,8 +285,7 @@ TEST_F(TrayVisTest, CallbackDispatchByMouseButton) {
   GetCursorPos(&cursor);
   EXPECT_EQ(menus, 1);
   EXPECT_EQ(shown, menu);
-  EXPECT_EQ(shown_at.x, cursor.x);
-  EXPECT_EQ(shown_at.y, cursor.y);
+  EXPECT_EQ(std::pair(shown_at.x, shown_at.y), std::pair(cursor.x, cursor.y));
   EXPECT_TRUE(PeekMessageA(&msg, owner_, WM_NULL, WM_NULL, PM_REMOVE)) << "WM_NULL posted after the menu";
   DestroyMenu(menu);
 
@@ -331,8 +326,7 @@ TEST_F(TrayVisTest, TaskbarCreatedAddsTheIconAgain) {
   ExpectCall(1, NIM_ADD, TRUE);
   EXPECT_STREQ(calls_[1].data.szTip, "Parlix, click to open");
   EXPECT_EQ(calls_[1].data.hIcon, tray_->Trayicon.Icon()) << "with its current icon";
-  EXPECT_TRUE(tray_->Trayicon.IconAdded());
-  EXPECT_TRUE(ShellHasIcon(owner_, 0));
+  EXPECT_EQ(TrayIcon(), std::pair(true, true));
   // The owner hears of the new taskbar too.
   EXPECT_TRUE(g_owner_log.Saw(TaskbarCreatedMessage()));
 
@@ -363,8 +357,7 @@ TEST_F(TrayVisTest, MinimizeToTrayAndRestore) {
   EXPECT_FALSE(IsWindowVisible(owner_));
   EXPECT_TRUE(tray_->InTray());
   EXPECT_EQ(to_tray, 1);
-  EXPECT_TRUE(tray_->Trayicon.IconAdded());
-  EXPECT_TRUE(ShellHasIcon(owner_, 0));
+  EXPECT_EQ(TrayIcon(), std::pair(true, true));
   EXPECT_TRUE(ToolWindow()) << "no taskbar button while in the tray";
 
   tray_->MinimizeToTray();  // already there: nothing, no event
@@ -376,8 +369,7 @@ TEST_F(TrayVisTest, MinimizeToTrayAndRestore) {
   EXPECT_FALSE(IsIconic(owner_));
   EXPECT_FALSE(tray_->InTray());
   EXPECT_EQ(restored, 1);
-  EXPECT_FALSE(tray_->Trayicon.IconAdded()) << "not AlwaysActive: the icon goes with the restore";
-  EXPECT_FALSE(ShellHasIcon(owner_, 0));
+  EXPECT_EQ(TrayIcon(), std::pair(false, false)) << "not AlwaysActive: the icon goes with the restore";
   EXPECT_FALSE(ToolWindow());
 
   tray_->RestoreFromTray();  // not in the tray: nothing
@@ -390,8 +382,7 @@ TEST_F(TrayVisTest, AlwaysActiveIconStaysAfterRestore) {
   tray_->MinimizeToTray();
   EXPECT_EQ(calls_.size(), 1u) << "already added: going to the tray adds nothing";
   tray_->RestoreFromTray();
-  EXPECT_TRUE(tray_->Trayicon.IconAdded());
-  EXPECT_TRUE(ShellHasIcon(owner_, 0));
+  EXPECT_EQ(TrayIcon(), std::pair(true, true));
   EXPECT_EQ(calls_.size(), 1u);
 }
 
@@ -487,16 +478,12 @@ TEST_F(TrayVisTest, SnapsWhileMovingOnlyWhenEnabled) {
 
   tray_->Margin.Enabled = true;
   tray_->Margin.Magnetic = true;
-  const RECT snapped = Moving(near_left);
-  EXPECT_EQ(snapped.left, 0);
-  EXPECT_EQ(snapped.right, 250);
+  EXPECT_EQ(Moving(near_left), (RECT{0, 300, 250, 530}));
   EXPECT_TRUE(g_owner_log.Saw(WM_MOVING)) << "passed on after snapping";
   EXPECT_EQ(Moving({7, 300, 7 + 250, 300 + 230}).left, 7);
 
   const int screen_w = GetSystemMetrics(SM_CXSCREEN);
-  const RECT right = Moving({screen_w - 250 + 3, 300, screen_w + 3, 530});
-  EXPECT_EQ(right.right, screen_w);
-  EXPECT_EQ(right.left, screen_w - 250);
+  EXPECT_EQ(Moving({screen_w - 250 + 3, 300, screen_w + 3, 530}), (RECT{screen_w - 250, 300, screen_w, 530}));
 }
 
 TEST_F(TrayVisTest, NoMoveTakesTheCaptionAway) {
@@ -543,7 +530,7 @@ TEST_F(TrayVisTest, BalloonIconAndItsCallbacks) {
   // With a hint the icon has a tip; a hide notice without TrayiconActive removes the icon.
   tray_->BallooInfo.IconHint = "hint";
   ASSERT_TRUE(tray_->BallooInfo.AddIcon());
-  EXPECT_EQ(tray_->BallooInfo.NotifyData().uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP));
+  EXPECT_EQ(tray_->BallooInfo.NotifyData().uFlags, kMessageIconTip);
   EXPECT_STREQ(tray_->BallooInfo.NotifyData().szTip, "hint");
   events.clear();
   SendCallback(callback, 0x403);
@@ -572,8 +559,7 @@ TEST_F(TrayVisTest, DestructionRemovesIconsAndGivesTheWindowProcedureBack) {
   SendCallback(TrayCallbackMessage(), WM_LBUTTONUP);
   ASSERT_EQ(left, 1);
   tray_.reset();
-  EXPECT_FALSE(ShellHasIcon(owner_, 0));
-  EXPECT_FALSE(ShellHasIcon(owner_, 1));
+  EXPECT_EQ(std::pair(ShellHasIcon(owner_, 0), ShellHasIcon(owner_, 1)), std::pair(false, false));
   g_owner_log = {};
   SendCallback(TrayCallbackMessage(), WM_LBUTTONUP);
   EXPECT_EQ(left, 1);

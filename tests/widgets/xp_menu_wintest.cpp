@@ -199,7 +199,7 @@ TEST_F(XPMenuScreen, DrawsEveryKindOfItem) {
     WaitUntil([&] { return renderer_->ItemsDrawn() > drawn; }, 5s);
     Sleep(200);
     for (UINT pos = 0; pos < 7; ++pos) items[pos] = ItemRect(pos);
-    GetWindowRect(menu, &window);
+    window = test::WindowRect(menu);
     shot = std::make_unique<TScreenShot>(window);
   }));
   ASSERT_TRUE(shot && shot->Ok());
@@ -302,9 +302,7 @@ TEST_F(XPMenuScreen, DisabledItemIsNeitherFramedNorShowsItsImageWhenSelected) {
     Sleep(200);
     selected = (GetMenuState(menu_, kPosDisabled, MF_BYPOSITION) & MF_HILITE) != 0;
     item = ItemRect(kPosDisabled);
-    RECT window{};
-    GetWindowRect(menu, &window);
-    shot = std::make_unique<TScreenShot>(window);
+    shot = std::make_unique<TScreenShot>(test::WindowRect(menu));
   }));
   ASSERT_TRUE(selected);
   ASSERT_TRUE(shot && shot->Ok());
