@@ -38,8 +38,7 @@ std::vector<std::string> Texts(const std::vector<HWND>& edits) {
 // Real input through the X server (xdotool), so activation, focus and the button's own
 // click handling happen as for a person.
 void ClickAt(HWND control) {
-  RECT rect;
-  GetWindowRect(control, &rect);
+  const RECT rect = WindowRect(control);
   // Without --sync: xdotool's --sync waits for the pointer to move, for ever when it is there already.
   EXPECT_TRUE(Xdotool("mousemove " + std::to_string(rect.left + 6) + " " + std::to_string((rect.top + rect.bottom) / 2) +
                       " click 1"))
@@ -164,32 +163,24 @@ TEST_F(ConfigWindow, OpensOnceWithItsLayoutAndTheStoredValuesAndAlwaysSavesOnClo
   EXPECT_EQ(WindowText(form), "Configuration");
   EXPECT_EQ(GetWindow(form, GW_OWNER), main_);
   EXPECT_EQ(GetWindowLongA(form, GWL_STYLE) & (WS_CAPTION | WS_THICKFRAME | WS_SYSMENU), 0);
-  RECT window;
-  GetWindowRect(form, &window);
-  // Two columns: the translation engine's group stands right of the others.
-  EXPECT_EQ(window.right - window.left, 492);
-  EXPECT_EQ(window.bottom - window.top, 310);
-  EXPECT_EQ(window.left, (GetSystemMetrics(SM_CXSCREEN) - 492) / 2);
-  EXPECT_EQ(window.top, (GetSystemMetrics(SM_CYSCREEN) - 310) / 2);
+  // Two columns, centred: the translation engine's group stands right of the others.
+  const RECT window = WindowRect(form);
+  const LONG left = (GetSystemMetrics(SM_CXSCREEN) - 492) / 2, top = (GetSystemMetrics(SM_CYSCREEN) - 310) / 2;
+  EXPECT_EQ(window, (RECT{left, top, left + 492, top + 310}));
 
   HWND proxy_group = Box(form, " HTTP Proxy ");
   HWND shortcuts_group = Box(form, " Shortcuts ");
   ASSERT_NE(proxy_group, nullptr);
   ASSERT_NE(shortcuts_group, nullptr);
   const RECT group = RectIn(proxy_group, form);
-  EXPECT_EQ(group.left, 7);
-  EXPECT_EQ(group.top, 7);
-  EXPECT_EQ(group.right - group.left, 235);
-  EXPECT_EQ(group.bottom - group.top, 170);
+  EXPECT_EQ(group, (RECT{7, 7, 7 + 235, 7 + 170}));
   const RECT autodetect = RectIn(Box(form, "Autodetect"), form);
   EXPECT_EQ(autodetect.left - group.left, 153);
   EXPECT_EQ(autodetect.top - group.top, 6);
   EXPECT_EQ(autodetect.right - autodetect.left, 80);
   const std::vector<HWND> edits = Edits(form);
   for (HWND edit : edits) ASSERT_NE(edit, nullptr);
-  const RECT port = RectIn(edits[1], form);
-  EXPECT_EQ(port.right - port.left, 121);
-  EXPECT_EQ(port.bottom - port.top, 19);
+  EXPECT_EQ(RectIn(edits[1], form), (RECT{97, 74, 97 + 121, 74 + 19}));  // the port, right of its label
   EXPECT_EQ(GetWindowLongA(edits[1], GWL_EXSTYLE) & (WS_EX_CLIENTEDGE | WS_EX_STATICEDGE), 0);
   const RECT shortcuts = RectIn(shortcuts_group, form);
   const RECT launch = RectIn(Box(form, "Launch with Windows"), form);
