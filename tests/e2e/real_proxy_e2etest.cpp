@@ -8,8 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "net/http_cli_win.h"
-#include "support/loopback_peer_win.h"
+#include "support/proxy_post_win.h"
 #include "support/session_win.h"
 #include "support/tls_trust_win.h"
 
@@ -191,29 +190,10 @@ TEST_F(RealProxy, ClientOverHttp10And11) {
                              Proxy{"tinyproxy", tinyproxy_}}) {
     for (const char* version : {"1.0", "1.1"}) {
       SCOPED_TRACE(std::string(proxy.name) + " HTTP/" + version);
-      THttpCli cli;
-      HttpMemoryStream doc;
-      HttpMemoryStream post("text=hello&langpair=en%7Ces&hl=en&ie=UTF-8&oe=UTF-8");
-      int done = 0;
-      uint16_t error = 0xFFFF;
-      cli.SetMultiThreaded(true);
-      cli.SetRequestVer(version);
-      cli.SetURL("http://translate.google.com/translate_t");
-      cli.SetProxy("127.0.0.1");
-      cli.SetProxyPort(std::to_string(proxy.port));
-      cli.SetProxyUsername(kUser);
-      cli.SetProxyPassword(kPassword);
-      cli.SetDocStream(&doc);
-      cli.SetPostStream(&post);
-      cli.OnRequestDone = [&](HttpClientCore&, THttpRequest, uint16_t e) {
-        ++done;
-        error = e;
-      };
-      cli.StartPost();
-      ASSERT_TRUE(PumpUntil([&] { return done > 0; }, 20000));
-      EXPECT_EQ(error, 0);
-      EXPECT_EQ(cli.StatusCode(), 200);
-      EXPECT_NE(doc.Data().find(">hola<"), std::string::npos) << doc.Data();
+      const TProxyPost post = PostThroughProxy(proxy.port, kUser, kPassword, version);
+      EXPECT_EQ(post.error, 0);
+      EXPECT_EQ(post.status, 200);
+      EXPECT_NE(post.doc.find(">hola<"), std::string::npos) << post.doc;
     }
   }
 }

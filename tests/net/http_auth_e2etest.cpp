@@ -6,25 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "net/http_cli_win.h"
 #include "support/driver_win.h"
-#include "support/loopback_peer_win.h"
+#include "support/proxy_post_win.h"
 
 namespace parlix {
 namespace {
 
-using test::PumpUntil;
-
-const char kTranslateUrl[] = "http://translate.google.com/translate_t";
-const char kBody[] = "text=hello&langpair=en%7Ces&hl=en&ie=UTF-8&oe=UTF-8";
-
-struct ProxyRun {
-  int status = 0;
-  uint16_t err = 0xFFFF;
-  std::string doc;
-  std::vector<std::string> auth_lines;  // each authorization line sent, in order
-  int attempts = 0;
-};
+using test::TProxyPost;
 
 // What the proxy demands: its scheme and the one account it accepts.
 struct Demand {
@@ -37,38 +25,12 @@ struct Demand {
   }
 };
 
-ProxyRun PostThroughProxy(const Demand& demand, const std::string& user, const std::string& password,
-                          const std::string& version = "1.0") {
+// The request through the stand-in proxy front, which demands `demand`.
+TProxyPost PostThroughProxy(const Demand& demand, const std::string& user, const std::string& password,
+                            const std::string& version = "1.0") {
   const test::TStandins standins = test::Standins();
   EXPECT_TRUE(standins.SetControl(demand.ControlJson()));
-  ProxyRun run;
-  THttpCli cli;
-  HttpMemoryStream doc;
-  HttpMemoryStream post(kBody);
-  int done = 0;
-  cli.SetMultiThreaded(true);
-  cli.SetRequestVer(version);
-  cli.SetURL(kTranslateUrl);
-  cli.SetProxy("127.0.0.1");
-  cli.SetProxyPort(std::to_string(standins.port));
-  cli.SetProxyUsername(user);
-  cli.SetProxyPassword(password);
-  cli.SetDocStream(&doc);
-  cli.SetPostStream(&post);
-  cli.OnCommand = [&](HttpClientCore&, std::string& line) {
-    if (line.rfind("POST ", 0) == 0) ++run.attempts;
-    if (line.rfind("Proxy-Authorization: ", 0) == 0) run.auth_lines.push_back(line);
-  };
-  cli.OnRequestDone = [&](HttpClientCore&, THttpRequest, uint16_t e) {
-    ++done;
-    run.err = e;
-  };
-  cli.StartPost();
-  EXPECT_TRUE(PumpUntil([&] { return done > 0; }, 20000));
-  run.status = cli.StatusCode();
-  run.doc = doc.Data();
-  EXPECT_EQ(done, 1);
-  return run;
+  return test::PostThroughProxy(standins.port, user, password, version);
 }
 
 class ProxyAuthE2E : public ::testing::Test {
@@ -80,8 +42,8 @@ class ProxyAuthE2E : public ::testing::Test {
 };
 
 TEST_F(ProxyAuthE2E, BasicCredentialsAccepted) {
-  const ProxyRun run = PostThroughProxy({"basic", "al", "open sesame", ""}, "al", "open sesame");
-  EXPECT_EQ(run.err, 0);
+  const TProxyPost run = PostThroughProxy({"basic", "al", "open sesame", ""}, "al", "open sesame");
+  EXPECT_EQ(run.error, 0);
   EXPECT_EQ(run.status, 200);
   EXPECT_NE(run.doc.find("hola"), std::string::npos);
   EXPECT_EQ(run.attempts, 2);
@@ -89,8 +51,8 @@ TEST_F(ProxyAuthE2E, BasicCredentialsAccepted) {
 }
 
 TEST_F(ProxyAuthE2E, BasicWrongPasswordEndsWith407) {
-  const ProxyRun run = PostThroughProxy({"basic", "al", "right", ""}, "al", "wrong");
-  EXPECT_EQ(run.err, 0);
+  const TProxyPost run = PostThroughProxy({"basic", "al", "right", ""}, "al", "wrong");
+  EXPECT_EQ(run.error, 0);
   EXPECT_EQ(run.status, 407);
   EXPECT_EQ(run.attempts, 2);
 }
@@ -98,8 +60,8 @@ TEST_F(ProxyAuthE2E, BasicWrongPasswordEndsWith407) {
 TEST_F(ProxyAuthE2E, NtlmOverHttp10And11) {
   for (const char* version : {"1.0", "1.1"}) {
     SCOPED_TRACE(version);
-    const ProxyRun run = PostThroughProxy({"ntlm", "pu", "Pa$$w0rd", "CORP"}, "pu", "Pa$$w0rd", version);
-    EXPECT_EQ(run.err, 0);
+    const TProxyPost run = PostThroughProxy({"ntlm", "pu", "Pa$$w0rd", "CORP"}, "pu", "Pa$$w0rd", version);
+    EXPECT_EQ(run.error, 0);
     EXPECT_EQ(run.status, 200);
     EXPECT_NE(run.doc.find("hola"), std::string::npos);
     EXPECT_EQ(run.attempts, 3);
@@ -110,8 +72,8 @@ TEST_F(ProxyAuthE2E, NtlmOverHttp10And11) {
 }
 
 TEST_F(ProxyAuthE2E, NtlmWrongPasswordEndsWith407) {
-  const ProxyRun run = PostThroughProxy({"ntlm", "pu", "right", ""}, "pu", "wrong");
-  EXPECT_EQ(run.err, 0);
+  const TProxyPost run = PostThroughProxy({"ntlm", "pu", "right", ""}, "pu", "wrong");
+  EXPECT_EQ(run.error, 0);
   EXPECT_EQ(run.status, 407);
   EXPECT_EQ(run.attempts, 3);
 }
