@@ -2,6 +2,8 @@
 // with credentials, outside the program: what came back and what the client sent.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
