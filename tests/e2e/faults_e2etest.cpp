@@ -102,9 +102,7 @@ TEST(Faults, BrokenSettingsFilesStartWithWhatCanBeReadAndAreNeverMadeWorse) {
     if (c.read_only) {
       // Refused at the exit too, which is abandoned; the file stays as it was.
       PostMessageA(session.main, WM_USER + 7, 0, 0);
-      const HWND box = session.program->WaitForMessageBox(10s);
-      EXPECT_EQ(MessageBoxText(box), "Unable to write to " + SettingsFilePath());
-      PressButton(box);
+      EXPECT_EQ(session.DismissBox(10s), "Unable to write to " + SettingsFilePath());
       EXPECT_EQ(ReadFileBytes(SettingsFilePath()), junk);
       SetFileAttributesA(SettingsFilePath().c_str(), FILE_ATTRIBUTE_NORMAL);
     }

@@ -146,11 +146,7 @@ TEST_F(SettingsFile, ReadOnlyFileAbandonsTheCloseWithAnError) {
   ASSERT_TRUE(SetFileAttributesA(SettingsFilePath().c_str(), FILE_ATTRIBUTE_READONLY));
   ASSERT_TRUE(session_.Launch());
   PostMessageA(main_, WM_USER + 7, 0, 0);
-  HWND box = program_->WaitForMessageBox();
-  ASSERT_NE(box, nullptr);
-  EXPECT_EQ(MessageBoxText(box), "Unable to write to " + SettingsFilePath());
-  PressButton(box, IDOK);
-  ASSERT_TRUE(WaitUntil([&] { return program_->FindMessageBox() == nullptr; }));
+  EXPECT_EQ(session_.DismissBox(), "Unable to write to " + SettingsFilePath());
   Sleep(300);
   EXPECT_TRUE(program_->Running());
   EXPECT_TRUE(IsWindow(main_));

@@ -35,14 +35,11 @@ class Translation : public ProgramTest {
     EXPECT_TRUE(session_.NoNewAnswerFile());
   }
 
-  // Waits for the error box, checks its text and closes it.
+  // Waits for the error box, checks its text and the wait panel's, and closes it.
   void ExpectErrorBox(const std::string& message) {
-    HWND box = program_->WaitForMessageBox();
-    ASSERT_NE(box, nullptr) << "no box for " << message;
-    EXPECT_EQ(MessageBoxText(box), message + kErrorTail);
+    ASSERT_NE(program_->WaitForMessageBox(), nullptr) << "no box for " << message;
     EXPECT_EQ(WaitText(), message);
-    PressButton(box, IDOK);
-    ASSERT_TRUE(WaitUntil([&] { return program_->FindMessageBox() == nullptr; }));
+    EXPECT_EQ(session_.DismissBox(), message + kErrorTail);
   }
 };
 
@@ -86,13 +83,11 @@ TEST_F(Translation, PageWithoutMarkersGivesProtocolChanged) {
   Start();
   standins_.SetControl("{\"body\": \"no_markers\"}");
   session_.Translate(kSample);
-  HWND box = program_->WaitForMessageBox();
-  ASSERT_NE(box, nullptr);
-  EXPECT_EQ(MessageBoxText(box),
+  ASSERT_NE(program_->WaitForMessageBox(), nullptr);
+  EXPECT_EQ(WaitText(), "Error: Google protocol changed.");
+  EXPECT_EQ(session_.DismissBox(),
             "\r\nSomething has changed in the internal Google protocol,\r\n"
             "please notify this problem to us and check for an update soon...\r\n\r\nsupport@parlix.example");
-  EXPECT_EQ(WaitText(), "Error: Google protocol changed.");
-  PressButton(box, IDOK);
   EXPECT_TRUE(WaitUntil([&] { return session_.NoNewAnswerFile(); }));
 }
 
