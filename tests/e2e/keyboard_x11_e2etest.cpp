@@ -100,8 +100,7 @@ TEST_F(KeyboardX11, TheTextAreaHasTheFocusAgainAfterTheTrayAndAnotherWindow) {
   ASSERT_TRUE(ClickAt(CentreOf(minimize)));
   ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(main_); })) << "the minimize button did not hide the window";
   EXPECT_TRUE(NoTaskbarButton());
-  RECT taskbar{};
-  GetWindowRect(FindWindowA("Shell_TrayWnd", nullptr), &taskbar);
+  const RECT taskbar = WindowRect(FindWindowA("Shell_TrayWnd", nullptr));
   // The notification area fills from the right; the program's is the only icon there.
   ASSERT_TRUE(ClickAt(POINT{taskbar.right - 10, (taskbar.top + taskbar.bottom) / 2}));
   ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(main_) && GetForegroundWindow() == main_; }))
@@ -146,13 +145,9 @@ TEST_F(KeyboardX11, AHintShowsItsColourOnTheScreen) {
   ASSERT_TRUE(Xdotool("mousemove --sync " + std::to_string(over.x + 3) + " " + std::to_string(over.y + 2)));
   HWND hint = program_->WaitForVisibleTopWindow("tooltips_class32", 5s);
   ASSERT_NE(hint, nullptr) << "no hint appeared";
-  RECT rect{};
-  GetWindowRect(hint, &rect);
-  const std::optional<COLORREF> colour = DominantScreenColour(rect);
+  const std::optional<COLORREF> colour = DominantScreenColour(WindowRect(hint));
   ASSERT_TRUE(colour.has_value());
-  char shown[16];
-  std::snprintf(shown, sizeof(shown), "0x%06lX", static_cast<unsigned long>(*colour));
-  EXPECT_EQ(*colour, kHintColour) << "the hint's background on the screen is " << shown;
+  EXPECT_EQ(*colour, kHintColour) << "the hint's background on the screen is 0x" << std::hex << *colour;
 }
 
 // A Linux program copies a text on the same X display while the program is, for Wine, the

@@ -51,9 +51,7 @@ TEST_F(Translation, SampleLandsInTheResultWindow) {
   EXPECT_TRUE(WaitUntil([&] { return session_.NoNewAnswerFile(); }));
 
   // Left of the main window, tops aligned.
-  RECT main_rect, result_rect;
-  GetWindowRect(main_, &main_rect);
-  GetWindowRect(program_->FindTopWindow("TTransForm"), &result_rect);
+  const RECT main_rect = WindowRect(main_), result_rect = WindowRect(program_->FindTopWindow("TTransForm"));
   EXPECT_EQ(result_rect.top, main_rect.top);
   EXPECT_EQ(result_rect.left, main_rect.left + 2 - 250 - 10)
       << "main at " << main_rect.left << "," << main_rect.top << " screen " << GetSystemMetrics(SM_CXSCREEN);

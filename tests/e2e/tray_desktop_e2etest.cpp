@@ -8,9 +8,7 @@ constexpr char kSpanish[] = "gracias";
 
 // Where the main window stands: right-aligned, a little above the taskbar.
 void ExpectAboveTheTaskbarAtTheRightEdge(HWND main) {
-  RECT rect{}, taskbar{};
-  GetWindowRect(main, &rect);
-  GetWindowRect(FindWindowA("Shell_TrayWnd", nullptr), &taskbar);
+  const RECT rect = WindowRect(main), taskbar = WindowRect(FindWindowA("Shell_TrayWnd", nullptr));
   EXPECT_EQ(rect.left, GetSystemMetrics(SM_CXSCREEN) - 250 - 25);
   EXPECT_EQ(rect.bottom, taskbar.top - 15);
 }
