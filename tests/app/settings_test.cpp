@@ -66,8 +66,7 @@ TEST(SettingsLoad, AutodetectTakesTheSystemProxyAndIgnoresStoredKeys) {
                                      .Port = "3128", .Username = "", .Password = ""}));
 
   // The switch alone is not enough: host and port must both be there.
-  v = LoadSettings(file, [] { return TDetectedProxy{true, "", "3128"}; }, cleared);
-  EXPECT_FALSE(v.proxy.Enabled);
+  EXPECT_FALSE(LoadSettings(file, [] { return TDetectedProxy{true, "", "3128"}; }, cleared).proxy.Enabled);
   v = LoadSettings(file, [] { return TDetectedProxy{false, "gate", "3128"}; }, cleared);
   EXPECT_FALSE(v.proxy.Enabled);
   EXPECT_EQ(v.proxy.Address, "gate");

@@ -49,8 +49,7 @@ TEST(ConfigValues, FillingRunsOneDetectionUnderAutodetectYetShowsTheStoredValues
   EXPECT_EQ(detector.calls, 1);  // no detection without Autodetect
   EXPECT_EQ(Shown(off), std::tuple(false, true, true, "stored", "3128", true, "alice", "pw"));
   // What the window holds is what closing writes back.
-  const TProxySettings back = ProxySettingsFrom(off);
-  EXPECT_EQ(Fields(back), Fields(Stored(false)));
+  EXPECT_EQ(Fields(ProxySettingsFrom(off)), Fields(Stored(false)));
 }
 
 TEST(ConfigValues, TickingDetectsAndClearingBringsTheStoredValuesBack) {

@@ -8,6 +8,7 @@
 #include <map>
 #include <string>
 #include <set>
+#include <tuple>
 #include <utility>
 
 #include "support/windows_argv.h"
@@ -213,8 +214,7 @@ TEST(BuildCommandLine, RegisteredCommandForms) {
     FakeEnvironment environment;
     const auto line = BuildCommandLine(environment, c.command_template, kAddress);
     ASSERT_TRUE(line.has_value()) << c.command_template;
-    EXPECT_EQ(line->Program, c.program) << c.command_template;
-    EXPECT_EQ(line->Parameters, c.parameters) << c.command_template;
+    EXPECT_EQ(std::tie(line->Program, line->Parameters), std::tie(c.program, c.parameters)) << c.command_template;
     EXPECT_TRUE(environment.looked_up.empty()) << "a program with its folder is not looked up";
   }
 }
@@ -369,9 +369,8 @@ TEST(FormatDonationUrl, Placeholders) {
 TEST(FormatDonationUrl, InvalidTemplatesGiveNothing) {
   const std::vector<std::string> args = {"a", "b", "c"};
   for (const char* bad : {"%s%s%s%s", "http://d.test/?x=%d", "http://d.test/%", "%3:s", "%1s", "%1:", "%x",
-                          "%99999999999999999999:s", "http://d.test/%20page"}) {
+                          "%99999999999999999999:s", "http://d.test/%20page"})
     EXPECT_FALSE(FormatDonationUrl(bad, args).has_value()) << bad;
-  }
 }
 
 TEST(DonationPageAddress, ProductArgumentsInOrder) {

@@ -14,9 +14,8 @@ inline std::string HexToBytes(const std::string& hex) {
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     return c - 'A' + 10;
   };
-  for (size_t i = 0; i + 1 < hex.size(); i += 2) {
+  for (size_t i = 0; i + 1 < hex.size(); i += 2)
     out.push_back(static_cast<char>(nibble(hex[i]) << 4 | nibble(hex[i + 1])));
-  }
   return out;
 }
 

@@ -181,22 +181,21 @@ TEST(HttpClientRequest, HeaderLinesInOrderWithAllOptions) {
   rig.cli.SetPostStream(&post);
   rig.cli.StartPut();
   ASSERT_TRUE(rig.Run());
-  ASSERT_EQ(rig.socket.requests.size(), 1u);
-  EXPECT_EQ(rig.socket.requests[0],
-            "PUT /x HTTP/1.0\r\n"
-            "From: me@example\r\n" + kAcceptLine +
-            "Referer: http://ref/\r\n"
-            "Connection: Keep-Alive\r\n"
-            "Proxy-Connection: Keep-Alive\r\n"
-            "Accept-Language: en\r\n"
-            "Content-Type: text/plain\r\n" + kAgentLine +
-            "Host: 127.0.0.1:8080\r\n"
-            "Pragma: no-cache\r\n"
-            "Content-Length: 4\r\n"
-            "If-Modified-Since: Sun, 06 Nov 1994 08:49:37 GMT\r\n"
-            "Cookie: a=b\r\n"
-            "Range: bytes=10-\r\n"
-            "\r\nbody");
+  EXPECT_EQ(rig.socket.requests,
+            std::vector<std::string>{"PUT /x HTTP/1.0\r\n"
+                                     "From: me@example\r\n" + kAcceptLine +
+                                     "Referer: http://ref/\r\n"
+                                     "Connection: Keep-Alive\r\n"
+                                     "Proxy-Connection: Keep-Alive\r\n"
+                                     "Accept-Language: en\r\n"
+                                     "Content-Type: text/plain\r\n" + kAgentLine +
+                                     "Host: 127.0.0.1:8080\r\n"
+                                     "Pragma: no-cache\r\n"
+                                     "Content-Length: 4\r\n"
+                                     "If-Modified-Since: Sun, 06 Nov 1994 08:49:37 GMT\r\n"
+                                     "Cookie: a=b\r\n"
+                                     "Range: bytes=10-\r\n"
+                                     "\r\nbody"});
   EXPECT_EQ(rig.cli.ContentRangeBegin(), "");
 }
 
@@ -214,8 +213,7 @@ TEST(HttpClientRequest, HandlersMayEditTheHeader) {
     if (line.rfind("Host:", 0) == 0) line = "Host: renamed";
   };
   ASSERT_TRUE(rig.Get());
-  ASSERT_EQ(rig.socket.requests.size(), 1u);
-  EXPECT_EQ(rig.socket.requests[0], "GET / HTTP/1.0\r\nHost: renamed\r\nX-Added: 1\r\n\r\n");
+  EXPECT_EQ(rig.socket.requests, std::vector<std::string>{"GET / HTTP/1.0\r\nHost: renamed\r\nX-Added: 1\r\n\r\n"});
 }
 
 TEST(HttpClientRequest, PostStreamSendsOnlyWhatFollowsItsPosition) {
@@ -327,8 +325,7 @@ TEST(HttpClientFailures, BusyRefusalLeavesTheRunningRequestAlone) {
   ASSERT_TRUE(rig.Run());
   EXPECT_EQ(rig.socket.lookups, std::vector<std::string>{"host"});
   EXPECT_EQ(rig.doc.Data(), "first");
-  EXPECT_EQ(rig.done_count, 1);
-  EXPECT_EQ(rig.done_request, httpGET);
+  EXPECT_EQ(std::pair(rig.done_count, rig.done_request), std::pair(1, httpGET));
 }
 
 TEST(HttpClientFailures, NothingToPost) {
@@ -355,8 +352,8 @@ TEST(HttpClientFailures, SchemesBesideHttpAndHttpsAreNotImplemented) {
     FakeHttpRig rig;
     rig.cli.SetProxy(proxy);
     ASSERT_TRUE(rig.Get("ftp://127.0.0.1/"));
-    EXPECT_EQ(rig.cli.StatusCode(), 501);
-    EXPECT_EQ(rig.cli.ReasonPhrase(), "Protocol \"ftp\" not implemented");
+    EXPECT_EQ(std::tuple(rig.cli.StatusCode(), rig.cli.ReasonPhrase()),
+              std::tuple(501, "Protocol \"ftp\" not implemented"));
     EXPECT_EQ(rig.done_count, 1);
     EXPECT_TRUE(rig.socket.connects.empty());
   }
@@ -519,8 +516,7 @@ TEST(HttpClientRelocation, SameServerWithCloseReconnectsAndRaisesLocationChange)
   rig.cli.OnLocationChange = [&](HttpClientCore& c) { locations.push_back(c.Location()); };
   ASSERT_TRUE(rig.Post(post, "http://host/start"));
   EXPECT_EQ(locations, std::vector<std::string>{"http://host/other"});
-  EXPECT_EQ(rig.socket.connects.size(), 2u);
-  EXPECT_EQ(rig.socket.lookups.size(), 2u);
+  EXPECT_EQ(std::tuple(rig.socket.connects.size(), rig.socket.lookups.size()), std::tuple(2u, 2u));
   ASSERT_EQ(rig.socket.requests.size(), 2u);
   EXPECT_EQ(rig.socket.requests[1].substr(0, 21), "GET /other HTTP/1.0\r\n");
   EXPECT_EQ(rig.done_request, httpGET);
@@ -634,8 +630,7 @@ TEST(HttpClientKeepAlive, SecondRequestReusesTheConnection) {
   EXPECT_EQ(rig.Ended(), std::tuple(2, 0, 200, "onetwo"));
   rig.cli.StartClose();
   ASSERT_TRUE(rig.Run());
-  EXPECT_EQ(rig.done_count, 3);
-  EXPECT_EQ(rig.done_request, httpCLOSE);
+  EXPECT_EQ(std::pair(rig.done_count, rig.done_request), std::pair(3, httpCLOSE));
   EXPECT_EQ(rig.socket.State(), HttpSocketState::kClosed);
 }
 

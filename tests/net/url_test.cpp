@@ -139,9 +139,8 @@ TEST(ParseURL, ArbitraryBytesStayInBounds) {
   for (int round = 0; round < 20000; ++round) {
     std::string url, base;
     const size_t len = rng() % 40;
-    for (size_t i = 0; i < len; ++i) {
+    for (size_t i = 0; i < len; ++i)
       url.push_back(rng() % 2 ? special[rng() % special.size()] : static_cast<char>(rng() & 0xFF));
-    }
     if (rng() % 4 == 0) url = (rng() % 2 ? "../" : "./") + url;
     if (rng() % 4 == 0) url = "http://" + url;
     for (size_t i = 0, n = rng() % 12; i < n; ++i) base.push_back(special[rng() % special.size()]);

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "net/wsock_buf.h"
@@ -94,7 +95,7 @@ TEST(TBufferQueue, AppendSpansBlocksAndDrainsInOrder) {
 // A scripted stack: accepts at most `accept` bytes per call until `capacity` is used,
 // then says "would block", or fails with `fail_error` on call number `fail_at`.
 struct FakeStack {
-  std::string received;
+  std::string received{};
   size_t capacity = SIZE_MAX;
   int accept = INT32_MAX;
   int fail_at = -1;
@@ -122,15 +123,12 @@ TEST(TrySendQueue, ShortWritesGoOnUntilTheStackRefuses) {
   TBufferQueue q(1460);
   const std::string data = Pattern(10000);
   q.Append(data.data(), data.size());
-  FakeStack stack;
-  stack.accept = 700;  // every send is short
-  stack.capacity = 6000;
+  FakeStack stack{.capacity = 6000, .accept = 700};  // every send is short
   std::vector<int> counts;
   auto send = [&](std::string_view d) { return stack.Send(d); };
   auto sent = [&](int n) { counts.push_back(n); };
   TrySendResult r = TrySendQueue(q, send, sent);
-  EXPECT_EQ(r.outcome, TrySendOutcome::kWouldBlock);
-  EXPECT_EQ(r.error, kWsaEWouldBlock);
+  EXPECT_EQ(std::pair(r.outcome, r.error), std::pair(TrySendOutcome::kWouldBlock, kWsaEWouldBlock));
   EXPECT_EQ(stack.received, data.substr(0, 6000));
   EXPECT_EQ(q.Pending(), 4000u);
   size_t total = 0;
@@ -157,12 +155,9 @@ TEST(TrySendQueue, ErrorsAreSortedIntoCloseAndOther) {
   for (const auto& [code, outcome] : cases) {
     TBufferQueue q;
     q.Append("abc", 3);
-    FakeStack stack;
-    stack.fail_at = 0;
-    stack.fail_error = code;
+    FakeStack stack{.fail_at = 0, .fail_error = code};
     const TrySendResult r = TrySendQueue(q, [&](std::string_view d) { return stack.Send(d); }, nullptr);
-    EXPECT_EQ(r.outcome, outcome) << code;
-    EXPECT_EQ(r.error, code);
+    EXPECT_EQ(std::pair(r.outcome, r.error), std::pair(outcome, code));
     if (outcome == TrySendOutcome::kCloseError) {
       EXPECT_EQ(q.Pending(), 3u) << code;
     }

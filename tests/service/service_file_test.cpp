@@ -117,9 +117,8 @@ TEST(ServiceInterpretation, RejectedSignaturesChangeNothingButTheDate) {
                                  std::string("[Signature]\n") + kFullHome, kFullHome,
                                  std::string("garbage \x01\x02\xff")}) {
     const TServiceOutcome out = Interpret(ini);
-    const TServiceInfo defaults = Current();
     EXPECT_FALSE(out.signature_valid) << ini;
-    EXPECT_EQ(Addresses(out.info), Addresses(defaults));
+    EXPECT_EQ(Addresses(out.info), Addresses(Current()));
     EXPECT_EQ(out.info.AdvCaption, "More free products");
     EXPECT_FALSE(out.info.ClosedVersion);
     EXPECT_TRUE(out.add_products_item);
@@ -181,10 +180,9 @@ TEST(ServiceInterpretation, SecondRunOfTheDayAppliesValuesButAnnouncesNothing) {
 
 std::string AdvSections(int count) {
   std::string text = "[AdvDef]\nCount=" + std::to_string(count) + "\n";
-  for (int k = 1; k <= count; ++k) {
+  for (int k = 1; k <= count; ++k)
     text += "[Adv" + std::to_string(k) + "]\nCaption=Ad " + std::to_string(k) + "\nColor=$0000FF\nText=hint " +
             std::to_string(k) + "\nUrl=http://ad.example/" + std::to_string(k) + "\n";
-  }
   return text;
 }
 
@@ -260,9 +258,8 @@ TEST(ServiceInterpretation, ClosedVersionsLookOnlyAtTheKeysPresent) {
       {"Count=2\nVersion2=" + Scramble("024000") + "\nVersion2=" + scrambled + "\n", false},
       {"Count=99999999999\nVersion1=" + scrambled + "\n", false},  // no number that fits
   };
-  for (const Case& c : cases) {
+  for (const Case& c : cases)
     EXPECT_EQ(Interpret(kSigned + "[ClosedVersions]\n" + c.section).info.ClosedVersion, c.closed) << c.section;
-  }
 }
 
 // Addresses the file names are opened by the browser or the shell: anything that is
@@ -308,8 +305,7 @@ TEST(ServiceText, DecodeServiceFileRefusesAnOversizedSource) {
 
 TEST(ServiceInterpretation, EncodedFileRoundTripsThroughTheDecoder) {
   const std::string ini = kSigned + kFullHome + kNoOffer + "[Updates]\nBuild=030000\nVersion=3.0\n";
-  const std::string decoded = DecodeServiceText(EncodeServiceText(ini, Alphabet()), Alphabet());
-  const TServiceOutcome out = Interpret(decoded);
+  const TServiceOutcome out = Interpret(DecodeServiceText(EncodeServiceText(ini, Alphabet()), Alphabet()));
   EXPECT_TRUE(out.signature_valid);
   // The first [Updates] section holds Build=025000, as a profile lookup finds it first.
   EXPECT_TRUE(out.info.UpdatePrompt.empty());

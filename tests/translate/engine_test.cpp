@@ -24,13 +24,11 @@ TEST(Json, ReadsWhatEnginesSendAndRefusesTheRest) {
   EXPECT_EQ(doc->StringAt({"missing", "x"}), nullptr);
 
   for (const char* bad : {"", "{", "{\"a\":1,}", "[1,]", "{\"a\" 1}", "\"tab\there\"", "\"\\x\"", "\"\\u12\"",
-                          "01", "1.", "-", "tru", "{} {}", "{'a':1}", "\"open"}) {
+                          "01", "1.", "-", "tru", "{} {}", "{'a':1}", "\"open"})
     EXPECT_FALSE(ParseJson(bad)) << bad;
-  }
   const std::string deep_ok = std::string(kMaxJsonDepth, '[') + std::string(kMaxJsonDepth, ']');
-  const std::string too_deep = "[" + deep_ok + "]";
   EXPECT_TRUE(ParseJson(deep_ok));
-  EXPECT_FALSE(ParseJson(too_deep));
+  EXPECT_FALSE(ParseJson("[" + deep_ok + "]"));
 }
 
 TEST(Engine, RequestsCarryTheCutTextAndThePair) {
@@ -88,16 +86,13 @@ TEST(Engine, AnswersBecomeTheTranslationOrTheEnginesWords) {
 }
 
 TEST(Engine, OnlyPlainWebAddressesAreTaken) {
-  for (const char* good : {"https://apertium.org/apy", "http://localhost:5000", "https://h/p?q=1"}) {
+  for (const char* good : {"https://apertium.org/apy", "http://localhost:5000", "https://h/p?q=1"})
     EXPECT_TRUE(IsEngineAddress(good)) << good;
-  }
   for (const char* bad : {"", "apertium.org", "ftp://h/", "https://", "https://:80/", "https://h/a b",
-                          "https://h/\"x", "file:///c:/x", "https://u@evil/", "https://h/\x01", "https://h/\xC3\xA9"}) {
+                          "https://h/\"x", "file:///c:/x", "https://u@evil/", "https://h/\x01", "https://h/\xC3\xA9"})
     EXPECT_FALSE(IsEngineAddress(bad)) << bad;
-  }
-  for (EngineKind kind : {EngineKind::kPage, EngineKind::kApertium, EngineKind::kLibreTranslate}) {
+  for (EngineKind kind : {EngineKind::kPage, EngineKind::kApertium, EngineKind::kLibreTranslate})
     EXPECT_EQ(EngineKindFromName(EngineKindName(kind)), kind);
-  }
   EXPECT_FALSE(EngineKindFromName("google"));
 }
 

@@ -83,15 +83,13 @@ TEST(ResultWindowPosition, OnAMonitorLeftOfOrAboveThePrimaryTheWindowsStayBeside
         ResultWindowPosition(false, main_left, main_top, kMemoLeft, kWidth, kHeight, 1920, 1040, monitor);
     EXPECT_EQ(std::tie(result.left, result.top), std::tuple(main_left + kMemoLeft - kWidth - 10, main_top));
     const TWindowPos languages = LanguageWindowPosition(main_left, main_top, 11, 122, 200, 280, monitor);
-    EXPECT_EQ(languages.left, main_left + 11 - 200 + 4);
-    EXPECT_EQ(languages.top, main_top + 122 - 280 + 4);
+    EXPECT_EQ(std::tie(languages.left, languages.top), std::tuple(main_left + 11 - 200 + 4, main_top + 122 - 280 + 4));
     // At that monitor's own top left corner, both start 10 pixels in from it.
     const TWindowPos cornered =
         ResultWindowPosition(false, monitor.left, monitor.top - 20, kMemoLeft, kWidth, kHeight, 1920, 1040, monitor);
     const TWindowPos cornered_languages = LanguageWindowPosition(monitor.left, monitor.top, 11, 122, 200, 280, monitor);
-    for (const TWindowPos& pos : {cornered, cornered_languages}) {
+    for (const TWindowPos& pos : {cornered, cornered_languages})
       EXPECT_EQ(std::tie(pos.left, pos.top), std::tuple(monitor.left + 10, monitor.top + 10));
-    }
   }
   // In the tray the window goes by the notification area, on the primary monitor.
   const TWindowPos tray = ResultWindowPosition(true, -1000, 300, kMemoLeft, kWidth, kHeight, 1920, 1040, {-1920, 0});

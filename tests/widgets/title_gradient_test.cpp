@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 #include "widgets/title_gradient.h"
 
@@ -75,9 +77,7 @@ TEST(TitleGradient, MainWindowStripAtChosenPixels) {
 // Channels move independently, up or down, each towards its own base value.
 TEST(TitleGradient, ChannelsFadeIndependently) {
   // Corner red 0xFF, green 0x00, blue 0x20; base red 0x00, green 0x80, blue 0xC0.
-  const std::uint32_t corner = 0x2000FF;
-  const std::uint32_t base = 0xC08000;
-  const std::vector<TRgb> pixels = TitleGradient(corner, base, 150, 18);
+  const std::vector<TRgb> pixels = TitleGradient(0x2000FF, 0xC08000, 150, 18);
   ASSERT_EQ(pixels.size(), 150u * 18u);
   EXPECT_EQ(pixels[0], (TRgb{0xFF, 0x00, 0x20}));
   // (40, 5): fx = cos(40 pi / 300) = 0.9135455, fy = cos(5 pi / 36) = 0.9063078, f = 0.8279478:
@@ -91,21 +91,16 @@ TEST(TitleGradient, ChannelsFadeIndependently) {
 TEST(TitleGradient, FadesMonotonicallyAwayFromTheCorner) {
   const std::vector<TRgb> pixels = TitleGradient(0x000000, 0xFFFFFF, 64, 16);
   ASSERT_EQ(pixels.size(), 64u * 16u);
-  for (int y = 0; y < 16; ++y) {
+  for (int y = 0; y < 16; ++y)
     for (int x = 1; x < 64; ++x) EXPECT_GE(pixels[y * 64 + x].r, pixels[y * 64 + x - 1].r) << x << "," << y;
-  }
-  for (int x = 0; x < 64; ++x) {
+  for (int x = 0; x < 64; ++x)
     for (int y = 1; y < 16; ++y) EXPECT_GE(pixels[y * 64 + x].g, pixels[(y - 1) * 64 + x].g) << x << "," << y;
-  }
 }
 
 TEST(TitleGradient, OneByOneAndEmptySizes) {
-  const std::vector<TRgb> one = TitleGradient(0x112233, 0xFFFFFF, 1, 1);
-  ASSERT_EQ(one.size(), 1u);
-  EXPECT_EQ(one[0], SplitColor(0x112233));
-  EXPECT_TRUE(TitleGradient(0x112233, 0xFFFFFF, 0, 18).empty());
-  EXPECT_TRUE(TitleGradient(0x112233, 0xFFFFFF, 150, 0).empty());
-  EXPECT_TRUE(TitleGradient(0x112233, 0xFFFFFF, -3, 18).empty());
+  EXPECT_EQ(TitleGradient(0x112233, 0xFFFFFF, 1, 1), std::vector<TRgb>{SplitColor(0x112233)});
+  for (const auto& [width, height] : {std::pair{0, 18}, {150, 0}, {-3, 18}})
+    EXPECT_TRUE(TitleGradient(0x112233, 0xFFFFFF, width, height).empty()) << width << " x " << height;
 }
 
 }  // namespace

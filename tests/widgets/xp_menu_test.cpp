@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+#include <utility>
+
 #include "widgets/xp_menu.h"
 
 namespace parlix {
@@ -101,44 +104,31 @@ TXPProperties ProgramProperties() {
 TEST(XPMenuColors, DeepAndShallowDisplaysWithTheProgramsValues) {
   const TXPColors deep = ResolveColors(ProgramProperties(), clMenuText, 16, FakeSystemColor);
   EXPECT_TRUE(deep.deep);
-  EXPECT_EQ(deep.background, 0xC7C7C7u);
-  EXPECT_EQ(deep.icon, 0xC0C0C0u);
-  EXPECT_EQ(deep.select, 0xF5DBAFu);
-  EXPECT_EQ(deep.select_border, 0xFFAC80u);
+  EXPECT_EQ(std::tie(deep.background, deep.icon, deep.select, deep.select_border, deep.checked, deep.checked_selected),
+            std::tuple(0xC7C7C7u, 0xC0C0C0u, 0xF5DBAFu, 0xFFAC80u, 0xFDF6EBu, 0xFAEDD7u));
   EXPECT_EQ(deep.check_mark, 0x6A240Au);  // clHighlight resolved
-  EXPECT_EQ(deep.checked, 0xFDF6EBu);
-  EXPECT_EQ(deep.checked_selected, 0xFAEDD7u);
-  EXPECT_EQ(deep.menu_border, 0x7A786Eu);  // darken(0xD4D0C8, 90)
-  EXPECT_EQ(deep.menu_shadow, 0x88867Cu);  // darken(0xD4D0C8, 76)
+  // The border is darken(0xD4D0C8, 90), the shadow darken(0xD4D0C8, 76).
+  EXPECT_EQ(std::pair(deep.menu_border, deep.menu_shadow), std::pair(0x7A786Eu, 0x88867Cu));
 
   const TXPColors shallow = ResolveColors(ProgramProperties(), clMenuText, 15, FakeSystemColor);
   EXPECT_FALSE(shallow.deep);
-  EXPECT_EQ(shallow.background, 0xC7C7C7u);
-  EXPECT_EQ(shallow.checked, 0xFFFFFFu);
-  EXPECT_EQ(shallow.checked_selected, 0xC0C0C0u);
-  EXPECT_EQ(shallow.menu_border, 0x808080u);
-  EXPECT_EQ(shallow.menu_shadow, 0x808080u);
+  EXPECT_EQ(std::tie(shallow.background, shallow.checked, shallow.checked_selected, shallow.menu_border,
+                     shallow.menu_shadow),
+            std::tuple(0xC7C7C7u, 0xFFFFFFu, 0xC0C0C0u, 0x808080u, 0x808080u));
 }
 
 TEST(XPMenuColors, SystemColoursReplaceTheProperties) {
   TXPProperties p = ProgramProperties();
   p.UseSystemColors = true;
   const TXPColors deep = ResolveColors(p, 0x102030, 32, FakeSystemColor);
-  EXPECT_EQ(deep.select_font, 0x102030u);
-  EXPECT_EQ(deep.background, Lighten(0xD4D0C8, 86));
-  EXPECT_EQ(deep.icon, Lighten(0xD4D0C8, 16));
-  EXPECT_EQ(deep.select, Lighten(0x6A240A, 68));
-  EXPECT_EQ(deep.select_border, 0x6A240Au);
-  EXPECT_EQ(deep.menu_bar, 0xFFFFFFu);
-  EXPECT_EQ(deep.separator, Lighten(0x808080, 25));
-  EXPECT_EQ(deep.checked, Lighten(0x6A240A, 75));
+  EXPECT_EQ(std::tie(deep.select_font, deep.background, deep.icon, deep.select, deep.select_border, deep.menu_bar,
+                     deep.separator, deep.checked),
+            std::tuple(0x102030u, Lighten(0xD4D0C8, 86), Lighten(0xD4D0C8, 16), Lighten(0x6A240A, 68), 0x6A240Au,
+                       0xFFFFFFu, Lighten(0x808080, 25), Lighten(0x6A240A, 75)));
   const TXPColors shallow = ResolveColors(p, clMenuText, 8, FakeSystemColor);
-  EXPECT_EQ(shallow.select_font, 0x000000u);
-  EXPECT_EQ(shallow.background, 0xFFFFFFu);
-  EXPECT_EQ(shallow.icon, 0xD4D0C8u);
-  EXPECT_EQ(shallow.select, 0xFFFFFFu);
-  EXPECT_EQ(shallow.checked_selected, 0xFFFFFFu);
-  EXPECT_EQ(shallow.disabled, 0x808080u);
+  EXPECT_EQ(std::tie(shallow.select_font, shallow.background, shallow.icon, shallow.select, shallow.checked_selected,
+                     shallow.disabled),
+            std::tuple(0x000000u, 0xFFFFFFu, 0xD4D0C8u, 0xFFFFFFu, 0xFFFFFFu, 0x808080u));
 }
 
 TEST(XPMenuFont, OnlyTheOldSystemFontIsRenamed) {
@@ -187,12 +177,10 @@ constexpr int kWHeight = 13;
 TEST(XPMenuLayout, ItemWithImageOnADeepDisplay) {
   const TXPItemLayout l = LayoutPopupItem(ProgramProperties(), true, Item("Exit"), kItemRect, kWHeight);
   EXPECT_FALSE(l.separator);
-  EXPECT_EQ(l.item, (TXPRect{0, 46, 150, 70}));
-  EXPECT_EQ(l.icon, (TXPRect{0, 46, 24, 70}));
-  EXPECT_EQ(l.check, (TXPRect{1, 48, 21, 68}));
-  EXPECT_EQ(l.text_area, (TXPRect{24, 46, 150, 70}));
+  EXPECT_EQ(std::tie(l.item, l.icon, l.check, l.text_area, l.gradient_area),
+            std::tuple(TXPRect{0, 46, 150, 70}, TXPRect{0, 46, 24, 70}, TXPRect{1, 48, 21, 68},
+                       TXPRect{24, 46, 150, 70}, TXPRect{0, 46, 152, 70}));
   EXPECT_TRUE(l.gradient);
-  EXPECT_EQ(l.gradient_area, (TXPRect{0, 46, 152, 70}));
   EXPECT_FALSE(l.fill_plain);
   EXPECT_FALSE(l.draw_selection);
   EXPECT_EQ(l.check_kind, TXPCheck::kNone);
